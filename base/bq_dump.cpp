@@ -1,0 +1,146 @@
+#include "base/bq_dump.h"
+
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "base/bq_error.h"
+#include "base/bq_log.h"
+
+namespace {
+
+constexpr const char *kTag = "quorvanta:dump";
+constexpr size_t kPathMax = 4096;
+
+// Process-wide and unguarded; appends come from whichever thread logs.
+struct DumpState {
+  char root[kPathMax];
+  bool session_open;
+  uint32_t session_counter;
+  char session_stamp[32];
+  char log_path[kPathMax];
+  uint64_t log_bytes;
+};
+
+DumpState g_dump = {};
+
+// Formats a path into a kPathMax buffer; longer paths are cut at 4095
+// characters.
+__attribute__((format(printf, 2, 3))) void FormatPath(char *out, const char *fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  std::vsnprintf(out, kPathMax, fmt, ap);
+  va_end(ap);
+}
+
+// mkdir of one prefix, with the failure line on standard error.
+int MakeOne(const char *path, int line) {
+  int rc = mkdir(path, 0770);
+  if (rc != 0) {
+    std::fprintf(stderr, "%s: [%4d]:mkdir('%s', ..) = '%s'.\n", kTag, line, path,
+                 std::strerror(errno));
+  }
+  return rc;
+}
+
+// Local time as "%04d%02d%02d%02d%02d%02d.%03d".
+void FormatStamp(char *out, size_t size) {
+  struct timeval tv;
+  gettimeofday(&tv, nullptr);
+  struct tm local;
+  time_t secs = tv.tv_sec;
+  localtime_r(&secs, &local);
+  std::snprintf(out, size, "%04d%02d%02d%02d%02d%02d.%03d", local.tm_year + 1900,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                static_cast<int>(tv.tv_usec / 1000));
+}
+
+int MakeDumpDir(const char *path) {
+  int rc = bq_mkdir_p(path);
+  if (rc != 0 && rc != BQ_ERROR_AGAIN) {
+    if (g_base_log_level <= 5) {
+      bq_log(BQ_LOG_ERROR, kTag, "error at %s[%s:%d]: '%s'.", "create_new_dumping_session",
+             bq_basename(__FILE__), __LINE__, bq_strerror(rc));
+    }
+  }
+  return rc;
+}
+
+}  // namespace
+
+extern "C" int bq_mkdir_p(const char *path) {
+  if (path == nullptr || path[0] == '\0') return -1;
+  char buf[kPathMax];
+  FormatPath(buf, "%s", path);
+  for (char *p = buf + 1; *p != '\0'; ++p) {
+    if (*p != '/') continue;
+    *p = '\0';
+    if (access(buf, F_OK) != 0 && errno == ENOENT) {
+      int rc = MakeOne(buf, __LINE__);
+      if (rc != 0) return rc;
+    }
+    *p = '/';
+  }
+  if (access(buf, F_OK) == 0) return 0;
+  if (errno != ENOENT) {
+    int rc = -1;
+    std::fprintf(stderr, "%s: [%4d]:access('%s', ..) = '%s'.\n", kTag, __LINE__, buf,
+                 std::strerror(errno));
+    return rc;
+  }
+  return MakeOne(buf, __LINE__);
+}
+
+extern "C" int create_new_dumping_session(void) {
+  std::snprintf(g_dump.root, sizeof g_dump.root, "%s", BQ_DUMP_ROOT);
+  int rc = MakeDumpDir(g_dump.root);
+  if (rc != 0) return rc;
+
+  char logs[kPathMax];
+  FormatPath(logs, "%s/logs", g_dump.root);
+  rc = MakeDumpDir(logs);
+  if (rc != 0) return rc;
+
+  FormatStamp(g_dump.session_stamp, sizeof g_dump.session_stamp);
+  ++g_dump.session_counter;
+  FormatPath(g_dump.log_path, "%s/%02u-%s.log", logs, g_dump.session_counter,
+             g_dump.session_stamp);
+  g_dump.session_open = true;
+  return 0;
+}
+
+extern "C" int bq_dump_log_append(const char *text, size_t length) {
+  if (!g_dump.session_open || g_dump.log_bytes > BQ_DUMP_LOG_ROTATE_BYTES) {
+    g_dump.log_bytes = 0;
+    if (create_new_dumping_session() != 0) {
+      std::fprintf(stderr, "%s: [%4d]:create_new_dumping_session(..) = '%s'.\n", kTag, __LINE__,
+                   bq_strerror(BQ_ERROR_AGAIN));
+      return BQ_ERROR_AGAIN;
+    }
+  }
+  FILE *f = std::fopen(g_dump.log_path, "ab+");
+  if (f == nullptr) {
+    int err = errno;
+    std::fprintf(stderr, "%s: [%4d]:fopen('%s', ..) = '%s'.\n", kTag, __LINE__, g_dump.log_path,
+                 std::strerror(err));
+    return err;
+  }
+  if (text != nullptr && length != 0) {
+    int n = std::fprintf(f, "%s\n", text);
+    std::fflush(f);
+    if (n > 0) g_dump.log_bytes += static_cast<uint64_t>(n);
+  }
+  std::fclose(f);
+  return 0;
+}
+
+extern "C" uint32_t bq_dump_session_number(void) { return g_dump.session_counter; }
+extern "C" const char *bq_dump_log_path(void) { return g_dump.log_path; }
+extern "C" uint64_t bq_dump_log_bytes(void) { return g_dump.log_bytes; }
+extern "C" void bq_dump_set_log_bytes(uint64_t bytes) { g_dump.log_bytes = bytes; }

@@ -1,0 +1,44 @@
+// Dump sessions: a copy of the log under "/tmp/dump" and per-outcome folders
+// for dumped sensor frames.
+#ifndef BASE_BQ_DUMP_H_
+#define BASE_BQ_DUMP_H_
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Root of every dump session.
+#define BQ_DUMP_ROOT "/tmp/dump"
+
+// A log grows to this many bytes before the next line starts a new session.
+#define BQ_DUMP_LOG_ROTATE_BYTES 524288000ULL
+
+// Creates `path` and its missing parents with mode 0770. Returns 0, or the
+// failing mkdir/access result; failures are reported on standard error.
+int bq_mkdir_p(const char *path);
+
+// Creates the dump root and its logs folder and starts the next session.
+// Returns 0 or the directory error.
+int create_new_dumping_session(void);
+
+// Appends `text` and a newline to the current session's log, starting a
+// session first when none is open or the log has grown past the rotation
+// size. `length` only says whether there is anything to write. Returns 0,
+// -11 when no session can be created, or the errno of a failed open.
+int bq_dump_log_append(const char *text, size_t length);
+
+// Inspection and seams for tests: the current session number, log path and
+// byte count of the current log.
+uint32_t bq_dump_session_number(void);
+const char *bq_dump_log_path(void);
+uint64_t bq_dump_log_bytes(void);
+void bq_dump_set_log_bytes(uint64_t bytes);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif  // BASE_BQ_DUMP_H_

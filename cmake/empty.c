@@ -1,0 +1,1 @@
+/* The device library is assembled from its component archives. */

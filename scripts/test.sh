@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Sets up the machine, then builds and runs the whole test suite twice: an
+# optimised build and a build under AddressSanitizer and
+# UndefinedBehaviorSanitizer. Exits non-zero on any failure.
+#   scripts/test.sh            both builds
+#   scripts/test.sh release    the optimised build only
+#   scripts/test.sh asan       the sanitizer build only
+set -uo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/setup.sh" || exit 1
+
+jobs=$(nproc)
+modes=("${@:-release asan}")
+# shellcheck disable=SC2206
+modes=(${modes[*]})
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+# umockdev's socket path must fit sun_path: keep TMPDIR short.
+export TMPDIR=/tmp
+
+status=0
+for mode in "${modes[@]}"; do
+  build="$top/build/$mode"
+  case "$mode" in
+    release) flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DFPDEV_SANITIZE=OFF) ;;
+    asan) flags=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 -DFPDEV_SANITIZE=ON
+                 -DFPDEV_BUILD_BENCHMARKS=OFF) ;;
+    *) echo "unknown mode $mode" >&2; exit 2 ;;
+  esac
+  echo "=== $mode build"
+  if ! cmake -S "$top" -B "$build" -G Ninja "${flags[@]}" >"$build.configure.log" 2>&1; then
+    cat "$build.configure.log"; status=1; continue
+  fi
+  if ! cmake --build "$build" -j "$jobs"; then status=1; continue; fi
+  echo "=== $mode tests"
+  if ! (cd "$build" && ctest -j "$jobs" --output-on-failure --timeout 600); then status=1; fi
+done
+exit $status
