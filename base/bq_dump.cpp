@@ -26,6 +26,10 @@ struct DumpState {
   char session_stamp[32];
   char log_path[kPathMax];
   uint64_t log_bytes;
+  uint32_t capture_counter;
+  // Set while a session is being created: a failure there is logged, and with
+  // dumping on that log line would come back here and try again forever.
+  bool creating;
 };
 
 DumpState g_dump = {};
@@ -49,8 +53,9 @@ int MakeOne(const char *path, int line) {
   return rc;
 }
 
-// Local time as "%04d%02d%02d%02d%02d%02d.%03d".
-void FormatStamp(char *out, size_t size) {
+}  // namespace
+
+extern "C" void bq_dump_format_stamp(char *out, size_t size) {
   struct timeval tv;
   gettimeofday(&tv, nullptr);
   struct tm local;
@@ -60,6 +65,8 @@ void FormatStamp(char *out, size_t size) {
                 local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
                 static_cast<int>(tv.tv_usec / 1000));
 }
+
+namespace {
 
 int MakeDumpDir(const char *path) {
   int rc = bq_mkdir_p(path);
@@ -75,7 +82,7 @@ int MakeDumpDir(const char *path) {
 }  // namespace
 
 extern "C" int bq_mkdir_p(const char *path) {
-  if (path == nullptr || path[0] == '\0') return -1;
+  if (path == nullptr) return -1;
   char buf[kPathMax];
   FormatPath(buf, "%s", path);
   for (char *p = buf + 1; *p != '\0'; ++p) {
@@ -97,7 +104,9 @@ extern "C" int bq_mkdir_p(const char *path) {
   return MakeOne(buf, __LINE__);
 }
 
-extern "C" int create_new_dumping_session(void) {
+namespace {
+
+int CreateSession() {
   std::snprintf(g_dump.root, sizeof g_dump.root, "%s", BQ_DUMP_ROOT);
   int rc = MakeDumpDir(g_dump.root);
   if (rc != 0) return rc;
@@ -107,7 +116,7 @@ extern "C" int create_new_dumping_session(void) {
   rc = MakeDumpDir(logs);
   if (rc != 0) return rc;
 
-  FormatStamp(g_dump.session_stamp, sizeof g_dump.session_stamp);
+  bq_dump_format_stamp(g_dump.session_stamp, sizeof g_dump.session_stamp);
   ++g_dump.session_counter;
   FormatPath(g_dump.log_path, "%s/%02u-%s.log", logs, g_dump.session_counter,
              g_dump.session_stamp);
@@ -115,8 +124,18 @@ extern "C" int create_new_dumping_session(void) {
   return 0;
 }
 
+}  // namespace
+
+extern "C" int create_new_dumping_session(void) {
+  g_dump.creating = true;
+  int rc = CreateSession();
+  g_dump.creating = false;
+  return rc;
+}
+
 extern "C" int bq_dump_log_append(const char *text, size_t length) {
   if (!g_dump.session_open || g_dump.log_bytes > BQ_DUMP_LOG_ROTATE_BYTES) {
+    if (g_dump.creating) return BQ_ERROR_AGAIN;  // a line logged by the creation itself
     g_dump.log_bytes = 0;
     if (create_new_dumping_session() != 0) {
       std::fprintf(stderr, "%s: [%4d]:create_new_dumping_session(..) = '%s'.\n", kTag, __LINE__,
@@ -144,3 +163,6 @@ extern "C" uint32_t bq_dump_session_number(void) { return g_dump.session_counter
 extern "C" const char *bq_dump_log_path(void) { return g_dump.log_path; }
 extern "C" uint64_t bq_dump_log_bytes(void) { return g_dump.log_bytes; }
 extern "C" void bq_dump_set_log_bytes(uint64_t bytes) { g_dump.log_bytes = bytes; }
+extern "C" int bq_dump_session_is_open(void) { return g_dump.session_open ? 1 : 0; }
+extern "C" const char *bq_dump_root(void) { return g_dump.root; }
+extern "C" uint32_t bq_dump_next_capture(void) { return ++g_dump.capture_counter; }

@@ -30,6 +30,19 @@ int create_new_dumping_session(void);
 // -11 when no session can be created, or the errno of a failed open.
 int bq_dump_log_append(const char *text, size_t length);
 
+// Writes the local time as "%04d%02d%02d%02d%02d%02d.%03d" (year to
+// milliseconds, 18 characters) into out, cut to size bytes.
+void bq_dump_format_stamp(char *out, size_t size);
+
+// 1 once a session has been created in this process, else 0.
+int bq_dump_session_is_open(void);
+
+// The dump root of the current session ("" before the first one).
+const char *bq_dump_root(void);
+
+// Counts one more dumped frame and returns the new count (1 for the first).
+uint32_t bq_dump_next_capture(void);
+
 // Inspection and seams for tests: the current session number, log path and
 // byte count of the current log.
 uint32_t bq_dump_session_number(void);

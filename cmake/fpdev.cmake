@@ -19,14 +19,20 @@ function(fpdev_component name)
 endfunction()
 
 # Builds libfpdev_quorvanta.so.0 from every component registered so far.
+# The components' objects go in whole; their archives follow only for their
+# usage requirements, so components may name each other in LIBS (even
+# cyclically) without a member being linked twice.
 function(fpdev_add_device_library)
   get_property(components GLOBAL PROPERTY FPDEV_DEVICE_COMPONENTS)
-  add_library(fpdev_quorvanta SHARED ${PROJECT_SOURCE_DIR}/cmake/empty.c)
+  set(objects)
+  foreach(c ${components})
+    list(APPEND objects $<TARGET_OBJECTS:${c}>)
+  endforeach()
+  add_library(fpdev_quorvanta SHARED ${PROJECT_SOURCE_DIR}/cmake/empty.c ${objects})
   set_target_properties(fpdev_quorvanta PROPERTIES
     OUTPUT_NAME fpdev_quorvanta VERSION 0.1.0 SOVERSION 0)
   target_link_libraries(fpdev_quorvanta PRIVATE
-    "$<LINK_LIBRARY:WHOLE_ARCHIVE,${components}>"
-    PkgConfig::LIBUSB PkgConfig::GLIB Threads::Threads m)
+    ${components} PkgConfig::LIBUSB PkgConfig::GLIB Threads::Threads m)
   target_link_options(fpdev_quorvanta PRIVATE -Wl,--no-undefined)
 endfunction()
 
