@@ -1,11 +1,18 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "base/bq_error.h"
 #include "base/bq_log.h"
+#include "base/bq_dump.h"
 #include "base/bq_util.h"
+#include "dump_test_util.h"
+#include "support/private_tmp.h"
 #include "support/stderr_capture.h"
 
 namespace {
@@ -68,6 +75,84 @@ TEST(BqLog, ConsoleLineIsTagAndMessageCutTo1023) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], "quorvanta:core: hello");
   EXPECT_EQ(lines[1].size(), 1023u);
+}
+
+// "MM-DD hh:mm:ss.mmm  pid  tid L tag: " for this process's main thread.
+std::string PrefixPattern(char letter, const std::string &tag) {
+  std::string ids = std::to_string(getpid()) + "  " + std::to_string(syscall(SYS_gettid));
+  return "(0[1-9]|1[0-2])-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9]\\.[0-9]{3}  " + ids +
+         " " + letter + " " + tag + ": ";
+}
+
+TEST(BqLogPrefix, WritesTimePidTidLetterAndTag) {
+  char buf[BQ_LOG_LINE_MAX];
+  char *cursor = buf;
+  int n = bq_log_prefix(&cursor, BQ_LOG_WARNING, "quorvanta:core");
+  ASSERT_GT(n, 0);
+  EXPECT_EQ(cursor, buf + n);
+  EXPECT_EQ(std::strlen(buf), static_cast<size_t>(n));
+  EXPECT_THAT(std::string(buf), testing::MatchesRegex(PrefixPattern('W', "quorvanta:core")));
+}
+
+TEST(BqLog, DumpCopyFollowsLevelAndThreshold) {
+  REQUIRE_PRIVATE_TMP();
+  g_libfpdev_dump = 1;
+  struct Case {
+    int level;
+    uint32_t threshold;
+    const char *message;
+    char letter;  // 0: no dump copy
+  } cases[] = {
+      {1, 0, "verbose", 0},  {2, 0, "debug", 'D'}, {3, 0, "info", 'I'},
+      {4, 0, "warning", 'W'}, {5, 0, "error", 'E'}, {5, 5, "error at 5", 'E'},
+      {5, 6, "silenced", 0}, {2, 6, "silenced too", 0},
+  };
+  std::vector<std::string> expected_dump;
+  std::vector<std::string> expected_console;
+  {
+    StderrCapture capture;
+    for (const Case &c : cases) {
+      g_base_log_level = c.threshold;
+      bq_log(c.level, "quorvanta:core", "%s", c.message);
+      expected_console.push_back(std::string("quorvanta:core: ") + c.message);
+      if (c.letter) expected_dump.push_back(PrefixPattern(c.letter, "quorvanta:core") + c.message);
+    }
+    // bq_log itself writes every line it is given to the console.
+    EXPECT_EQ(capture.Lines(), expected_console);
+  }
+  g_libfpdev_dump = 0;
+  std::vector<std::string> logs = dump_test::ListDir("/tmp/dump/logs");
+  ASSERT_EQ(logs.size(), 1u);
+  std::string text = dump_test::ReadFile("/tmp/dump/logs/" + logs[0]);
+  std::vector<std::string> lines;
+  for (size_t start = 0, nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
+    lines.push_back(text.substr(start, nl - start));
+  ASSERT_EQ(lines.size(), expected_dump.size()) << text;
+  for (size_t i = 0; i < lines.size(); ++i)
+    EXPECT_THAT(lines[i], testing::MatchesRegex(expected_dump[i]));
+}
+
+TEST(BqLog, NoDumpCopyWhileDumpingIsOff) {
+  REQUIRE_PRIVATE_TMP();
+  g_libfpdev_dump = 0;
+  StderrCapture capture;
+  bq_log(BQ_LOG_ERROR, "t", "x");
+  EXPECT_FALSE(dump_test::IsDir("/tmp/dump"));
+}
+
+TEST(BqLog, DumpCopyIsCutToTheLineLimit) {
+  REQUIRE_PRIVATE_TMP();
+  g_libfpdev_dump = 1;
+  std::string longer(3000, 'q');
+  {
+    StderrCapture capture;
+    bq_log(BQ_LOG_DEBUG, "t", "%s", longer.c_str());
+  }
+  g_libfpdev_dump = 0;
+  std::string text = dump_test::ReadFile(bq_dump_log_path());
+  ASSERT_FALSE(text.empty());
+  EXPECT_EQ(text.size(), 1024u);  // 1023 characters and the newline
+  EXPECT_EQ(text.back(), '\n');
 }
 
 TEST(BqChecksum, XorOfBytes) {
