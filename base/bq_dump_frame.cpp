@@ -1,5 +1,6 @@
 #include "base/bq_dump_frame.h"
 
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +15,15 @@ namespace {
 
 constexpr const char *kTag = "quorvanta:dump";
 constexpr size_t kPathMax = 4096;
+
+// Formats a path into a kPathMax buffer; longer paths are cut at 4095
+// characters.
+__attribute__((format(printf, 2, 3))) void FormatPath(char *out, const char *fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  std::vsnprintf(out, kPathMax, fmt, ap);
+  va_end(ap);
+}
 
 // Frame name parts derived from the imaging device's action and result.
 struct Outcome {
@@ -67,10 +77,10 @@ extern "C" int dump_fingerprint_data(int image_index) {
 
   char folder[kPathMax];
   if (o.folder_kind != nullptr) {
-    std::snprintf(folder, sizeof folder, "%s/%s_%s", root, o.folder_kind,
+    FormatPath(folder, "%s/%s_%s", root, o.folder_kind,
                   o.success ? "success" : "failure");
   } else {
-    std::snprintf(folder, sizeof folder, "%s/%s", root, "raw_samples");
+    FormatPath(folder, "%s/%s", root, "raw_samples");
   }
   int rc = bq_mkdir_p(folder);
   if (rc != 0) {
@@ -79,7 +89,7 @@ extern "C" int dump_fingerprint_data(int image_index) {
   }
 
   char path[kPathMax];
-  std::snprintf(path, sizeof path, "%s/%s.bmp", folder, name);
+  FormatPath(path, "%s/%s.bmp", folder, name);
   BQ_LOG(BQ_LOG_INFO, kTag, "[%4d]:saving '%s'...", __LINE__, path);
 
   // Module type 1 delivers two half-width frames side by side in one buffer.

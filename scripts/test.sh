@@ -28,6 +28,7 @@ for mode in "${modes[@]}"; do
     *) echo "unknown mode $mode" >&2; exit 2 ;;
   esac
   echo "=== $mode build"
+  mkdir -p "$top/build"
   if ! cmake -S "$top" -B "$build" -G Ninja "${flags[@]}" >"$build.configure.log" 2>&1; then
     cat "$build.configure.log"; status=1; continue
   fi
