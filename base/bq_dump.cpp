@@ -43,11 +43,22 @@ __attribute__((format(printf, 2, 3))) void FormatPath(char *out, const char *fmt
   va_end(ap);
 }
 
+// Writes a formatted diagnostic straight to standard error: the logger itself
+// depends on this file, so it cannot report through bq_log.
+__attribute__((format(printf, 1, 2))) void ReportToStderr(const char *fmt, ...) {
+  char text[kPathMax + 256];
+  va_list ap;
+  va_start(ap, fmt);
+  std::vsnprintf(text, sizeof text, fmt, ap);
+  va_end(ap);
+  std::fputs(text, stderr);
+}
+
 // mkdir of one prefix, with the failure line on standard error.
 int MakeOne(const char *path, int line) {
   int rc = mkdir(path, 0770);
   if (rc != 0) {
-    std::fprintf(stderr, "%s: [%4d]:mkdir('%s', ..) = '%s'.\n", kTag, line, path,
+    ReportToStderr("%s: [%4d]:mkdir('%s', ..) = '%s'.\n", kTag, line, path,
                  std::strerror(errno));
   }
   return rc;
@@ -97,7 +108,7 @@ extern "C" int bq_mkdir_p(const char *path) {
   if (access(buf, F_OK) == 0) return 0;
   if (errno != ENOENT) {
     int rc = -1;
-    std::fprintf(stderr, "%s: [%4d]:access('%s', ..) = '%s'.\n", kTag, __LINE__, buf,
+    ReportToStderr("%s: [%4d]:access('%s', ..) = '%s'.\n", kTag, __LINE__, buf,
                  std::strerror(errno));
     return rc;
   }
@@ -138,7 +149,7 @@ extern "C" int bq_dump_log_append(const char *text, size_t length) {
     if (g_dump.creating) return BQ_ERROR_AGAIN;  // a line logged by the creation itself
     g_dump.log_bytes = 0;
     if (create_new_dumping_session() != 0) {
-      std::fprintf(stderr, "%s: [%4d]:create_new_dumping_session(..) = '%s'.\n", kTag, __LINE__,
+      ReportToStderr("%s: [%4d]:create_new_dumping_session(..) = '%s'.\n", kTag, __LINE__,
                    bq_strerror(BQ_ERROR_AGAIN));
       return BQ_ERROR_AGAIN;
     }
@@ -146,12 +157,14 @@ extern "C" int bq_dump_log_append(const char *text, size_t length) {
   FILE *f = std::fopen(g_dump.log_path, "ab+");
   if (f == nullptr) {
     int err = errno;
-    std::fprintf(stderr, "%s: [%4d]:fopen('%s', ..) = '%s'.\n", kTag, __LINE__, g_dump.log_path,
+    ReportToStderr("%s: [%4d]:fopen('%s', ..) = '%s'.\n", kTag, __LINE__, g_dump.log_path,
                  std::strerror(err));
     return err;
   }
   if (text != nullptr && length != 0) {
-    int n = std::fprintf(f, "%s\n", text);
+    int n = std::fputs(text, f) >= 0 && std::fputc('\n', f) != EOF
+                ? static_cast<int>(std::strlen(text) + 1)
+                : -1;
     std::fflush(f);
     if (n > 0) g_dump.log_bytes += static_cast<uint64_t>(n);
   }

@@ -94,7 +94,9 @@ extern "C" int bq_log(int level, const char *tag, const char *fmt, ...) {
   va_start(ap, fmt);
   AppendV(line, sizeof line, used, fmt, ap);
   va_end(ap);
-  int written = std::fprintf(stderr, "%s\n", line);
+  size_t length = std::strlen(line);
+  line[length] = '\n';  // the buffer always has room: AppendV keeps a byte free
+  int written = static_cast<int>(std::fwrite(line, 1, length + 1, stderr));
   std::fflush(stderr);
   return written;
 }
