@@ -180,6 +180,7 @@ int community_para_config(bio_dev *dev, GKeyFile *conf) {
 }
 
 int ops_configure(bio_dev *dev, GKeyFile *conf) {
+  COMMUNITY_LOG_ENTRY();
   setenv("BIO_PRINT_LEVEL", "6", 1);
 
   dev->driver_id = bio_get_empty_driver_id();
