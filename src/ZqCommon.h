@@ -20,6 +20,10 @@ enum {
 // ZQ_LOG_FAIL("ZqCreateImage", "pSize == NULL").
 #define ZQ_LOG_FAIL(name, cond_text) QUORV_LOGE("%s...%s", (name), (cond_text))
 
+// ZQ_LOG_FAIL on behalf of the function `func` (a shared helper's caller).
+#define ZQ_LOG_FAIL_IN(func, name, cond_text) \
+  QUORV_LOG_IN((func), QUORV_LOG_ERROR, "%s...%s", (name), (cond_text))
+
 // Logs "<enclosing function>...<cond as written>" at level 5 and returns
 // `ret` when `cond` holds, e.g. ZQ_CHECK(src == NULL, ZQ_ERR_PARAM);
 // the message is then "ZqFoo...src == NULL". Use ZQ_LOG_FAIL when the

@@ -65,11 +65,15 @@ void InitFuncSetLog(QuorvLogFunc log);
 // (function, source path, line) + message, through bq_log under
 // "quorvanta-lib". Mode 2: the bare message to quorv_fp_log. `fmt` must be a
 // string literal.
-#define QUORV_LOG(level, fmt, ...)                                                  \
+#define QUORV_LOG(level, fmt, ...) QUORV_LOG_IN(__func__, level, fmt, ##__VA_ARGS__)
+
+// QUORV_LOG naming `func` instead of the enclosing function (for shared
+// helpers that report on behalf of their caller).
+#define QUORV_LOG_IN(func, level, fmt, ...)                                         \
   do {                                                                              \
     if (g_debuginfo == 1 && QUORV_LOG_ON(level)) {                                  \
       if ((level) >= QUORV_LOG_ERROR)                                               \
-        bq_log((level), QUORV_LOG_TAG, "error at %s(%s:%d): " fmt, __func__,        \
+        bq_log((level), QUORV_LOG_TAG, "error at %s(%s:%d): " fmt, (func),          \
                __FILE__, __LINE__, ##__VA_ARGS__);                                  \
       else                                                                          \
         bq_log((level), QUORV_LOG_TAG, "[%5d]:" fmt, __LINE__, ##__VA_ARGS__);      \

@@ -2,7 +2,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -77,10 +76,13 @@ TEST(QuorvLog, ErrorOfLibraryNamesFunctionAndSourcePath) {
   EXPECT_EQ(ZqCreateImage(nullptr, DEPTH_8U), nullptr);
   std::vector<std::string> lines = capture.Lines();
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(std::regex_match(
-      lines[0], std::regex(R"(quorvanta-lib: error at ZqCreateImage\(src/ZqImage\.cpp:[0-9]+\): )"
-                           R"(ZqCreateImage\.\.\.pSize == NULL)")))
-      << lines[0];
+  const std::string head = "quorvanta-lib: error at ZqCreateImage(src/ZqImage.cpp:";
+  const std::string tail = "): ZqCreateImage...pSize == NULL";
+  ASSERT_GT(lines[0].size(), head.size() + tail.size()) << lines[0];
+  EXPECT_EQ(lines[0].substr(0, head.size()), head);
+  EXPECT_EQ(lines[0].substr(lines[0].size() - tail.size()), tail);
+  std::string line_no = lines[0].substr(head.size(), lines[0].size() - head.size() - tail.size());
+  EXPECT_EQ(line_no.find_first_not_of("0123456789"), std::string::npos) << line_no;
 }
 
 TEST(QuorvLog, ModeTwoPassesBareMessageToCallback) {
