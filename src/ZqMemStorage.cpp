@@ -12,17 +12,17 @@ static_assert(sizeof(ST_Seq) <= 96, "ST_Seq must fit the 96-byte header its call
 namespace {
 
 constexpr int32_t kBlockHeader = static_cast<int32_t>(sizeof(ST_MemBlock));
-// Pieces of a storage block start on 8-byte boundaries of the block, so
+// Chunks of a storage block start on 8-byte boundaries of the block, so
 // that the headers carved from it (which hold pointers) are aligned.
-constexpr int64_t kPieceAlign = 8;
-// Sequence block header rounded up to the piece alignment.
+constexpr int64_t kChunkAlign = 8;
+// Sequence block header rounded up to the chunk alignment.
 constexpr int32_t kSeqBlockHeader =
-    static_cast<int32_t>((sizeof(ST_SeqBlock) + kPieceAlign - 1) & ~(kPieceAlign - 1));
+    static_cast<int32_t>((sizeof(ST_SeqBlock) + kChunkAlign - 1) & ~(kChunkAlign - 1));
 constexpr int kSortStack = 48;
 
 uint8_t *BlockBytes(ST_MemBlock *block) { return reinterpret_cast<uint8_t *>(block); }
 
-// Where the next piece of the current block starts.
+// Where the next chunk of the current block starts.
 uint8_t *FreePos(const ST_MemStorage *storage) {
   return BlockBytes(storage->curBlock) + storage->blockSize - storage->freeSpace;
 }
@@ -30,7 +30,7 @@ uint8_t *FreePos(const ST_MemStorage *storage) {
 // Marks everything of the current block up to `end` as used.
 void SetFreeAfter(ST_MemStorage *storage, const uint8_t *end) {
   int64_t used = end - BlockBytes(storage->curBlock);
-  used = (used + kPieceAlign - 1) & ~(kPieceAlign - 1);
+  used = (used + kChunkAlign - 1) & ~(kChunkAlign - 1);
   storage->freeSpace = static_cast<int32_t>(std::max<int64_t>(0, storage->blockSize - used));
 }
 
@@ -430,9 +430,9 @@ extern "C" void *ZqMemStorageAlloc(ST_MemStorage *storage, size_t size) {
     if (size > static_cast<size_t>(room)) return nullptr;
     if (!ZqGoNextMemBlock(storage)) return nullptr;
   }
-  uint8_t *piece = FreePos(storage);
-  SetFreeAfter(storage, piece + size);
-  return piece;
+  uint8_t *chunk = FreePos(storage);
+  SetFreeAfter(storage, chunk + size);
+  return chunk;
 }
 
 extern "C" ST_Seq *ZqCreateSeq(int headerSize, int elemSize, ST_MemStorage *storage) {
@@ -478,7 +478,7 @@ extern "C" int ZqGrowSeq(ST_Seq *seq, int inFront) {
     if (seq->total >= 4 * static_cast<int64_t>(d)) ZqSetSeqBlockSize(seq, 2 * d);
 
     if (!inFront && seq->blockEnd != nullptr && storage->curBlock != nullptr &&
-        static_cast<uintptr_t>(FreePos(storage) - seq->blockEnd) < kPieceAlign &&
+        static_cast<uintptr_t>(FreePos(storage) - seq->blockEnd) < kChunkAlign &&
         storage->freeSpace >= elemSize) {
       int32_t delta = std::min(d, storage->freeSpace / elemSize);
       seq->blockEnd += delta * elemSize;

@@ -116,21 +116,21 @@ TEST(ZqMemStorage, BlockSizes) {
   EXPECT_EQ(ZqGetMallocCnts(), start);
 }
 
-TEST(ZqMemStorage, PiecesAreAlignedDisjointAndBoundedByTheBlock) {
+TEST(ZqMemStorage, ChunksAreAlignedDisjointAndBoundedByTheBlock) {
   const int32_t start = ZqGetMallocCnts();
   ST_MemStorage *s = ZqCreateMemStorage(1001);
   std::mt19937 rng(5);
-  std::vector<std::pair<uint8_t *, int>> pieces;
+  std::vector<std::pair<uint8_t *, int>> chunks;
   for (int i = 0; i < 400; ++i) {
     int size = static_cast<int>(rng() % 120);
     auto *p = static_cast<uint8_t *>(ZqMemStorageAlloc(s, size));
     ASSERT_NE(p, nullptr);
     EXPECT_TRUE(Aligned8(p)) << i;
     std::memset(p, i & 0xff, size);
-    pieces.emplace_back(p, size);
+    chunks.emplace_back(p, size);
   }
-  for (size_t i = 0; i < pieces.size(); ++i) {
-    const auto &[p, size] = pieces[i];
+  for (size_t i = 0; i < chunks.size(); ++i) {
+    const auto &[p, size] = chunks[i];
     EXPECT_EQ(std::count(p, p + size, static_cast<uint8_t>(i & 0xff)), size) << i;
   }
   // The room of a fresh block is 1004 - 16, rounded down to 4.
@@ -456,7 +456,7 @@ TEST(ZqSeq, StorageTooSmallForOneElementRefusesPushes) {
   ZqReleaseMemStorage(&s);
 }
 
-TEST(ZqSeq, HeaderAndBlocksStayAlignedAfterOddPieces) {
+TEST(ZqSeq, HeaderAndBlocksStayAlignedAfterOddChunks) {
   ST_MemStorage *s = ZqCreateMemStorage(1001);
   ZqMemStorageAlloc(s, 3);
   ST_Seq *seq = ZqCreateSeq(100, 12, s);  // odd header, 12-byte elements
