@@ -1,5 +1,17 @@
 // Conventions shared by every file of the image foundation: result codes
 // and the level-5 "Function...condition" error message.
+//
+// - A failed argument or allocation check is logged at level 5 as the
+//   function's name, three dots and the failed condition written as an
+//   expression ("ZqCreateImage...pSize == NULL"); use ZQ_CHECK when the
+//   source expression is the message, ZQ_LOG_FAIL for any other text.
+// - int results: ZQ_OK, ZQ_ERR_PARAM, ZQ_ERR_ALLOC, ZQ_ERR_STEP.
+// - Memory: ZqSafeAlloc/ZqSafeFree or ZqSafeAllocInMemBlock/
+//   ZqSafeFreeInMemBlock (pool blocks released in reverse order);
+//   images through ZqCreateImage/ZqReleaseImage (src/ZqImage.h).
+// - Images are passed as a pointer with rows and columns unless a function
+//   takes an ST_Image; borders reflect about the edge pixel without
+//   repeating it; fixed-point kernels are 16.16.
 #ifndef SRC_ZQCOMMON_H_
 #define SRC_ZQCOMMON_H_
 
