@@ -29,6 +29,9 @@ struct Device::Urb {
   SetupPacket setup;
   std::vector<uint8_t> out;  // OUT payload (control data stage or bulk/interrupt data)
   bool finished = false;
+  int status = 0;            // set when finished
+  int actual = 0;
+  std::vector<uint8_t> in;   // IN data delivered
 
   ~Urb() {
     if (buffer != nullptr) g_object_unref(buffer);
@@ -277,25 +280,20 @@ void Device::FinishLocked(const UrbPtr &urb, int status, std::vector<uint8_t> in
   if (urb->finished) return;
   urb->finished = true;
   pending_.remove(urb);
-  usbdevfs_urb *raw = urb->raw();
-  int actual = 0;
-  if (urb->type == USBDEVFS_URB_TYPE_CONTROL) {
-    if (status == 0 && urb->setup.is_in()) {
-      in_data.resize(std::min<size_t>(in_data.size(), urb->setup.length));
-      std::copy(in_data.begin(), in_data.end(), urb->buffer->data + 8);
-      actual = static_cast<int>(in_data.size());
-    } else if (status == 0) {
-      actual = urb->setup.length;
-    }
+  // The client's memory is written when the URB is reaped, on the worker
+  // thread, within the ioctl that carries it back.
+  urb->status = status;
+  if (urb->type == USBDEVFS_URB_TYPE_CONTROL && status == 0 && !urb->setup.is_in()) {
+    urb->actual = urb->setup.length;
   } else if (urb->is_in()) {
-    if (!in_data.empty()) std::copy(in_data.begin(), in_data.end(), urb->buffer->data);
-    actual = static_cast<int>(in_data.size());
+    size_t room = urb->length - (urb->type == USBDEVFS_URB_TYPE_CONTROL ? 8 : 0);
+    if (urb->type == USBDEVFS_URB_TYPE_CONTROL) room = std::min<size_t>(room, urb->setup.length);
+    in_data.resize(std::min(in_data.size(), room));
+    urb->actual = static_cast<int>(in_data.size());
+    urb->in = in_data;
   } else if (status == 0) {
-    actual = urb->length;
+    urb->actual = urb->length;
   }
-  if (!urb->is_in()) in_data.clear();
-  raw->status = status;
-  raw->actual_length = actual;
   finished_.push_back(urb);
 
   LogEntry entry;
@@ -303,7 +301,7 @@ void Device::FinishLocked(const UrbPtr &urb, int status, std::vector<uint8_t> in
   entry.endpoint = urb->type == USBDEVFS_URB_TYPE_CONTROL ? (urb->setup.request_type & USB_DIR_IN)
                                                           : urb->endpoint;
   entry.setup = urb->setup;
-  entry.data = urb->is_in() ? std::move(in_data) : urb->out;
+  entry.data = urb->is_in() ? urb->in : urb->out;
   entry.status = status;
   entry.flags = urb->flags;
   log_.push_back(std::move(entry));
@@ -355,6 +353,13 @@ void Device::ReapUrb(UMockdevIoctlClient *client) {
     urb = *it;
     finished_.erase(it);
     UpdateReadinessLocked();
+  }
+  usbdevfs_urb *raw = urb->raw();
+  raw->status = urb->status;
+  raw->actual_length = urb->actual;
+  if (!urb->in.empty()) {
+    size_t offset = urb->type == USBDEVFS_URB_TYPE_CONTROL ? 8 : 0;
+    std::copy(urb->in.begin(), urb->in.end(), urb->buffer->data + offset);
   }
   GError *error = nullptr;
   UMockdevIoctlData *slot = umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0,

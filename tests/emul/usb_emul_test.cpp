@@ -300,6 +300,8 @@ struct CapsCase {
   size_t urbs_per_64k;
 };
 
+void PrintTo(const CapsCase &c, std::ostream *os) { *os << c.name; }
+
 class EmulCaps : public Emul, public ::testing::WithParamInterface<CapsCase> {};
 
 TEST_P(EmulCaps, Bulk64KiBOutAndInArriveExactly) {
@@ -517,6 +519,8 @@ TEST_F(Emul, UnplugEndsTransfersWithNoDevice) {
 // --- set-up errors -------------------------------------------------------------
 
 TEST(EmulSetup, TmpdirLengthIsChecked) {
+  const char *saved = std::getenv("TMPDIR");
+  std::string before = saved != nullptr ? saved : "";
   struct Case {
     std::string tmpdir;
     bool ok;
@@ -532,7 +536,10 @@ TEST(EmulSetup, TmpdirLengthIsChecked) {
       EXPECT_THROW(Testbed(), std::runtime_error);
     }
   }
-  unsetenv("TMPDIR");
+  if (saved != nullptr)
+    setenv("TMPDIR", before.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
 }
 
 TEST(EmulSetup, BadDescriptionsAreRefused) {
