@@ -511,7 +511,10 @@ void Device::QueueIn(uint8_t endpoint, std::vector<uint8_t> data, std::chrono::m
 void Device::Stall(uint8_t endpoint) {
   std::lock_guard<std::mutex> lock(mu_);
   halted_.insert(endpoint);
-  if (endpoint & USB_DIR_IN) ServiceInLocked(endpoint);
+  std::vector<UrbPtr> doomed;
+  for (const UrbPtr &p : pending_)
+    if (p->type != USBDEVFS_URB_TYPE_CONTROL && p->endpoint == endpoint) doomed.push_back(p);
+  for (const UrbPtr &p : doomed) FinishLocked(p, -EPIPE, {});
 }
 
 bool Device::Halted(uint8_t endpoint) const {

@@ -69,12 +69,11 @@ class Device {
   // The model the device runs.
   DeviceModel &model() const { return *model_; }
 
-  // Testbed plumbing: the ioctl handler, the readiness FIFO and the sysfs path.
-  UMockdevIoctlBase *handler() const { return handler_; }
-  void OpenReadinessFifo(const std::string &path);
-  std::string syspath;
+  // The device's sysfs path inside the testbed.
+  const std::string &syspath() const { return syspath_; }
 
  private:
+  friend class Testbed;
   struct Urb;
   struct InItem {
     std::vector<uint8_t> data;
@@ -101,12 +100,16 @@ class Device {
   void FinishLocked(const UrbPtr &urb, int status, std::vector<uint8_t> in_data);
   void ServiceInLocked(uint8_t endpoint);
   void UpdateReadinessLocked();
+  // Replaces the device node at `path` by a FIFO that is writable exactly
+  // while an URB waits to be reaped.
+  void OpenReadinessFifo(const std::string &path);
 
   const DeviceSpec spec_;
   const std::string devnode_;
   const std::shared_ptr<DeviceModel> model_;
   Scheduler *const scheduler_;
   UMockdevIoctlBase *handler_ = nullptr;
+  std::string syspath_;
 
   mutable std::mutex mu_;
   bool connected_ = true;

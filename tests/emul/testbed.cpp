@@ -72,7 +72,7 @@ Device &Testbed::AddDevice(const DeviceSpec &spec, std::shared_ptr<DeviceModel> 
 
   // The handler must be in place before the node exists.
   GError *error = nullptr;
-  if (!umockdev_testbed_attach_ioctl(testbed_, dev->devnode().c_str(), dev->handler(), &error)) {
+  if (!umockdev_testbed_attach_ioctl(testbed_, dev->devnode().c_str(), dev->handler_, &error)) {
     std::string text = error != nullptr ? error->message : "?";
     g_clear_error(&error);
     throw std::runtime_error("usb_emul: cannot attach the ioctl handler: " + text);
@@ -104,10 +104,10 @@ Device &Testbed::AddDevice(const DeviceSpec &spec, std::shared_ptr<DeviceModel> 
                                                 const_cast<gchar **>(attributes),
                                                 const_cast<gchar **>(properties));
   if (syspath == nullptr) throw std::runtime_error("usb_emul: cannot add " + name);
-  dev->syspath = syspath;
+  dev->syspath_ = syspath;
   g_free(syspath);
   std::vector<uint8_t> descriptors = SysfsDescriptors(spec);
-  umockdev_testbed_set_attribute_binary(testbed_, dev->syspath.c_str(), "descriptors",
+  umockdev_testbed_set_attribute_binary(testbed_, dev->syspath_.c_str(), "descriptors",
                                         descriptors.data(), static_cast<gint>(descriptors.size()));
   dev->OpenReadinessFifo(root_dir() + dev->devnode());
   devices_.push_back(std::move(dev));
@@ -116,8 +116,8 @@ Device &Testbed::AddDevice(const DeviceSpec &spec, std::shared_ptr<DeviceModel> 
 
 void Testbed::Unplug(Device &dev) {
   dev.Unplug();
-  umockdev_testbed_uevent(testbed_, dev.syspath.c_str(), "remove");
-  umockdev_testbed_remove_device(testbed_, dev.syspath.c_str());
+  umockdev_testbed_uevent(testbed_, dev.syspath_.c_str(), "remove");
+  umockdev_testbed_remove_device(testbed_, dev.syspath_.c_str());
 }
 
 std::string Testbed::root_dir() const {

@@ -2,7 +2,11 @@
 #include <errno.h>
 #include <gtest/gtest.h>
 #include <libusb.h>
+#include <fcntl.h>
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -215,16 +219,22 @@ class RefusingModel : public ScriptedModel {
   bool Claim(Device &, unsigned) override { return false; }
 };
 
-TEST_F(Emul, ClaimAndReleaseReachTheDevice) {
-  Open();
+TEST_F(Emul, InterfaceRequestsReachTheDevice) {
+  DeviceSpec spec = SensorSpec();
+  spec.configurations[0].interfaces.push_back({.number = 0, .alternate = 1});
+  Open(spec);
   EXPECT_TRUE(dev_->Claimed(0));
   EXPECT_EQ(libusb_claim_interface(handle_, 3), LIBUSB_ERROR_NOT_FOUND);
+  EXPECT_EQ(libusb_set_interface_alt_setting(handle_, 0, 1), 0);
+  EXPECT_EQ(libusb_set_interface_alt_setting(handle_, 0, 2), LIBUSB_ERROR_NOT_FOUND);
   EXPECT_EQ(libusb_release_interface(handle_, 0), 0);
   EXPECT_FALSE(dev_->Claimed(0));
   std::vector<LogEntry> log = dev_->Log();
-  ASSERT_EQ(log.size(), 2u);
+  ASSERT_EQ(log.size(), 3u);
   EXPECT_EQ(log[0].event, Event::kClaim);
-  EXPECT_EQ(log[1].event, Event::kRelease);
+  EXPECT_EQ(log[1].event, Event::kSetInterface);
+  EXPECT_EQ(log[1].alternate, 1u);
+  EXPECT_EQ(log[2].event, Event::kRelease);
 }
 
 TEST_F(Emul, ModelCanRefuseAClaim) {
@@ -381,6 +391,29 @@ TEST_F(Emul, OutRepliesReachTheHost) {
   EXPECT_EQ(scripted_->Received(kBulkOut), (std::vector<uint8_t>{0x41, 0x01}));
 }
 
+// Answers every interrupt read with the next value of a counter, when asked.
+class CounterModel : public usb_emul::DeviceModel {
+ public:
+  void InRequested(Device &dev, uint8_t endpoint, size_t length) override {
+    if (endpoint == kIntIn && length >= 1) dev.QueueIn(endpoint, {next_++});
+  }
+
+ private:
+  uint8_t next_ = 10;  // only touched on the worker thread
+};
+
+TEST_F(Emul, ModelAnswersReadsWhenAsked) {
+  Open(SensorSpec(), std::make_shared<CounterModel>());
+  for (uint8_t want = 10; want < 13; ++want) {
+    uint8_t buf[16] = {};
+    int actual = 0;
+    ASSERT_EQ(libusb_interrupt_transfer(handle_, kIntIn, buf, 16, &actual, 500), 0);
+    EXPECT_EQ(actual, 1);
+    EXPECT_EQ(buf[0], want);
+  }
+  EXPECT_EQ(Transfers(Event::kInterrupt).size(), 3u);
+}
+
 TEST_F(Emul, StalledInEndpointFailsPendingAndLaterReads) {
   Open();
   AsyncResult r;
@@ -496,6 +529,13 @@ TEST_F(Emul, ResetReachesTheModelAndDropsDeviceState) {
   uint8_t buf[8];
   int actual = 0;
   EXPECT_EQ(libusb_bulk_transfer(handle_, kBulkIn, buf, 8, &actual, 100), LIBUSB_ERROR_TIMEOUT);
+
+  // A reset through the device node itself, as a driver may do it.
+  int fd = open(dev_->devnode().c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(ioctl(fd, USBDEVFS_RESET, 0), 0);
+  close(fd);
+  EXPECT_EQ(scripted_->resets(), 2u);
 }
 
 TEST_F(Emul, UnplugEndsTransfersWithNoDevice) {
@@ -514,6 +554,27 @@ TEST_F(Emul, UnplugEndsTransfersWithNoDevice) {
   EXPECT_EQ(libusb_control_transfer(handle_, kVendorIn, 1, 0, 0, buf, 1, 200),
             LIBUSB_ERROR_NO_DEVICE);
   EXPECT_FALSE(dev_->Connected());
+}
+
+TEST_F(Emul, UnplugRemovesTheDeviceFromEnumeration) {
+  Open();
+  bed_.Unplug(*dev_);
+  // libusb learns of the removal from its hotplug thread.
+  bool gone = false;
+  for (int k = 0; k < 100 && !gone; ++k) {
+    libusb_device **list = nullptr;
+    ssize_t n = libusb_get_device_list(ctx_, &list);
+    gone = true;
+    for (ssize_t i = 0; i < n; ++i) {
+      libusb_device_descriptor d;
+      libusb_get_device_descriptor(list[i], &d);
+      if (d.idVendor == 0x3c5d) gone = false;
+    }
+    libusb_free_device_list(list, 1);
+    if (!gone) usleep(10000);
+  }
+  EXPECT_TRUE(gone);
+  EXPECT_EQ(libusb_open_device_with_vid_pid(ctx_, 0x3c5d, 0x4842), nullptr);
 }
 
 // --- set-up errors -------------------------------------------------------------
