@@ -1,7 +1,8 @@
 // The interface through which a test describes how an emulated USB device
 // answers. Every callback runs on umockdev's worker thread (one per testbed),
 // one at a time, never with the emulator's lock held: keep callbacks short,
-// and lock any model state that the test thread also touches.
+// lock any model state that the test thread also touches, and never call
+// libusb from a callback (the worker thread serves libusb's requests).
 #ifndef TESTS_EMUL_DEVICE_MODEL_H_
 #define TESTS_EMUL_DEVICE_MODEL_H_
 
