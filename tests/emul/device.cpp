@@ -77,8 +77,8 @@ Event EventOf(uint8_t urb_type) {
 
 }  // namespace
 
-Device::Device(const DeviceSpec &spec, std::shared_ptr<DeviceModel> model, Scheduler *scheduler)
-    : spec_(spec), devnode_(DevNode(spec)), model_(std::move(model)), scheduler_(scheduler) {
+Device::Device(const DeviceDesc &desc, std::shared_ptr<DeviceModel> model, Scheduler *scheduler)
+    : desc_(desc), devnode_(DevNode(desc)), model_(std::move(model)), scheduler_(scheduler) {
   if (!model_) throw std::invalid_argument("usb_emul: a device needs a model");
   handler_ = umockdev_ioctl_base_new();
   g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(&Device::OnIoctl), this);
@@ -133,7 +133,7 @@ void Device::Dispatch(UMockdevIoctlClient *client) {
         g_clear_error(&error);
         return Complete(client, -1, EFAULT);
       }
-      std::memcpy(d->data, &spec_.capabilities, sizeof(uint32_t));
+      std::memcpy(d->data, &desc_.capabilities, sizeof(uint32_t));
       g_object_unref(d);
       return Complete(client, 0);
     }
@@ -146,7 +146,7 @@ void Device::Dispatch(UMockdevIoctlClient *client) {
     case USBDEVFS_CLEAR_HALT: return ClearHalt(client, true);
     case USBDEVFS_RESETEP: return ClearHalt(client, false);
     case USBDEVFS_RESET: return ResetDevice(client);
-    case USBDEVFS_GET_SPEED: return Complete(client, SpeedCode(spec_.speed));
+    case USBDEVFS_GET_SPEED: return Complete(client, SpeedCode(desc_.speed));
     case USBDEVFS_GETDRIVER:
     case USBDEVFS_IOCTL:
       // No kernel driver is ever bound to an emulated interface.
@@ -155,8 +155,8 @@ void Device::Dispatch(UMockdevIoctlClient *client) {
       unsigned value = 0;
       if (!ReadArgUint(client, &value)) return Complete(client, -1, EFAULT);
       bool known = static_cast<int>(value) == -1 ||
-                   std::any_of(spec_.configurations.begin(), spec_.configurations.end(),
-                               [&](const ConfigSpec &c) { return c.value == value; });
+                   std::any_of(desc_.configurations.begin(), desc_.configurations.end(),
+                               [&](const ConfigDesc &c) { return c.value == value; });
       return known ? Complete(client, 0) : Complete(client, -1, EINVAL);
     }
     default: return Complete(client, -1, ENOTTY);
@@ -166,8 +166,8 @@ void Device::Dispatch(UMockdevIoctlClient *client) {
 bool Device::EndpointExistsLocked(uint8_t endpoint) const { return InterfaceOfLocked(endpoint) >= 0; }
 
 int Device::InterfaceOfLocked(uint8_t endpoint) const {
-  for (const InterfaceSpec &i : spec_.configurations.front().interfaces)
-    for (const EndpointSpec &e : i.endpoints)
+  for (const InterfaceDesc &i : desc_.configurations.front().interfaces)
+    for (const EndpointDesc &e : i.endpoints)
       if (e.address == endpoint) return i.number;
   return -1;
 }
@@ -252,9 +252,9 @@ void Device::SubmitUrb(UMockdevIoctlClient *client) {
 void Device::ControlStandard(const UrbPtr &urb, const SetupPacket &setup) {
   uint8_t type = setup.value >> 8, index = setup.value & 0xff;
   std::vector<uint8_t> d;
-  if (type == USB_DT_DEVICE) d = DeviceDescriptor(spec_);
-  if (type == USB_DT_CONFIG) d = ConfigDescriptor(spec_, index);
-  if (type == USB_DT_STRING) d = StringDescriptor(spec_, index);
+  if (type == USB_DT_DEVICE) d = DeviceDescriptor(desc_);
+  if (type == USB_DT_CONFIG) d = ConfigDescriptor(desc_, index);
+  if (type == USB_DT_STRING) d = StringDescriptor(desc_, index);
   Answer(urb, d.empty() ? Reply::Stall() : Reply::Ack(std::move(d)));
 }
 
@@ -393,9 +393,9 @@ void Device::Claim(UMockdevIoctlClient *client, bool disconnect_claim) {
   if (!ReadArgUint(client, &number, 0, size)) return Complete(client, -1, EFAULT);
   {
     std::lock_guard<std::mutex> lock(mu_);
-    const auto &interfaces = spec_.configurations.front().interfaces;
+    const auto &interfaces = desc_.configurations.front().interfaces;
     if (std::none_of(interfaces.begin(), interfaces.end(),
-                     [&](const InterfaceSpec &i) { return i.number == number; }))
+                     [&](const InterfaceDesc &i) { return i.number == number; }))
       return Complete(client, -1, ENOENT);
     if (claimed_.count(number)) return Complete(client, 0);
   }
@@ -444,8 +444,8 @@ void Device::SetInterface(UMockdevIoctlClient *client) {
   usbdevfs_setinterface s;
   std::memcpy(&s, d->data, sizeof s);
   g_object_unref(d);
-  const auto &interfaces = spec_.configurations.front().interfaces;
-  if (std::none_of(interfaces.begin(), interfaces.end(), [&](const InterfaceSpec &i) {
+  const auto &interfaces = desc_.configurations.front().interfaces;
+  if (std::none_of(interfaces.begin(), interfaces.end(), [&](const InterfaceDesc &i) {
         return i.number == s.interface && i.alternate == s.altsetting;
       }))
     return Complete(client, -1, EINVAL);

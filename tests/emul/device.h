@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "emul/device_model.h"
-#include "emul/device_spec.h"
+#include "emul/device_desc.h"
 #include "emul/transfer_log.h"
 
 typedef struct _UMockdevIoctlBase UMockdevIoctlBase;
@@ -34,7 +34,7 @@ class Scheduler;
 class Device {
  public:
   // Built by Testbed::AddDevice only.
-  Device(const DeviceSpec &spec, std::shared_ptr<DeviceModel> model, Scheduler *scheduler);
+  Device(const DeviceDesc &desc, std::shared_ptr<DeviceModel> model, Scheduler *scheduler);
   ~Device();
   Device(const Device &) = delete;
   Device &operator=(const Device &) = delete;
@@ -63,7 +63,7 @@ class Device {
   // URBs submitted and not yet answered (withheld or delayed).
   size_t PendingUrbs() const;
   // The description the device was made from.
-  const DeviceSpec &spec() const { return spec_; }
+  const DeviceDesc &desc() const { return desc_; }
   // The device node, "/dev/bus/usb/BBB/DDD".
   const std::string &devnode() const { return devnode_; }
   // The model the device runs.
@@ -104,7 +104,7 @@ class Device {
   // while an URB waits to be reaped.
   void OpenReadinessFifo(const std::string &path);
 
-  const DeviceSpec spec_;
+  const DeviceDesc desc_;
   const std::string devnode_;
   const std::shared_ptr<DeviceModel> model_;
   Scheduler *const scheduler_;

@@ -62,13 +62,13 @@ Testbed::~Testbed() {
   g_object_unref(testbed_);
 }
 
-Device &Testbed::AddDevice(const DeviceSpec &spec, std::shared_ptr<DeviceModel> model) {
-  std::string why = Validate(spec);
+Device &Testbed::AddDevice(const DeviceDesc &desc, std::shared_ptr<DeviceModel> model) {
+  std::string why = Validate(desc);
   if (!why.empty()) throw std::invalid_argument("usb_emul: bad device description: " + why);
   for (const auto &dev : devices_)
-    if (dev->spec().bus == spec.bus && dev->spec().address == spec.address)
-      throw std::invalid_argument("usb_emul: two devices at " + DevNode(spec));
-  auto dev = std::make_unique<Device>(spec, std::move(model), scheduler_.get());
+    if (dev->desc().bus == desc.bus && dev->desc().address == desc.address)
+      throw std::invalid_argument("usb_emul: two devices at " + DevNode(desc));
+  auto dev = std::make_unique<Device>(desc, std::move(model), scheduler_.get());
 
   // The handler must be in place before the node exists.
   GError *error = nullptr;
@@ -78,20 +78,20 @@ Device &Testbed::AddDevice(const DeviceSpec &spec, std::shared_ptr<DeviceModel> 
     throw std::runtime_error("usb_emul: cannot attach the ioctl handler: " + text);
   }
 
-  const ConfigSpec &config = spec.configurations.front();
-  unsigned minor = (spec.bus - 1u) * 128u + (spec.address - 1u);
-  std::string name = Format("%u-%u", spec.bus, spec.address);
-  std::string busnum = std::to_string(spec.bus), devnum = std::to_string(spec.address);
+  const ConfigDesc &config = desc.configurations.front();
+  unsigned minor = (desc.bus - 1u) * 128u + (desc.address - 1u);
+  std::string name = Format("%u-%u", desc.bus, desc.address);
+  std::string busnum = std::to_string(desc.bus), devnum = std::to_string(desc.address);
   std::string dev_attr = "189:" + std::to_string(minor);
-  std::string vid = Hex4(spec.vendor_id), pid = Hex4(spec.product_id);
-  std::string bcd = Hex4(spec.bcd_device), config_value = std::to_string(config.value);
-  std::string num_configs = std::to_string(spec.configurations.size());
-  std::string product = Format("%x/%x", spec.vendor_id, spec.product_id) + "/" +
-                        Format("%x", spec.bcd_device, 0);
-  std::string busnum3 = Format("%03u", spec.bus, 0), devnum3 = Format("%03u", spec.address, 0);
+  std::string vid = Hex4(desc.vendor_id), pid = Hex4(desc.product_id);
+  std::string bcd = Hex4(desc.bcd_device), config_value = std::to_string(config.value);
+  std::string num_configs = std::to_string(desc.configurations.size());
+  std::string product = Format("%x/%x", desc.vendor_id, desc.product_id) + "/" +
+                        Format("%x", desc.bcd_device, 0);
+  std::string busnum3 = Format("%03u", desc.bus, 0), devnum3 = Format("%03u", desc.address, 0);
   std::string minor_text = std::to_string(minor);
   const char *attributes[] = {"busnum", busnum.c_str(), "devnum", devnum.c_str(), "speed",
-                              SpeedText(spec.speed), "bConfigurationValue", config_value.c_str(),
+                              SpeedText(desc.speed), "bConfigurationValue", config_value.c_str(),
                               "bNumConfigurations", num_configs.c_str(), "idVendor", vid.c_str(),
                               "idProduct", pid.c_str(), "bcdDevice", bcd.c_str(), "dev",
                               dev_attr.c_str(), "maxchild", "0", nullptr};
@@ -106,7 +106,7 @@ Device &Testbed::AddDevice(const DeviceSpec &spec, std::shared_ptr<DeviceModel> 
   if (syspath == nullptr) throw std::runtime_error("usb_emul: cannot add " + name);
   dev->syspath_ = syspath;
   g_free(syspath);
-  std::vector<uint8_t> descriptors = SysfsDescriptors(spec);
+  std::vector<uint8_t> descriptors = SysfsDescriptors(desc);
   umockdev_testbed_set_attribute_binary(testbed_, dev->syspath_.c_str(), "descriptors",
                                         descriptors.data(), static_cast<gint>(descriptors.size()));
   dev->OpenReadinessFifo(root_dir() + dev->devnode());

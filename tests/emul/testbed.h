@@ -19,7 +19,7 @@
 
 #include "emul/device.h"
 #include "emul/device_model.h"
-#include "emul/device_spec.h"
+#include "emul/device_desc.h"
 
 typedef struct _UMockdevTestbed UMockdevTestbed;
 
@@ -46,7 +46,7 @@ class Testbed {
   // Adds a device answering through `model` and returns it (owned by the
   // testbed). Throws std::invalid_argument for a bad description or a bus
   // address already in use, std::runtime_error when umockdev fails.
-  Device &AddDevice(const DeviceSpec &spec, std::shared_ptr<DeviceModel> model);
+  Device &AddDevice(const DeviceDesc &desc, std::shared_ptr<DeviceModel> model);
   // Unplugs `dev`: its transfers fail with ENODEV and it leaves sysfs, with a
   // "remove" uevent.
   void Unplug(Device &dev);

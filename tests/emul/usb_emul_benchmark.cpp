@@ -5,7 +5,7 @@
 #include <sys/resource.h>
 
 #include <chrono>
-#include <cstdio>
+#include <stdexcept>
 #include <memory>
 #include <vector>
 
@@ -28,15 +28,37 @@ class BenchModel : public usb_emul::DeviceModel {
   }
 };
 
-// One testbed per process: made in main before libusb starts.
+// The one testbed of the process, made on first use, before libusb starts.
 struct Bench {
   usb_emul::Testbed bed;
   std::shared_ptr<BenchModel> model = std::make_shared<BenchModel>();
   usb_emul::Device *dev = nullptr;
   libusb_context *ctx = nullptr;
   libusb_device_handle *handle = nullptr;
+
+  Bench() {
+    dev = &bed.AddDevice(
+        usb_emul::DeviceDesc{
+            .vendor_id = 0x3c5d,
+            .product_id = 0x4842,
+            .configurations = {{.interfaces = {{.endpoints = {{kBulkIn}, {kBulkOut}}}}}},
+        },
+        model);
+    if (libusb_init(&ctx) != 0) throw std::runtime_error("libusb_init failed");
+    handle = libusb_open_device_with_vid_pid(ctx, 0x3c5d, 0x4842);
+    if (handle == nullptr || libusb_claim_interface(handle, 0) != 0)
+      throw std::runtime_error("cannot open the emulated device");
+  }
+  ~Bench() {
+    if (handle != nullptr) libusb_close(handle);
+    if (ctx != nullptr) libusb_exit(ctx);
+  }
 };
-Bench *g_bench = nullptr;
+
+Bench &B() {
+  static Bench bench;
+  return bench;
+}
 
 double CpuSeconds() {
   rusage u;
@@ -47,7 +69,7 @@ double CpuSeconds() {
 void BM_ControlInRoundTrip(benchmark::State &state) {
   uint8_t in[8];
   for (auto _ : state) {
-    int r = libusb_control_transfer(g_bench->handle, 0xc0, 0x01, 0, 0, in, sizeof in, 1000);
+    int r = libusb_control_transfer(B().handle, 0xc0, 0x01, 0, 0, in, sizeof in, 1000);
     if (r != 8) state.SkipWithError("control transfer failed");
   }
 }
@@ -57,7 +79,7 @@ void BM_Bulk64KiBOut(benchmark::State &state) {
   std::vector<uint8_t> buf(65536, 0x5a);
   int actual = 0;
   for (auto _ : state) {
-    if (libusb_bulk_transfer(g_bench->handle, kBulkOut, buf.data(), 65536, &actual, 1000) != 0)
+    if (libusb_bulk_transfer(B().handle, kBulkOut, buf.data(), 65536, &actual, 1000) != 0)
       state.SkipWithError("bulk OUT failed");
   }
   state.SetBytesProcessed(state.iterations() * 65536);
@@ -68,8 +90,8 @@ void BM_Bulk64KiBIn(benchmark::State &state) {
   std::vector<uint8_t> data(65536, 0xa5), buf(65536);
   int actual = 0;
   for (auto _ : state) {
-    g_bench->dev->QueueIn(kBulkIn, data);
-    if (libusb_bulk_transfer(g_bench->handle, kBulkIn, buf.data(), 65536, &actual, 1000) != 0)
+    B().dev->QueueIn(kBulkIn, data);
+    if (libusb_bulk_transfer(B().handle, kBulkIn, buf.data(), 65536, &actual, 1000) != 0)
       state.SkipWithError("bulk IN failed");
   }
   state.SetBytesProcessed(state.iterations() * 65536);
@@ -84,7 +106,7 @@ void BM_IdleEventLoop200ms(benchmark::State &state) {
   uint8_t buf[64];
   bool done = false;
   libusb_transfer *t = libusb_alloc_transfer(0);
-  libusb_fill_bulk_transfer(t, g_bench->handle, kBulkIn, buf, sizeof buf, Ignore, &done, 0);
+  libusb_fill_bulk_transfer(t, B().handle, kBulkIn, buf, sizeof buf, Ignore, &done, 0);
   if (libusb_submit_transfer(t) != 0) state.SkipWithError("submit failed");
   double cpu = 0;
   for (auto _ : state) {
@@ -92,40 +114,17 @@ void BM_IdleEventLoop200ms(benchmark::State &state) {
     auto end = std::chrono::steady_clock::now() + 200ms;
     while (std::chrono::steady_clock::now() < end) {
       timeval tv{0, 100000};
-      libusb_handle_events_timeout_completed(g_bench->ctx, &tv, nullptr);
+      libusb_handle_events_timeout_completed(B().ctx, &tv, nullptr);
     }
     cpu += CpuSeconds() - start;
   }
   state.counters["cpu_ms"] = benchmark::Counter(cpu * 1000 / state.iterations());
   libusb_cancel_transfer(t);
-  while (!done) libusb_handle_events_completed(g_bench->ctx, nullptr);
+  while (!done) libusb_handle_events_completed(B().ctx, nullptr);
   libusb_free_transfer(t);
 }
 BENCHMARK(BM_IdleEventLoop200ms)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char **argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  Bench bench;
-  g_bench = &bench;
-  bench.dev = &bench.bed.AddDevice(
-      usb_emul::DeviceSpec{
-          .vendor_id = 0x3c5d,
-          .product_id = 0x4842,
-          .configurations = {{.interfaces = {{.endpoints = {{kBulkIn}, {kBulkOut}}}}}},
-      },
-      bench.model);
-  if (libusb_init(&bench.ctx) != 0) return 1;
-  bench.handle = libusb_open_device_with_vid_pid(bench.ctx, 0x3c5d, 0x4842);
-  if (bench.handle == nullptr || libusb_claim_interface(bench.handle, 0) != 0) {
-    std::fprintf(stderr, "cannot open the emulated device\n");
-    return 1;
-  }
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  libusb_close(bench.handle);
-  libusb_exit(bench.ctx);
-  return 0;
-}
+BENCHMARK_MAIN();

@@ -24,7 +24,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using usb_emul::Device;
-using usb_emul::DeviceSpec;
+using usb_emul::DeviceDesc;
 using usb_emul::Event;
 using usb_emul::LogEntry;
 using usb_emul::Reply;
@@ -38,9 +38,9 @@ constexpr uint8_t kBulkIn = 0x81, kBulkOut = 0x02, kIntIn = 0x83;
 constexpr uint8_t kVendorOut = 0x40;  // vendor request, host to device
 constexpr uint8_t kVendorIn = 0xc0;   // vendor request, device to host
 
-DeviceSpec SensorSpec(uint8_t address = 2, uint16_t product_id = 0x4842,
+DeviceDesc SensorDesc(uint8_t address = 2, uint16_t product_id = 0x4842,
                       uint32_t capabilities = usb_emul::kDefaultCapabilities) {
-  return DeviceSpec{
+  return DeviceDesc{
       .vendor_id = 0x3c5d,
       .product_id = product_id,
       .bcd_device = 0x0123,
@@ -93,12 +93,12 @@ double CpuSeconds() {
 class Emul : public ::testing::Test {
  protected:
   // Adds the main device, starts libusb, opens the device and claims interface 0.
-  void Open(const DeviceSpec &spec = SensorSpec(),
+  void Open(const DeviceDesc &desc = SensorDesc(),
             std::shared_ptr<usb_emul::DeviceModel> model = nullptr) {
     if (!model) model = scripted_;
-    dev_ = &bed_.AddDevice(spec, model);
+    dev_ = &bed_.AddDevice(desc, model);
     StartLibusb();
-    handle_ = libusb_open_device_with_vid_pid(ctx_, spec.vendor_id, spec.product_id);
+    handle_ = libusb_open_device_with_vid_pid(ctx_, desc.vendor_id, desc.product_id);
     ASSERT_NE(handle_, nullptr);
     ASSERT_EQ(libusb_claim_interface(handle_, 0), 0);
   }
@@ -145,7 +145,7 @@ void LIBUSB_CALL OnTransferDone(libusb_transfer *t) {
 // --- enumeration and descriptors --------------------------------------------
 
 TEST_F(Emul, EnumerationShowsIdsPlaceSpeedAndEndpoints) {
-  dev_ = &bed_.AddDevice(SensorSpec(5), scripted_);
+  dev_ = &bed_.AddDevice(SensorDesc(5), scripted_);
   StartLibusb();
   libusb_device **list = nullptr;
   ssize_t n = libusb_get_device_list(ctx_, &list);
@@ -197,7 +197,7 @@ TEST_F(Emul, TwoDevicesAnswerThroughTheirOwnModels) {
   auto second = std::make_shared<ScriptedModel>();
   scripted_->OnControl(kVendorIn, 0x10, Reply::Ack({0xa1}));
   second->OnControl(kVendorIn, 0x10, Reply::Ack({0xb2}));
-  Device &other = bed_.AddDevice(SensorSpec(7, 0x4844), second);
+  Device &other = bed_.AddDevice(SensorDesc(7, 0x4844), second);
   Open();
   libusb_device_handle *h2 = libusb_open_device_with_vid_pid(ctx_, 0x3c5d, 0x4844);
   ASSERT_NE(h2, nullptr);
@@ -220,9 +220,9 @@ class RefusingModel : public ScriptedModel {
 };
 
 TEST_F(Emul, InterfaceRequestsReachTheDevice) {
-  DeviceSpec spec = SensorSpec();
-  spec.configurations[0].interfaces.push_back({.number = 0, .alternate = 1});
-  Open(spec);
+  DeviceDesc desc = SensorDesc();
+  desc.configurations[0].interfaces.push_back({.number = 0, .alternate = 1});
+  Open(desc);
   EXPECT_TRUE(dev_->Claimed(0));
   EXPECT_EQ(libusb_claim_interface(handle_, 3), LIBUSB_ERROR_NOT_FOUND);
   EXPECT_EQ(libusb_set_interface_alt_setting(handle_, 0, 1), 0);
@@ -238,7 +238,7 @@ TEST_F(Emul, InterfaceRequestsReachTheDevice) {
 }
 
 TEST_F(Emul, ModelCanRefuseAClaim) {
-  dev_ = &bed_.AddDevice(SensorSpec(), std::make_shared<RefusingModel>());
+  dev_ = &bed_.AddDevice(SensorDesc(), std::make_shared<RefusingModel>());
   StartLibusb();
   handle_ = libusb_open_device_with_vid_pid(ctx_, 0x3c5d, 0x4842);
   ASSERT_NE(handle_, nullptr);
@@ -249,7 +249,7 @@ TEST_F(Emul, ModelCanRefuseAClaim) {
 // --- control transfers -------------------------------------------------------
 
 TEST_F(Emul, VendorControlInAnswersFromStateSetByControlOut) {
-  Open(SensorSpec(), std::make_shared<RegisterModel>());
+  Open(SensorDesc(), std::make_shared<RegisterModel>());
   uint8_t out[2] = {0xde, 0xad};  // data stage the model ignores, logged all the same
   ASSERT_EQ(libusb_control_transfer(handle_, kVendorOut, 0x01, 0xbeef, 0x0007, out, 2, 500), 2);
   uint8_t in[8] = {};
@@ -315,7 +315,7 @@ void PrintTo(const CapsCase &c, std::ostream *os) { *os << c.name; }
 class EmulCaps : public Emul, public ::testing::WithParamInterface<CapsCase> {};
 
 TEST_P(EmulCaps, Bulk64KiBOutAndInArriveExactly) {
-  Open(SensorSpec(2, 0x4842, GetParam().capabilities));
+  Open(SensorDesc(2, 0x4842, GetParam().capabilities));
   std::vector<uint8_t> out = Pattern(65536, 3);
   int actual = 0;
   ASSERT_EQ(libusb_bulk_transfer(handle_, kBulkOut, out.data(), 65536, &actual, 1000), 0);
@@ -334,7 +334,7 @@ TEST_P(EmulCaps, Bulk64KiBOutAndInArriveExactly) {
 }
 
 TEST_P(EmulCaps, ShortReadEndsTheTransferAndKeepsTheNextItem) {
-  Open(SensorSpec(2, 0x4842, GetParam().capabilities));
+  Open(SensorDesc(2, 0x4842, GetParam().capabilities));
   std::vector<uint8_t> first = Pattern(20000, 1), second = Pattern(300, 2);
   dev_->QueueIn(kBulkIn, first);
   dev_->QueueIn(kBulkIn, second);
@@ -403,7 +403,7 @@ class CounterModel : public usb_emul::DeviceModel {
 };
 
 TEST_F(Emul, ModelAnswersReadsWhenAsked) {
-  Open(SensorSpec(), std::make_shared<CounterModel>());
+  Open(SensorDesc(), std::make_shared<CounterModel>());
   for (uint8_t want = 10; want < 13; ++want) {
     uint8_t buf[16] = {};
     int actual = 0;
@@ -606,24 +606,24 @@ TEST(EmulSetup, TmpdirLengthIsChecked) {
 TEST(EmulSetup, BadDescriptionsAreRefused) {
   struct Case {
     const char *name;
-    void (*spoil)(DeviceSpec &);
+    void (*spoil)(DeviceDesc &);
   } cases[] = {
-      {"no configuration", [](DeviceSpec &s) { s.configurations.clear(); }},
-      {"address 0", [](DeviceSpec &s) { s.address = 0; }},
+      {"no configuration", [](DeviceDesc &s) { s.configurations.clear(); }},
+      {"address 0", [](DeviceDesc &s) { s.address = 0; }},
       {"endpoint 0 in an interface",
-       [](DeviceSpec &s) { s.configurations[0].interfaces[0].endpoints[0].address = 0x80; }},
+       [](DeviceDesc &s) { s.configurations[0].interfaces[0].endpoints[0].address = 0x80; }},
       {"same endpoint twice",
-       [](DeviceSpec &s) { s.configurations[0].interfaces[0].endpoints[1].address = kBulkIn; }},
+       [](DeviceDesc &s) { s.configurations[0].interfaces[0].endpoints[1].address = kBulkIn; }},
   };
   Testbed bed;
   for (const Case &c : cases) {
-    DeviceSpec spec = SensorSpec();
-    c.spoil(spec);
-    EXPECT_THROW(bed.AddDevice(spec, std::make_shared<ScriptedModel>()), std::invalid_argument)
+    DeviceDesc desc = SensorDesc();
+    c.spoil(desc);
+    EXPECT_THROW(bed.AddDevice(desc, std::make_shared<ScriptedModel>()), std::invalid_argument)
         << c.name;
   }
-  bed.AddDevice(SensorSpec(), std::make_shared<ScriptedModel>());
-  EXPECT_THROW(bed.AddDevice(SensorSpec(), std::make_shared<ScriptedModel>()),
+  bed.AddDevice(SensorDesc(), std::make_shared<ScriptedModel>());
+  EXPECT_THROW(bed.AddDevice(SensorDesc(), std::make_shared<ScriptedModel>()),
                std::invalid_argument)
       << "same bus address twice";
 }
