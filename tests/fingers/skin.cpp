@@ -1,0 +1,33 @@
+#include "fingers/skin.h"
+
+#include <algorithm>
+
+#include "fingers/det_math.h"
+#include "fingers/rng.h"
+
+namespace fingers {
+namespace {
+enum : uint64_t { kTagDry = 13, kTagWet = 14 };
+}  // namespace
+
+SkinModel::SkinModel(const SkinParams &skin, uint64_t seed)
+    : skin_(skin),
+      // Harder presses and wet skin widen the ridges; dry skin thins them.
+      bias_((skin.pressure - 0.5) * 0.5 + 0.9 * skin.wetness - 0.55 * skin.dryness),
+      gap_threshold_(1.0 - 1.1 * skin.dryness),
+      dry_gaps_(MixSeed(seed, kTagDry), 3.5),
+      wet_puddles_(MixSeed(seed, kTagWet), 9.0) {}
+
+double SkinModel::Darkness(double ridge_signal, Point master_pt, double wx, double wy) const {
+  double level = ridge_signal + bias_;
+  if (skin_.wetness > 0) level += 0.8 * skin_.wetness * std::max(0.0, wet_puddles_.At(wx, wy));
+  double ridge = SmoothStep(-0.45, 0.45, level);
+  if (skin_.dryness > 0) {
+    // Dry skin touches in patches: ridges break where the gap field is high.
+    const double g = dry_gaps_.At(master_pt.x, master_pt.y);
+    ridge *= SmoothStep(gap_threshold_ + 0.12, gap_threshold_ - 0.12, g);
+  }
+  return ridge;
+}
+
+}  // namespace fingers

@@ -1,0 +1,29 @@
+// The skin model shared by impressions and swipes: how a ridge signal of the
+// master becomes darkness under given pressure, dryness and wetness.
+#pragma once
+
+#include <cstdint>
+
+#include "fingers/impression.h"
+#include "fingers/value_noise.h"
+
+namespace fingers {
+
+class SkinModel {
+ public:
+  // A model for one press; seed selects the dry gaps and wet puddles.
+  SkinModel(const SkinParams &skin, uint64_t seed);
+  // Darkness 0..1 of full contact at a point whose master ridge signal is
+  // ridge_signal; master_pt locates dry gaps on the skin, (wx, wy) wet
+  // puddles on the sensor window.
+  double Darkness(double ridge_signal, Point master_pt, double wx, double wy) const;
+
+ private:
+  SkinParams skin_;
+  double bias_;
+  double gap_threshold_;
+  ValueNoise dry_gaps_;
+  ValueNoise wet_puddles_;
+};
+
+}  // namespace fingers

@@ -1,0 +1,110 @@
+// Writes synthetic fingers as PGM files for inspection:
+//   synth_fingers_pgm --out DIR [--fingers 10] [--impressions 8] [--size 96x96]
+//                     [--seed 1] [--raw16] [--masters] [--swipe] [--nonfinger]
+// Files: fNN_<class>_master.pgm, fNN_<class>_iMM.pgm (and _raw.pgm with
+// --raw16), fNN_<class>_swipe.pgm, nonfinger_<kind>.pgm.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fingers/synth_fingers.h"
+
+namespace {
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: synth_fingers_pgm --out DIR [--fingers N] [--impressions N] [--size WxH]\n"
+               "                         [--seed S] [--raw16] [--masters] [--swipe] [--nonfinger]\n");
+  return 2;
+}
+
+bool Save(const std::string &path, const fingers::Frame &f) {
+  if (!fingers::WritePgm(path, f.width, f.height, f.gray)) {
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  std::string out;
+  int n_fingers = 10, n_impressions = 8;
+  fingers::SensorSize size{96, 96};
+  uint64_t seed = 1;
+  bool raw16 = false, masters = false, swipe = false, nonfinger = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const bool has_value = i + 1 < argc;
+    if (a == "--out" && has_value) out = argv[++i];
+    else if (a == "--fingers" && has_value) n_fingers = std::atoi(argv[++i]);
+    else if (a == "--impressions" && has_value) n_impressions = std::atoi(argv[++i]);
+    else if (a == "--seed" && has_value) seed = std::strtoull(argv[++i], nullptr, 0);
+    else if (a == "--size" && has_value) {
+      if (std::sscanf(argv[++i], "%dx%d", &size.width, &size.height) != 2) return Usage();
+    } else if (a == "--raw16") raw16 = true;
+    else if (a == "--masters") masters = true;
+    else if (a == "--swipe") swipe = true;
+    else if (a == "--nonfinger") nonfinger = true;
+    else return Usage();
+  }
+  if (out.empty() || n_fingers < 0 || n_impressions < 0) return Usage();
+
+  try {
+    fingers::Variation variation;
+    variation.raw16 = raw16;
+    for (int f = 0; f < n_fingers; ++f) {
+      const fingers::MasterFinger m = fingers::MakeMaster(fingers::PopulationFinger(seed, f));
+      char stem[64];
+      std::snprintf(stem, sizeof stem, "%s/f%02d_%s", out.c_str(), f,
+                    fingers::FingerClassName(m.params.finger_class));
+      if (masters) {
+        fingers::Frame mf;
+        mf.width = m.width;
+        mf.height = m.height;
+        for (float v : m.ridge) mf.gray.push_back(static_cast<uint8_t>(128 - 120 * v));
+        if (!Save(std::string(stem) + "_master.pgm", mf)) return 1;
+      }
+      for (int k = 0; k < n_impressions; ++k) {
+        const fingers::Impression imp = fingers::Render(
+            m, fingers::RandomImpression(m, fingers::PressSeed(m, k), size, variation));
+        char name[96];
+        std::snprintf(name, sizeof name, "%s_i%02d", stem, k);
+        if (!Save(std::string(name) + ".pgm", imp.frame)) return 1;
+        if (raw16 && !fingers::WritePgm16(std::string(name) + "_raw.pgm", imp.frame.width,
+                                          imp.frame.height, imp.frame.raw,
+                                          imp.params.sensor.raw_max)) {
+          std::fprintf(stderr, "cannot write %s_raw.pgm\n", name);
+          return 1;
+        }
+      }
+      if (swipe) {
+        fingers::SwipeParams sp;
+        sp.seed = fingers::PressSeed(m, 1000);
+        sp.start = {m.width / 2.0, m.height * 0.15};
+        sp.lines = 500;
+        if (!Save(std::string(stem) + "_swipe.pgm", fingers::RenderSwipe(m, sp).frame)) return 1;
+      }
+    }
+    if (nonfinger) {
+      for (int k = 0; k < 5; ++k) {
+        fingers::NonFingerParams np;
+        np.seed = seed + static_cast<uint64_t>(k);
+        np.kind = static_cast<fingers::NonFingerKind>(k);
+        np.width = size.width;
+        np.height = size.height;
+        if (!Save(out + "/nonfinger_" + fingers::NonFingerKindName(np.kind) + ".pgm",
+                  fingers::RenderNonFinger(np))) {
+          return 1;
+        }
+      }
+    }
+  } catch (const std::exception &e) {
+    std::fprintf(stderr, "synth_fingers_pgm: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
