@@ -156,8 +156,9 @@ Impression Render(const MasterFinger &master, const ImpressionParams &params) {
   dist.ty = shift * DetSin(shift_dir);
   dist.angle = strength * drng.Uniform(-0.05, 0.05);
   for (int k = 0; k < 4; ++k) {
-    const double len = drng.Uniform(40.0, 120.0), dir = drng.Uniform(0.0, 2 * kPi);
-    dist.wave_amp[k] = strength * drng.Uniform(0.5, 1.5);
+    // Local stretch of the skin stays within about 10 percent.
+    const double len = drng.Uniform(60.0, 140.0), dir = drng.Uniform(0.0, 2 * kPi);
+    dist.wave_amp[k] = strength * drng.Uniform(0.4, 0.9);
     dist.wave_kx[k] = 2 * kPi / len * DetCos(dir);
     dist.wave_ky[k] = 2 * kPi / len * DetSin(dir);
     dist.wave_phase[k] = drng.Uniform(0.0, 2 * kPi);

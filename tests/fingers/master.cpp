@@ -300,11 +300,12 @@ MasterFinger MakeMaster(const MasterParams &params) {
   m.period.resize(npix);
   m.footprint.resize(npix);
 
-  // Period map: a mean inside the middle half of the range plus a few slow
-  // waves, clamped to the range.
+  // Period map: a mean near the middle of the range plus a few slow waves,
+  // keeping a tenth of the range free at either end for the stretch of
+  // elastic distortion in impressions.
   Rng prng(MixSeed(params.seed, kTagPeriod));
   const double span = params.period_max - params.period_min;
-  const double mean = params.period_min + span * prng.Uniform(0.35, 0.65);
+  const double mean = params.period_min + span * prng.Uniform(0.4, 0.6);
   struct Wave {
     double kx, ky, phase, amp;
   } waves[3];
@@ -315,7 +316,7 @@ MasterFinger MakeMaster(const MasterParams &params) {
           prng.Uniform(0.5, 1.0)};
     amp_sum += wv.amp;
   }
-  const double swing = 0.4 * span;
+  const double swing = 0.3 * span;
 
   for (int y = 0; y < m.height; ++y) {
     for (int x = 0; x < m.width; ++x) {

@@ -119,7 +119,7 @@ Frame RenderNonFinger(const NonFingerParams &params) {
       sensor.offset = 0;
       sensor.gain = 1;
       sensor.noise = std::min(sensor.noise, 2.0);
-      sensor.raw_base = -100;
+      sensor.raw_base = -200;
       break;
   }
   Frame frame;
