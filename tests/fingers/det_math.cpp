@@ -94,8 +94,11 @@ double DetExp(double x) {
   constexpr double kLn2Lo = 1.90821492927058770002e-10;
   const double k = std::nearbyint(x * 1.4426950408889634);
   const double r = (x - k * kLn2Hi) - k * kLn2Lo;  // |r| <= 0.347
+  static constexpr double kInv[15] = {0,        1.0,       1.0 / 2,  1.0 / 3,  1.0 / 4,
+                                     1.0 / 5,  1.0 / 6,   1.0 / 7,  1.0 / 8,  1.0 / 9,
+                                     1.0 / 10, 1.0 / 11,  1.0 / 12, 1.0 / 13, 1.0 / 14};
   double p = 1.0;
-  for (int n = 14; n >= 1; --n) p = 1.0 + p * r / n;
+  for (int n = 14; n >= 1; --n) p = 1.0 + p * r * kInv[n];
   return std::ldexp(p, static_cast<int>(k));
 }
 

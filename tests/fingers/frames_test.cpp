@@ -14,8 +14,14 @@ namespace {
 using fingers::NonFingerKind;
 
 const fingers::MasterFinger &Master(int finger) {
-  static const fingers::MasterFinger a = fingers::MakeMaster(fingers::PopulationFinger(5, 3));
-  static const fingers::MasterFinger b = fingers::MakeMaster(fingers::PopulationFinger(5, 8));
+  auto make = [](int f) {
+    fingers::MasterParams p = fingers::PopulationFinger(5, f);
+    p.width = 192;
+    p.height = 240;
+    return fingers::MakeMaster(p);
+  };
+  static const fingers::MasterFinger a = make(3);
+  static const fingers::MasterFinger b = make(8);
   return finger == 0 ? a : b;
 }
 
@@ -40,7 +46,7 @@ fingers_test::Plane Assemble(const fingers::Swipe &sw, double t0, int rows) {
 TEST(Swipe, LinesLineUpByTheirPositions) {
   fingers::SwipeParams slow;
   slow.seed = 1;
-  slow.start = {128, 60};
+  slow.start = {96, 30};
   slow.lines = 500;
   slow.speed = 0.45;
   fingers::SwipeParams fast = slow;
@@ -56,8 +62,8 @@ TEST(Swipe, LinesLineUpByTheirPositions) {
   ASSERT_EQ(a.line_pos.size(), 500u);
   for (size_t k = 1; k < b.line_pos.size(); ++k) ASSERT_GT(b.line_pos[k], b.line_pos[k - 1]);
 
-  const fingers_test::Plane pa = Assemble(a, 10, 180), pb = Assemble(b, 10, 180);
-  const fingers_test::Plane po = Assemble(other, 10, 180);
+  const fingers_test::Plane pa = Assemble(a, 10, 170), pb = Assemble(b, 10, 170);
+  const fingers_test::Plane po = Assemble(other, 10, 170);
   EXPECT_GT(fingers_test::Correlation(pa.v, pb.v), 0.85);
   EXPECT_LT(std::fabs(fingers_test::Correlation(pa.v, po.v)), 0.3);
   const double period = fingers_test::DominantPeriod(fingers_test::Spectrum(pa));
@@ -77,7 +83,10 @@ TEST(Swipe, RejectsParametersOutOfRange) {
       with([](fingers::SwipeParams &p) { p.speed = 0; }),
       with([](fingers::SwipeParams &p) { p.speed_jitter = 1; }),
   };
-  for (const auto &p : bad) EXPECT_THROW(fingers::RenderSwipe(Master(0), p), std::invalid_argument);
+  fingers::MasterParams small;
+  small.width = small.height = 64;
+  const fingers::MasterFinger m = fingers::MakeMaster(small);
+  for (const auto &p : bad) EXPECT_THROW(fingers::RenderSwipe(m, p), std::invalid_argument);
 }
 
 struct FrameStats {

@@ -164,7 +164,7 @@ Impression Render(const MasterFinger &master, const ImpressionParams &params) {
     dist.wave_phase[k] = drng.Uniform(0.0, 2 * kPi);
   }
 
-  const SkinModel skin(params.skin, params.seed);
+  const SkinModel skin(params.skin, params.seed, master.params.seed);
 
   const size_t n = static_cast<size_t>(w) * h;
   imp.contact.assign(n, 0.0f);

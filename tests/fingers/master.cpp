@@ -36,10 +36,16 @@ double WarpedAngle(double dx, double dy, const double *warp) {
   return a + warp[i] + (warp[j] - warp[i]) * t;
 }
 
-double ArchHeight(const MasterFinger::Field &f, double x, double y) {
+// Arch: ridges are the level lines of h(x, y) = y + amp * exp(-gx^2 - gy^2),
+// a bump that lifts the middle ridges. Returns the ridge direction, the
+// tangent (h_y, -h_x) of the level line.
+double ArchDirection(const MasterFinger::Field &f, double x, double y) {
   const double gx = (x - f.arch_x) / f.arch_width;
   const double gy = (y - f.arch_top) / f.arch_span;
-  return y + f.arch_amp * DetExp(-gx * gx) * DetExp(-gy * gy);
+  const double bump = f.arch_amp * DetExp(-gx * gx - gy * gy);
+  const double hx = bump * (-2.0 * gx / f.arch_width);
+  const double hy = 1.0 + bump * (-2.0 * gy / f.arch_span);
+  return DetAtan2(-hx, hy);
 }
 
 void Validate(const MasterParams &p) {
@@ -133,8 +139,8 @@ KernelBank MakeBank(double period_min, double period_max) {
   KernelBank bank;
   bank.period_lo = period_min;
   bank.period_bins = 1 + static_cast<int>(std::ceil((period_max - period_min) / kPeriodStep));
-  const double sigma_max = 0.36 * 1.25 * period_max;
-  bank.radius = std::min(14, static_cast<int>(std::ceil(2.0 * sigma_max)));
+  const double sigma_max = 0.36 * 1.1 * period_max;
+  bank.radius = std::min(14, static_cast<int>(2.0 * sigma_max));
   bank.rows = 2 * bank.radius + 1;
   bank.stride = (bank.rows + 7) / 8 * 8;
   bank.taps.assign(static_cast<size_t>(kOrientationBins) * bank.period_bins * bank.rows * bank.stride,
@@ -146,7 +152,7 @@ KernelBank MakeBank(double period_min, double period_max) {
     const double c = DetCos(theta), s = DetSin(theta);
     for (int pb = 0; pb < bank.period_bins; ++pb) {
       const double period = period_min + pb * kPeriodStep;
-      const double sigma_across = 0.36 * period, sigma_along = 1.25 * sigma_across;
+      const double sigma_across = 0.36 * period, sigma_along = 1.1 * sigma_across;
       double env_sum = 0, wave_sum = 0;
       for (int dy = -bank.radius; dy <= bank.radius; ++dy) {
         for (int dx = -bank.radius; dx <= bank.radius; ++dx) {
@@ -260,10 +266,7 @@ const char *FingerClassName(FingerClass c) {
 
 double MasterFinger::OrientationAt(double x, double y) const {
   if (params.finger_class == FingerClass::kArch) {
-    constexpr double e = 0.5;
-    const double hx = ArchHeight(field, x + e, y) - ArchHeight(field, x - e, y);
-    const double hy = ArchHeight(field, x, y + e) - ArchHeight(field, x, y - e);
-    return WrapPi(DetAtan2(-hx, hy) + field.theta0);
+    return WrapPi(ArchDirection(field, x, y) + field.theta0);
   }
   double theta = field.theta0;
   for (size_t k = 0; k < deltas.size(); ++k) {

@@ -7,16 +7,17 @@
 
 namespace fingers {
 namespace {
-enum : uint64_t { kTagDry = 13, kTagWet = 14 };
+enum : uint64_t { kTagDry = 13, kTagWet = 14, kTagTexture = 17 };
 }  // namespace
 
-SkinModel::SkinModel(const SkinParams &skin, uint64_t seed)
+SkinModel::SkinModel(const SkinParams &skin, uint64_t seed, uint64_t finger_seed)
     : skin_(skin),
       // Harder presses and wet skin widen the ridges; dry skin thins them.
       bias_((skin.pressure - 0.5) * 0.5 + 0.9 * skin.wetness - 0.55 * skin.dryness),
       gap_threshold_(1.0 - 1.1 * skin.dryness),
       dry_gaps_(MixSeed(seed, kTagDry), 3.5),
-      wet_puddles_(MixSeed(seed, kTagWet), 9.0) {}
+      wet_puddles_(MixSeed(seed, kTagWet), 9.0),
+      texture_(MixSeed(finger_seed, kTagTexture), 2.5) {}
 
 double SkinModel::Darkness(double ridge_signal, Point master_pt, double wx, double wy) const {
   double level = ridge_signal + bias_;
@@ -27,7 +28,9 @@ double SkinModel::Darkness(double ridge_signal, Point master_pt, double wx, doub
     const double g = dry_gaps_.At(master_pt.x, master_pt.y);
     ridge *= SmoothStep(gap_threshold_ + 0.12, gap_threshold_ - 0.12, g);
   }
-  return ridge;
+  // The finger's own fine texture (pores, ridge-width changes) moves with
+  // the skin, the same in every press.
+  return ridge * (0.92 - 0.08 * texture_.At(master_pt.x, master_pt.y));
 }
 
 }  // namespace fingers

@@ -11,8 +11,9 @@ namespace fingers {
 
 class SkinModel {
  public:
-  // A model for one press; seed selects the dry gaps and wet puddles.
-  SkinModel(const SkinParams &skin, uint64_t seed);
+  // A model for one press of the finger grown from finger_seed; seed
+  // selects the press's dry gaps and wet puddles.
+  SkinModel(const SkinParams &skin, uint64_t seed, uint64_t finger_seed);
   // Darkness 0..1 of full contact at a point whose master ridge signal is
   // ridge_signal; master_pt locates dry gaps on the skin, (wx, wy) wet
   // puddles on the sensor window.
@@ -24,6 +25,7 @@ class SkinModel {
   double gap_threshold_;
   ValueNoise dry_gaps_;
   ValueNoise wet_puddles_;
+  ValueNoise texture_;
 };
 
 }  // namespace fingers

@@ -35,7 +35,7 @@ Swipe RenderSwipe(const MasterFinger &master, const SwipeParams &params) {
     sw.line_pos[k] = travel;
     travel += params.speed * (1.0 + params.speed_jitter * speed_change.At(k, 0.5));
   }
-  const SkinModel skin(params.skin, params.seed);
+  const SkinModel skin(params.skin, params.seed, master.params.seed);
   const size_t n = static_cast<size_t>(params.width) * params.lines;
   std::vector<float> darkness(n, 0.0f);
   for (int k = 0; k < params.lines; ++k) {
