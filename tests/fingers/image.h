@@ -22,7 +22,7 @@ struct Frame {
   std::vector<uint8_t> gray;  // 8-bit image, ridges dark (always filled)
   std::vector<uint16_t> raw;  // 16-bit raw samples, ridges high (filled on request)
 
-  // 8-bit sample at (x, y); no bounds check beyond the vector's.
+  // 8-bit sample at (x, y); the caller keeps (x, y) inside the frame.
   uint8_t At(int x, int y) const { return gray[static_cast<size_t>(y) * width + x]; }
 };
 

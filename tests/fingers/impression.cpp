@@ -92,7 +92,11 @@ Point Impression::FromMaster(Point m) const {
 
 void SenseFrame(const SensorParams &sensor, const std::vector<float> &darkness, uint64_t seed,
                 Frame *frame, std::vector<int> *bad_pixels) {
-  const size_t n = static_cast<size_t>(frame->width) * frame->height;
+  if (frame->width <= 0 || frame->height <= 0 ||
+      darkness.size() != static_cast<size_t>(frame->width) * static_cast<size_t>(frame->height)) {
+    throw std::invalid_argument("SenseFrame: darkness map does not match the frame size");
+  }
+  const size_t n = darkness.size();
   frame->gray.assign(n, 0);
   if (sensor.raw16) frame->raw.assign(n, 0); else frame->raw.clear();
   Rng rng(MixSeed(seed, kTagSensor));
@@ -207,14 +211,20 @@ ImpressionParams RandomImpression(const MasterFinger &master, uint64_t seed, Sen
   p.seed = seed;
   p.width = size.width;
   p.height = size.height;
-  // Placement: anywhere on the inner part of the finger, where the window's
-  // centre region is still skin.
+  // Placement: the window's centre region must lie on the skin.
   const double margin = 0.3 * std::min(size.width, size.height);
-  p.center = {master.width / 2.0, master.height / 2.0};
+  auto on_finger = [&master, margin](Point c) {
+    return master.FootprintAt(c.x - margin, c.y) >= 1 && master.FootprintAt(c.x + margin, c.y) >= 1 &&
+           master.FootprintAt(c.x, c.y - margin) >= 1 && master.FootprintAt(c.x, c.y + margin) >= 1;
+  };
+  const Point pattern = master.PatternCenter();
+  p.center = on_finger(pattern) ? pattern : Point{master.width / 2.0, master.height / 2.0};
   for (int attempt = 0; attempt < 200; ++attempt) {
-    const Point c{rng.Uniform(0.0, master.width), rng.Uniform(0.0, master.height)};
-    if (master.FootprintAt(c.x - margin, c.y) >= 1 && master.FootprintAt(c.x + margin, c.y) >= 1 &&
-        master.FootprintAt(c.x, c.y - margin) >= 1 && master.FootprintAt(c.x, c.y + margin) >= 1) {
+    const Point c = variation.anywhere
+                        ? Point{rng.Uniform(0.0, master.width), rng.Uniform(0.0, master.height)}
+                        : Point{pattern.x + variation.spread * rng.Normal(),
+                                pattern.y + variation.spread * rng.Normal()};
+    if (on_finger(c)) {
       p.center = c;
       break;
     }

@@ -106,6 +106,9 @@ Impression Render(const MasterFinger &master, const ImpressionParams &params);
 
 // Limits for RandomImpression.
 struct Variation {
+  bool anywhere = false;       // place the window anywhere on the finger's inner part;
+  double spread = 18;          // else around the pattern's centre, this standard
+                               // deviation in pixels (presses of one finger overlap)
   double max_rotation = 0.6;   // radians (about 34 degrees) either way
   double min_contact = 0.7;    // blob radius range (see ContactParams::radius)
   double max_contact = 1.1;
@@ -115,7 +118,7 @@ struct Variation {
 };
 
 // A plausible random press of master at the given window size: placement
-// anywhere on the finger's inner part, rotation, distortion, contact blob,
+// (around the pattern's centre, or anywhere), rotation, distortion, contact blob,
 // skin, noise, gain, offset, a few bad pixels. Deterministic for its inputs.
 ImpressionParams RandomImpression(const MasterFinger &master, uint64_t seed, SensorSize size,
                                   const Variation &variation = {});
@@ -123,7 +126,8 @@ ImpressionParams RandomImpression(const MasterFinger &master, uint64_t seed, Sen
 // Turns a darkness map (0..1 per pixel, row-major, frame->width x
 // frame->height) into the frame's samples: levels, gain, offset, noise drawn
 // from seed, stuck pixels (their indices go to *bad_pixels when not null).
-// Shared by every renderer.
+// Shared by every renderer. Throws std::invalid_argument when the map's size
+// does not match the frame's.
 void SenseFrame(const SensorParams &sensor, const std::vector<float> &darkness, uint64_t seed,
                 Frame *frame, std::vector<int> *bad_pixels);
 

@@ -285,22 +285,37 @@ TEST(ImpressionSensor, RawSamplesMirrorGrayAndStuckPixelsAreListed) {
 }
 
 TEST(ImpressionParams, RandomPressesVaryPoseWithinTheFinger) {
-  const MasterFinger &m = Master(1);
-  double min_rot = 0, max_rot = 0, min_x = 1e9, max_x = -1e9, min_y = 1e9, max_y = -1e9;
-  for (int k = 0; k < 300; ++k) {
-    const ImpressionParams p = fingers::RandomImpression(m, fingers::PressSeed(m, k), {96, 96});
-    min_rot = std::min(min_rot, p.rotation);
-    max_rot = std::max(max_rot, p.rotation);
-    min_x = std::min(min_x, p.center.x);
-    max_x = std::max(max_x, p.center.x);
-    min_y = std::min(min_y, p.center.y);
-    max_y = std::max(max_y, p.center.y);
-    EXPECT_EQ(m.FootprintAt(p.center.x, p.center.y), 1.0) << k;
+  const MasterFinger &m = Master(3);
+  const fingers::Point pattern = m.PatternCenter();
+  for (bool anywhere : {false, true}) {
+    SCOPED_TRACE(anywhere ? "anywhere" : "around the pattern centre");
+    fingers::Variation variation;
+    variation.anywhere = anywhere;
+    double min_rot = 0, max_rot = 0, max_dx = 0, max_dy = 0;
+    for (int k = 0; k < 300; ++k) {
+      const ImpressionParams p =
+          fingers::RandomImpression(m, fingers::PressSeed(m, k), {96, 96}, variation);
+      min_rot = std::min(min_rot, p.rotation);
+      max_rot = std::max(max_rot, p.rotation);
+      max_dx = std::max(max_dx, std::fabs(p.center.x - pattern.x));
+      max_dy = std::max(max_dy, std::fabs(p.center.y - pattern.y));
+      // The window's middle always lies on the finger.
+      for (double d : {-28.0, 28.0}) {
+        EXPECT_EQ(m.FootprintAt(p.center.x + d, p.center.y), 1.0) << k;
+        EXPECT_EQ(m.FootprintAt(p.center.x, p.center.y + d), 1.0) << k;
+      }
+    }
+    EXPECT_LT(min_rot, -30 * kDegree);
+    EXPECT_GT(max_rot, 30 * kDegree);
+    if (anywhere) {
+      EXPECT_GT(max_dx, 0.25 * m.width);
+      EXPECT_GT(max_dy, 0.25 * m.height);
+    } else {
+      // Presses of one finger stay close enough to overlap.
+      EXPECT_GT(max_dx, 10);
+      EXPECT_LT(std::max(max_dx, max_dy), 4 * variation.spread);
+    }
   }
-  EXPECT_LT(min_rot, -30 * kDegree);
-  EXPECT_GT(max_rot, 30 * kDegree);
-  EXPECT_GT(max_x - min_x, 0.4 * m.width);
-  EXPECT_GT(max_y - min_y, 0.4 * m.height);
 }
 
 TEST(ImpressionParams, RejectsParametersOutOfRange) {

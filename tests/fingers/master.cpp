@@ -290,6 +290,16 @@ double MasterFinger::PeriodAt(double x, double y) const {
   return period[static_cast<size_t>(iy) * width + ix];
 }
 
+Point MasterFinger::PatternCenter() const {
+  if (cores.empty()) return {field.arch_x, field.arch_top};
+  Point c;
+  for (const Point &p : cores) {
+    c.x += p.x / cores.size();
+    c.y += p.y / cores.size();
+  }
+  return c;
+}
+
 MasterFinger MakeMaster(const MasterParams &params) {
   Validate(params);
   MasterFinger m;

@@ -64,6 +64,8 @@ struct MasterFinger {
   double OrientationAt(double x, double y) const;
   // Ridge period at the nearest pixel (clamped to the master).
   double PeriodAt(double x, double y) const;
+  // Centre of the pattern: the mean of the cores, or the top of the arch.
+  Point PatternCenter() const;
 
   // Model parameters of the orientation field (filled by MakeMaster).
   struct Field {

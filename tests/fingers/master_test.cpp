@@ -121,6 +121,13 @@ TEST(MasterGrowth, RidgesFollowFieldAndPeriod) {
     const double period = fingers_test::DominantPeriod(fingers_test::Spectrum(inner));
     EXPECT_GE(period, c.period_min - 0.4);
     EXPECT_LE(period, c.period_max + 0.4);
+    // And it follows the period map, not just the range.
+    double map_mean = 0;
+    for (int y = 0; y < 96; ++y) {
+      for (int x = 0; x < 96; ++x) map_mean += m.PeriodAt(x + m.width / 2 - 48, y + m.height / 2 - 48);
+    }
+    map_mean /= 96 * 96;
+    EXPECT_NEAR(period, map_mean, 0.04 * map_mean);
   }
 }
 
