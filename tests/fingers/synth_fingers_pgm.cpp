@@ -5,7 +5,7 @@
 // --raw16), fNN_<class>_swipe.pgm, nonfinger_<kind>.pgm.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -14,15 +14,16 @@
 namespace {
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: synth_fingers_pgm --out DIR [--fingers N] [--impressions N] [--size WxH]\n"
-               "                         [--seed S] [--raw16] [--masters] [--swipe] [--nonfinger]\n");
+  std::cerr << "usage: synth_fingers_pgm --out DIR [--fingers N] [--impressions N] [--size WxH]\n"
+               "                         [--seed S] [--raw16] [--masters] [--swipe] [--nonfinger]\n";
   return 2;
 }
 
+std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+
 bool Save(const std::string &path, const fingers::Frame &f) {
   if (!fingers::WritePgm(path, f.width, f.height, f.gray)) {
-    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    std::cerr << "cannot write " << path << "\n";
     return false;
   }
   return true;
@@ -58,26 +59,24 @@ int main(int argc, char **argv) {
     variation.raw16 = raw16;
     for (int f = 0; f < n_fingers; ++f) {
       const fingers::MasterFinger m = fingers::MakeMaster(fingers::PopulationFinger(seed, f));
-      char stem[64];
-      std::snprintf(stem, sizeof stem, "%s/f%02d_%s", out.c_str(), f,
-                    fingers::FingerClassName(m.params.finger_class));
+      const std::string stem =
+          out + "/f" + TwoDigits(f) + "_" + fingers::FingerClassName(m.params.finger_class);
       if (masters) {
         fingers::Frame mf;
         mf.width = m.width;
         mf.height = m.height;
         for (float v : m.ridge) mf.gray.push_back(static_cast<uint8_t>(128 - 120 * v));
-        if (!Save(std::string(stem) + "_master.pgm", mf)) return 1;
+        if (!Save(stem + "_master.pgm", mf)) return 1;
       }
       for (int k = 0; k < n_impressions; ++k) {
         const fingers::Impression imp = fingers::Render(
             m, fingers::RandomImpression(m, fingers::PressSeed(m, k), size, variation));
-        char name[96];
-        std::snprintf(name, sizeof name, "%s_i%02d", stem, k);
-        if (!Save(std::string(name) + ".pgm", imp.frame)) return 1;
-        if (raw16 && !fingers::WritePgm16(std::string(name) + "_raw.pgm", imp.frame.width,
+        const std::string name = stem + "_i" + TwoDigits(k);
+        if (!Save(name + ".pgm", imp.frame)) return 1;
+        if (raw16 && !fingers::WritePgm16(name + "_raw.pgm", imp.frame.width,
                                           imp.frame.height, imp.frame.raw,
                                           imp.params.sensor.raw_max)) {
-          std::fprintf(stderr, "cannot write %s_raw.pgm\n", name);
+          std::cerr << "cannot write " << name << "_raw.pgm\n";
           return 1;
         }
       }
@@ -86,7 +85,7 @@ int main(int argc, char **argv) {
         sp.seed = fingers::PressSeed(m, 1000);
         sp.start = {m.width / 2.0, m.height * 0.15};
         sp.lines = 500;
-        if (!Save(std::string(stem) + "_swipe.pgm", fingers::RenderSwipe(m, sp).frame)) return 1;
+        if (!Save(stem + "_swipe.pgm", fingers::RenderSwipe(m, sp).frame)) return 1;
       }
     }
     if (nonfinger) {
@@ -103,7 +102,7 @@ int main(int argc, char **argv) {
       }
     }
   } catch (const std::exception &e) {
-    std::fprintf(stderr, "synth_fingers_pgm: %s\n", e.what());
+    std::cerr << "synth_fingers_pgm: " << e.what() << "\n";
     return 1;
   }
   return 0;
