@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -19,20 +20,18 @@ using fingers_test::Plane;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDegree = kPi / 180;
 
-// Masters shared by the tests of one process (each test runs alone).
+// Masters shared by the cases of one test (each test runs in its own
+// process).
 const MasterFinger &Master(int finger) {
-  static std::vector<MasterFinger> cache;
-  static std::vector<int> ids;
-  for (size_t i = 0; i < ids.size(); ++i) {
-    if (ids[i] == finger) return cache[i];
+  static std::map<int, MasterFinger> cache;
+  auto it = cache.find(finger);
+  if (it == cache.end()) {
+    fingers::MasterParams p = fingers::PopulationFinger(77, finger);
+    p.width = 192;  // smaller than a full finger: enough for every window here
+    p.height = 240;
+    it = cache.emplace(finger, fingers::MakeMaster(p)).first;
   }
-  cache.reserve(16);
-  ids.push_back(finger);
-  fingers::MasterParams p = fingers::PopulationFinger(77, finger);
-  p.width = 192;  // smaller than a full finger: enough for every window here
-  p.height = 240;
-  cache.push_back(fingers::MakeMaster(p));
-  return cache.back();
+  return it->second;
 }
 
 Plane Gray(const Impression &imp) {
