@@ -1,0 +1,22 @@
+// The quorvanta imaging driver for the maker's USB sensor modules.
+#ifndef DRIVERS_QUORVANTA_QUORVANTA_H_
+#define DRIVERS_QUORVANTA_QUORVANTA_H_
+
+#include "framework/fp_internal.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Supported USB ids, vendor 0x3c5d; the driver data is the product id
+// (0x4843 for 0x3b17). Ends with a zero row.
+extern const struct usb_id quorvanta_id_table[];
+
+// The driver's record: id 35, "quorvanta", press.
+extern struct fp_img_driver quorvanta_driver;
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif  // DRIVERS_QUORVANTA_QUORVANTA_H_

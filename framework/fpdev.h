@@ -1,0 +1,213 @@
+// The public interface of the fingerprint device library: start-up, driver
+// listing, discovery, device and driver queries, and event polling.
+//
+// Results are 0 or negative errno values unless a function says otherwise.
+// Everything runs in the caller's thread; the library takes no locks, so only
+// one thread may drive it.
+#ifndef FRAMEWORK_FPDEV_H_
+#define FRAMEWORK_FPDEV_H_
+
+#include <stddef.h>
+#include <stdint.h>
+#include <sys/time.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// A device found by fp_discover_devs().
+struct fp_dscv_dev;
+// An open device; an opaque handle for callers.
+struct fp_dev;
+// A driver record.
+struct fp_driver;
+// One row of a driver's USB id table.
+struct usb_id;
+// A print: what an enrolment produces and verification compares against.
+struct fp_print_data;
+// A print file found in the print store.
+struct fp_dscv_print;
+// An 8-bit grey image.
+struct fp_img;
+
+// How a sensor is used.
+enum fp_scan_type {
+  FP_SCAN_TYPE_PRESS = 0,  // the finger is laid on the sensor
+  FP_SCAN_TYPE_SWIPE = 1,  // the finger is swiped across the sensor
+};
+
+// Completion of an asynchronous open: status 0 or a negative error.
+typedef void (*fp_dev_open_cb)(struct fp_dev *dev, int status, void *user_data);
+// Completion of an asynchronous close or of an operation's stop.
+typedef void (*fp_operation_stop_cb)(struct fp_dev *dev, void *user_data);
+// One enrol stage: an enrol result code or a negative error; the print and
+// image (either may be NULL) pass to the receiver.
+typedef void (*fp_enroll_stage_cb)(struct fp_dev *dev, int result, struct fp_print_data *print,
+                                   struct fp_img *img, void *user_data);
+// A verify or capture result; the image (may be NULL) passes to the receiver.
+typedef void (*fp_img_operation_cb)(struct fp_dev *dev, int result, struct fp_img *img,
+                                    void *user_data);
+// An identify result with the gallery index of the match; the image (may be
+// NULL) passes to the receiver.
+typedef void (*fp_identify_cb)(struct fp_dev *dev, int result, size_t match_offset,
+                               struct fp_img *img, void *user_data);
+
+// ---------------------------------------------------------------------------
+// Library
+
+// Starts the library: reads LIBFPDEV_DEBUG and LIBFPDEV_DUMP, creates the USB
+// context and registers the built-in drivers. A second call without fp_exit
+// keeps the context and registers nothing twice.
+// Returns 0, or the negative libusb error when the USB context cannot be
+// created (then nothing else has changed).
+int fp_init(void);
+
+// Closes devices still open, drops pending time-outs, the registry and the
+// USB context. The dump switch and the log level keep their values.
+void fp_exit(void);
+
+// Sets the framework log level (0 silent, 1 errors ... 4 debug) and the USB
+// library's log level to level - 1, kept within the USB library's range.
+// Ignored while LIBFPDEV_DEBUG has fixed the level.
+void fp_set_debug(int level);
+
+// Returns a new NULL-terminated array of the built-in drivers, VFS0050 first,
+// registered or not. The caller frees the array with g_free.
+struct fp_driver **fpdev_get_drivers(void);
+
+// ---------------------------------------------------------------------------
+// Discovery
+
+// Enumerates USB devices and matches them against the registered drivers.
+// Returns a new NULL-terminated array, the reverse of the USB enumeration
+// order (only NULL when nothing is supported), or NULL when no driver is
+// registered or the USB device list cannot be read. Free with
+// fp_dscv_devs_free.
+struct fp_dscv_dev **fp_discover_devs(void);
+
+// Releases an array from fp_discover_devs and its USB device references.
+// NULL is ignored.
+void fp_dscv_devs_free(struct fp_dscv_dev **devs);
+
+// The driver chosen for a discovered device.
+struct fp_driver *fp_dscv_dev_get_driver(struct fp_dscv_dev *dev);
+
+// The device type the driver's discover step reported, else 0.
+uint32_t fp_dscv_dev_get_devtype(struct fp_dscv_dev *dev);
+
+// 1 when the print was made by this device's driver and device type with this
+// driver's data type, else 0.
+int fp_dscv_dev_supports_print_data(struct fp_dscv_dev *dev, struct fp_print_data *print);
+
+// 1 when the stored print's driver id and device type match the device, else 0.
+int fp_dscv_dev_supports_dscv_print(struct fp_dscv_dev *dev, struct fp_dscv_print *print);
+
+// The first device of a NULL-terminated array that supports the print, or NULL.
+struct fp_dscv_dev *fp_dscv_dev_for_print_data(struct fp_dscv_dev **devs,
+                                               struct fp_print_data *print);
+
+// The first device of a NULL-terminated array that supports the stored print,
+// or NULL.
+struct fp_dscv_dev *fp_dscv_dev_for_dscv_print(struct fp_dscv_dev **devs,
+                                               struct fp_dscv_print *print);
+
+// ---------------------------------------------------------------------------
+// Open devices
+
+// Closes an open device and waits until the close has completed.
+// NULL is ignored.
+void fp_dev_close(struct fp_dev *dev);
+
+// The device's driver.
+struct fp_driver *fp_dev_get_driver(struct fp_dev *dev);
+
+// The number of enrol stages the device needs.
+int fp_dev_get_nr_enroll_stages(struct fp_dev *dev);
+
+// The device type (0 for opened devices).
+uint32_t fp_dev_get_devtype(struct fp_dev *dev);
+
+// 1 when the print was made by this device's driver and device type with this
+// driver's data type, else 0.
+int fp_dev_supports_print_data(struct fp_dev *dev, struct fp_print_data *print);
+
+// 1 when the stored print's driver id and device type match the device, else 0.
+int fp_dev_supports_dscv_print(struct fp_dev *dev, struct fp_dscv_print *print);
+
+// 1 when the driver can capture images, else 0.
+int fp_dev_supports_imaging(struct fp_dev *dev);
+
+// 1 when the driver can identify against a gallery, else 0.
+int fp_dev_supports_identification(struct fp_dev *dev);
+
+// The image width of an imaging device, 0 when variable; -1 for a device
+// that delivers no images.
+int fp_dev_get_img_width(struct fp_dev *dev);
+
+// The image height of an imaging device, 0 when variable; -1 for a device
+// that delivers no images.
+int fp_dev_get_img_height(struct fp_dev *dev);
+
+// ---------------------------------------------------------------------------
+// Drivers
+
+// The short name ("vfs0050", "quorvanta").
+const char *fp_driver_get_name(struct fp_driver *drv);
+
+// The display name.
+const char *fp_driver_get_full_name(struct fp_driver *drv);
+
+// The driver id.
+uint16_t fp_driver_get_driver_id(struct fp_driver *drv);
+
+// The USB id table, ended by a row whose vendor is 0.
+const struct usb_id *fp_driver_get_id_table(struct fp_driver *drv);
+
+// Press or swipe.
+enum fp_scan_type fp_driver_get_scan_type(struct fp_driver *drv);
+
+// ---------------------------------------------------------------------------
+// Event polling
+
+// One poll descriptor of the USB library.
+struct fp_pollfd {
+  int fd;        // descriptor
+  short events;  // poll events to wait for
+};
+
+// Told when the USB library adds a descriptor.
+typedef void (*fp_pollfd_added_cb)(int fd, short events);
+// Told when the USB library removes a descriptor.
+typedef void (*fp_pollfd_removed_cb)(int fd);
+
+// Waits at most *tv for USB events and handles them, then runs at most one
+// due time-out. When a time-out is due at entry it runs at once and nothing
+// waits. The wait actually used (the shorter of *tv and the time to the next
+// time-out) is written back into *tv.
+// Returns 0, a negative USB library error (after *tv is updated), the error
+// of an unreadable clock, or -22 for a NULL tv.
+int fp_handle_events_timeout(struct timeval *tv);
+
+// fp_handle_events_timeout with a 2-second wait.
+int fp_handle_events(void);
+
+// Writes into *tv the time until the earlier of the next framework time-out
+// and the USB library's next time-out.
+// Returns 1 when something was written, 0 when nothing is pending (tv left
+// untouched), or a negative error.
+int fp_get_next_timeout(struct timeval *tv);
+
+// Stores in *out a new array of the USB library's poll descriptors (free with
+// g_free) and returns its length; returns -5 with *out NULL when the USB
+// library gives no list.
+long fp_get_pollfds(struct fp_pollfd **out);
+
+// Stores the application's notifiers for added and removed descriptors;
+// either may be NULL.
+void fp_set_pollfd_notifiers(fp_pollfd_added_cb added, fp_pollfd_removed_cb removed);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif  // FRAMEWORK_FPDEV_H_

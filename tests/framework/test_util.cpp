@@ -1,0 +1,100 @@
+#include "framework/test_util.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "base/bq_dump.h"
+#include "framework/fpi_poll.h"
+
+namespace framework_test {
+
+StdoutCapture::StdoutCapture() {
+  std::fflush(stdout);
+  FILE *tmp = std::tmpfile();
+  if (tmp == nullptr) std::abort();
+  file_fd_ = dup(fileno(tmp));
+  std::fclose(tmp);
+  saved_fd_ = dup(1);
+  dup2(file_fd_, 1);
+}
+
+StdoutCapture::~StdoutCapture() {
+  std::fflush(stdout);
+  dup2(saved_fd_, 1);
+  close(saved_fd_);
+  close(file_fd_);
+}
+
+std::vector<std::string> StdoutCapture::Lines() {
+  std::fflush(stdout);
+  std::string out;
+  char buf[4096];
+  off_t pos = 0;
+  ssize_t n;
+  while ((n = pread(file_fd_, buf, sizeof buf, pos)) > 0) {
+    out.append(buf, static_cast<size_t>(n));
+    pos += n;
+  }
+  return SplitLines(out);
+}
+
+std::vector<std::string> SplitLines(const std::string &text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t nl = text.find('\n', start);
+    if (nl == std::string::npos) nl = text.size();
+    lines.push_back(text.substr(start, nl - start));
+    start = nl + 1;
+  }
+  return lines;
+}
+
+std::vector<std::string> DumpLogLines() {
+  std::ifstream in(bq_dump_log_path());
+  std::stringstream text;
+  text << in.rdbuf();
+  static const std::regex kPrefix(R"(^\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}  \d+  \d+ )");
+  std::vector<std::string> lines;
+  for (const std::string &line : SplitLines(text.str())) {
+    lines.push_back(std::regex_replace(line, kPrefix, ""));
+  }
+  return lines;
+}
+
+namespace {
+int64_t g_now_us = 0;
+int g_fail_errno = 0;
+}  // namespace
+
+FakeClock::FakeClock(int64_t start_us) {
+  g_now_us = start_us;
+  g_fail_errno = 0;
+  fpi_poll_set_clock(&FakeClock::Read);
+}
+
+FakeClock::~FakeClock() { fpi_poll_set_clock(nullptr); }
+
+void FakeClock::SetUs(int64_t us) { g_now_us = us; }
+
+void FakeClock::AdvanceMs(int64_t ms) { g_now_us += ms * 1000; }
+
+void FakeClock::Fail(int err) { g_fail_errno = err; }
+
+int FakeClock::Read(struct timespec *now) {
+  if (g_fail_errno != 0) {
+    errno = g_fail_errno;
+    return -1;
+  }
+  now->tv_sec = g_now_us / 1000000;
+  now->tv_nsec = (g_now_us % 1000000) * 1000;
+  return 0;
+}
+
+}  // namespace framework_test
