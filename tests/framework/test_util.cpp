@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 #include "base/bq_dump.h"
@@ -56,15 +55,31 @@ std::vector<std::string> SplitLines(const std::string &text) {
   return lines;
 }
 
+namespace {
+
+// Removes "MM-DD hh:mm:ss.mmm  pid  tid " from the head of a line.
+std::string WithoutPrefix(const std::string &line) {
+  const std::string shape = "00-00 00:00:00.000  ";
+  if (line.size() <= shape.size()) return line;
+  for (size_t i = 0; i < shape.size(); ++i) {
+    bool digit = line[i] >= '0' && line[i] <= '9';
+    if (shape[i] == '0' ? !digit : line[i] != shape[i]) return line;
+  }
+  size_t pid_end = line.find("  ", shape.size());
+  if (pid_end == std::string::npos) return line;
+  size_t tid_end = line.find(' ', pid_end + 2);
+  if (tid_end == std::string::npos) return line;
+  return line.substr(tid_end + 1);
+}
+
+}  // namespace
+
 std::vector<std::string> DumpLogLines() {
   std::ifstream in(bq_dump_log_path());
   std::stringstream text;
   text << in.rdbuf();
-  static const std::regex kPrefix(R"(^\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}  \d+  \d+ )");
   std::vector<std::string> lines;
-  for (const std::string &line : SplitLines(text.str())) {
-    lines.push_back(std::regex_replace(line, kPrefix, ""));
-  }
+  for (const std::string &line : SplitLines(text.str())) lines.push_back(WithoutPrefix(line));
   return lines;
 }
 
