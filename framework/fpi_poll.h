@@ -26,8 +26,9 @@ struct fpi_timeout {
 // cannot be read ("failed to read monotonic clock, errno=%d" is logged).
 struct fpi_timeout *fpi_timeout_add(unsigned int msec, fpi_timeout_fn callback, void *data);
 
-// Removes a pending time-out and releases it. A callback that cancels its own
-// time-out only stops it from being released twice.
+// Removes a pending time-out and releases it. A callback should not cancel
+// its own time-out; if it does, the time-out is still released only once,
+// after the callback returns.
 void fpi_timeout_cancel(struct fpi_timeout *timeout);
 
 // Expiry of a time-out added `msec` milliseconds after `now`: the

@@ -151,9 +151,11 @@ TEST_F(Poll, WaitUsedIsWrittenBack) {
 TEST_F(Poll, WaitsUntilTheTimeoutThenRunsIt) {
   fpi_timeout_add(30, Record, const_cast<char *>("t"));
   int64_t start = NowUs(CLOCK_MONOTONIC);
+  int64_t cpu_start = NowUs(CLOCK_PROCESS_CPUTIME_ID);
   timeval used;
   ASSERT_EQ(Handle(100, &used), 0);
   int64_t elapsed = NowUs(CLOCK_MONOTONIC) - start;
+  EXPECT_LT(NowUs(CLOCK_PROCESS_CPUTIME_ID) - cpu_start, 20000) << "waiting must not spin";
   EXPECT_EQ(g_fired, Lines{"t"});
   EXPECT_GE(elapsed, 25000);
   EXPECT_LT(elapsed, 90000);
