@@ -18,12 +18,12 @@
 namespace {
 
 using testing_support::StderrCapture;
-using usb_emul::DeviceSpec;
+using usb_emul::DeviceDesc;
 using usb_emul::TransferType;
 using VidPid = std::pair<uint16_t, uint16_t>;
 
-DeviceSpec Spec(uint16_t vendor, uint16_t product, uint8_t address) {
-  return DeviceSpec{
+DeviceDesc Spec(uint16_t vendor, uint16_t product, uint8_t address) {
+  return DeviceDesc{
       .vendor_id = vendor,
       .product_id = product,
       .address = address,
