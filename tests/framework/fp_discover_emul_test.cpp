@@ -22,7 +22,7 @@ using usb_emul::DeviceDesc;
 using usb_emul::TransferType;
 using VidPid = std::pair<uint16_t, uint16_t>;
 
-DeviceDesc Spec(uint16_t vendor, uint16_t product, uint8_t address) {
+DeviceDesc Desc(uint16_t vendor, uint16_t product, uint8_t address) {
   return DeviceDesc{
       .vendor_id = vendor,
       .product_id = product,
@@ -43,7 +43,7 @@ VidPid IdsOf(libusb_device *udev) {
 class EmulatedDiscovery : public testing::Test {
  protected:
   void Add(uint16_t vendor, uint16_t product, uint8_t address) {
-    bed_.AddDevice(Spec(vendor, product, address), std::make_shared<usb_emul::DeviceModel>());
+    bed_.AddDevice(Desc(vendor, product, address), std::make_shared<usb_emul::DeviceModel>());
   }
   void TearDown() override { fp_exit(); }
   usb_emul::Testbed bed_;
