@@ -117,6 +117,7 @@ void FakeChip::Command(int row) {
 
 void FakeChip::ManualScan() {
   ++manual_scans;
+  sram[0x1A82] &= static_cast<uint16_t>(~0x08);  // a new scan is not done yet
   Samples raw;
   if (!fdt_script.empty()) {
     raw = fdt_script.front();
@@ -126,7 +127,7 @@ void FakeChip::ManualScan() {
   }
   uint16_t addr = (process_reg >> 2) == 19 ? 0x00E8 : 0x00B8;
   for (size_t i = 0; i < raw.size(); ++i) sram[addr + i] = raw[i];
-  Raise(0x08);
+  if (manual_done_irq) Raise(0x08);
 }
 
 void FakeChip::SramStore(uint16_t addr, uint16_t value) {

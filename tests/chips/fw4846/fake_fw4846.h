@@ -36,6 +36,7 @@ class FakeChip {
   bool dead = false;          // every read answers zeros
   int fail_code = 0;          // nonzero: every transfer fails with it
   uint8_t process_reg = 0;    // SFR 0x9B (19 << 2 for the SMIC process)
+  bool manual_done_irq = true;  // a manual FDT scan raises interrupt 0x08
   std::array<uint8_t, 32> otp{};
   // Raw FDT block values of a manual scan at `dac`. Queued readings go first.
   std::function<Samples(int dac)> fdt_model;
