@@ -328,7 +328,10 @@ extern "C" void fw4846_img_base_Update(int search) {
   if (search == 1) {
     std::memcpy(b, w, sizeof s.image_base);
   } else {
-    auto rise = [&](int i) { return static_cast<int>(w[i]) - static_cast<int>(b[i]); };
+    // Neighbours are compared with the base as it was before this merge, so
+    // that a patch rising together is recognised whatever the merge order.
+    std::vector<uint16_t> before(b, b + kN);
+    auto rise = [&](int i) { return static_cast<int>(w[i]) - static_cast<int>(before[i]); };
     for (int i = 0; i < kN; ++i) {
       int row = i / kW, col = i % kW;
       int nv = w[i], old = b[i];

@@ -9,6 +9,7 @@
 #include "base/bq_log.h"
 #include "chips/chip_log.h"
 #include "chips/fw4846/fake_fw4846.h"
+#include "chips/fw4846/fw4846_test_util.h"
 #include "chips/fw4846/fw4846_afe.h"
 #include "chips/fw4846/fw4846_fdt.h"
 #include "chips/fw4846/fw4846_spidrv.h"
@@ -30,16 +31,12 @@ class FdtTest : public testing::Test {
     g_chip_log_level = 6;
     Configure(1);
   }
+  // A fresh chip, the default configuration with the small-area switch
+  // given, and the driver state as after a reset.
   void Configure(int small_area) {
-    g_fw4846_cfg = {};
-    fw4846_cfg_defaults();
+    fw4846_cfg_init();
     g_fw4846_cfg.small_area = static_cast<uint8_t>(small_area);
-    fw4846_state_reset();
-    g_fw4846.dac_loaded = FW4846_CACHE_INVALID;
-    g_fw4846.dac_flag_loaded = FW4846_CACHE_INVALID;
-  }
-  static void fw4846_cfg_defaults() {
-    g_fw4846_cfg = {120, 1, 1, 60, 200, 4, 4, 50, 45, 1, 2, 140, 2, 50, 5, 8};
+    fw4846_fake::FreshChip();
   }
   static void SetBases(uint16_t v) {
     const uint16_t b[8] = {v, v, v, v, v, v, v, v};
@@ -81,7 +78,6 @@ TEST_F(FdtTest, ModeInitRegisterValues) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.small_area);
-    fw4846_fake::Reset();
     Configure(c.small_area);
     fw4846_fdt_mode_init();
     const auto &s = Chip().sram;
@@ -193,7 +189,6 @@ TEST_F(FdtTest, DacSearchCrossings) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
-    fw4846_fake::Reset();
     Configure(1);
     for (int m : c.middles) Chip().fdt_script.push_back(Samples(8, static_cast<uint16_t>(m)));
     fw4846_fdt_AutoSDacUpdate();
@@ -220,7 +215,6 @@ TEST_F(FdtTest, DacSearchStaysWithinItsBounds) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
-    fw4846_fake::Reset();
     Configure(1);
     int level = c.level;
     Chip().fdt_model = [level](int) { return Samples(8, static_cast<uint16_t>(level)); };
@@ -267,7 +261,6 @@ TEST_F(FdtTest, StableBaseLearning) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
-    fw4846_fake::Reset();
     Configure(1);
     if (c.model) Chip().fdt_model = c.model;
     fw4846_fdt_base_Stable_Update(c.samples);
