@@ -208,9 +208,14 @@ int FakeChip::WriteThenRead(const uint8_t *tx, uint16_t tx_len, uint8_t *rx, uin
   if (tx_len >= 6 && tx[0] == 0x04 && tx[1] == 0xFB) {
     uint16_t addr = WordAddress(tx);
     if (dead) return 0;
+    uint16_t id = chip_id;
+    if (addr == 0x1A8B && !id_script.empty()) {
+      id = id_script.front();
+      id_script.pop_front();
+    }
     for (int k = 0; 2 * k < rx_len; ++k) {
       uint16_t a = static_cast<uint16_t>(addr + k);
-      uint16_t v = a == 0x1A8B ? chip_id : sram[a];
+      uint16_t v = a == 0x1A8B ? id : sram[a];
       rx[2 * k] = static_cast<uint8_t>(v >> 8);
       if (2 * k + 1 < rx_len) rx[2 * k + 1] = static_cast<uint8_t>(v);
     }

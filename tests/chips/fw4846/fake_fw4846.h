@@ -33,6 +33,7 @@ class FakeChip {
 
   // ---- Behaviour the tests set.
   uint16_t chip_id = 0x4845;  // SRAM 0x1A8B
+  std::deque<uint16_t> id_script;  // answers of the next id reads, before chip_id
   bool dead = false;          // every read answers zeros
   int fail_code = 0;          // nonzero: every transfer fails with it
   uint8_t process_reg = 0;    // SFR 0x9B (19 << 2 for the SMIC process)
