@@ -170,7 +170,7 @@ TEST_F(SpiDrvTest, FailedTransfersAreReturnedAndLogged) {
 TEST_F(SpiDrvTest, FifoFramesAreReadOneFrameAtATime) {
   struct Case {
     int asked;
-    int pieces;
+    int transfers;
   };
   for (const Case c : {Case{0, 1}, Case{1, 1}, Case{3, 3}, Case{9, 5}}) {
     SCOPED_TRACE(c.asked);
@@ -180,16 +180,16 @@ TEST_F(SpiDrvTest, FifoFramesAreReadOneFrameAtATime) {
     Chip().ClearLog();
     std::vector<uint8_t> buf(6 * FW4846_FRAME_BYTES, 0xCD);
     EXPECT_EQ(fw4846_fifo_read_frames(buf.data(), c.asked), 0);
-    ASSERT_EQ(static_cast<int>(Chip().log.size()), c.pieces);
+    ASSERT_EQ(static_cast<int>(Chip().log.size()), c.transfers);
     for (const auto &t : Chip().log) {
       EXPECT_THAT(t.tx, ElementsAre(0x06, 0xF9, 0x9A, 0x05, 0x14, 0x00));
       EXPECT_EQ(t.rx_len, FW4846_FRAME_BYTES);
     }
-    for (int f = 0; f < c.pieces; ++f) {
+    for (int f = 0; f < c.transfers; ++f) {
       EXPECT_EQ(buf[f * FW4846_FRAME_BYTES + 1], 100 + f);
       EXPECT_EQ(buf[(f + 1) * FW4846_FRAME_BYTES - 1], 100 + f);
     }
-    EXPECT_EQ(buf[c.pieces * FW4846_FRAME_BYTES], 0xCD);  // nothing beyond
+    EXPECT_EQ(buf[c.transfers * FW4846_FRAME_BYTES], 0xCD);  // nothing beyond
   }
 }
 
