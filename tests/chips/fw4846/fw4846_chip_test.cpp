@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -416,6 +417,23 @@ TEST_F(ChipTest, EsdHandleFindsAStuckChip) {
   EXPECT_EQ(fw4846_ESD_Handle(), -1);
   Chip().fdt_model = [](int) { return Samples(8, 0); };  // zeros are not "stuck"
   EXPECT_EQ(fw4846_ESD_Handle(), 0);
+}
+
+TEST_F(ChipTest, ChipParameterInitReloadsTheWholeSetUp) {
+  BringUp();
+  Chip().ClearLog();
+  fw4846_Chip_Paramter_Init();
+  const std::vector<int> head = {FW4846_CMD_IDLE, FW4846_CMD_SLEEP, FW4846_CMD_OPEN};
+  ASSERT_GE(Chip().commands.size(), head.size());
+  EXPECT_TRUE(std::equal(head.begin(), head.end(), Chip().commands.begin()));
+  EXPECT_EQ(Chip().commands.back(), FW4846_CMD_FDT);
+  // Everything written again, not skipped by the caches.
+  EXPECT_FALSE(Chip().Writes(0x1804).empty());   // image and FDT set-ups
+  EXPECT_FALSE(Chip().Writes(0x1880).empty());   // the one-time FDT block
+  EXPECT_EQ(Chip().LastWrite(0x1801), 0xFC80 | g_fw4846.fdt_dac);
+  EXPECT_EQ(g_fw4846.afe_config, FW4846_AFE_FDT);
+  EXPECT_EQ(g_fw4846.img_mode_loaded, 1);
+  EXPECT_EQ(g_fw4846.fdt_mode_loaded, 1);
 }
 
 TEST_F(ChipTest, ProcessFlagAndOtp) {

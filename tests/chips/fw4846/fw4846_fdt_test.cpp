@@ -309,6 +309,39 @@ TEST_F(FdtTest, UpConfirmNeedsThreeClearPasses) {
   }
 }
 
+TEST_F(FdtTest, StableFunctionWaitsForThePressToSettle) {
+  struct Case {
+    const char *name;
+    std::vector<int> means;  // mean difference of each manual check
+    int scans;
+  };
+  const Case cases[] = {
+      {"already pressed firmly", {250}, 1},
+      {"raw above the base reads as a huge mean", {-10}, 1},
+      {"over 200, then falling: stop", {10, 20, 30, 300, 25}, 5},
+      {"a fall, rises, then over 200: the second setback stops", {10, 20, 5, 30, 40, 201, 35}, 6},
+      {"steadily rising: at most 20 more checks", std::vector<int>(30, 50), 21},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    Configure(1);
+    SetBases(500);
+    for (int m : c.means) Chip().fdt_script.push_back(Samples(8, static_cast<uint16_t>(500 - m)));
+    fw4846_fdt_stable_function();
+    EXPECT_EQ(Chip().manual_scans, c.scans);
+  }
+}
+
+TEST_F(FdtTest, BaseUpdateRaisesTheBasesToTheRawValues) {
+  const uint16_t base[8] = {500, 510, 520, 530, 0, 0, 0, 0};
+  fw4846_fdt_base_Min_Updata(base);
+  Chip().fdt_script.push_back(Samples{505, 505, 505, 505, 0, 0, 0, 0});
+  fw4846_fdt_base_Update();
+  EXPECT_THAT(g_fw4846.fdt_down_base, ElementsAre(505, 510, 520, 530, 0, 0, 0, 0));
+  EXPECT_THAT(g_fw4846.fdt_up_base, ElementsAre(505, 510, 520, 530, 0, 0, 0, 0));
+  EXPECT_EQ(g_fw4846.fdt_up_base_crc, fw4846_crc16(g_fw4846.fdt_up_base, 8));
+}
+
 TEST_F(FdtTest, WrongBaseCheckFindsCorruption) {
   SetBases(500);
   fw4846_crc16(g_fw4846.image_base, 256);
@@ -321,6 +354,18 @@ TEST_F(FdtTest, WrongBaseCheckFindsCorruption) {
   EXPECT_EQ(fw4846_wrong_base_check(), 0x04 | 0x08);
   g_fw4846.image_base[5] = 77;
   EXPECT_EQ(fw4846_wrong_base_check(), 0x04 | 0x08 | 0x200);
+
+  // Image base middles against the stored middle (shift 2).
+  SetBases(500);
+  std::fill(std::begin(g_fw4846.image_base), std::end(g_fw4846.image_base), 600 << 2);
+  std::fill(std::begin(g_fw4846.image_work_base), std::end(g_fw4846.image_work_base), 600 << 2);
+  g_fw4846.image_base_crc = fw4846_crc16(g_fw4846.image_base, 256);
+  g_fw4846.image_middle = 570;
+  EXPECT_EQ(fw4846_wrong_base_check(), 0);
+  g_fw4846.image_middle = 569;
+  EXPECT_EQ(fw4846_wrong_base_check(), 0x40);
+  g_fw4846.image_middle = 631;
+  EXPECT_EQ(fw4846_wrong_base_check(), 0x80);
 }
 
 }  // namespace
