@@ -4,6 +4,7 @@
 #ifndef SRC_QUORV_BASE_QUORV_LOG_H_
 #define SRC_QUORV_BASE_QUORV_LOG_H_
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include "base/bq_log.h"
