@@ -86,7 +86,7 @@ uint16_t FakeChip::StatusWord(uint8_t lo) {
 
 uint8_t FakeChip::McuRead(uint8_t reg, uint8_t arg) {
   if (reg == 0x1D && arg == 0x01) return auto_sensor_answer.value_or(finger ? 1 : 0);
-  if (reg == 0x1D) return finger ? 1 : 0;
+  if (reg == 0x1D) return finger_register.value_or(finger ? 1 : 0);
   return mcu_reg[reg];
 }
 

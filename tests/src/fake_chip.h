@@ -45,6 +45,8 @@ class FakeChip {
   bool finger = false;                     // finger on the sensor
   // Overrides the auto-sensor answer (else 1 with a finger, 0 without).
   std::optional<uint8_t> auto_sensor_answer;
+  // Overrides the raw finger register 0x1D (else 1 with a finger, 0 without).
+  std::optional<uint8_t> finger_register;
   // Overrides the status word at 0x85lo (lo = 0x00, 0x0E, 0x0F, 0x10, 0x20).
   std::map<uint8_t, uint16_t> status_word_override;
   // MCU readiness at status query number n (from 1): ready unless set.
