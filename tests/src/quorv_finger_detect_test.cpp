@@ -330,6 +330,8 @@ TEST_F(LogModes, ModeOneThresholdFour) {
   StderrCapture capture;
   g_debuginfo = 1;
   g_loglevel = 4;
+  quorv_get_spi_instance();  // level-1 traces and a level-3 note
+  quorv_set_icinfo(SENSOR_ZQ4841);
   DetectFinger();  // level-2 notes only
   EXPECT_EQ(capture.Text(), "");
   chip.mcu_ready = [](int) { return false; };
