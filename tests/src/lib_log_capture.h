@@ -46,6 +46,32 @@ class LibLogCapture {
   StderrCapture capture_;
 };
 
+// True when `line` is a mode-1 note: the tag, "[%5d]:" with a line number,
+// then exactly `message`.
+inline bool IsLibNoteLine(const std::string &line, const std::string &message) {
+  const std::string head = std::string(QUORV_LOG_TAG) + ": [";
+  const size_t number_at = head.size(), close_at = number_at + 5;
+  if (line.compare(0, head.size(), head) != 0 || line.size() < close_at + 2) return false;
+  const std::string number = line.substr(number_at, 5);
+  const size_t digits_at = number.find_first_not_of(' ');
+  if (digits_at == std::string::npos ||
+      number.find_first_not_of("0123456789", digits_at) != std::string::npos) {
+    return false;
+  }
+  return line.compare(close_at, 2, "]:") == 0 && line.substr(close_at + 2) == message;
+}
+
+// True when `line` is a mode-1 error: the tag, "error at func(file:N): ",
+// then exactly `message`.
+inline bool IsLibErrorLine(const std::string &line, const std::string &func,
+                           const std::string &file, const std::string &message) {
+  const std::string head = std::string(QUORV_LOG_TAG) + ": error at " + func + "(" + file + ":";
+  if (line.compare(0, head.size(), head) != 0) return false;
+  size_t end = line.find_first_not_of("0123456789", head.size());
+  if (end == head.size() || end == std::string::npos) return false;
+  return line.compare(end, 3, "): ") == 0 && line.substr(end + 3) == message;
+}
+
 }  // namespace testing_support
 
 #endif  // TESTS_SRC_LIB_LOG_CAPTURE_H_

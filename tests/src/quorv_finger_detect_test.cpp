@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -18,11 +17,14 @@
 #include "src/quorv_base/quorv_host_callbacks.h"
 #include "src/quorv_base/quorv_log.h"
 #include "src/quorv_base/quorv_sensor_type.h"
+#include "lib_log_capture.h"
 #include "support/stderr_capture.h"
 
 namespace {
 
 using testing_support::FakeChip;
+using testing_support::IsLibErrorLine;
+using testing_support::IsLibNoteLine;
 using testing_support::StderrCapture;
 using Bytes = std::vector<uint8_t>;
 
@@ -311,16 +313,12 @@ TEST_F(LogModes, ModeOneWritesLinePrefixedNotesAndFullErrors) {
   EXPECT_EQ(SetMcuStateCheckMode(1), -1);
   std::vector<std::string> lines = capture.Lines();
   ASSERT_EQ(lines.size(), 4u);
-  const std::regex note(R"(quorvanta-lib: \[ *[0-9]{1,5}\]:(.*))");
-  std::smatch m;
-  ASSERT_TRUE(std::regex_match(lines[0], m, note)) << lines[0];
-  EXPECT_EQ(lines[0].find("]:"), std::string("quorvanta-lib: [").size() + 5);  // "%5d"
-  EXPECT_EQ(m[1].str(), "Finger detecting :enter");
-  ASSERT_TRUE(std::regex_match(lines[1], m, note)) << lines[1];
-  EXPECT_EQ(m[1].str(), "Finger detecting : Finger on");
-  const std::regex error(
-      R"(quorvanta-lib: error at SetMcuStateCheckMode\(src/Quorv_sensor/quorv_mcu_services\.cpp:[0-9]+\): quorv set mcu state check mode  failed:)");
-  EXPECT_TRUE(std::regex_match(lines[2], error)) << lines[2];
+  EXPECT_TRUE(IsLibNoteLine(lines[0], "Finger detecting :enter")) << lines[0];
+  EXPECT_TRUE(IsLibNoteLine(lines[1], "Finger detecting : Finger on")) << lines[1];
+  EXPECT_TRUE(IsLibErrorLine(lines[2], "SetMcuStateCheckMode",
+                             "src/Quorv_sensor/quorv_mcu_services.cpp",
+                             "quorv set mcu state check mode  failed:"))
+      << lines[2];
   EXPECT_EQ(lines[3], "");  // the message's own newline
 }
 
@@ -338,9 +336,8 @@ TEST_F(LogModes, ModeOneThresholdFour) {
   SetImageBit(1);
   std::vector<std::string> lines = capture.Lines();
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(std::regex_match(
-      lines[0],
-      std::regex(R"(quorvanta-lib: error at SetImageBit\(src/Quorv_sensor/quorv_mcu_services\.cpp:[0-9]+\): SetImageBit\.\.\.get mcu status Fail!)")))
+  EXPECT_TRUE(IsLibErrorLine(lines[0], "SetImageBit", "src/Quorv_sensor/quorv_mcu_services.cpp",
+                             "SetImageBit...get mcu status Fail!"))
       << lines[0];
 }
 

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -21,6 +20,7 @@
 namespace {
 
 using testing_support::FailAllocationsAfter;
+using testing_support::IsLibErrorLine;
 using testing_support::LibLogCapture;
 using testing_support::StopAllocFailures;
 
@@ -102,9 +102,9 @@ TEST(SpiInstance, FailedCreationLeavesNoRecordAndNoLeak) {
     EXPECT_EQ(ZqGetMallocCnts(), start) << ok;  // the old record went too
     std::vector<std::string> lines = log.Lines();
     ASSERT_FALSE(lines.empty());
-    EXPECT_TRUE(std::regex_match(
-        lines.back(),
-        std::regex(R"(quorvanta-lib: error at quorv_create_spi_instance\(src/Quorv_sensor/quorv_spi_instance\.cpp:[0-9]+\): quorv_create_spi_instance FAIL!)")))
+    EXPECT_TRUE(IsLibErrorLine(lines.back(), "quorv_create_spi_instance",
+                               "src/Quorv_sensor/quorv_spi_instance.cpp",
+                               "quorv_create_spi_instance FAIL!"))
         << lines.back();
   }
 }
