@@ -239,6 +239,39 @@ TEST_F(EnrollTest, PrintThatCannotBeStoredIsAFailure) {
   EXPECT_EQ(bio_get_dev_status(dev()), 0);
 }
 
+// Counts fingerprint samples only, and says how many templates it saw.
+TEST(FeatureLengthTest, CountsAndLogs) {
+  ServiceHost host;  // the service's print level
+  char driver[] = "zq4842";
+  char name[] = "n";
+  const struct {
+    std::vector<int> biotypes;  // one feature with one sample each
+    int fingers;
+    const char *line;
+  } cases[] = {
+      {{}, 0, "there is 0 template loaded."},
+      {{0}, 1, "there is 1 template loaded."},
+      {{0, 3, 0}, 2, "there are 3 templates loaded."},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.line);
+    feature_info *list = nullptr;
+    for (int biotype : c.biotypes) {
+      feature_info *f = bio_sto_new_feature_info(1, biotype, driver, 0, name);
+      f->sample = bio_sto_new_feature_sample(1, nullptr);
+      f->next = list;
+      list = f;
+    }
+    int fingers = -1;
+    std::string out = Captured([&] { fingers = community_internal_get_feature_length(list); });
+    EXPECT_EQ(fingers, c.fingers);
+    EXPECT_NE(out.find(c.line), std::string::npos) << out;
+    std::string count_line = "wkr check there are " + std::to_string(c.fingers) + " fingers in this";
+    EXPECT_NE(out.find(count_line), std::string::npos) << out;
+    bio_sto_free_feature_info_list(list);
+  }
+}
+
 TEST(CopyStepTest, CopiesOrRefusesNullArguments) {
   const char src[] = "bytes";
   char dst[6] = {};
