@@ -1,7 +1,7 @@
 // The enrol operation against the scripted device library and the real
 // feature database (in a private folder).
 #include <gtest/gtest.h>
-#include <sys/mount.h>
+#include <sqlite3.h>
 
 #include <string>
 #include <vector>
@@ -230,9 +230,14 @@ TEST_F(EnrollTest, UnreadableStoredSamplesAreSkipped) {
 // The database cannot take the print: the enrolment fails instead of
 // reporting success.
 TEST_F(EnrollTest, PrintThatCannotBeStoredIsAFailure) {
-  const char *folder = "/var/lib/biometric-auth";
-  ASSERT_EQ(mount(folder, folder, nullptr, MS_BIND, nullptr), 0);
-  ASSERT_EQ(mount(nullptr, folder, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0);
+  sqlite3 *db = bio_sto_connect_db();
+  ASSERT_NE(db, nullptr);
+  ASSERT_EQ(sqlite3_exec(db,
+                         "CREATE TRIGGER refuse BEFORE INSERT ON EIGEN_INFO "
+                         "BEGIN SELECT RAISE(ABORT, 'no room'); END;",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  bio_sto_disconnect_db(db);
   EXPECT_EQ(Enroll(), -1);
   EXPECT_EQ(bio_get_ops_result(dev()), 201);
   EXPECT_EQ(bio_get_notify_mid(dev()), COMMUNITY_NOTIFY_MESSAGE);
