@@ -185,6 +185,7 @@ for name in left-index right-thumb left-ring; do
   check "enroll $name: stored" "0|1|$(stored_text "$name")" \
     "$(sql "SELECT UID, SampleNo, EigenData FROM EIGEN_INFO WHERE EigenIndexName = '$name';")"
 done
+check "enroll shows the stage progress" 1 "$(grep -c "Sampling progress \[75%\]" "$work/client.out")"
 check "three features stored" 3 "$(rows | wc -l)"
 client get-feature-list -d "$drvid"
 check "feature list: exit code is the count" 3 $?
@@ -209,6 +210,18 @@ echo "$reply" | sed 's/^/    | /'
 check "identify: result and user" "0 0" "$(echo "$reply" | awk '/int32/ { printf "%s%s", s, $2; s=" " }')"
 check "identify: the matched template is updated" "$(stored_text right-thumb+)" \
   "$(sql "SELECT EigenData FROM EIGEN_INFO WHERE EigenIndexName = 'right-thumb';")"
+
+# A stop request while the service waits for a finger (the client stops the
+# operation on SIGINT): the verification ends as stopped by the user.
+finger ""
+timeout 60 biometric-auth-client verify -d "$drvid" -i "$left" >"$work/client.out" 2>&1 &
+stopped=$!
+sleep 1.5
+kill -INT "$stopped"
+wait "$stopped"
+status=$(dbus-send --system --print-reply --dest=org.ukui.Biometric /org/ukui/Biometric \
+  org.ukui.Biometric.UpdateStatus "int32:$drvid" | awk '/int32/ { print $2 }' | sed -n '4,5p' | xargs)
+check "stopped verify: device status and result" "0 303" "$status"
 
 # Search: every stored finger whose template starts with "left".
 finger left
