@@ -26,6 +26,8 @@ if [[ "${1:-}" != --inside ]]; then
     command -v "$tool" >/dev/null 2>&1 ||
       skip "$tool is missing (scripts/packages.d/service.txt lists the packages)"
   done
+  unshare --mount --propagation private true 2>/dev/null ||
+    skip "no private mount namespace can be made here"
   plugin=$(realpath "$1") library=$(realpath "$2")
   exec unshare --mount --propagation private "$0" --inside "$plugin" "$library"
 fi
