@@ -96,6 +96,20 @@ const char *community_ops_get_notify_mid_mesg(bio_dev *dev);
 
 // --- Biometric operations --------------------------------------------------
 
+// Runs one enrolment to its end: start, wait, stop. The private result: 0
+// with enrolled_print set, -1 failure, -2 time-out, -3 stopped.
+int community_internal_enroll(bio_dev *dev);
+// Enrolment stage callback (user data: the service record): notify codes
+// and texts per stage; COMPLETE keeps the print in enrolled_print.
+void community_internal_enroll_cb(struct fp_dev *fdev, int result, struct fp_print_data *print,
+                                  struct fp_img *img, void *user_data);
+// Runs one identification over `gallery`: the match offset, or -1 failure,
+// -2 time-out, -3 stopped (also at once when a stop is already pending).
+int community_internal_identify(bio_dev *dev, struct fp_print_data **gallery);
+// Identification callback (user data: the service record).
+void community_internal_identify_cb(struct fp_dev *fdev, int result, size_t match_offset,
+                                    struct fp_img *img, void *user_data);
+
 // Service slot: enrols finger `idx` of user `uid` under `bio_idx_name`.
 int community_ops_enroll(bio_dev *dev, OpsActions action, int uid, int idx,
                          char *bio_idx_name);
@@ -108,7 +122,8 @@ int community_ops_identify(bio_dev *dev, OpsActions action, int uid, int idx_sta
 // Service slot: every stored finger of the range that matches, in turn.
 feature_info *community_ops_search(bio_dev *dev, OpsActions action, int uid,
                                    int idx_start, int idx_end);
-// Service slot: deletes the fingers of the range.
+// Service slot: deletes the fingers of the range. 0; the database's (or the
+// module's) nonzero result; -1 when the device is disabled.
 int community_ops_clean(bio_dev *dev, OpsActions action, int uid, int idx_start,
                         int idx_end);
 // Service slot: the stored fingers of the range.

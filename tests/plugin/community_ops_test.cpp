@@ -332,7 +332,7 @@ TEST_F(WaitTest, EnrollStopDoesNotWait) {
   EXPECT_EQ(fake_->enroll_stop_calls, 1);
   EXPECT_EQ(fake_->poll_calls, 0);
   EXPECT_EQ(priv()->stop_done, 1);
-  EXPECT_NE(fake_->pending_stop_cb, nullptr);
+  EXPECT_NE(fake_->pending[0].cb, nullptr);
 }
 
 // --- Stop request ---------------------------------------------------------------
