@@ -199,19 +199,35 @@ extern "C" int32_t ZqDoubleImageByCubic(const ST_Image *src, ST_Image *dst) {
   ST_Image *tmp = ZqCreateImage(&tmpSize, DEPTH_32F);
   ZQ_CHECK(tmp == NULL, 0);
 
-  int idx[4];
-  float wt[4];
+  // The taps of every output column, shared by all rows.
+  int32_t *colTaps = static_cast<int32_t *>(ZqSafeAlloc(2 * w * 5 * static_cast<int32_t>(sizeof(int32_t))));
+  float *colWeights = static_cast<float *>(ZqSafeAlloc(2 * w * 4 * static_cast<int32_t>(sizeof(float))));
+  if (colTaps == nullptr || colWeights == nullptr) {
+    ZqSafeFree(colWeights);
+    ZqSafeFree(colTaps);
+    ZqReleaseImage(&tmp);
+    ZQ_LOG_FAIL("ZqDoubleImageByCubic", "(colTaps == NULL) || (colWeights == NULL)");
+    return 0;
+  }
+  for (int o = 0; o < 2 * w; ++o) colTaps[5 * o] = DoubleTaps(o, w, colTaps + 5 * o + 1, colWeights + 4 * o);
+
   // Horizontal pass: each source row into a row of tmp.
   for (int y = 0; y < h; ++y) {
     const float *in = ZqImgRow<float>(src, y);
     float *out = ZqImgRow<float>(tmp, y);
     for (int o = 0; o < 2 * w; ++o) {
-      const int count = DoubleTaps(o, w, idx, wt);
+      const int32_t *taps = colTaps + 5 * o;
+      const float *wt = colWeights + 4 * o;
       float v = 0.0f;
-      for (int t = 0; t < count; ++t) v += wt[t] * in[idx[t]];
+      for (int t = 0; t < taps[0]; ++t) v += wt[t] * in[taps[t + 1]];
       out[o] = v;
     }
   }
+  ZqSafeFree(colWeights);
+  ZqSafeFree(colTaps);
+
+  int idx[4];
+  float wt[4];
   // Vertical pass: each output row from up to four rows of tmp.
   for (int o = 0; o < 2 * h; ++o) {
     const int count = DoubleTaps(o, h, idx, wt);
