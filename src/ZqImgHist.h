@@ -1,5 +1,5 @@
 // 8-bit histogram tools: counts, min-max and percentile contrast stretches,
-// and two inspection drawings (a histogram's bars, a 256-entry curve).
+// and two drawings to look at (a histogram's bars, a 256-entry curve).
 #ifndef SRC_ZQIMGHIST_H_
 #define SRC_ZQIMGHIST_H_
 

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "alloc_failure.h"
+#include "heap_failure_at.h"
 #include "lib_log_capture.h"
 #include "src/ZqGabor.h"
 #include "src/ZqMemoryManager.h"
 
 namespace {
 
-using testing_support::AllocFailure;
+using testing_support::HeapFailureAt;
 using testing_support::LibLogCapture;
 
 constexpr double kPi = 3.14159265358979323846;
@@ -71,7 +71,7 @@ TEST(GenGaborFilter, RefusalsAndReuse) {
   EXPECT_EQ(k.entry.size, 5);
   EXPECT_EQ(ZqGetMallocCnts(), start + 1);
   {
-    AllocFailure fail(0);
+    HeapFailureAt fail(0);
     EXPECT_EQ(GenGaborFilter(&k.entry, 1, 1, 0, 0, 5, 3), -2);
   }
   EXPECT_EQ(k.entry.kernel, nullptr);
@@ -215,7 +215,7 @@ TEST(AutoGaborFilter, AllocationFailuresFreeTheBank) {
     for (bool sixteen : {false, true}) {
       const int32_t start = ZqGetMallocCnts();
       LibLogCapture log;
-      AllocFailure fail(nth);
+      HeapFailureAt fail(nth);
       int32_t ret = sixteen ? AutoGaborFilter16(img.data(), orientation.data(), 3, 4, n, 5, 1, 1.9f, 2, wide.data())
                             : AutoGaborFilter(img.data(), orientation.data(), 3, 4, n, 5, 1, 1.9f, 2, out.data());
       EXPECT_EQ(ret, -2) << nth;

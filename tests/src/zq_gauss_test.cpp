@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "alloc_failure.h"
+#include "heap_failure_at.h"
 #include "lib_log_capture.h"
 #include "src/ZqFastGaussBlur.h"
 #include "src/ZqGaussSmooth.h"
@@ -14,7 +14,7 @@
 
 namespace {
 
-using testing_support::AllocFailure;
+using testing_support::HeapFailureAt;
 using testing_support::At;
 using testing_support::Fill;
 using testing_support::ImagePtr;
@@ -166,7 +166,7 @@ TEST(FastGaussBlur, EveryFailedAllocationIsReported) {
   for (int nth = 0;; ++nth) {
     const int32_t start = ZqGetMallocCnts();
     LibLogCapture log;
-    AllocFailure fail(nth);
+    HeapFailureAt fail(nth);
     const int32_t ret = FastGaussBlur(src.get(), dst.get(), 1, 0);
     EXPECT_EQ(ZqGetMallocCnts(), start);
     if (!fail.Fired()) {
@@ -232,7 +232,7 @@ TEST(ZqIntiGaussPyrPara, RefusalsKeepTheEarlierParameters) {
 TEST(ZqIntiGaussPyrPara, AllocationFailuresLeaveItEmpty) {
   const int32_t start = ZqGetMallocCnts();
   for (int nth = 0;; ++nth) {
-    AllocFailure fail(nth);
+    HeapFailureAt fail(nth);
     const int32_t ret = ZqIntiGaussPyrPara(1, 4, 1.6f, 0.5f);
     if (!fail.Fired()) {
       EXPECT_EQ(ret, 0);
@@ -330,7 +330,7 @@ TEST(ZqGaussianSmooth, AllocationFailures) {
     const int32_t start = ZqGetMallocCnts();
     LibLogCapture log;
     {
-      AllocFailure fail(nth);
+      HeapFailureAt fail(nth);
       EXPECT_EQ(ZqGaussianSmooth(src.get(), dst.get(), 2), -1);
       EXPECT_TRUE(fail.Fired());
     }

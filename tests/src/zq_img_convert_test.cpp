@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "alloc_failure.h"
+#include "heap_failure_at.h"
 #include "lib_log_capture.h"
 #include "src/ZqImgHist.h"
 #include "src/ZqImgProc.h"
@@ -16,7 +16,7 @@
 
 namespace {
 
-using testing_support::AllocFailure;
+using testing_support::HeapFailureAt;
 using testing_support::At;
 using testing_support::Fill;
 using testing_support::ImagePtr;
@@ -425,33 +425,33 @@ TEST(ImageCreatingConversions, CreationFailuresLeakNothing) {
     const int32_t start = ZqGetMallocCnts();
     LibLogCapture log;
     {
-      AllocFailure fail(nth);
+      HeapFailureAt fail(nth);
       EXPECT_EQ(ZqFour2One(f.get()), nullptr);
     }
     {
-      AllocFailure fail(nth);
+      HeapFailureAt fail(nth);
       EXPECT_EQ(ZqCovertImgforStore(f.get()), nullptr);
     }
     ST_Image *dst = nullptr;
     {
-      AllocFailure fail(nth);
+      HeapFailureAt fail(nth);
       ZqFloatImage2U8(f.get(), &dst);
       EXPECT_EQ(dst, nullptr);
     }
     {
-      AllocFailure fail(nth);
+      HeapFailureAt fail(nth);
       EXPECT_EQ(ZqThreasholdImageU8(b.get(), &dst, 0, 1, 0), -2);
     }
     {
-      AllocFailure fail(nth);
+      HeapFailureAt fail(nth);
       EXPECT_EQ(ZqNormalizeU8Image(b.get(), &dst), -2);
     }
     {
-      AllocFailure fail(nth);
+      HeapFailureAt fail(nth);
       EXPECT_EQ(ZqCreateHistImage(hist, 6, 4, 2, &dst), -1);
     }
     {
-      AllocFailure fail(nth);
+      HeapFailureAt fail(nth);
       EXPECT_EQ(ZqCreatePixelExpImage(curve, 6, 4, &dst), -1);
     }
     EXPECT_EQ(dst, nullptr);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "alloc_failure.h"
+#include "heap_failure_at.h"
 #include "lib_log_capture.h"
 #include "src/ZqImgResize.h"
 #include "src/ZqMemoryManager.h"
@@ -14,7 +14,7 @@
 
 namespace {
 
-using testing_support::AllocFailure;
+using testing_support::HeapFailureAt;
 using testing_support::At;
 using testing_support::Fill;
 using testing_support::ImagePtr;
@@ -194,7 +194,7 @@ TEST(ZqResize, CubicAllocationFailuresAreReportedWithoutLeaks) {
     const int32_t start = ZqGetMallocCnts();
     LibLogCapture log;
     {
-      AllocFailure fail(nth);
+      HeapFailureAt fail(nth);
       EXPECT_EQ(ZqResize(src.get(), dst.get(), 2), -1);
       EXPECT_TRUE(fail.Fired());
     }
@@ -247,7 +247,7 @@ TEST(ZqDoubleImageByCubic, RefusesMismatchedImagesAndFailedScratch) {
   // Allocations: the scratch record, its data and two tap tables.
   for (int nth = 0;; ++nth) {
     const int32_t start = ZqGetMallocCnts();
-    AllocFailure fail(nth);
+    HeapFailureAt fail(nth);
     const int32_t ret = ZqDoubleImageByCubic(src.get(), dst.get());
     EXPECT_EQ(ZqGetMallocCnts(), start);
     if (!fail.Fired()) {

@@ -137,7 +137,7 @@ TEST(ZqMaxValueIndex, FirstLargest) {
   EXPECT_EQ(ZqMaxValueIndex(many.data(), 40000), 20000);
 }
 
-TEST(ZqGetPixel, ReadsFloatsAndReportsNull) {
+TEST(ZqGetPixel, ReadsFloatsByRow) {
   ImagePtr img = NewImage(3, 5, DEPTH_32F);
   At<float>(img.get(), 2, 4) = 6.5f;
   At<float>(img.get(), 1, 0) = -1.25f;
