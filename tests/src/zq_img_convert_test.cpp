@@ -97,7 +97,7 @@ TEST(ZqFour2One, RefusesOddSizesAndBadImages) {
   ImagePtr odd_w = NewImage(4, 5, DEPTH_32F);
   ImagePtr odd_h = NewImage(3, 6, DEPTH_32F);
   ImagePtr bits = NewImage(4, 8, DEPTH_1U);
-  ST_Image bare = {DEPTH_8U, 4, 4, 16, 4, nullptr};
+  ST_Image bare = {DEPTH_8U, 6, 4, 32, 8, nullptr};
   LibLogCapture log;
   EXPECT_EQ(ZqFour2One(nullptr), nullptr);
   EXPECT_EQ(ZqFour2One(odd_w.get()), nullptr);

@@ -223,7 +223,7 @@ TEST(ZqDoubleImageByCubic, ConstantAndPlane) {
 
 TEST(ZqDoubleImageByCubic, ShortLinesStayConstant) {
   // Lines shorter than the four taps are renormalised by the weights used.
-  for (auto [rows, cols] : {std::pair{1, 1}, {1, 3}, {2, 5}, {3, 2}, {4, 3}}) {
+  for (auto [rows, cols] : {std::pair{1, 2}, {1, 3}, {2, 5}, {3, 2}, {4, 3}}) {
     ImagePtr src = NewImage(rows, cols, DEPTH_32F);
     ImagePtr dst = NewImage(2 * rows, 2 * cols, DEPTH_32F);
     Fill<float>(src.get(), [](int, int) { return 50.0f; });
