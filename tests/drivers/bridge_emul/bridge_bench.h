@@ -32,6 +32,8 @@ class BridgeBench {
   // Adds another emulated device; only before Open().
   usb_emul::Device &AddDevice(const usb_emul::DeviceDesc &desc,
                               std::shared_ptr<usb_emul::DeviceModel> model);
+  // Unplugs `dev` (transfers fail, it leaves enumeration).
+  void Unplug(usb_emul::Device &dev) { bed_.Unplug(dev); }
   // Starts libusb into fpi_usb_ctx, opens the bridge, claims interface 0,
   // publishes quorvanta_ctx and clears the device's transfer log. Throws
   // std::runtime_error when a step fails.
