@@ -4,13 +4,9 @@
 
 #include "base/bq_log.h"
 #include "drivers/quorvanta/quorvanta_ctx.h"
-#include "framework/fpi_img_dev.h"
+#include "framework/fp_internal.h"
 
 #define TAG "quorvanta:sensor"
-
-// Until the framework core provides the context variable, this weak one
-// stands in; the framework's definition replaces it at link time.
-__attribute__((weak)) libusb_context *fpi_usb_ctx = nullptr;
 
 namespace {
 
@@ -123,7 +119,9 @@ extern "C" void quorv_usb_reset(void) {
   if (imgdev == nullptr) return;
   libusb_device_handle *fresh = zq_ReClaimUdevHandle();
   if (fresh == nullptr) return;
+  // The framework closes the fp_dev's copy at close: both copies move on.
   imgdev->usb_handle = fresh;
+  if (imgdev->dev != nullptr) imgdev->dev->usb_handle = fresh;
   if (old != nullptr) libusb_close(old);
 }
 

@@ -14,12 +14,7 @@
 extern "C" {
 #endif
 
-struct libusb_context;
 struct libusb_device_handle;
-
-// The libusb context created by fp_init and used by the whole library; owned
-// by the framework core. A re-open of the device works on this context.
-extern struct libusb_context *fpi_usb_ctx;
 
 // Vendor id of every quorvanta device.
 #define ZQ_USB_VENDOR_ID 0x3c5d
@@ -61,11 +56,13 @@ int usb_claim_interface(int number);
 
 // Recovery after a failed bulk transfer: libusb_reset_device on the handle;
 // when that fails, or there is no handle, a re-open with
-// zq_ReClaimUdevHandle whose handle (if any) replaces the old one, which is
-// closed. Nothing happens without an open context. The caller holds usb_lock.
+// zq_ReClaimUdevHandle whose handle (if any) replaces the old one in the
+// imaging device and its fp_dev; the old one is closed. Nothing happens without an open context. The caller holds usb_lock.
 void quorv_usb_reset(void);
 
-// Opens the device again on the framework's context fpi_usb_ctx: first device
+// Opens the device again on the framework's context fpi_usb_ctx
+// (framework/fp_internal.h), so the framework's poll notifiers keep working:
+// first device
 // with vendor 0x3c5d and the context's product id, reset, claim interface 0.
 // Returns the new handle, or NULL when any step fails (then nothing stays
 // open). Never creates a libusb context.

@@ -34,6 +34,8 @@ BridgeBench::BridgeBench(BridgeConfig config, uint16_t product_id)
   ctx_.ep_out = kBulkOut;
   ctx_.imgdev = &imgdev_;
   imgdev_.priv = &ctx_;
+  imgdev_.dev = &fpdev_;
+  fpdev_.priv = &imgdev_;
 }
 
 BridgeBench::~BridgeBench() {
@@ -54,6 +56,7 @@ void BridgeBench::Open() {
   const usb_emul::DeviceDesc &desc = device_->desc();
   imgdev_.usb_handle = OpenAt(fpi_usb_ctx, desc.bus, desc.address);
   if (imgdev_.usb_handle == nullptr) throw std::runtime_error("cannot open the bridge");
+  fpdev_.usb_handle = imgdev_.usb_handle;
   int r = libusb_claim_interface(imgdev_.usb_handle, 0);
   if (r != 0) throw std::runtime_error(std::string("claim failed: ") + libusb_error_name(r));
   pthread_mutex_init(&ctx_.usb_lock, nullptr);

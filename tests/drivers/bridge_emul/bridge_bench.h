@@ -1,6 +1,7 @@
 // A test bench for the bridge protocol: an emulated bridge in a testbed, the
 // framework's libusb context (fpi_usb_ctx), the bridge opened and claimed as
-// the driver's open would leave it, and the published driver context
+// the driver's open would leave it (one handle in the fp_dev and its imaging
+// device, linked both ways), and the published driver context
 // (quorvanta_ctx) with the endpoints, product id and usb_lock set up. A
 // virtual clock runs the driver's sleeps.
 //
@@ -16,7 +17,7 @@
 #include "bridge_emul/virtual_clock.h"
 #include "drivers/quorvanta/quorvanta_ctx.h"
 #include "emul/testbed.h"
-#include "framework/fpi_img_dev.h"
+#include "framework/fp_internal.h"
 
 namespace bridge_emul {
 
@@ -43,6 +44,7 @@ class BridgeBench {
   usb_emul::Device &device() { return *device_; }
   quorvanta_ctx_t &ctx() { return ctx_; }
   fp_img_dev &imgdev() { return imgdev_; }
+  fp_dev &fpdev() { return fpdev_; }
   VirtualClock &clock() { return clock_; }
 
  private:
@@ -50,6 +52,7 @@ class BridgeBench {
   std::shared_ptr<BridgeModel> model_;
   usb_emul::Device *device_ = nullptr;
   VirtualClock clock_;
+  fp_dev fpdev_ = {};
   fp_img_dev imgdev_ = {};
   quorvanta_ctx_t ctx_ = {};
   bool mutex_ready_ = false;

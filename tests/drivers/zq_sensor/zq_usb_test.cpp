@@ -11,6 +11,7 @@
 #include "bridge_emul/wire.h"
 #include "drivers/zq_protocal/zq_interface_base.h"
 #include "drivers/zq_sensor/zq_usb.h"
+#include "framework/fp_internal.h"
 
 namespace {
 
@@ -61,6 +62,8 @@ TEST(UsbRecovery, FailedResetReopensTheReenumeratedDeviceOnTheSameContext) {
   EXPECT_EQ(fpi_usb_ctx, framework_ctx) << "no new libusb context";
   ASSERT_NE(bench.imgdev().usb_handle, nullptr);
   EXPECT_NE(bench.imgdev().usb_handle, old) << "the re-opened handle replaces the old one";
+  EXPECT_EQ(bench.fpdev().usb_handle, bench.imgdev().usb_handle)
+      << "the framework closes the fp_dev's copy";
   EXPECT_EQ(Events(second), (std::vector<Event>{Event::kReset, Event::kClaim}));
   EXPECT_EQ(replugged->Resets(), 1u);
 
@@ -77,10 +80,12 @@ TEST(UsbRecovery, TransferWithoutHandleFailsAndInstallsAReopenedHandle) {
   libusb_context *framework_ctx = fpi_usb_ctx;
   libusb_close(bench.imgdev().usb_handle);
   bench.imgdev().usb_handle = nullptr;
+  bench.fpdev().usb_handle = nullptr;
 
   uint8_t byte = 0;
   EXPECT_EQ(usb_bulk_out_transfer(&byte, 1, nullptr, 100), LIBUSB_ERROR_NO_DEVICE);
   ASSERT_NE(bench.imgdev().usb_handle, nullptr);
+  EXPECT_EQ(bench.fpdev().usb_handle, bench.imgdev().usb_handle);
   EXPECT_EQ(fpi_usb_ctx, framework_ctx);
   EXPECT_TRUE(bench.device().Claimed(0));
   EXPECT_EQ(bench.model().Resets(), 1u);
