@@ -299,10 +299,9 @@ TEST_F(Bridge, RegisterWriteReadRoundTrip) {
   // Two-byte reads cover the next register as well.
   ASSERT_EQ(zq_interface_base_WriteRegister(0x22, 0x00), 0);
   ASSERT_EQ(zq_interface_base_WriteRegister(0x23, 0x0E), 0);
-  uint8_t pair[2] = {0xFF, 0xFF};
+  uint8_t pair[4] = {0xFF, 0xFF, 0xCC, 0xCC};
   ASSERT_EQ(zq_interface_base_ReadRegister(0x22, pair, 2), 0);
-  EXPECT_EQ(pair[0], 0x00);
-  EXPECT_EQ(pair[1], 0x0E);
+  EXPECT_EQ(Bytes(pair, pair + 4), (Bytes{0x00, 0x0E, 0xCC, 0xCC})) << "exactly 2 bytes copied";
 }
 
 // --- bounds and argument errors ----------------------------------------------------
