@@ -1,0 +1,407 @@
+#include "bridge_emul/bridge_model.h"
+
+#include <algorithm>
+
+namespace bridge_emul {
+
+using usb_emul::Device;
+using usb_emul::Reply;
+using usb_emul::SetupPacket;
+
+namespace {
+
+constexpr uint8_t kReqTypeOut = 0x40;
+constexpr uint8_t kReqTypeIn = 0xC0;
+constexpr uint16_t kMailbox = 0x85C0;
+constexpr uint16_t kImageAddress = 0x3400;
+constexpr size_t kImageHeader = 2;
+
+}  // namespace
+
+usb_emul::DeviceDesc BridgeDesc(uint16_t product_id, uint8_t address) {
+  return usb_emul::DeviceDesc{
+      .vendor_id = kVendorId,
+      .product_id = product_id,
+      .address = address,
+      .manufacturer = "Quorvanta",
+      .product = "Emulated USB bridge",
+      .configurations = {{.interfaces = {{.number = 0,
+                                          .endpoints = {{kBulkIn, usb_emul::TransferType::kBulk, 512},
+                                                        {kBulkOut, usb_emul::TransferType::kBulk,
+                                                         512}}}}}},
+  };
+}
+
+BridgeModel::BridgeModel(BridgeConfig config) : config_(config) {
+  regs_[0x14] = config.width;
+  regs_[0x15] = config.height;
+  regs_[0x1A] = config.fw_version;
+  regs_[0x3C] = config.agc_version;
+  regs_[0x30] = config.app_running ? 0xBB : 0x00;
+  sfr_[0x90] = config.boot_sfr;
+}
+
+// --- test controls -----------------------------------------------------------
+
+void BridgeModel::Press(std::vector<uint8_t> image) {
+  std::lock_guard<std::mutex> lock(mu_);
+  presses_.push_back(std::move(image));
+  if (low_power_) WakeForPressLocked();
+}
+
+size_t BridgeModel::PendingPresses() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return presses_.size();
+}
+
+void BridgeModel::QueueDataRead(std::vector<uint8_t> data) {
+  std::lock_guard<std::mutex> lock(mu_);
+  data_reads_.push_back(std::move(data));
+}
+
+void BridgeModel::QueueSpiRead(std::vector<uint8_t> data) {
+  std::lock_guard<std::mutex> lock(mu_);
+  spi_reads_.push_back(std::move(data));
+}
+
+void BridgeModel::Set4847(Chip4847Fn fn) {
+  std::lock_guard<std::mutex> lock(mu_);
+  chip4847_ = std::move(fn);
+}
+
+void BridgeModel::FailNextBulkIn() {
+  std::lock_guard<std::mutex> lock(mu_);
+  fail_next_in_ = true;
+}
+
+void BridgeModel::FailNextBulkOut() {
+  std::lock_guard<std::mutex> lock(mu_);
+  fail_next_out_ = true;
+}
+
+void BridgeModel::StallRequest(uint8_t request) {
+  std::lock_guard<std::mutex> lock(mu_);
+  stalled_requests_.insert(request);
+}
+
+void BridgeModel::SetAnswerDelay(std::chrono::milliseconds delay) {
+  std::lock_guard<std::mutex> lock(mu_);
+  delay_ = delay;
+}
+
+void BridgeModel::SetWriteDonePolls(unsigned polls) {
+  std::lock_guard<std::mutex> lock(mu_);
+  config_.write_done_polls = polls;
+}
+
+void BridgeModel::SetRegister(uint8_t reg, uint8_t value) {
+  std::lock_guard<std::mutex> lock(mu_);
+  regs_[reg] = value;
+}
+
+void BridgeModel::SetAppRunning(bool running) {
+  std::lock_guard<std::mutex> lock(mu_);
+  config_.app_running = running;
+}
+
+// --- observations --------------------------------------------------------------
+
+uint8_t BridgeModel::Register(uint8_t reg) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return regs_[reg];
+}
+
+uint8_t BridgeModel::Sfr(uint8_t sfr) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return sfr_[sfr];
+}
+
+uint16_t BridgeModel::SramWord(uint16_t address) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  auto byte = [&](uint16_t a) {
+    auto it = sram_.find(a);
+    return it == sram_.end() ? 0 : it->second;
+  };
+  return static_cast<uint16_t>(byte(address) << 8 | byte(static_cast<uint16_t>(address + 1)));
+}
+
+bool BridgeModel::LowPower() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return low_power_;
+}
+
+bool BridgeModel::DownloadMode() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return download_mode_;
+}
+
+std::vector<std::vector<uint8_t>> BridgeModel::SpiFrames() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return spi_frames_;
+}
+
+std::vector<std::vector<uint8_t>> BridgeModel::RawSpiWrites() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return raw_spi_writes_;
+}
+
+std::vector<AddressedWrite> BridgeModel::AddressedWrites() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return addressed_writes_;
+}
+
+std::vector<unsigned> BridgeModel::ChipSelects() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return chip_selects_;
+}
+
+unsigned BridgeModel::Resets() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return resets_;
+}
+
+size_t BridgeModel::MaxPendingUrbs() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return max_pending_;
+}
+
+// --- device side -----------------------------------------------------------------
+
+Reply BridgeModel::Control(Device &dev, const SetupPacket &setup, std::span<const uint8_t>) {
+  std::lock_guard<std::mutex> lock(mu_);
+  NotePendingLocked(dev);
+  if (stalled_requests_.count(setup.request)) return Reply::Stall();
+  if (setup.request_type == kReqTypeOut) return Delayed(OutRequestLocked(setup));
+  if (setup.request_type == kReqTypeIn) return Delayed(InRequestLocked(setup));
+  return Reply::Stall();
+}
+
+Reply BridgeModel::OutRequestLocked(const SetupPacket &s) {
+  const uint8_t low = static_cast<uint8_t>(s.index & 0xFF);
+  switch (s.request) {
+    case 0x03:  // SFR write; SFR 0xA4 = 1 rings the MCU mailbox doorbell
+      sfr_[low] = static_cast<uint8_t>(s.value);
+      if (s.index == 0xA4 && s.value == 1) {
+        sram_[kMailbox] = static_cast<uint8_t>(config_.chip_id_word >> 8);
+        sram_[kMailbox + 1] = static_cast<uint8_t>(config_.chip_id_word);
+      }
+      return Reply::Ack();
+    case 0x22:  // wake-up
+      low_power_ = false;
+      return Reply::Ack();
+    case 0x34:  // select
+      select_ = static_cast<uint8_t>(s.value);
+      return Reply::Ack();
+    case 0x35:  // length set-up of the next bulk transfer
+      arm_count_ = s.value;
+      arm_address_ = s.index;
+      out_buffer_.clear();
+      if (select_ == 2)
+        arm_ = Arm::kWrite;
+      else if (select_ == 3)
+        arm_ = s.index == kImageAddress ? Arm::kImage : Arm::kRead;
+      else
+        arm_ = Arm::kNone;
+      return Reply::Ack();
+    case 0x3B:  // register write
+      WriteRegisterLocked(low, static_cast<uint8_t>(s.value));
+      return Reply::Ack();
+    case 0x40:  // sensor reset
+      download_mode_ = false;
+      return Reply::Ack();
+    case 0x57:  // download mode
+      download_mode_ = true;
+      return Reply::Ack();
+    case 0x64:  // send bytes; command 0x90 reads the boot SFR 0x90 for IN 0x60
+      if (s.value == 0x9001) latched_sfr_ = sfr_[0x90];
+      return Reply::Ack();
+    case 0x66:  // SFR writes of the 4859 family and of download mode
+    case 0x69:
+      sfr_[low] = static_cast<uint8_t>(s.value);
+      return Reply::Ack();
+    case 0x6F: {  // 4847 read set-up
+      std::optional<std::vector<uint8_t>> answer;
+      if (chip4847_) answer = chip4847_(s.index, s.value);
+      if (!answer) return Reply::Stall();
+      armed_in_ = std::move(*answer);
+      arm_ = s.value > 0 ? Arm::kChip4847 : Arm::kNone;
+      return Reply::Ack();
+    }
+    case 0x79:  // raw SPI set-up or chip select
+      if (s.index == 3 || s.index == 4) {
+        arm_ = s.index == 3 ? Arm::kSpiWrite : Arm::kSpiRead;
+        arm_count_ = s.value;
+        out_buffer_.clear();
+        return Reply::Ack();
+      }
+      if ((s.index == 1 || s.index == 2) && s.value == 1) {
+        chip_selects_.push_back(s.index - 1u);
+        return Reply::Ack();
+      }
+      return Reply::Stall();
+    default:
+      return Reply::Stall();
+  }
+}
+
+Reply BridgeModel::InRequestLocked(const SetupPacket &s) {
+  const uint8_t low = static_cast<uint8_t>(s.index & 0xFF);
+  switch (s.request) {
+    case 0x1A:  // bridge version, little-endian
+      return Reply::Ack({static_cast<uint8_t>(config_.board_version),
+                         static_cast<uint8_t>(config_.board_version >> 8)});
+    case 0x30: {  // SRAM word, high byte first
+      std::vector<uint8_t> word;
+      for (uint16_t a : {s.index, static_cast<uint16_t>(s.index + 1)}) {
+        auto it = sram_.find(a);
+        word.push_back(it == sram_.end() ? 0 : it->second);
+      }
+      return Reply::Ack(std::move(word));
+    }
+    case 0x3A: {  // registers from wIndex on
+      std::vector<uint8_t> bytes;
+      const bool awake = config_.app_running && !low_power_;
+      for (unsigned i = 0; i < s.length; ++i) {
+        uint8_t reg = static_cast<uint8_t>(low + i);
+        if (reg == 0x20)
+          bytes.push_back(awake ? 0xA5 : 0x00);
+        else if (reg == 0x21)
+          bytes.push_back(awake ? 0x5A : 0x00);
+        else
+          bytes.push_back(regs_[reg]);
+      }
+      return Reply::Ack(std::move(bytes));
+    }
+    case 0x3C:  // write-done poll
+      if (busy_polls_left_ > 0) {
+        --busy_polls_left_;
+        return Reply::Ack({1});
+      }
+      return Reply::Ack({0});
+    case 0x43:  // interrupt pin
+      return Reply::Ack({static_cast<uint8_t>(pin_ ? 1 : 0)});
+    case 0x60:
+      return Reply::Ack({latched_sfr_});
+    case 0x65:
+    case 0x68:
+      return Reply::Ack({sfr_[low]});
+    default:
+      return Reply::Stall();
+  }
+}
+
+void BridgeModel::WriteRegisterLocked(uint8_t reg, uint8_t value) {
+  regs_[reg] = value;
+  if (reg == 0x1E || reg == 0x1F) {
+    if (regs_[0x1E] == 1 && regs_[0x1F] == 1) UpdateLowPowerLocked();
+    if (regs_[0x1E] == 0 && regs_[0x1F] == 0) low_power_ = false;
+  }
+  if (reg == 0x54 && value == 1) UpdateLowPowerLocked();
+}
+
+void BridgeModel::UpdateLowPowerLocked() {
+  low_power_ = true;
+  pin_ = false;
+  regs_[0x1D] = 0;
+  if (!presses_.empty()) WakeForPressLocked();
+}
+
+void BridgeModel::WakeForPressLocked() {
+  low_power_ = false;
+  pin_ = true;
+  regs_[0x1D] = 1;
+}
+
+Reply BridgeModel::Out(Device &dev, uint8_t, std::span<const uint8_t> data) {
+  std::lock_guard<std::mutex> lock(mu_);
+  NotePendingLocked(dev);
+  if (fail_next_out_) {
+    fail_next_out_ = false;
+    return Reply::Stall();
+  }
+  if (arm_ != Arm::kWrite && arm_ != Arm::kSpiWrite) return Delayed(Reply::Ack());
+  out_buffer_.insert(out_buffer_.end(), data.begin(), data.end());
+  if (out_buffer_.size() < arm_count_) return Delayed(Reply::Ack());
+  if (arm_ == Arm::kSpiWrite) {
+    raw_spi_writes_.push_back(out_buffer_);
+  } else if (arm_address_ == 0) {
+    spi_frames_.push_back(out_buffer_);
+  } else {
+    if (arm_address_ == kMailbox)
+      for (size_t i = 0; i < out_buffer_.size(); ++i)
+        sram_[static_cast<uint16_t>(arm_address_ + i)] = out_buffer_[i];
+    addressed_writes_.push_back({arm_address_, out_buffer_});
+  }
+  out_buffer_.clear();
+  arm_ = Arm::kNone;
+  busy_polls_left_ = config_.write_done_polls;
+  return Delayed(Reply::Ack());
+}
+
+void BridgeModel::InRequested(Device &dev, uint8_t endpoint, size_t) {
+  std::vector<uint8_t> answer;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    NotePendingLocked(dev);
+    if (fail_next_in_) {
+      fail_next_in_ = false;
+      arm_ = Arm::kNone;
+    } else {
+      auto next = [](std::deque<std::vector<uint8_t>> &queue, size_t n) {
+        if (queue.empty()) return std::vector<uint8_t>(n, 0);
+        std::vector<uint8_t> v = std::move(queue.front());
+        queue.pop_front();
+        return v;
+      };
+      switch (arm_) {
+        case Arm::kNone:
+        case Arm::kWrite:
+        case Arm::kSpiWrite:
+          return;  // nothing announced: the host times out
+        case Arm::kRead:
+          answer = next(data_reads_, arm_count_);
+          break;
+        case Arm::kSpiRead:
+          answer = next(spi_reads_, arm_count_);
+          break;
+        case Arm::kChip4847:
+          answer = std::move(armed_in_);
+          break;
+        case Arm::kImage: {
+          answer.assign(arm_count_, 0);
+          if (!presses_.empty()) {
+            const std::vector<uint8_t> &image = presses_.front();
+            for (size_t i = 0; i + kImageHeader < answer.size() && i < image.size(); ++i)
+              answer[i + kImageHeader] = static_cast<uint8_t>(255 - image[i]);
+            presses_.pop_front();
+          }
+          pin_ = false;
+          regs_[0x1D] = 0;
+          break;
+        }
+      }
+      arm_ = Arm::kNone;
+      dev.QueueIn(endpoint, std::move(answer), delay_);
+      return;
+    }
+  }
+  dev.Stall(endpoint);
+}
+
+void BridgeModel::Reset(Device &) {
+  std::lock_guard<std::mutex> lock(mu_);
+  ++resets_;
+  arm_ = Arm::kNone;
+  out_buffer_.clear();
+}
+
+Reply BridgeModel::Delayed(Reply r) const {
+  if (delay_.count() > 0) return std::move(r).After(delay_);
+  return r;
+}
+
+void BridgeModel::NotePendingLocked(Device &dev) {
+  max_pending_ = std::max(max_pending_, dev.PendingUrbs());
+}
+
+}  // namespace bridge_emul

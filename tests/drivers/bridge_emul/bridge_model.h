@@ -1,0 +1,186 @@
+// The emulated USB bridge of products 0x4841 and 0x4842: descriptors, the
+// bridge register file, the vendor requests the driver sends, bulk data and
+// the MCU status, on top of the usb_emul layer.
+//
+// What the model does:
+// - Registers (IN 0x3A / OUT 0x3B): a 256-byte file. Register 0x20 reads
+//   A5 5A only while the application runs and the bridge is awake.
+//   0x1E = 0x1F = 1 or 0x54 = 1 enter the low-power finger wait; 0x1E =
+//   0x1F = 0, or the wake-up request 0x22, leave it.
+// - Presses (Press): a queue of images. A press (pending or arriving) wakes a
+//   bridge in its low-power wait: the interrupt pin (IN 0x43) reads 1 and
+//   register 0x1D reads 1. The image read (0x35 wIndex 0x3400 + bulk IN)
+//   consumes one press and clears pin and 0x1D.
+// - Bulk OUT after 0x34 (2) + 0x35 (n, address): address 0 records an SPI
+//   frame, 0x85C0 writes the MCU mailbox in SRAM, others are kept as
+//   addressed writes. Raw 4847 writes (0x79 (n, 3)) are recorded as pieces.
+// - Bulk IN after 0x34 (3) + 0x35 (n, 0): the next queued data read (zeros
+//   when none is queued). 0x79 (n, 4): the next queued SPI read. 0x6F
+//   (n, selector): the 4847 handler's answer; without one 0x6F stalls.
+// - A bulk IN that nothing armed is never answered (the host times out).
+// - A USB reset keeps every register and the press queue; it disarms a
+//   pending bulk set-up.
+//
+// Thread rules: callbacks run on umockdev's worker thread; every public
+// member is thread-safe and may be called from the test thread.
+#ifndef TESTS_DRIVERS_BRIDGE_EMUL_BRIDGE_MODEL_H_
+#define TESTS_DRIVERS_BRIDGE_EMUL_BRIDGE_MODEL_H_
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "emul/device.h"
+#include "emul/device_desc.h"
+#include "emul/device_model.h"
+
+namespace bridge_emul {
+
+inline constexpr uint16_t kVendorId = 0x3c5d;
+inline constexpr uint8_t kBulkIn = 0x81;
+inline constexpr uint8_t kBulkOut = 0x02;
+
+// The bridge's descriptors: vendor 0x3c5d, `product_id`, interface 0 with one
+// bulk IN (0x81) and one bulk OUT (0x02) endpoint.
+usb_emul::DeviceDesc BridgeDesc(uint16_t product_id = 0x4842, uint8_t address = 2);
+
+// What the bridge and its sensor look like at power-up.
+struct BridgeConfig {
+  bool app_running = true;      // bridge firmware present and running
+  uint8_t width = 96;           // registers 0x14 / 0x15 and the image size
+  uint8_t height = 96;
+  uint8_t fw_version = 0x30;    // register 0x1A
+  uint8_t agc_version = 0x01;   // register 0x3C
+  uint16_t board_version = 526; // IN 0x1A
+  uint8_t boot_sfr = 0xEF;      // SFR 0x90, answered through 0x64/0x60
+  uint16_t chip_id_word = 0x4841;  // put at SRAM 0x85C0 by the mailbox doorbell
+  unsigned write_done_polls = 0;   // IN 0x3C answers 1 this often before 0, per bulk write
+};
+
+// The answer of the 4847 chip to a 0x6F read of `length` bytes at `selector`;
+// nullopt stalls the set-up request.
+using Chip4847Fn =
+    std::function<std::optional<std::vector<uint8_t>>(uint16_t selector, uint16_t length)>;
+
+// One bulk write the bridge received after a length set-up.
+struct AddressedWrite {
+  uint16_t address = 0;
+  std::vector<uint8_t> data;
+  bool operator==(const AddressedWrite &) const = default;
+};
+
+class BridgeModel : public usb_emul::DeviceModel {
+ public:
+  explicit BridgeModel(BridgeConfig config = {});
+
+  // --- test controls ---
+  // Queues a press with `image` (width x height host pixels; the bridge sends
+  // 255 - pixel, after a 2-byte header).
+  void Press(std::vector<uint8_t> image);
+  // Presses not yet consumed by an image read.
+  size_t PendingPresses() const;
+  // Queues the answer to the next data read (0x34 (3) + 0x35 (n, 0)).
+  void QueueDataRead(std::vector<uint8_t> data);
+  // Queues the answer to the next raw SPI read (0x79 (n, 4)).
+  void QueueSpiRead(std::vector<uint8_t> data);
+  // Installs the 4847 chip's answers to 0x6F reads.
+  void Set4847(Chip4847Fn fn);
+  // The next bulk transfer in that direction fails (IN stalls the endpoint
+  // until the host resets or clears it; OUT answers with a STALL).
+  void FailNextBulkIn();
+  void FailNextBulkOut();
+  // Vendor request `request` (either direction) stalls from now on.
+  void StallRequest(uint8_t request);
+  // Every answer comes `delay` after its request.
+  void SetAnswerDelay(std::chrono::milliseconds delay);
+  // IN 0x3C answers 1 this often before 0 after each later bulk write.
+  void SetWriteDonePolls(unsigned polls);
+  // Sets register `reg` directly.
+  void SetRegister(uint8_t reg, uint8_t value);
+  // Starts or stops the bridge application (register 0x20).
+  void SetAppRunning(bool running);
+
+  // --- observations ---
+  uint8_t Register(uint8_t reg) const;
+  uint8_t Sfr(uint8_t sfr) const;
+  // SRAM word at `address`, high byte first.
+  uint16_t SramWord(uint16_t address) const;
+  bool LowPower() const;
+  bool DownloadMode() const;
+  // SPI frames written with address 0, in order.
+  std::vector<std::vector<uint8_t>> SpiFrames() const;
+  // Pieces of raw 4847 SPI writes (0x79 (n, 3)), in order.
+  std::vector<std::vector<uint8_t>> RawSpiWrites() const;
+  // Writes to addresses other than 0 (mailbox included), in order.
+  std::vector<AddressedWrite> AddressedWrites() const;
+  // Chip-select levels driven through 0x79 (1, level + 1), in order.
+  std::vector<unsigned> ChipSelects() const;
+  // USB resets seen.
+  unsigned Resets() const;
+  // Most URBs the device had pending at once, counted whenever one arrived.
+  size_t MaxPendingUrbs() const;
+
+  // --- usb_emul::DeviceModel ---
+  usb_emul::Reply Control(usb_emul::Device &dev, const usb_emul::SetupPacket &setup,
+                          std::span<const uint8_t> data) override;
+  usb_emul::Reply Out(usb_emul::Device &dev, uint8_t endpoint,
+                      std::span<const uint8_t> data) override;
+  void InRequested(usb_emul::Device &dev, uint8_t endpoint, size_t length) override;
+  void Reset(usb_emul::Device &dev) override;
+
+ private:
+  // What the next bulk transfer carries, as the set-up requests announced it.
+  enum class Arm { kNone, kWrite, kRead, kImage, kSpiWrite, kSpiRead, kChip4847 };
+
+  usb_emul::Reply OutRequestLocked(const usb_emul::SetupPacket &s);
+  usb_emul::Reply InRequestLocked(const usb_emul::SetupPacket &s);
+  void WriteRegisterLocked(uint8_t reg, uint8_t value);
+  void UpdateLowPowerLocked();
+  void WakeForPressLocked();
+  usb_emul::Reply Delayed(usb_emul::Reply r) const;
+  void NotePendingLocked(usb_emul::Device &dev);
+
+  mutable std::mutex mu_;
+  BridgeConfig config_;
+  uint8_t regs_[256] = {};
+  uint8_t sfr_[256] = {};
+  std::map<uint16_t, uint8_t> sram_;
+  bool low_power_ = false;
+  bool pin_ = false;
+  bool download_mode_ = false;
+  std::deque<std::vector<uint8_t>> presses_;
+  std::deque<std::vector<uint8_t>> data_reads_;
+  std::deque<std::vector<uint8_t>> spi_reads_;
+  Chip4847Fn chip4847_;
+
+  Arm arm_ = Arm::kNone;
+  uint16_t arm_count_ = 0;
+  uint16_t arm_address_ = 0;
+  uint16_t arm_selector_ = 0;
+  std::vector<uint8_t> out_buffer_;  // bulk OUT bytes of the armed write so far
+  std::vector<uint8_t> armed_in_;    // the 4847 answer of an armed 0x6F read
+  uint8_t select_ = 0;               // last 0x34 value
+  uint8_t latched_sfr_ = 0;          // answer of IN 0x60
+  unsigned busy_polls_left_ = 0;
+
+  std::vector<std::vector<uint8_t>> spi_frames_;
+  std::vector<std::vector<uint8_t>> raw_spi_writes_;
+  std::vector<AddressedWrite> addressed_writes_;
+  std::vector<unsigned> chip_selects_;
+  std::set<uint8_t> stalled_requests_;
+  bool fail_next_in_ = false;
+  bool fail_next_out_ = false;
+  std::chrono::milliseconds delay_{0};
+  unsigned resets_ = 0;
+  size_t max_pending_ = 0;
+};
+
+}  // namespace bridge_emul
+
+#endif  // TESTS_DRIVERS_BRIDGE_EMUL_BRIDGE_MODEL_H_
