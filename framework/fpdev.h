@@ -206,6 +206,119 @@ long fp_get_pollfds(struct fp_pollfd **out);
 // either may be NULL.
 void fp_set_pollfd_notifiers(fp_pollfd_added_cb added, fp_pollfd_removed_cb removed);
 
+// ---------------------------------------------------------------------------
+// Print data
+
+// Fingers as numbered in the print store.
+enum fp_finger {
+  LEFT_THUMB = 1,
+  LEFT_INDEX,
+  LEFT_MIDDLE,
+  LEFT_RING,
+  LEFT_LITTLE,
+  RIGHT_THUMB,
+  RIGHT_INDEX,
+  RIGHT_MIDDLE,
+  RIGHT_RING,
+  RIGHT_LITTLE,
+};
+
+// Serialises the print as an "FP2" blob into a new buffer stored in *ret,
+// which the caller releases with free. Returns the blob length; 0 with *ret
+// NULL when an item is too long for the blob's 4-byte length field.
+size_t fp_print_data_get_data(struct fp_print_data *data, unsigned char **ret);
+
+// Parses an "FP2" or "FP1" blob. Returns a new print, or NULL when the blob
+// is 9 bytes or shorter, has a bad prefix or holds no readable item. FP2
+// items come back in the reverse of their blob order; a length that runs past
+// the end stops the reading (the items before it are kept).
+struct fp_print_data *fp_print_data_from_data(const unsigned char *buf, size_t buflen);
+
+// Releases the print and its items; NULL is ignored.
+void fp_print_data_free(struct fp_print_data *data);
+
+// The id of the driver that made the print.
+uint16_t fp_print_data_get_driver_id(struct fp_print_data *data);
+
+// The device type of the device that made the print.
+uint32_t fp_print_data_get_devtype(struct fp_print_data *data);
+
+// ---------------------------------------------------------------------------
+// Print store: <home>/.fpdev/prints/<driver %04x>/<devtype %08x>/<finger %x>
+
+// Sets the store's home directory (NULL: the user's home; "." is taken as
+// "./") and creates <home>/.fpdev/prints at mode 0700. Returns 0, or -1 when
+// the directory cannot be created.
+int fp_storage_setup(const char *home);
+
+// Writes the print as the finger's file of its driver and device type.
+// Returns 0; -2 when no home directory is known; the negative result of the
+// directory creation; or -errno of the failed write (-13 EACCES, ...).
+int fp_print_data_save(struct fp_print_data *data, int finger);
+
+// Loads the finger's print of the device's driver and device type into *data.
+// Returns 0; -2 when the file does not exist (or no home is known); -5 when
+// it cannot be parsed; -22 when the print does not fit the device; -errno of
+// another read failure.
+int fp_print_data_load(struct fp_dev *dev, int finger, struct fp_print_data **data);
+
+// Unlinks the finger's print file of the device. Returns 0 or -1.
+int fp_print_data_delete(struct fp_dev *dev, int finger);
+
+// Loads a discovered print file into *data; results as fp_print_data_load
+// without the device check.
+int fp_print_data_from_dscv_print(struct fp_dscv_print *print, struct fp_print_data **data);
+
+// Lists the print files of the store as a new NULL-terminated array, or NULL
+// when the store cannot be opened. Odd names are skipped.
+struct fp_dscv_print **fp_discover_prints(void);
+
+// Releases the array from fp_discover_prints; NULL is ignored.
+void fp_dscv_prints_free(struct fp_dscv_print **prints);
+
+// Driver id, device type and finger of a discovered print.
+uint16_t fp_dscv_print_get_driver_id(struct fp_dscv_print *print);
+uint32_t fp_dscv_print_get_devtype(struct fp_dscv_print *print);
+int fp_dscv_print_get_finger(struct fp_dscv_print *print);
+
+// Unlinks the discovered print's file. Returns 0 or -1.
+int fp_dscv_print_delete(struct fp_dscv_print *print);
+
+// ---------------------------------------------------------------------------
+// Images
+
+// A detected minutia (minutiae/lfs.h).
+struct lfs_minutia;
+
+// Releases the image with its minutiae and binarized copy; NULL is ignored.
+void fp_img_free(struct fp_img *img);
+
+// Width and height in pixels.
+int fp_img_get_width(struct fp_img *img);
+int fp_img_get_height(struct fp_img *img);
+
+// The pixel bytes, row-major, one byte per pixel.
+unsigned char *fp_img_get_data(struct fp_img *img);
+
+// Writes the image, as stored, as a binary PGM file. Returns 0; -errno when
+// the file cannot be opened; -22 when the image's size does not fit its
+// pixels; the negative result of a failed header write; -5 on a short write.
+int fp_img_save_to_file(struct fp_img *img, const char *path);
+
+// Undoes vertical flip, horizontal flip and colour inversion, in that order,
+// and clears those flags. An image whose size does not fit its pixels is left
+// unchanged.
+void fp_img_standardize(struct fp_img *img);
+
+// A new image holding the detector's binarized copy, detecting minutiae when
+// needed; NULL for an image already binarized or when detection fails.
+struct fp_img *fp_img_binarize(struct fp_img *img);
+
+// The image's minutiae (owned by the image), detecting them when needed, and
+// their number in *nr_minutiae; NULL for a binarized image or when detection
+// fails.
+struct lfs_minutia **fp_img_get_minutiae(struct fp_img *img, int *nr_minutiae);
+
 #ifdef __cplusplus
 }
 #endif
