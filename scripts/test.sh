@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Sets up the machine, then builds and runs the whole test suite twice: an
 # optimised build and a build under AddressSanitizer and
-# UndefinedBehaviorSanitizer. Exits non-zero on any failure.
-#   scripts/test.sh            both builds
+# UndefinedBehaviorSanitizer, then runs the fuzz targets for a bounded time
+# (scripts/fuzz.sh; FUZZ_SECONDS per target, default 60; skipped without
+# clang). Exits non-zero on any failure.
+#   scripts/test.sh            both builds and the fuzz run
 #   scripts/test.sh release    the optimised build only
 #   scripts/test.sh asan       the sanitizer build only
+#   scripts/test.sh fuzz       the fuzz run only
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh" || exit 1
 
 jobs=$(nproc)
-modes=("${@:-release asan}")
+modes=("${@:-release asan fuzz}")
 # shellcheck disable=SC2206
 modes=(${modes[*]})
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
@@ -20,6 +23,10 @@ export TMPDIR=/tmp
 
 status=0
 for mode in "${modes[@]}"; do
+  if [[ "$mode" == fuzz ]]; then
+    "$top/scripts/fuzz.sh" || status=1
+    continue
+  fi
   build="$top/build/$mode"
   case "$mode" in
     release) flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DFPDEV_SANITIZE=OFF) ;;
