@@ -32,7 +32,7 @@ extern "C" struct fp_img *fpi_img_new(size_t length) {
 }
 
 extern "C" struct fp_img *fpi_img_new_devsize(struct fp_img_dev *imgdev) {
-  auto *drv = reinterpret_cast<struct fp_img_driver *>(imgdev->dev->driver);
+  struct fp_img_driver *drv = fpi_driver_to_img_driver(imgdev->dev->driver);
   if (drv->img_width <= 0 || drv->img_height <= 0) {
     fp_err("driver image size %dx%d is not fixed", drv->img_width, drv->img_height);
     return nullptr;
