@@ -16,6 +16,7 @@ if ! clang++ -print-file-name=libclang_rt.fuzzer-x86_64.a | grep -q /; then
 fi
 
 build="$top/build/fuzz"
+mkdir -p "$build"
 if ! CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
      -DFPDEV_FUZZ=ON -DFPDEV_BUILD_TESTS=OFF -DFPDEV_BUILD_BENCHMARKS=OFF \
      >"$build.configure.log" 2>&1; then
