@@ -87,7 +87,9 @@ extern "C" int fp_img_save_to_file(struct fp_img *img, const char *path) {
     fp_dbg("could not open '%s' for writing: %d", path, err);
     return -err;
   }
-  int r = std::fprintf(fd, "P5 %d %d 255\n", img->width, img->height);
+  char header[48];
+  int r = std::snprintf(header, sizeof header, "P5 %d %d 255\n", img->width, img->height);
+  if (r > 0 && std::fputs(header, fd) < 0) r = -EIO;
   if (r < 0) {
     fp_err("pgm header write failed, error %d", r);
     std::fclose(fd);

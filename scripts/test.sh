@@ -22,6 +22,8 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export TMPDIR=/tmp
 
 status=0
+passed=0
+failed=0
 for mode in "${modes[@]}"; do
   if [[ "$mode" == fuzz ]]; then
     "$top/scripts/fuzz.sh" || status=1
@@ -41,6 +43,19 @@ for mode in "${modes[@]}"; do
   fi
   if ! cmake --build "$build" -j "$jobs"; then status=1; continue; fi
   echo "=== $mode tests"
-  if ! (cd "$build" && ctest -j "$jobs" --output-on-failure --timeout 600); then status=1; fi
+  if ! (cd "$build" && ctest -j "$jobs" --output-on-failure --timeout 600) | tee "$build.ctest.log"; then
+    status=1
+  fi
+  # "NN% tests passed, F tests failed out of N"
+  summary=$(grep -E 'tests failed out of [0-9]+' "$build.ctest.log" | tail -n 1)
+  if [[ "$summary" =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    failed=$((failed + BASH_REMATCH[1]))
+    passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+  else
+    echo "no test summary from the $mode run" >&2
+    status=1
+  fi
 done
+echo
+echo "tests: $passed passed, $failed failed"
 exit $status

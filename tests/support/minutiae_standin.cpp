@@ -1,5 +1,7 @@
 #include "support/minutiae_standin.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -59,8 +61,8 @@ extern "C" int get_minutiae(lfs_minutiae **ominutiae, int **oquality_map, int **
                             int ih, int id, double ppmm, const lfs_params *params) {
   S().detect_calls.push_back({iw, ih, id, ppmm, params, params->remove_perimeter_minutiae});
   if (id != 8) {
-    std::fprintf(stderr, "ERROR : get_minutiae : input image pixel ");
-    std::fprintf(stderr, "depth = %d != 8.\n", id);
+    std::fputs("ERROR : get_minutiae : input image pixel ", stderr);
+    dprintf(STDERR_FILENO, "depth = %d != 8.\n", id);
     return -2;
   }
   if (S().result != 0) return S().result;
