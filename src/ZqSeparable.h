@@ -108,13 +108,14 @@ int32_t RunBoxFilter(const Pixel *src, int32_t rows, int32_t cols, int32_t k, Pi
   const int32_t W = 2 * R + 1;
   const int64_t area = static_cast<int64_t>(W) * W;
   ScratchStack scratch(source);
-  int32_t *colTab = scratch.Take<int32_t>(cols + 2 * R);
-  int32_t *rowTab = scratch.Take<int32_t>(rows + 2 * R);
-  Sum *ext = scratch.Take<Sum>(cols + 2 * R);
-  Sum *vsum = scratch.Take<Sum>(cols);
-  Sum *hsum = scratch.Take<Sum>(static_cast<int64_t>(rows) * cols);
-  if (colTab == nullptr || rowTab == nullptr || ext == nullptr || vsum == nullptr ||
-      hsum == nullptr)
+  // Each block is asked for only while the earlier ones were granted.
+  int32_t *colTab = nullptr, *rowTab = nullptr;
+  Sum *ext = nullptr, *vsum = nullptr, *hsum = nullptr;
+  if ((colTab = scratch.Take<int32_t>(cols + 2 * R)) == nullptr ||
+      (rowTab = scratch.Take<int32_t>(rows + 2 * R)) == nullptr ||
+      (ext = scratch.Take<Sum>(cols + 2 * R)) == nullptr ||
+      (vsum = scratch.Take<Sum>(cols)) == nullptr ||
+      (hsum = scratch.Take<Sum>(static_cast<int64_t>(rows) * cols)) == nullptr)
     return ZQ_ERR_ALLOC;
   for (int32_t x = -R; x < cols + R; ++x) colTab[x + R] = border(x, cols, 4);
   for (int32_t y = -R; y < rows + R; ++y) rowTab[y + R] = border(y, rows, 4);
@@ -159,10 +160,13 @@ int32_t RunFixedBlur(const Pixel *src, int32_t rows, int32_t cols, const int32_t
                      int32_t ksize, Pixel *dst, ScratchSource source, BorderIndexFn border) {
   const int32_t R = ksize / 2;
   ScratchStack scratch(source);
-  Pixel *ext = scratch.Take<Pixel>(cols + 2 * R);
-  int32_t *work = scratch.Take<int32_t>(static_cast<int64_t>(rows) * cols);
-  const int32_t **rowPtr = scratch.Take<const int32_t *>(rows + 2 * R);
-  if (ext == nullptr || work == nullptr || rowPtr == nullptr) return ZQ_ERR_ALLOC;
+  Pixel *ext = nullptr;
+  int32_t *work = nullptr;
+  const int32_t **rowPtr = nullptr;
+  if ((ext = scratch.Take<Pixel>(cols + 2 * R)) == nullptr ||
+      (work = scratch.Take<int32_t>(static_cast<int64_t>(rows) * cols)) == nullptr ||
+      (rowPtr = scratch.Take<const int32_t *>(rows + 2 * R)) == nullptr)
+    return ZQ_ERR_ALLOC;
   for (int32_t y = 0; y < rows; ++y) {
     const Pixel *in = src + static_cast<int64_t>(y) * cols;
     for (int32_t x = -R; x < cols + R; ++x) ext[x + R] = in[border(x, cols, 4)];
