@@ -1,9 +1,11 @@
-// Heap-failure injection for the image-foundation tests. A test binary that
-// links alloc_failure.cpp must be linked with -Wl,--wrap=bq_malloc (see
-// zq_alloc_failure_test() in tests/src/CMakeLists.txt); every ZqSafeAlloc
-// then goes through the counter below.
+// Scoped allocation failures for the image-foundation tests: the counted
+// heap through alloc_fault.h (the binary is linked with fpdev_alloc_fault)
+// and the pool, which the pool-backed filters use when it is switched on.
 #ifndef TESTS_SRC_ALLOC_FAILURE_H_
 #define TESTS_SRC_ALLOC_FAILURE_H_
+
+#include "alloc_fault.h"
+#include "src/ZqMemoryManager.h"
 
 namespace testing_support {
 
@@ -11,21 +13,24 @@ namespace testing_support {
 // until the object goes out of scope.
 class FailHeapAfter {
  public:
-  explicit FailHeapAfter(int n);
-  ~FailHeapAfter();
+  explicit FailHeapAfter(int n) { FailAllocationsAfter(n); }
+  ~FailHeapAfter() { StopAllocFailures(); }
   FailHeapAfter(const FailHeapAfter &) = delete;
   FailHeapAfter &operator=(const FailHeapAfter &) = delete;
 };
-
-// Number of heap allocations made since the process started.
-long HeapAllocations();
 
 // Turns the pool on with `size` bytes for the object's lifetime, so that
 // the pool-backed filters fail once their blocks no longer fit.
 class SmallPool {
  public:
-  explicit SmallPool(int size);
-  ~SmallPool();
+  explicit SmallPool(int size) {
+    ZqSetMemoryPoolEn(1);
+    ZqInitMemBlock(size);
+  }
+  ~SmallPool() {
+    ZqDestroyMemBlock();
+    ZqSetMemoryPoolEn(0);
+  }
   SmallPool(const SmallPool &) = delete;
   SmallPool &operator=(const SmallPool &) = delete;
 };
