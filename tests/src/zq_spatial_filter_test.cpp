@@ -7,7 +7,7 @@
 
 #include "alloc_failure.h"
 #include "src/ZqSpatialFilter.h"
-#include "synthetic_ridges.h"
+#include "finger_frames.h"
 
 namespace {
 
@@ -131,50 +131,38 @@ TEST(ZqSpaSmooth, DefaultsAndSetters) {
   EXPECT_EQ(gSPApara.weight, 20);
 }
 
-// Mean output over finger pixels whose ridge value passes `pick`, in the
-// centre (bowl < 0.1) or towards the rim (bowl > 0.25).
-template <typename Pick>
-double MeanWhere(const testing_support::SyntheticFinger &f, const std::vector<uint8_t> &img,
-                 bool rim, Pick pick) {
-  double s = 0;
-  int n = 0;
-  for (size_t i = 0; i < img.size(); ++i)
-    if (f.ridge[i] != 0 && pick(f.ridge[i]) && (rim ? f.bowl[i] > 0.25 : f.bowl[i] < 0.1)) {
-      s += img[i];
-      ++n;
-    }
-  return n ? s / n : 0;
-}
-
-TEST(ZqSpaSmooth, FlattensTheBackgroundOfADrawnFinger) {
+// A synthetic press of 64 x 80 (the default size) on a background that
+// rises by 70 grey levels towards the corners: the smoothing takes the
+// background away and stretches the ridges, which stay dark.
+TEST(ZqSpaSmooth, FlattensTheBackgroundOfASyntheticPress) {
+  using testing_support::FingerPixel;
   InitSPAImageSize(80, 64);
   InitSPAMaskRadius(5);
   InitSPAImpactFactors(0.75f);
-  const auto finger = testing_support::DrawFinger(64, 80);
-  std::vector<uint8_t> img = testing_support::Render8(finger, 25, 100);
-  auto valleyGap = [&](const std::vector<uint8_t> &v) {
-    auto valley = [](double r) { return r < -0.7; };
-    return MeanWhere(finger, v, true, valley) - MeanWhere(finger, v, false, valley);
+  const auto frame = testing_support::PressOnBowl(64, 80, 0.4, -60, 60, 0);
+  auto mean = [&](const std::vector<uint8_t> &img, bool ridge, bool rim) {
+    return testing_support::MeanOver(frame, img, [&](const FingerPixel &p) {
+      return (ridge ? p.ridge : p.valley) && (rim ? p.rim : p.middle);
+    });
   };
+  // Valley minus ridge, and the rim's lift of the valleys.
   auto contrast = [&](const std::vector<uint8_t> &v, bool rim) {
-    return MeanWhere(finger, v, rim, [](double r) { return r > 0.7; }) -
-           MeanWhere(finger, v, rim, [](double r) { return r < -0.7; });
+    return mean(v, false, rim) - mean(v, true, rim);
   };
-  const double gapBefore = valleyGap(img);
-  ASSERT_GT(gapBefore, 20);  // the bowl lifts the rim
+  auto lift = [&](const std::vector<uint8_t> &v) { return mean(v, false, true) - mean(v, false, false); };
+
+  const std::vector<uint8_t> &img = frame.gray;
+  ASSERT_GT(contrast(img, false), 40);
+  ASSERT_GT(lift(img), 0.5 * contrast(img, false));  // the bowl is there
 
   std::vector<uint8_t> a = img, b = img;
   ASSERT_EQ(ZqSpaSmooth(a.data(), 20), 1);
   ASSERT_EQ(ZqSpaSmooth(b.data(), 0), 1);
   EXPECT_EQ(a, b);  // the level is ignored
 
-  // Ridges stay brighter than valleys everywhere, with a stretched contrast,
-  // and the rim's lift shrinks against the ridge contrast (from about 0.8
-  // of it to below 0.2).
-  EXPECT_GT(contrast(a, false), 2 * contrast(img, false));
-  EXPECT_GT(contrast(a, true), 2 * contrast(img, true));
-  EXPECT_LT(std::fabs(valleyGap(a)) / contrast(a, false),
-            0.4 * gapBefore / contrast(img, false));
+  EXPECT_GT(contrast(a, false), 1.5 * contrast(img, false));
+  EXPECT_GT(contrast(a, true), 1.5 * contrast(img, true));
+  EXPECT_LT(std::fabs(lift(a)) / contrast(a, false), 0.4 * lift(img) / contrast(img, false));
 }
 
 TEST(ZqSpaSmooth, FailuresAreReported) {

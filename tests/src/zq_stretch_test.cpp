@@ -11,7 +11,7 @@
 #include "lib_log_capture.h"
 #include "src/ZqSmooth.h"
 #include "src/ZqStretch.h"
-#include "synthetic_ridges.h"
+#include "finger_frames.h"
 
 namespace {
 
@@ -182,17 +182,18 @@ TEST(CurvedSurfaceLocalEqualize, TallNarrowWindows) {
             "'curved_surface_img_localequalizehist_v2' malloc memory fail, ret = -2");
 }
 
-// The non-linear stretch end to end on a drawn 16-bit frame whose
-// background is bowl-shaped: normalise into 8 bits, take away a box-filtered
-// background, normalise again, blur and equalise locally. Afterwards the
-// ridges stand out equally in the middle and at the rim.
-TEST(CurvedSurface, StretchOfADrawnFingerEndToEnd) {
+// The non-linear stretch end to end on a synthetic 96 x 96 raw press whose
+// background rises by 4000 counts towards the corners: normalise into 8
+// bits, take away a box-filtered background, normalise again, blur and
+// equalise locally. Afterwards ridges (high in raw samples) stand out
+// equally in the middle and at the rim.
+TEST(CurvedSurface, StretchOfASyntheticPressEndToEnd) {
+  using testing_support::FingerPixel;
   const int rows = 96, cols = 96;
-  const auto finger = testing_support::DrawFinger(rows, cols);
-  const std::vector<uint16_t> raw = testing_support::Render16(finger, 2000, 150, 2400);
+  const auto frame = testing_support::PressOnBowl(rows, cols, 1.0, 0, 0, 4000);
 
   std::vector<uint8_t> img(rows * cols);
-  curved_surface_img_normalize_16u_2_8u(raw.data(), rows, cols, 0, 255, img.data());
+  curved_surface_img_normalize_16u_2_8u(frame.raw.data(), rows, cols, 0, 255, img.data());
   std::vector<float> f(img.begin(), img.end()), background(f.size());
   ASSERT_EQ(ZqImgBoxFilter(f.data(), rows, cols, 15, background.data(), 1), 0);
   for (size_t i = 0; i < f.size(); ++i) f[i] -= background[i];
@@ -201,28 +202,20 @@ TEST(CurvedSurface, StretchOfADrawnFingerEndToEnd) {
   std::vector<uint8_t> out(img.size());
   ASSERT_EQ(curved_surface_img_localequalizehist_v2(img.data(), nullptr, rows, cols, out.data()), 0);
 
-  auto mean = [&](const std::vector<double> &level, bool ridge, bool rim) {
-    double s = 0;
-    int n = 0;
-    for (size_t i = 0; i < out.size(); ++i) {
-      double r = finger.ridge[i];
-      if (r == 0 || (ridge ? r < 0.8 : r > -0.8)) continue;
-      if (rim ? finger.bowl[i] < 0.25 : finger.bowl[i] > 0.08) continue;
-      s += level[i];
-      ++n;
-    }
-    return s / n;
+  auto mean = [&](const auto &level, bool ridge, bool rim) {
+    return testing_support::MeanOver(frame, level, [&](const FingerPixel &p) {
+      return (ridge ? p.ridge : p.valley) && (rim ? p.rim : p.middle);
+    });
   };
-  const std::vector<double> before(raw.begin(), raw.end()), after(out.begin(), out.end());
   // Before: the bowl lifts the rim's valleys above the middle's ridges.
-  ASSERT_GT(mean(before, false, true), mean(before, true, false));
+  ASSERT_GT(mean(frame.raw, false, true), mean(frame.raw, true, false));
   // After: ridges high and valleys low in both places, at similar levels.
   for (bool rim : {false, true}) {
-    EXPECT_GT(mean(after, true, rim), 180) << rim;
-    EXPECT_LT(mean(after, false, rim), 75) << rim;
+    EXPECT_GT(mean(out, true, rim), 170) << rim;
+    EXPECT_LT(mean(out, false, rim), 85) << rim;
   }
-  EXPECT_NEAR(mean(after, true, true), mean(after, true, false), 30);
-  EXPECT_NEAR(mean(after, false, true), mean(after, false, false), 30);
+  EXPECT_NEAR(mean(out, true, true), mean(out, true, false), 30);
+  EXPECT_NEAR(mean(out, false, true), mean(out, false, false), 30);
 }
 
 }  // namespace
