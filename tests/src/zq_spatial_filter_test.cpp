@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "alloc_failure.h"
-#include "src/ZqSpatialFilter.h"
 #include "finger_frames.h"
+#include "src/ZqSpatialFilter.h"
 
 namespace {
 
