@@ -18,21 +18,53 @@ namespace zq {
 // maps to a pixel index inside 0..len-1 (len >= 1).
 using BorderIndexFn = int32_t (*)(int32_t p, int32_t len, int32_t type);
 
-// Fixed-point correlation of one output, tap j read through at(j): taps j
-// and ksize - 1 - j paired with the weight of tap j (centre once) when
-// `paired`, else tap by tap.
+// Fixed-point correlation of outputs i = 0..count-1 into acc, tap j of
+// output i read through at(j, i): taps j and ksize - 1 - j paired with the
+// weight of tap j (centre once) when `paired`, else tap by tap. Integer
+// sums, so the order of the additions does not matter.
 template <typename At>
-inline int64_t FixedTap(At at, const int32_t *k, int32_t ksize, bool paired) {
-  int64_t s = 0;
+inline void FixedTaps(At at, int32_t count, const int32_t *k, int32_t ksize, bool paired,
+                      int64_t *acc) {
+  for (int32_t i = 0; i < count; ++i) acc[i] = 0;
   if (paired) {
-    int32_t half = ksize / 2;
-    for (int32_t j = 0; j < half; ++j)
-      s += static_cast<int64_t>(k[j]) * (at(j) + at(ksize - 1 - j));
-    if (ksize & 1) s += static_cast<int64_t>(k[half]) * at(half);
+    const int32_t half = ksize / 2;
+    for (int32_t j = 0; j < half; ++j) {
+      const int64_t kj = k[j];
+      for (int32_t i = 0; i < count; ++i) acc[i] += kj * (at(j, i) + at(ksize - 1 - j, i));
+    }
+    if (ksize & 1) {
+      const int64_t kc = k[half];
+      for (int32_t i = 0; i < count; ++i) acc[i] += kc * at(half, i);
+    }
   } else {
-    for (int32_t j = 0; j < ksize; ++j) s += static_cast<int64_t>(k[j]) * at(j);
+    for (int32_t j = 0; j < ksize; ++j) {
+      const int64_t kj = k[j];
+      for (int32_t i = 0; i < count; ++i) acc[i] += kj * at(j, i);
+    }
   }
-  return s;
+}
+
+// Runs FixedTaps over n outputs in blocks: the groups of four outputs use
+// the paired form, the outputs after the last group are computed tap by tap.
+template <typename At, typename Out>
+void FixedFilter(At at, int32_t n, const int32_t *k, int32_t ksize, Out *out) {
+  constexpr int32_t kBlock = 64;
+  int64_t acc[kBlock];
+  const int32_t groups = n & ~3;
+  for (int32_t base = 0; base < n; base += kBlock) {
+    const int32_t end = base + kBlock < n ? base + kBlock : n;
+    const int32_t split = end < groups ? end : (base > groups ? base : groups);
+    if (split > base) {
+      FixedTaps([&](int32_t j, int32_t i) { return at(j, base + i); }, split - base, k, ksize,
+                true, acc);
+      for (int32_t i = base; i < split; ++i) out[i] = static_cast<Out>(acc[i - base] >> 16);
+    }
+    if (end > split) {
+      FixedTaps([&](int32_t j, int32_t i) { return at(j, split + i); }, end - split, k, ksize,
+                false, acc);
+      for (int32_t i = split; i < end; ++i) out[i] = static_cast<Out>(acc[i - split] >> 16);
+    }
+  }
 }
 
 // Fixed-point row filter: out[i] = Out((sum_j row[i + j] * k[j]) >> 16);
@@ -40,12 +72,8 @@ inline int64_t FixedTap(At at, const int32_t *k, int32_t ksize, bool paired) {
 template <typename In, typename Out>
 void FixedRowFilter(const In *row, int32_t n, const int32_t *k, int32_t ksize, Out *out) {
   if (row == nullptr || k == nullptr || out == nullptr || ksize < 1) return;
-  const int32_t groups = n & ~3;
-  for (int32_t i = 0; i < n; ++i) {
-    const In *p = row + i;
-    auto at = [p](int32_t j) { return static_cast<int64_t>(p[j]); };
-    out[i] = static_cast<Out>(FixedTap(at, k, ksize, i < groups) >> 16);
-  }
+  FixedFilter([row](int32_t j, int32_t i) { return static_cast<int64_t>(row[i + j]); }, n, k,
+              ksize, out);
 }
 
 // Fixed-point column filter: out[i] = Out((sum_j rows[j][i] * k[j]) >> 16)
@@ -54,11 +82,8 @@ template <typename Out>
 void FixedColumnFilter(const int32_t *const *rows, int32_t n, const int32_t *k, int32_t ksize,
                        Out *out) {
   if (rows == nullptr || k == nullptr || out == nullptr || ksize < 1) return;
-  const int32_t groups = n & ~3;
-  for (int32_t i = 0; i < n; ++i) {
-    auto at = [rows, i](int32_t j) { return static_cast<int64_t>(rows[j][i]); };
-    out[i] = static_cast<Out>(FixedTap(at, k, ksize, i < groups) >> 16);
-  }
+  FixedFilter([rows](int32_t j, int32_t i) { return static_cast<int64_t>(rows[j][i]); }, n, k,
+              ksize, out);
 }
 
 // How a box filter member turns a window sum into its output.
@@ -163,13 +188,23 @@ int32_t RunFixedBlur(const Pixel *src, int32_t rows, int32_t cols, const int32_t
   Pixel *ext = nullptr;
   int32_t *work = nullptr;
   const int32_t **rowPtr = nullptr;
+  int32_t *colTab = nullptr;
   if ((ext = scratch.Take<Pixel>(cols + 2 * R)) == nullptr ||
       (work = scratch.Take<int32_t>(static_cast<int64_t>(rows) * cols)) == nullptr ||
-      (rowPtr = scratch.Take<const int32_t *>(rows + 2 * R)) == nullptr)
+      (rowPtr = scratch.Take<const int32_t *>(rows + 2 * R)) == nullptr ||
+      (colTab = scratch.Take<int32_t>(2 * R)) == nullptr)
     return ZQ_ERR_ALLOC;
+  for (int32_t t = 0; t < R; ++t) {
+    colTab[t] = border(t - R, cols, 4);
+    colTab[R + t] = border(cols + t, cols, 4);
+  }
   for (int32_t y = 0; y < rows; ++y) {
     const Pixel *in = src + static_cast<int64_t>(y) * cols;
-    for (int32_t x = -R; x < cols + R; ++x) ext[x + R] = in[border(x, cols, 4)];
+    for (int32_t t = 0; t < R; ++t) {
+      ext[t] = in[colTab[t]];
+      ext[cols + R + t] = in[colTab[R + t]];
+    }
+    std::memcpy(ext + R, in, sizeof(Pixel) * static_cast<size_t>(cols));
     FixedRowFilter(ext, cols, kernel, ksize, work + static_cast<int64_t>(y) * cols);
   }
   for (int32_t y = -R; y < rows + R; ++y)
