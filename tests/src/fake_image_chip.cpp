@@ -92,7 +92,9 @@ void FakeImageChip::EndCb() { self_->events.push_back("end"); }
 void FakeImageChip::BaseCb(uint8_t *base, uint16_t *len) {
   FakeImageChip *c = self_;
   c->events.push_back("base");
-  std::memcpy(base, c->base.data(), std::min<size_t>(c->base.size(), QUORV_SPI_IMAGE_BUF_SIZE));
+  if (!c->base.empty()) {
+    std::memcpy(base, c->base.data(), std::min<size_t>(c->base.size(), QUORV_SPI_IMAGE_BUF_SIZE));
+  }
   *len = c->base_len;
 }
 
