@@ -69,11 +69,12 @@ void Fix_agc_switch(uint8_t enable, uint8_t steps);
 // Corrects imagewidth x imageheight big-endian 16-bit samples in place:
 // divides each sample's signal by the base's response relative to its first
 // pixel and stretches the result to 0..4095 (4095 above 4092). Arithmetic in
-// single precision. When the correction cannot run (allocation failure, a
-// failed register read, a gain index outside its table, a base whose first
-// response is 0) the samples come back unpacked and repacked (divided by 40
-// in 16-bit mode). Nothing is touched for a NULL image, without an SPI
-// instance or for an image of more than QUORV_FW4856_BASE_SAMPLES pixels.
+// single precision. When the correction cannot run the samples come back
+// unpacked and repacked: unchanged after an allocation failure or a failed
+// register read; divided by 40 in 16-bit mode after a gain index outside its
+// table or a base whose first response is 0 (all logged at level 5).
+// Nothing is touched for a NULL image, without an SPI instance or for an
+// image of more than QUORV_FW4856_BASE_SAMPLES pixels.
 void App_Quorv_Base_Process(uint8_t *image);
 
 #ifdef __cplusplus

@@ -106,9 +106,8 @@ void ReadFw4859h(const ZqSpiObj *spi, uint8_t *xfer, uint8_t *buf, long length) 
   Invert(buf, n);
 }
 
-}  // namespace
-
-extern "C" long quorv_image_length(void) {
+// Image length in bytes from imagebit; 0 for a code without one.
+long ImageLength() {
   const ZqSpiObj *spi = quorv_get_ZqSpiObjHandle();
   if (spi == nullptr) return 0;
   const long n = static_cast<long>(spi->imagewidth) * spi->imageheight;
@@ -124,10 +123,12 @@ extern "C" long quorv_image_length(void) {
   }
 }
 
+}  // namespace
+
 extern "C" int quorv_fp_sensor_read_image(uint8_t *buf, uint32_t index) {
   const ZqSpiObj *spi = quorv_get_ZqSpiObjHandle();
   if (spi == nullptr || buf == nullptr) return -1;
-  const long length = quorv_image_length();
+  const long length = ImageLength();
   const int t = spi->TransferBytesMax;
   const bool t_ok = t >= 1 && t <= QUORV_IMAGE_XFER_MAX;
   QUORV_LOGD("%s..image_length = %ld, loop = %ld, remainder = %ld: imagebit = %u", __func__,

@@ -18,12 +18,9 @@ extern "C" {
 // header).
 #define QUORV_IMAGE_XFER_MAX (QUORV_IMAGE_XFER_BYTES - 8)
 
-// Image length in bytes from imagebit: 0 -> 2n, 1 -> n, 2 -> 3n/2 on type 7
-// or 2n elsewhere, other -> 0 (n = imagewidth x imageheight); 0 without an
-// SPI instance.
-long quorv_image_length(void);
-
-// Reads one image into buf (at least the image length). By icinfo: 4 the
+// Reads one image into buf (at least the image length: by imagebit 0 -> 2n,
+// 1 -> n, 2 -> 3n/2 on type 7 or 2n elsewhere, with n = imagewidth x
+// imageheight). By icinfo: 4 the
 // FW4847 reader, 6 and 11 the FW4848 callback reader, 8 the FW4845, 9 and
 // 10 the ZE4850, 12 the FW4843 one (each with index); 1 and 7 from SRAM
 // 0x3400 by bytes with the ESD check of the first chunk (1 inverted, 7
