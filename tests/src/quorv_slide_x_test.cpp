@@ -393,6 +393,68 @@ TEST_F(Fw4845X, ForceOffsetAndDifferenceRules) {
   EXPECT_EQ(chip_.events, (std::vector<std::string>{"start", "base"}));  // no end
 }
 
+TEST_F(Fw4845X, FloorFromTheFifthMinimumSlotAndCap) {
+  struct Case {
+    std::string what;
+    std::vector<int> d;  // difference per sample
+    uint8_t cap;
+    std::vector<std::string> lines;
+  } cases[] = {
+      // 10, 20, 30, 40, 50 fill the five slots; the floor 50 leaves 10.
+      {"rising minima", [] {
+         std::vector<int> d(64 * 16, 60);
+         d[0] = 0;
+         for (int k = 1; k <= 5; ++k) d[k] = 10 * k;
+         return d;
+       }(), 0,
+       {"usMinDiffArray : 10, 20, 30, 40, 50", "usMinDiff:50  usMaxDiff:60", "usMinDiff1:50",
+        "usMaxDiffArray : 0, 0, 0, 0, 10", "usMaxDiff1:0"}},
+      // Falling values stay in the first minimum slot: no floor; the fifth
+      // maximum slot 1996 is capped at 1,000.
+      {"falling values, cap byte 10", [] {
+         std::vector<int> d(64 * 16);
+         for (int k = 0; k < 64 * 16; ++k) d[k] = 2000 - k;
+         return d;
+       }(), 10,
+       {"usMinDiff1:10000", "usMaxDiffArray : 1996, 1997, 1998, 1999, 2000", "usMaxDiff1:1000"}},
+  };
+  for (const Case &c : cases) {
+    Base({1, 0, 0, 0, 0, 0, c.cap});
+    std::vector<int> raw(n());
+    for (int k = 0; k < n(); ++k) raw[k] = 1000 - c.d[k];
+    chip_.StreamSamples(0x9A, raw);
+    Bytes buf(length(), 0);
+    LibLogCapture log;
+    EXPECT_EQ(fw4845_SlideVerifyReadImage_X(buf.data()), 0) << c.what;
+    for (const std::string &l : c.lines) {
+      EXPECT_TRUE(HasMessage(log, "fw4845_SlideVerifyReadImage_X......" + l)) << c.what << ": " << l;
+    }
+  }
+}
+
+TEST_F(Fw4845X, BadPixelRepairOnRowsOf64) {
+  // W reads 995 against 1000, its neighbours 700; the rest equals the base.
+  // Divisor 10, forceoffset 5: ((1000 + 1000 - 700 - 700) / 2) x 10 / 10 - 5
+  // = 295, low byte 0x27, inverted 216. Column 16 of row 5 is sample 336,
+  // a multiple of 56: only rows of 64 reach it.
+  struct Case {
+    int row, col;
+    uint8_t en, want;
+  } cases[] = {{5, 16, 10, 216}, {5, 16, 0, 255}, {5, 62, 10, 255}, {5, 2, 10, 216}};
+  for (const Case &c : cases) {
+    const int w = c.row * 64 + c.col;
+    Base({1, 0, 0, 5, c.en});
+    std::vector<int> raw(n(), 1000);
+    raw[w] = 995;
+    raw[w - 1] = raw[w + 1] = 700;
+    chip_.StreamSamples(0x9A, raw);
+    Bytes buf(length(), 0);
+    EXPECT_EQ(fw4845_SlideVerifyReadImage_X(buf.data()), 0);
+    EXPECT_EQ(buf[w], c.want) << c.row << "," << c.col << " en " << int(c.en);
+    EXPECT_EQ(buf[w + 1], c.col == 62 ? buf[w] : 0);  // 295 clamped, or the side patch
+  }
+}
+
 TEST_F(Fw4845X, BlackImageBelow200BrightSamples) {
   // Differences of 40: nothing above 50, so the count is 1.
   struct Case {
