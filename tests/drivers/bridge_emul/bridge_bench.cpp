@@ -38,6 +38,19 @@ BridgeBench::BridgeBench(BridgeConfig config, uint16_t product_id)
   fpdev_.priv = &imgdev_;
 }
 
+BridgeBench::BridgeBench(std::shared_ptr<usb_emul::DeviceModel> model, uint16_t product_id,
+                         uint32_t module_type) {
+  device_ = &bed_.AddDevice(BridgeDesc(product_id), std::move(model));
+  ctx_.pid = product_id;
+  ctx_.module_type = module_type;
+  ctx_.ep_in = kBulkIn;
+  ctx_.ep_out = kBulkOut;
+  ctx_.imgdev = &imgdev_;
+  imgdev_.priv = &ctx_;
+  imgdev_.dev = &fpdev_;
+  fpdev_.priv = &imgdev_;
+}
+
 BridgeBench::~BridgeBench() {
   if (quorvanta_ctx == &ctx_) quorvanta_ctx = nullptr;
   if (imgdev_.usb_handle != nullptr) libusb_close(imgdev_.usb_handle);

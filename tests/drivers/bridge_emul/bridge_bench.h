@@ -25,6 +25,11 @@ class BridgeBench {
  public:
   // Adds the bridge (bus 1, address 2) with `config` and `product_id`.
   explicit BridgeBench(BridgeConfig config = {}, uint16_t product_id = 0x4842);
+  // Adds `model` (bus 1, address 2) with the bridge's descriptors and
+  // `product_id` instead of a bridge, for the modules with an MCU of their
+  // own; the context gets `module_type`. model() must not be used then.
+  BridgeBench(std::shared_ptr<usb_emul::DeviceModel> model, uint16_t product_id,
+              uint32_t module_type);
   // Unpublishes the context, closes the handle and exits libusb.
   ~BridgeBench();
   BridgeBench(const BridgeBench &) = delete;
@@ -49,7 +54,7 @@ class BridgeBench {
 
  private:
   usb_emul::Testbed bed_;
-  std::shared_ptr<BridgeModel> model_;
+  std::shared_ptr<BridgeModel> model_;  // NULL when another model stands in
   usb_emul::Device *device_ = nullptr;
   VirtualClock clock_;
   fp_dev fpdev_ = {};
