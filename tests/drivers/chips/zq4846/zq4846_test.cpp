@@ -14,6 +14,7 @@
 
 #include "base/bq_error.h"
 #include "bridge_emul/bridge_bench.h"
+#include "drivers/quorvanta/quorvanta_atc.h"
 #include "drivers/zq4845/zq4845_image.h"
 #include "fingers/synth_fingers.h"
 #include "module_emul/module_test_util.h"
@@ -89,6 +90,15 @@ TEST_F(Zq4846Test, EveryCommandSendsItsExactFrame) {
   }
   EXPECT_EQ(module_.model().Atc(), 0);
   EXPECT_EQ(module_.model().Clears(), 1u);
+}
+
+TEST_F(Zq4846Test, TheDriversAtcHookSwitchesTheModule) {
+  EXPECT_EQ(quorvanta_atc_set(&module_.bench().fpdev(), 1), 0);
+  EXPECT_EQ(module_.model().Atc(), 1);
+  EXPECT_EQ(quorvanta_atc_set(&module_.bench().fpdev(), 0), 0);
+  EXPECT_EQ(module_.model().Atc(), 0);
+  EXPECT_EQ(module_.Sent(), (std::vector<Bytes>{{0x02, 0x00, 0x04, 0x37, 0x01, 0x01, 0x01, 0x32},
+                                                {0x02, 0x00, 0x04, 0x37, 0x01, 0x01, 0x00, 0x33}}));
 }
 
 TEST_F(Zq4846Test, QueriesReadTheirAnswers) {
