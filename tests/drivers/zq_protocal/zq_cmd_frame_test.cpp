@@ -11,6 +11,7 @@
 
 #include "base/bq_error.h"
 #include "bridge_emul/bridge_bench.h"
+#include "drivers/quorvanta/bq_config.h"
 #include "module_emul/moc_model.h"
 #include "module_emul/module_test_util.h"
 #include "module_emul/zq4846_model.h"
@@ -160,6 +161,20 @@ TEST_F(ModuleOneReader, LogsEachFramingErrorByName) {
     Bytes dst(c.dst_len + 1);
     EXPECT_EQ(usb_bulk_read_cmd(dst.data(), c.dst_len), 1);
     EXPECT_NE(err.Text().find(c.text), std::string::npos) << err.Text();
+  }
+}
+
+TEST_F(ModuleOneReader, CommandDumpFlagLogsBothFrames) {
+  for (uint8_t flag : {0, 1}) {
+    bq_config_reset();
+    bq_config->dump_commands = flag;
+    testing_support::StderrCapture err;
+    ASSERT_EQ(usb_bulk_write_cmd(0x88, nullptr, 0), 0);
+    uint8_t status[2];
+    ASSERT_EQ(usb_bulk_read_cmd(status, 2), 0);
+    const std::string text = err.Text();
+    EXPECT_EQ(text.find("quorvanta:moc: write cmd(5, ...):") != std::string::npos, flag == 1);
+    EXPECT_EQ(text.find("quorvanta:moc: read cmd(7, ...):") != std::string::npos, flag == 1);
   }
 }
 
