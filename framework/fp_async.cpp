@@ -50,15 +50,6 @@ void atc_switch(fp_dev *dev, bool identify) {
   if (ctx->result_reported == 0 && AtcOffProduct(ctx->pid)) AtcSet(dev, 0);
 }
 
-// A nonzero started status as the application sees it.
-int AdjustedStatus(int status) {
-  if (status > 0) {
-    status = -status;
-    fp_dbg("adjusted to %d", status);
-  }
-  return status;
-}
-
 }  // namespace
 
 extern "C" void fpi_set_atc_hook(fpi_atc_set_fn hook) { g_atc_hook = hook; }
@@ -159,7 +150,10 @@ extern "C" void fpi_drvcb_enroll_started(struct fp_dev *dev, int status) {
   g_resumed_from_sleep = 0;
   isNeedClearImgFirst = 1;
   if (status != 0) {
-    status = AdjustedStatus(status);
+    if (status > 0) {
+      status = -status;
+      fp_dbg("adjusted to %d", status);
+    }
     dev->state = DEV_STATE_ERROR;
     if (dev->enroll_stage_cb != nullptr) {
       dev->enroll_stage_cb(dev, status, nullptr, nullptr, dev->enroll_stage_cb_data);
@@ -242,7 +236,10 @@ extern "C" void fpi_drvcb_verify_started(struct fp_dev *dev, int status) {
   fp_dbg("status %d", status);
   BUG_ON(dev->state != DEV_STATE_VERIFY_STARTING);
   if (status != 0) {
-    status = AdjustedStatus(status);
+    if (status > 0) {
+      status = -status;
+      fp_dbg("adjusted to %d", status);
+    }
     dev->state = DEV_STATE_ERROR;
     if (dev->verify_cb != nullptr) dev->verify_cb(dev, status, nullptr, dev->verify_cb_data);
   } else {
@@ -321,7 +318,10 @@ extern "C" void fpi_drvcb_identify_started(struct fp_dev *dev, int status) {
   fp_dbg("status %d", status);
   BUG_ON(dev->state != DEV_STATE_IDENTIFY_STARTING);
   if (status != 0) {
-    status = AdjustedStatus(status);
+    if (status > 0) {
+      status = -status;
+      fp_dbg("adjusted to %d", status);
+    }
     dev->state = DEV_STATE_ERROR;
     if (dev->identify_cb != nullptr) {
       dev->identify_cb(dev, status, 0, nullptr, dev->identify_cb_data);
@@ -407,7 +407,10 @@ extern "C" void fpi_drvcb_capture_started(struct fp_dev *dev, int status) {
   fp_dbg("status %d", status);
   BUG_ON(dev->state != DEV_STATE_CAPTURE_STARTING);
   if (status != 0) {
-    status = AdjustedStatus(status);
+    if (status > 0) {
+      status = -status;
+      fp_dbg("adjusted to %d", status);
+    }
     dev->state = DEV_STATE_ERROR;
     if (dev->capture_cb != nullptr) dev->capture_cb(dev, status, nullptr, dev->capture_cb_data);
   } else {
