@@ -84,13 +84,13 @@ int Start(fp_dev *dev, Op op, Received *r) {
 int Stop(fp_dev *dev, Op op, Received *r) {
   switch (op) {
     case Op::kEnroll:
-      return fp_async_enroll_stop(dev, OnStop, r);
+      return fp_async_enroll_stop(dev, r ? OnStop : nullptr, r);
     case Op::kVerify:
-      return fp_async_verify_stop(dev, OnStop, r);
+      return fp_async_verify_stop(dev, r ? OnStop : nullptr, r);
     case Op::kIdentify:
-      return fp_async_identify_stop(dev, OnStop, r);
+      return fp_async_identify_stop(dev, r ? OnStop : nullptr, r);
     case Op::kCapture:
-      return fp_async_capture_stop(dev, OnStop, r);
+      return fp_async_capture_stop(dev, r ? OnStop : nullptr, r);
   }
   return 0;
 }
