@@ -23,6 +23,8 @@ struct Scheduled {
 std::list<Scheduled> g_scheduled;
 // The capture step of each device's current press.
 std::map<fp_img_dev *, CaptureStep> g_current;
+// Devices waiting for a finger while no press was queued.
+std::vector<fp_img_dev *> g_waiting;
 
 void Fire(void *data) {
   auto it = std::find_if(g_scheduled.begin(), g_scheduled.end(),
@@ -37,8 +39,11 @@ void Schedule(fp_img_dev *imgdev, std::function<void()> run) {
   g_scheduled.push_back({imgdev, nullptr, std::move(run)});
   Scheduled &s = g_scheduled.back();
   s.timeout = fpi_timeout_add(0, Fire, &s);
-  // Without a clock the step cannot be scheduled: the driver waits forever.
-  if (s.timeout == nullptr) g_scheduled.pop_back();
+  if (s.timeout != nullptr) return;
+  // Without a clock nothing can be deferred: the step runs at once.
+  std::function<void()> now = std::move(s.run);
+  g_scheduled.pop_back();
+  now();
 }
 
 void CancelAll(fp_img_dev *imgdev) {
@@ -51,6 +56,15 @@ void CancelAll(fp_img_dev *imgdev) {
     }
   }
   g_current.erase(imgdev);
+  std::erase(g_waiting, imgdev);
+}
+
+// Puts the next queued press on a device waiting for a finger.
+void TakePress(fp_img_dev *imgdev) {
+  ScriptedImagingDriver &d = *g_driver;
+  g_current[imgdev] = std::move(d.presses.front());
+  d.presses.pop_front();
+  Schedule(imgdev, [imgdev] { fpi_imgdev_report_finger_status(imgdev, true); });
 }
 
 int Open(fp_img_dev *imgdev, unsigned long driver_data) {
@@ -84,10 +98,11 @@ int ChangeState(fp_img_dev *imgdev, fp_imgdev_state state) {
   d.events.push_back("state " + std::to_string(state));
   switch (state) {
     case IMGDEV_STATE_AWAIT_FINGER_ON:
-      if (d.presses.empty()) break;
-      g_current[imgdev] = std::move(d.presses.front());
-      d.presses.pop_front();
-      Schedule(imgdev, [imgdev] { fpi_imgdev_report_finger_status(imgdev, true); });
+      if (d.presses.empty()) {
+        g_waiting.push_back(imgdev);
+      } else {
+        TakePress(imgdev);
+      }
       break;
     case IMGDEV_STATE_CAPTURE:
       Schedule(imgdev, [imgdev] {
@@ -114,6 +129,14 @@ void Deactivate(fp_img_dev *imgdev) {
 }
 
 }  // namespace
+
+void ScriptedImagingDriver::QueuePress(CaptureStep step) {
+  presses.push_back(std::move(step));
+  if (g_waiting.empty()) return;
+  fp_img_dev *imgdev = g_waiting.front();
+  g_waiting.erase(g_waiting.begin());
+  TakePress(imgdev);
+}
 
 void ScriptedImagingDriver::QueueResult(int result) {
   QueuePress([result](fp_img_dev *imgdev) { fpi_imgdev_end_action(imgdev, result); });
@@ -176,6 +199,7 @@ void ImagingDeviceTest::TearDown() {
   fp_exit();
   g_scheduled.clear();
   g_current.clear();
+  g_waiting.clear();
   Driver().context = nullptr;
 }
 

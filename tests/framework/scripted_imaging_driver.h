@@ -5,8 +5,9 @@
 // The driver answers every request through a framework time-out of 0 ms, so
 // one polling call runs one step: open and close complete, activation and
 // deactivation complete, and each queued press goes finger on -> capture
-// step -> finger off. A press is taken whenever the layer waits for a finger;
-// without queued presses the driver waits.
+// step -> finger off. A press is taken whenever the layer waits for a finger,
+// or when it is queued while the layer waits. When no time-out can be added (a
+// failing clock) the step runs at once.
 #ifndef TESTS_FRAMEWORK_SCRIPTED_IMAGING_DRIVER_H_
 #define TESTS_FRAMEWORK_SCRIPTED_IMAGING_DRIVER_H_
 
@@ -46,8 +47,9 @@ struct ScriptedImagingDriver {
 
   // Queues a press whose capture ends with `result` (fpi_imgdev_end_action).
   void QueueResult(int result);
-  // Queues a press that runs `step` as its capture.
-  void QueuePress(CaptureStep step) { presses.push_back(std::move(step)); }
+  // Queues a press that runs `step` as its capture; a device already waiting
+  // for a finger takes it at once.
+  void QueuePress(CaptureStep step);
   // Steps scheduled and not yet run.
   size_t Pending() const;
   // Counts the events equal to `event`.
