@@ -188,6 +188,12 @@ extern "C" struct fp_dev *fp_dev_open(struct fp_dscv_dev *ddev) {
 extern "C" void fp_dev_close(struct fp_dev *dev) {
   if (dev == nullptr) return;
   fp_dbg("%s", "");
+  // A synchronous enrolment still running goes with the device.
+  if (dev->enroll_stage_cb == sync_enroll_cb) {
+    FreeEnrollData(static_cast<sync_enroll_data *>(dev->enroll_stage_cb_data));
+    dev->enroll_stage_cb = nullptr;
+    dev->enroll_stage_cb_data = nullptr;
+  }
   bool closed = false;
   fp_async_dev_close(dev, sync_close_cb, &closed);
   if (PollUntil(&closed) < 0 && !closed) dev->close_cb = nullptr;
