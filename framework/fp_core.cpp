@@ -44,10 +44,7 @@ void register_driver(fp_driver *drv) {
 }
 
 void register_drivers() {
-  for (fp_img_driver *idrv : kBuiltInDrivers) {
-    fpi_imgdrv_fill_slots(idrv);
-    register_driver(&idrv->driver);
-  }
+  for (fp_img_driver *idrv : kBuiltInDrivers) fpi_register_img_driver(idrv);
 }
 
 void SetUsbLogLevel(int level) {
@@ -63,6 +60,11 @@ extern "C" int fpi_usb_log_level(int level) {
   if (level <= 0) usb = LIBUSB_LOG_LEVEL_NONE;
   return std::clamp(usb, static_cast<int>(LIBUSB_LOG_LEVEL_NONE),
                     static_cast<int>(LIBUSB_LOG_LEVEL_DEBUG));
+}
+
+extern "C" void fpi_register_img_driver(struct fp_img_driver *idrv) {
+  fpi_imgdrv_fill_slots(idrv);
+  register_driver(&idrv->driver);
 }
 
 extern "C" size_t fpi_registered_drivers(struct fp_driver *const **drivers) {

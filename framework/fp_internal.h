@@ -10,6 +10,7 @@
 #include <stdint.h>
 
 #include "framework/fpdev.h"
+#include "framework/fpi_async.h"
 #include "framework/fpi_img_dev.h"
 #include "framework/fpi_log.h"
 #include "framework/fpi_poll.h"
@@ -181,8 +182,17 @@ int fpi_usb_log_level(int level);
 // Drivers and discovery
 
 // Completes an imaging driver's record before registration: sets its type
-// to imaging and fills its generic operation slots.
+// to imaging and fills its generic operation slots (open, close and the
+// start and stop of enrol, verify, identify and capture); `discover` is not
+// touched.
 void fpi_imgdrv_fill_slots(struct fp_img_driver *idrv);
+
+// Completes an imaging driver's record and registers it at the head of the
+// registered drivers ("registered driver %s"); a driver whose id is 0 is
+// refused ("not registering driver %s: driver ID is 0"), one already
+// registered is left where it is. fp_init registers the built-in drivers
+// this way; fp_exit forgets every registration.
+void fpi_register_img_driver(struct fp_img_driver *idrv);
 
 // Chooses among `drivers` (n records, in order) the driver for a USB device
 // with descriptor `dsc`. A positive discover result scores 100, a table match

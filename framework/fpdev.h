@@ -36,6 +36,27 @@ enum fp_scan_type {
   FP_SCAN_TYPE_SWIPE = 1,  // the finger is swiped across the sensor
 };
 
+// The result of one enrol stage.
+enum fp_enroll_result {
+  FP_ENROLL_COMPLETE = 1,               // enrolment done; the print is handed over
+  FP_ENROLL_FAIL = 2,                   // enrolment failed and has ended
+  FP_ENROLL_PASS = 3,                   // the stage passed; the next stage follows
+  FP_ENROLL_RETRY = 100,                // the scan was unusable; scan again
+  FP_ENROLL_RETRY_TOO_SHORT = 101,      // the swipe was too short
+  FP_ENROLL_RETRY_CENTER_FINGER = 102,  // the finger was not centred
+  FP_ENROLL_RETRY_REMOVE_FINGER = 103,  // remove the finger and scan again
+};
+
+// The result of a verification or identification.
+enum fp_verify_result {
+  FP_VERIFY_NO_MATCH = 0,               // the finger does not match
+  FP_VERIFY_MATCH = 1,                  // the finger matches
+  FP_VERIFY_RETRY = FP_ENROLL_RETRY,    // the scan was unusable; scan again
+  FP_VERIFY_RETRY_TOO_SHORT = FP_ENROLL_RETRY_TOO_SHORT,
+  FP_VERIFY_RETRY_CENTER_FINGER = FP_ENROLL_RETRY_CENTER_FINGER,
+  FP_VERIFY_RETRY_REMOVE_FINGER = FP_ENROLL_RETRY_REMOVE_FINGER,
+};
+
 // Completion of an asynchronous open: status 0 or a negative error.
 typedef void (*fp_dev_open_cb)(struct fp_dev *dev, int status, void *user_data);
 // Completion of an asynchronous close or of an operation's stop.
@@ -112,11 +133,121 @@ struct fp_dscv_dev *fp_dscv_dev_for_dscv_print(struct fp_dscv_dev **devs,
                                                struct fp_dscv_print *print);
 
 // ---------------------------------------------------------------------------
-// Open devices
+// Synchronous operations
+//
+// Each call starts the asynchronous operation and polls with
+// fp_handle_events (2-second waits) until the driver has reported; a driver
+// that never reports blocks the call. A polling error ends the operation,
+// after its stop, with the polling error as the result. Images handed back
+// through `img` belong to the caller; with a NULL `img` they are released.
+
+// Opens a discovered device and waits for the driver's open. On the first
+// success it also clears the identify stop of the device's driver for the
+// whole process: from then on an identify stop of any device of that driver
+// completes at once without deactivating the device.
+// Returns the device, or NULL when the open fails to start, polling fails or
+// the driver reports an error (the device is then closed again).
+struct fp_dev *fp_dev_open(struct fp_dscv_dev *ddev);
 
 // Closes an open device and waits until the close has completed.
 // NULL is ignored.
 void fp_dev_close(struct fp_dev *dev);
+
+// Runs one enrol stage; the first call starts an enrolment, which lasts
+// until COMPLETE, FAIL or an error. On COMPLETE the print is stored in
+// *print_data (released when print_data is NULL).
+// Returns an fp_enroll_result (PASS and the retry codes keep the enrolment
+// running; a retry does not advance the stage), -22 for an unrecognised
+// driver result (including the driver's negative errors) or when the
+// driver's stage count is exceeded, the negative error of a start that
+// failed, or a polling error.
+int fp_enroll_finger_img(struct fp_dev *dev, struct fp_print_data **print_data,
+                         struct fp_img **img);
+
+// Verifies one scan against an enrolled print.
+// Returns an fp_verify_result; -22 for no print, a print the device does not
+// support or an unrecognised driver result; the error of a failed start; a
+// polling error.
+int fp_verify_finger_img(struct fp_dev *dev, struct fp_print_data *enrolled_print,
+                         struct fp_img **img);
+
+// Identifies one scan against a NULL-terminated gallery; on MATCH the
+// gallery index is stored in *match_offset (when not NULL).
+// Returns an fp_verify_result; -22 for an unrecognised driver result; the
+// error of a failed start; a polling error.
+int fp_identify_finger_img(struct fp_dev *dev, struct fp_print_data **print_gallery,
+                           size_t *match_offset, struct fp_img **img);
+
+// Captures one image.
+// Returns 0 complete, 1 fail, -95 when the driver cannot capture (or
+// `unconditional` is asked of an imaging device), -22 for an unrecognised
+// driver result, the error of a failed start, or a polling error.
+int fp_dev_img_capture(struct fp_dev *dev, int unconditional, struct fp_img **img);
+
+// ---------------------------------------------------------------------------
+// Asynchronous operations
+//
+// The application starts an operation with a callback and keeps calling
+// fp_handle_events_timeout; the callback runs from within that polling.
+// An action runs: start, started (the callback gets a nonzero status as a
+// negative error), any number of results, stop, stopped. Results: enrol
+// stages give fp_enroll_result codes, verify and identify fp_verify_result
+// codes, capture 0 complete or 1 fail; any of them a negative error instead.
+// Prints and images handed to callbacks belong to the receiver. The start
+// and stop functions return 0, a negative error, or -95 when the driver
+// lacks the operation. A state that does not fit an operation is logged as
+// "BUG at file:line" and the operation goes on.
+
+// Opens a discovered device: opens its USB device, then starts the driver's
+// open; `callback` gets the open's status and the new device.
+// Returns 0, the USB library's error (nothing allocated), or the driver's
+// nonzero refusal (the USB device is closed again).
+int fp_async_dev_open(struct fp_dscv_dev *ddev, fp_dev_open_cb callback, void *user_data);
+
+// Starts closing a device; `callback` runs when the close has completed,
+// just before the device is released.
+void fp_async_dev_close(struct fp_dev *dev, fp_operation_stop_cb callback, void *user_data);
+
+// Starts an enrolment; `callback` gets every stage result.
+// Returns 0, -95 when the device has no enrol stages or no enrol operation,
+// or the driver's negative refusal (the device is then in the error state).
+int fp_async_enroll_start(struct fp_dev *dev, fp_enroll_stage_cb callback, void *user_data);
+
+// Stops an enrolment; `callback` runs when it has stopped (possibly before
+// this returns). Returns 0, -95, or the driver's negative error.
+int fp_async_enroll_stop(struct fp_dev *dev, fp_operation_stop_cb callback, void *user_data);
+
+// Starts a verification against `data` (borrowed until the stop).
+// Returns 0, -95, or the driver's negative refusal.
+int fp_async_verify_start(struct fp_dev *dev, struct fp_print_data *data,
+                          fp_img_operation_cb callback, void *user_data);
+
+// Stops a verification. Returns 0, -95, or the driver's negative error.
+int fp_async_verify_stop(struct fp_dev *dev, fp_operation_stop_cb callback, void *user_data);
+
+// Starts an identification against a NULL-terminated gallery (borrowed
+// until the stop). Returns 0, -95, or the driver's negative refusal.
+int fp_async_identify_start(struct fp_dev *dev, struct fp_print_data **gallery,
+                            fp_identify_cb callback, void *user_data);
+
+// Stops an identification. Returns 0, -95, or the driver's negative error.
+int fp_async_identify_stop(struct fp_dev *dev, fp_operation_stop_cb callback, void *user_data);
+
+// Starts an image capture; `unconditional` asks for an image without waiting
+// for a finger. Returns 0, -95, or the driver's negative refusal.
+int fp_async_capture_start(struct fp_dev *dev, int unconditional, fp_img_operation_cb callback,
+                           void *user_data);
+
+// Stops a capture. Returns 0, -95, or the driver's negative error.
+int fp_async_capture_stop(struct fp_dev *dev, fp_operation_stop_cb callback, void *user_data);
+
+// Ends the running action by force: its callback receives -4 (enrol stage,
+// verify, identify with offset 0, or capture; no print, no image). The
+// action is not stopped; the application still calls its stop.
+void fp_async_enforce_exit(struct fp_dev *dev);
+
+// ---------------------------------------------------------------------------
+// Open devices
 
 // The device's driver.
 struct fp_driver *fp_dev_get_driver(struct fp_dev *dev);
