@@ -22,6 +22,7 @@ struct Mask {
       for (int x = x0; x <= x1; ++x) at(y, x) = v;
   }
   uint8_t *data() { return px.data(); }
+  const uint8_t *data() const { return px.data(); }
   int Count(uint8_t v) const {
     int n = 0;
     for (uint8_t p : px) n += p == v;
