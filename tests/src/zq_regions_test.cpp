@@ -321,6 +321,33 @@ TEST(ConnectedArea, V5EmptiesBothOutputsForATallThinRegion) {
   EXPECT_EQ(a.Count(1), 400 + 144 + 160 + 30);
 }
 
+TEST(ConnectedArea, ManyTipsFailR7) {
+  // A 5 x 40 bar with 16 one-pixel teeth: 16 tips, 86 edge pixels,
+  // edgePerTip 5 <= 14. v2 has no R7 and keeps it; v3 and v4 drop it.
+  Mask comb(12, 50);
+  comb.Box(4, 5, 8, 44);
+  for (int i = 0; i < 16; ++i) comb.at(3, 6 + 2 * i) = 1;
+  const ST_AreaInfo a = Stats16(comb, 5, 4);
+  EXPECT_EQ(a.tipCount, 16);
+  EXPECT_EQ(a.edgeCount, 86);
+  uint16_t n = 0;
+  Mask m = comb;
+  ASSERT_EQ(ZqGetConnectedArea_v2(m.data(), 12, 50, 10, 0, 5, nullptr, &n), 0);
+  EXPECT_EQ(m.px, comb.px);
+  ASSERT_EQ(ZqGetConnectedArea_v3(m.data(), 12, 50, 10, 0, 5, nullptr, &n), 0);
+  EXPECT_EQ(m.Count(1), 0);
+  Mask outA(12, 50), outB(12, 50);
+  ASSERT_EQ(ZqGetConnectedArea_v4(comb.data(), 12, 50, 10, 5, 10, outA.data(), outB.data()), 0);
+  EXPECT_EQ(outA.Count(1) + outB.Count(1), 0);
+  // 4845: outB uses R7 with 6 (dropped); outA drops tipCount > 10 with
+  // edgePerTip <= 7 as well.
+  uint16_t ratio = 99;
+  ASSERT_EQ(ZqGetConnectedArea_v4_4845(comb.data(), 12, 50, 10, 5, 10, outA.data(), outB.data(),
+                                       &ratio), 0);
+  EXPECT_EQ(outA.Count(1) + outB.Count(1), 0);
+  EXPECT_EQ(ratio, 0);
+}
+
 TEST(ConnectedArea, KeepLargestKeepsTheFirstOfEqualRegions) {
   Mask m = FromText({"......", ".##.##", ".##.##", "......", "##...."});
   ASSERT_EQ(ZqGetConnectedArea(m.data(), 5, 6, 1, 1), 0);
