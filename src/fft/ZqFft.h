@@ -72,6 +72,15 @@ int32_t ImgFFtRemoveConst(ST_Complex32f *spec, int32_t cols, int32_t rows);
 // imgFFT, ImgFFtRemoveConst and realImgIFFT. 0; -1; -2; -3.
 int32_t ImgRemoveFreq(const uint8_t *img, int32_t cols, int32_t rows, uint8_t *out);
 
+// Filter dispatch. 0 does nothing. A high nibble of 1 first replaces img
+// by its fftBandFilter(ratio) version (and copies it to out); then every
+// non-zero filter runs ZqImageFilterEnhance(img, rows, cols, filter, out):
+// 2 the 3 x 3 median, 3 median, mean and stretch, any other value the
+// 3 x 3 mean. 0; -1 for NULL, sizes or want of memory; the enhancement's
+// failure; else the FFT step's failure (the enhancement still ran).
+int32_t FFTFilter(uint8_t *img, uint8_t filter, int32_t rows, int32_t cols, uint8_t *out,
+                  float ratio);
+
 // Clipped box filter into floats: out(y, x) = the sum over the window of
 // radius r clipped to the image, with normalise divided by its pixel count.
 // r = 0 copies. 0; -1 for NULL, a side <= 0, r < 0 or r not below both

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "alloc_fault.h"
 #include "src/fft/ZqFft.h"
 #include "src/fft/ZqFftCore.h"
 
@@ -171,6 +172,44 @@ TEST(ImgFft, RoundTripsAndClampingOfTheInverse) {
   ASSERT_EQ(realImgIFFT(s.data(), 2, 3, out.data()), 0);
   EXPECT_EQ(out, (std::vector<uint8_t>{0, 255, 12, 254, 0, 128}));
   EXPECT_EQ(realImgIFFT(nullptr, 2, 3, out.data()), -1);
+}
+
+TEST(ImgFft, AllocationFailuresAreReported) {
+  using testing_support::FailAllocationsAfter;
+  using testing_support::StopAllocFailures;
+  const int rows = 6, cols = 10;
+  std::vector<uint8_t> img(rows * cols, 7), out(rows * cols, 77);
+  std::vector<ST_Complex32f> spec(rows * cols);
+  ASSERT_EQ(imgFFT(img.data(), rows, cols, spec.data()), 0);
+  struct Case {
+    const char *name;
+    int ok;  // allocations that succeed
+    std::function<int32_t()> run;
+    int32_t want;
+  } cases[] = {
+      {"forward: no image buffer", 0, [&] { return imgFFT(img.data(), rows, cols, spec.data()); }, -2},
+      {"forward: the transform fails", 1,
+       [&] { std::vector<ST_Complex32f> s(rows * cols); return imgFFT(img.data(), rows, cols, s.data()); }, -3},
+      {"inverse: no buffer", 0, [&] { return realImgIFFT(spec.data(), rows, cols, out.data()); }, -2},
+      // The inverse transform itself fails: reported, out left as it was.
+      {"inverse: the transform fails", 1,
+       [&] { return realImgIFFT(spec.data(), rows, cols, out.data()); }, -2},
+      {"transform tables", 0,
+       [&] { std::vector<ST_Complex32f> s(rows * cols); return zq_fft::fft2D(spec.data(), rows, cols, 0, s.data()); }, -2},
+      {"shift", 0, [&] { return zq_fft::fftShiftCenter(spec.data(), rows, cols); }, -2},
+      {"energy", 0, [&] { return fftFilterEnergy(spec.data(), rows, cols, 0, 1.0f); }, -1},
+      {"root enhancement", 0, [&] { return ZqRootEnhance(spec.data(), rows, cols, spec.data(), 1.0f); }, -2},
+  };
+  const std::vector<ST_Complex32f> before = spec;
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    FailAllocationsAfter(c.ok);
+    const int32_t rc = c.run();
+    StopAllocFailures();
+    EXPECT_EQ(rc, c.want);
+  }
+  EXPECT_EQ(out, std::vector<uint8_t>(rows * cols, 77));
+  for (int i = 0; i < rows * cols; ++i) EXPECT_EQ(spec[i].re, before[i].re);
 }
 
 // ---- masks -----------------------------------------------------------------

@@ -1,0 +1,32 @@
+// The filter dispatcher: optional FFT band filter, then the algorithm
+// core's filter entry.
+#include "src/ZqAlg/ZqImageFilterEnhance.h"
+#include "src/ZqCommon.h"
+#include "src/ZqPoolBuffer.h"
+#include "src/fft/ZqFft.h"
+
+#include <string.h>
+
+int32_t FFTFilter(uint8_t *img, uint8_t filter, int32_t rows, int32_t cols, uint8_t *out,
+                  float ratio) {
+  if (filter == 0) return ZQ_OK;
+  ZQ_CHECK(img == NULL || out == NULL, ZQ_ERR_PARAM);
+  ZQ_CHECK(rows <= 0 || cols <= 0 || rows > 65535 || cols > 65535, ZQ_ERR_PARAM);
+  int32_t fftResult = ZQ_OK;
+  if ((filter >> 4) == 1) {
+    const int64_t n = int64_t{rows} * cols;
+    zq::PoolBuffer<ST_Complex32f> spec(n, zq::PoolBuffer<ST_Complex32f>::kHeap);
+    ZQ_CHECK(spec.get() == NULL, ZQ_ERR_PARAM);
+    fftResult = imgFFT(img, rows, cols, spec.get());
+    if (fftResult == ZQ_OK) fftResult = fftBandFilter(spec.get(), rows, cols, ratio);
+    if (fftResult == ZQ_OK) fftResult = realImgIFFT(spec.get(), rows, cols, img);
+    if (fftResult == ZQ_OK) {
+      memcpy(out, img, static_cast<size_t>(n));
+      QUORV_LOGI("%s..image fft filter finish! filter = %d", "FFTFilter", filter);
+    }
+  }
+  const int32_t rc = ZqImageFilterEnhance(img, rows, cols, filter, out);
+  if (rc != ZQ_OK) return rc;
+  QUORV_LOGI("%s..image filter enhance finish! filter = %d", "FFTFilter", filter);
+  return fftResult;
+}
