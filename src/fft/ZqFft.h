@@ -25,49 +25,49 @@ typedef struct ST_Complex32f {
   float im;
 } ST_Complex32f;
 
-// Forward FFT of an 8-bit image into spec. 0; -1; -2; -3.
-int32_t imgFFT(const uint8_t *img, int32_t rows, int32_t cols, ST_Complex32f *spec);
+// Forward FFT of an 8-bit image into spectrum. 0; -1; -2; -3.
+int32_t imgFFT(const uint8_t *img, int32_t rows, int32_t cols, ST_Complex32f *spectrum);
 
-// Forward FFT of a float image into spec. 0; -1; -2; -3.
-int32_t ZqImgFFT_32f(const float *img, int32_t rows, int32_t cols, ST_Complex32f *spec);
+// Forward FFT of a float image into spectrum. 0; -1; -2; -3.
+int32_t ZqImgFFT_32f(const float *img, int32_t rows, int32_t cols, ST_Complex32f *spectrum);
 
 // Inverse FFT; each real part clamped to 0..255 and truncated into out.
 // 0; -1; -2 (out unchanged).
-int32_t realImgIFFT(const ST_Complex32f *spec, int32_t rows, int32_t cols, uint8_t *out);
+int32_t realImgIFFT(const ST_Complex32f *spectrum, int32_t rows, int32_t cols, uint8_t *out);
 
 // Inverse FFT; the real parts into out. 0; -1; -2 (out unchanged).
-int32_t ZqRealImgIFFT_32f(const ST_Complex32f *spec, int32_t rows, int32_t cols, float *out);
+int32_t ZqRealImgIFFT_32f(const ST_Complex32f *spectrum, int32_t rows, int32_t cols, float *out);
 
 // Low-pass: keeps the frequencies inside the ellipse of semi-axes
 // ratio x rows / 2 (vertical) and ratio x cols / 2 around the zero
 // frequency (ratio >= 1: the inscribed ellipse); a ratio above 1.4 does
 // nothing. 0; -1.
-int32_t fftBandFilter(ST_Complex32f *spec, int32_t rows, int32_t cols, float ratio);
+int32_t fftBandFilter(ST_Complex32f *spectrum, int32_t rows, int32_t cols, float ratio);
 
 // fftBandFilter with the sizes in the order (cols, rows).
-int32_t fftLowPass(ST_Complex32f *spec, int32_t cols, int32_t rows, float ratio);
+int32_t fftLowPass(ST_Complex32f *spectrum, int32_t cols, int32_t rows, float ratio);
 
 // High-pass: clears the frequencies inside or on the same ellipse (for a
 // ratio below 1 only within its bounding box). 0; -1.
-int32_t fftHighPass(ST_Complex32f *spec, int32_t cols, int32_t rows, float ratio);
+int32_t fftHighPass(ST_Complex32f *spectrum, int32_t cols, int32_t rows, float ratio);
 
 // fftLowPass(lowRatio), then fftHighPass(highRatio). 0; -1.
-int32_t fftBandFilter2(ST_Complex32f *spec, int32_t cols, int32_t rows, float highRatio,
+int32_t fftBandFilter2(ST_Complex32f *spectrum, int32_t cols, int32_t rows, float highRatio,
                        float lowRatio);
 
 // With t = factor x the mean magnitude of all entries: side 0 clears the
 // entries with |F| < t, any other side those with |F| >= t. 0; -1 (NULL,
 // sizes, allocation).
-int32_t fftFilterEnergy(ST_Complex32f *spec, int32_t rows, int32_t cols, uint8_t side,
+int32_t fftFilterEnergy(ST_Complex32f *spectrum, int32_t rows, int32_t cols, uint8_t side,
                         float factor);
 
 // Display image of the magnitudes in centred order, scaled by a divisor
 // grown from rows x cols. 0; -1 (NULL, sizes, allocation).
-int32_t imgFttShow(const ST_Complex32f *spec, int32_t cols, int32_t rows, uint8_t *out);
+int32_t imgFttShow(const ST_Complex32f *spectrum, int32_t cols, int32_t rows, uint8_t *out);
 
 // Clears the outermost entries of the unshifted spectrum except its four
 // corners. 0; -1 for NULL or a side below 2.
-int32_t ImgFFtRemoveConst(ST_Complex32f *spec, int32_t cols, int32_t rows);
+int32_t ImgFFtRemoveConst(ST_Complex32f *spectrum, int32_t cols, int32_t rows);
 
 // imgFFT, ImgFFtRemoveConst and realImgIFFT. 0; -1; -2; -3.
 int32_t ImgRemoveFreq(const uint8_t *img, int32_t cols, int32_t rows, uint8_t *out);

@@ -69,26 +69,26 @@ int32_t fft2D(const ST_Complex32f *src, int32_t rows, int32_t cols, int32_t dire
 namespace {
 
 // Moves (y, x) to ((y + dy) mod rows, (x + dx) mod cols).
-int32_t Roll(ST_Complex32f *spec, int32_t rows, int32_t cols, int32_t dy, int32_t dx) {
+int32_t Roll(ST_Complex32f *spectrum, int32_t rows, int32_t cols, int32_t dy, int32_t dx) {
   const int64_t total = int64_t{rows} * cols;
   zq::PoolBuffer<ST_Complex32f> copy(total, zq::PoolBuffer<ST_Complex32f>::kHeap);
   if (copy.get() == nullptr) return -2;
-  memcpy(copy.get(), spec, static_cast<size_t>(total) * sizeof(ST_Complex32f));
+  memcpy(copy.get(), spectrum, static_cast<size_t>(total) * sizeof(ST_Complex32f));
   for (int32_t y = 0; y < rows; ++y) {
     const int64_t ty = (y + dy) % rows;
-    for (int32_t x = 0; x < cols; ++x) spec[ty * cols + (x + dx) % cols] = copy[int64_t{y} * cols + x];
+    for (int32_t x = 0; x < cols; ++x) spectrum[ty * cols + (x + dx) % cols] = copy[int64_t{y} * cols + x];
   }
   return 0;
 }
 
 }  // namespace
 
-int32_t fftShiftCenter(ST_Complex32f *spec, int32_t rows, int32_t cols) {
-  return Roll(spec, rows, cols, rows / 2, cols / 2);
+int32_t fftShiftCenter(ST_Complex32f *spectrum, int32_t rows, int32_t cols) {
+  return Roll(spectrum, rows, cols, rows / 2, cols / 2);
 }
 
-int32_t fftShiftBack(ST_Complex32f *spec, int32_t rows, int32_t cols) {
-  return Roll(spec, rows, cols, rows - rows / 2, cols - cols / 2);
+int32_t fftShiftBack(ST_Complex32f *spectrum, int32_t rows, int32_t cols) {
+  return Roll(spectrum, rows, cols, rows - rows / 2, cols - cols / 2);
 }
 
 }  // namespace zq_fft

@@ -40,11 +40,11 @@ int32_t fft2D(const ST_Complex32f *src, int32_t rows, int32_t cols, int32_t dire
               ST_Complex32f *dst);
 
 // Moves (y, x) to ((y + rows/2) mod rows, (x + cols/2) mod cols). 0; -2
-// (spec unchanged).
-int32_t fftShiftCenter(ST_Complex32f *spec, int32_t rows, int32_t cols);
+// (spectrum unchanged).
+int32_t fftShiftCenter(ST_Complex32f *spectrum, int32_t rows, int32_t cols);
 
-// Undoes fftShiftCenter. 0; -2 (spec unchanged).
-int32_t fftShiftBack(ST_Complex32f *spec, int32_t rows, int32_t cols);
+// Undoes fftShiftCenter. 0; -2 (spectrum unchanged).
+int32_t fftShiftBack(ST_Complex32f *spectrum, int32_t rows, int32_t cols);
 
 }  // namespace zq_fft
 

@@ -15,11 +15,11 @@ int32_t FFTFilter(uint8_t *img, uint8_t filter, int32_t rows, int32_t cols, uint
   int32_t fftResult = ZQ_OK;
   if ((filter >> 4) == 1) {
     const int64_t n = int64_t{rows} * cols;
-    zq::PoolBuffer<ST_Complex32f> spec(n, zq::PoolBuffer<ST_Complex32f>::kHeap);
-    ZQ_CHECK(spec.get() == NULL, ZQ_ERR_PARAM);
-    fftResult = imgFFT(img, rows, cols, spec.get());
-    if (fftResult == ZQ_OK) fftResult = fftBandFilter(spec.get(), rows, cols, ratio);
-    if (fftResult == ZQ_OK) fftResult = realImgIFFT(spec.get(), rows, cols, img);
+    zq::PoolBuffer<ST_Complex32f> spectrum(n, zq::PoolBuffer<ST_Complex32f>::kHeap);
+    ZQ_CHECK(spectrum.get() == NULL, ZQ_ERR_PARAM);
+    fftResult = imgFFT(img, rows, cols, spectrum.get());
+    if (fftResult == ZQ_OK) fftResult = fftBandFilter(spectrum.get(), rows, cols, ratio);
+    if (fftResult == ZQ_OK) fftResult = realImgIFFT(spectrum.get(), rows, cols, img);
     if (fftResult == ZQ_OK) {
       memcpy(out, img, static_cast<size_t>(n));
       QUORV_LOGI("%s..image fft filter finish! filter = %d", "FFTFilter", filter);

@@ -14,9 +14,9 @@ bool BadSize(int32_t rows, int32_t cols) {
 
 // Forward transform of real pixels of type T.
 template <typename T>
-int32_t Forward(const char *name, const T *img, int32_t rows, int32_t cols, ST_Complex32f *spec) {
-  if (img == nullptr || spec == nullptr) {
-    ZQ_LOG_FAIL_IN(name, name, "img == NULL || spec == NULL");
+int32_t Forward(const char *name, const T *img, int32_t rows, int32_t cols, ST_Complex32f *spectrum) {
+  if (img == nullptr || spectrum == nullptr) {
+    ZQ_LOG_FAIL_IN(name, name, "img == NULL || spectrum == NULL");
     return ZQ_ERR_PARAM;
   }
   if (BadSize(rows, cols)) {
@@ -30,7 +30,7 @@ int32_t Forward(const char *name, const T *img, int32_t rows, int32_t cols, ST_C
     return ZQ_ERR_ALLOC;
   }
   for (int64_t i = 0; i < n; ++i) buf[i] = {static_cast<float>(img[i]), 0.0f};
-  if (zq_fft::fft2D(buf.get(), rows, cols, 0, spec) != 0) {
+  if (zq_fft::fft2D(buf.get(), rows, cols, 0, spectrum) != 0) {
     ZQ_LOG_FAIL_IN(name, name, "fft2D fail");
     return ZQ_ERR_STEP;
   }
@@ -39,10 +39,10 @@ int32_t Forward(const char *name, const T *img, int32_t rows, int32_t cols, ST_C
 
 // Inverse transform; store(i, re) writes pixel i.
 template <typename Store>
-int32_t Inverse(const char *name, const ST_Complex32f *spec, int32_t rows, int32_t cols,
+int32_t Inverse(const char *name, const ST_Complex32f *spectrum, int32_t rows, int32_t cols,
                 const void *out, Store store) {
-  if (spec == nullptr || out == nullptr) {
-    ZQ_LOG_FAIL_IN(name, name, "spec == NULL || out == NULL");
+  if (spectrum == nullptr || out == nullptr) {
+    ZQ_LOG_FAIL_IN(name, name, "spectrum == NULL || out == NULL");
     return ZQ_ERR_PARAM;
   }
   if (BadSize(rows, cols)) {
@@ -56,7 +56,7 @@ int32_t Inverse(const char *name, const ST_Complex32f *spec, int32_t rows, int32
     return ZQ_ERR_ALLOC;
   }
   // The inverse can only fail for want of memory here; report it.
-  if (zq_fft::fft2D(spec, rows, cols, 1, buf.get()) != 0) {
+  if (zq_fft::fft2D(spectrum, rows, cols, 1, buf.get()) != 0) {
     ZQ_LOG_FAIL_IN(name, name, "fft2D fail");
     return ZQ_ERR_ALLOC;
   }
@@ -66,21 +66,21 @@ int32_t Inverse(const char *name, const ST_Complex32f *spec, int32_t rows, int32
 
 }  // namespace
 
-int32_t imgFFT(const uint8_t *img, int32_t rows, int32_t cols, ST_Complex32f *spec) {
-  return Forward("imgFFT", img, rows, cols, spec);
+int32_t imgFFT(const uint8_t *img, int32_t rows, int32_t cols, ST_Complex32f *spectrum) {
+  return Forward("imgFFT", img, rows, cols, spectrum);
 }
 
-int32_t ZqImgFFT_32f(const float *img, int32_t rows, int32_t cols, ST_Complex32f *spec) {
-  return Forward("ZqImgFFT_32f", img, rows, cols, spec);
+int32_t ZqImgFFT_32f(const float *img, int32_t rows, int32_t cols, ST_Complex32f *spectrum) {
+  return Forward("ZqImgFFT_32f", img, rows, cols, spectrum);
 }
 
-int32_t realImgIFFT(const ST_Complex32f *spec, int32_t rows, int32_t cols, uint8_t *out) {
-  return Inverse("realImgIFFT", spec, rows, cols, out, [out](int64_t i, float v) {
+int32_t realImgIFFT(const ST_Complex32f *spectrum, int32_t rows, int32_t cols, uint8_t *out) {
+  return Inverse("realImgIFFT", spectrum, rows, cols, out, [out](int64_t i, float v) {
     out[i] = v <= 0.0f ? 0 : v >= 255.0f ? 255 : static_cast<uint8_t>(v);
   });
 }
 
-int32_t ZqRealImgIFFT_32f(const ST_Complex32f *spec, int32_t rows, int32_t cols, float *out) {
-  return Inverse("ZqRealImgIFFT_32f", spec, rows, cols, out,
+int32_t ZqRealImgIFFT_32f(const ST_Complex32f *spectrum, int32_t rows, int32_t cols, float *out) {
+  return Inverse("ZqRealImgIFFT_32f", spectrum, rows, cols, out,
                  [out](int64_t i, float v) { out[i] = v; });
 }

@@ -12,10 +12,10 @@ bool BadSize(int32_t rows, int32_t cols) {
 // ellipse of the ratio around the zero frequency. Entry (y, x) of the
 // unshifted spectrum sits at ((y + rows/2) mod rows, (x + cols/2) mod cols)
 // of the centred one, so the mask is applied in place without shifting.
-int32_t EllipseMask(const char *name, ST_Complex32f *spec, int32_t rows, int32_t cols, float ratio,
+int32_t EllipseMask(const char *name, ST_Complex32f *spectrum, int32_t rows, int32_t cols, float ratio,
                     bool lowPass) {
-  if (spec == nullptr) {
-    ZQ_LOG_FAIL_IN(name, name, "spec == NULL");
+  if (spectrum == nullptr) {
+    ZQ_LOG_FAIL_IN(name, name, "spectrum == NULL");
     return ZQ_ERR_PARAM;
   }
   if (BadSize(rows, cols)) {
@@ -35,7 +35,7 @@ int32_t EllipseMask(const char *name, ST_Complex32f *spec, int32_t rows, int32_t
     for (int32_t x = 0; x < cols; ++x) {
       const int64_t dx = (x + cx) % cols - cx;
       const bool boxIn = rowIn && (!partial || (dx >= -rx && dx <= rx));
-      ST_Complex32f &v = spec[int64_t{y} * cols + x];
+      ST_Complex32f &v = spectrum[int64_t{y} * cols + x];
       if (!boxIn) {
         if (lowPass) v = {0.0f, 0.0f};
         continue;
@@ -49,21 +49,21 @@ int32_t EllipseMask(const char *name, ST_Complex32f *spec, int32_t rows, int32_t
 
 }  // namespace
 
-int32_t fftBandFilter(ST_Complex32f *spec, int32_t rows, int32_t cols, float ratio) {
-  return EllipseMask("fftBandFilter", spec, rows, cols, ratio, true);
+int32_t fftBandFilter(ST_Complex32f *spectrum, int32_t rows, int32_t cols, float ratio) {
+  return EllipseMask("fftBandFilter", spectrum, rows, cols, ratio, true);
 }
 
-int32_t fftLowPass(ST_Complex32f *spec, int32_t cols, int32_t rows, float ratio) {
-  return EllipseMask("fftLowPass", spec, rows, cols, ratio, true);
+int32_t fftLowPass(ST_Complex32f *spectrum, int32_t cols, int32_t rows, float ratio) {
+  return EllipseMask("fftLowPass", spectrum, rows, cols, ratio, true);
 }
 
-int32_t fftHighPass(ST_Complex32f *spec, int32_t cols, int32_t rows, float ratio) {
-  return EllipseMask("fftHighPass", spec, rows, cols, ratio, false);
+int32_t fftHighPass(ST_Complex32f *spectrum, int32_t cols, int32_t rows, float ratio) {
+  return EllipseMask("fftHighPass", spectrum, rows, cols, ratio, false);
 }
 
-int32_t fftBandFilter2(ST_Complex32f *spec, int32_t cols, int32_t rows, float highRatio,
+int32_t fftBandFilter2(ST_Complex32f *spectrum, int32_t cols, int32_t rows, float highRatio,
                        float lowRatio) {
-  const int32_t rc = fftLowPass(spec, cols, rows, lowRatio);
+  const int32_t rc = fftLowPass(spectrum, cols, rows, lowRatio);
   if (rc != ZQ_OK) return rc;
-  return fftHighPass(spec, cols, rows, highRatio);
+  return fftHighPass(spectrum, cols, rows, highRatio);
 }

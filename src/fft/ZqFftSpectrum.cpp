@@ -19,33 +19,33 @@ double Magnitude(const ST_Complex32f &v) {
 
 }  // namespace
 
-int32_t fftFilterEnergy(ST_Complex32f *spec, int32_t rows, int32_t cols, uint8_t side,
+int32_t fftFilterEnergy(ST_Complex32f *spectrum, int32_t rows, int32_t cols, uint8_t side,
                         float factor) {
-  ZQ_CHECK(spec == NULL, ZQ_ERR_PARAM);
+  ZQ_CHECK(spectrum == NULL, ZQ_ERR_PARAM);
   ZQ_CHECK(BadSize(rows, cols), ZQ_ERR_PARAM);
   // Every entry counts (the count is not cut to 16 bits).
   const int64_t n = int64_t{rows} * cols;
   zq::PoolBuffer<double> mag(n, zq::PoolBuffer<double>::kHeap);
   ZQ_CHECK(mag.get() == NULL, ZQ_ERR_PARAM);
   double sum = 0.0;
-  for (int64_t i = 0; i < n; ++i) sum += (mag[i] = Magnitude(spec[i]));
+  for (int64_t i = 0; i < n; ++i) sum += (mag[i] = Magnitude(spectrum[i]));
   const double t = static_cast<double>(factor) * (sum / static_cast<double>(n));
   for (int64_t i = 0; i < n; ++i) {
     const bool clear = side == 0 ? mag[i] < t : mag[i] >= t;
-    if (clear) spec[i] = {0.0f, 0.0f};
+    if (clear) spectrum[i] = {0.0f, 0.0f};
   }
   return ZQ_OK;
 }
 
-int32_t imgFttShow(const ST_Complex32f *spec, int32_t cols, int32_t rows, uint8_t *out) {
-  ZQ_CHECK(spec == NULL || out == NULL, ZQ_ERR_PARAM);
+int32_t imgFttShow(const ST_Complex32f *spectrum, int32_t cols, int32_t rows, uint8_t *out) {
+  ZQ_CHECK(spectrum == NULL || out == NULL, ZQ_ERR_PARAM);
   ZQ_CHECK(BadSize(rows, cols), ZQ_ERR_PARAM);
   const int64_t n = int64_t{rows} * cols;
   zq::PoolBuffer<double> mag(n, zq::PoolBuffer<double>::kHeap);
   ZQ_CHECK(mag.get() == NULL, ZQ_ERR_PARAM);
   double sum = 0.0, lo = HUGE_VAL;
   for (int64_t i = 0; i < n; ++i) {
-    mag[i] = Magnitude(spec[i]);
+    mag[i] = Magnitude(spectrum[i]);
     sum += mag[i];
     lo = std::min(lo, mag[i]);
   }
@@ -65,14 +65,14 @@ int32_t imgFttShow(const ST_Complex32f *spec, int32_t cols, int32_t rows, uint8_
   return ZQ_OK;
 }
 
-int32_t ImgFFtRemoveConst(ST_Complex32f *spec, int32_t cols, int32_t rows) {
-  ZQ_CHECK(spec == NULL, ZQ_ERR_PARAM);
+int32_t ImgFFtRemoveConst(ST_Complex32f *spectrum, int32_t cols, int32_t rows) {
+  ZQ_CHECK(spectrum == NULL, ZQ_ERR_PARAM);
   ZQ_CHECK(rows < 2 || cols < 2 || rows > 65535 || cols > 65535, ZQ_ERR_PARAM);
-  ST_Complex32f *last = spec + int64_t{rows - 1} * cols;
-  for (int32_t x = 1; x < cols - 1; ++x) spec[x] = last[x] = {0.0f, 0.0f};
+  ST_Complex32f *last = spectrum + int64_t{rows - 1} * cols;
+  for (int32_t x = 1; x < cols - 1; ++x) spectrum[x] = last[x] = {0.0f, 0.0f};
   for (int32_t y = 1; y < rows - 1; ++y) {
-    spec[int64_t{y} * cols] = {0.0f, 0.0f};
-    spec[int64_t{y} * cols + cols - 1] = {0.0f, 0.0f};
+    spectrum[int64_t{y} * cols] = {0.0f, 0.0f};
+    spectrum[int64_t{y} * cols + cols - 1] = {0.0f, 0.0f};
   }
   return ZQ_OK;
 }
@@ -80,10 +80,10 @@ int32_t ImgFFtRemoveConst(ST_Complex32f *spec, int32_t cols, int32_t rows) {
 int32_t ImgRemoveFreq(const uint8_t *img, int32_t cols, int32_t rows, uint8_t *out) {
   ZQ_CHECK(img == NULL || out == NULL, ZQ_ERR_PARAM);
   ZQ_CHECK(rows < 2 || cols < 2 || rows > 65535 || cols > 65535, ZQ_ERR_PARAM);
-  zq::PoolBuffer<ST_Complex32f> spec(int64_t{rows} * cols, zq::PoolBuffer<ST_Complex32f>::kHeap);
-  ZQ_CHECK(spec.get() == NULL, ZQ_ERR_PARAM);
-  int32_t rc = imgFFT(img, rows, cols, spec.get());
-  if (rc == ZQ_OK) rc = ImgFFtRemoveConst(spec.get(), cols, rows);
-  if (rc == ZQ_OK) rc = realImgIFFT(spec.get(), rows, cols, out);
+  zq::PoolBuffer<ST_Complex32f> spectrum(int64_t{rows} * cols, zq::PoolBuffer<ST_Complex32f>::kHeap);
+  ZQ_CHECK(spectrum.get() == NULL, ZQ_ERR_PARAM);
+  int32_t rc = imgFFT(img, rows, cols, spectrum.get());
+  if (rc == ZQ_OK) rc = ImgFFtRemoveConst(spectrum.get(), cols, rows);
+  if (rc == ZQ_OK) rc = realImgIFFT(spectrum.get(), rows, cols, out);
   return rc;
 }

@@ -28,10 +28,10 @@ TEST(FFTFilter, HighNibbleOneBandFiltersTheInputThenTheMean) {
   std::vector<uint8_t> img = Texture(rows, cols), out(rows * cols);
   // Expected: band filter by hand, then the enhancement with the same byte.
   std::vector<uint8_t> want = img;
-  std::vector<ST_Complex32f> spec(rows * cols);
-  ASSERT_EQ(imgFFT(want.data(), rows, cols, spec.data()), 0);
-  ASSERT_EQ(fftBandFilter(spec.data(), rows, cols, 0.5f), 0);
-  ASSERT_EQ(realImgIFFT(spec.data(), rows, cols, want.data()), 0);
+  std::vector<ST_Complex32f> spectrum(rows * cols);
+  ASSERT_EQ(imgFFT(want.data(), rows, cols, spectrum.data()), 0);
+  ASSERT_EQ(fftBandFilter(spectrum.data(), rows, cols, 0.5f), 0);
+  ASSERT_EQ(realImgIFFT(spectrum.data(), rows, cols, want.data()), 0);
   std::vector<uint8_t> wantOut(rows * cols);
   ASSERT_EQ(ZqImageFilterEnhance(want.data(), rows, cols, 0x12, wantOut.data()), 0);
   // 0x12 is not 2: the 3 x 3 mean, not the median.

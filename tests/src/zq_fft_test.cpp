@@ -143,25 +143,25 @@ TEST(FftShift, CentreAndBackAreInverse) {
 TEST(ImgFft, ConstantImageHasOnlyTheZeroFrequency) {
   const int rows = 6, cols = 10;
   std::vector<uint8_t> img(rows * cols, 7);
-  std::vector<ST_Complex32f> spec(rows * cols);
-  ASSERT_EQ(imgFFT(img.data(), rows, cols, spec.data()), 0);
-  EXPECT_FLOAT_EQ(spec[0].re, 7.0f * rows * cols);
+  std::vector<ST_Complex32f> spectrum(rows * cols);
+  ASSERT_EQ(imgFFT(img.data(), rows, cols, spectrum.data()), 0);
+  EXPECT_FLOAT_EQ(spectrum[0].re, 7.0f * rows * cols);
   for (int i = 1; i < rows * cols; ++i) {
-    EXPECT_NEAR(spec[i].re, 0, 1e-3) << i;
-    EXPECT_NEAR(spec[i].im, 0, 1e-3) << i;
+    EXPECT_NEAR(spectrum[i].re, 0, 1e-3) << i;
+    EXPECT_NEAR(spectrum[i].im, 0, 1e-3) << i;
   }
-  EXPECT_EQ(imgFFT(nullptr, rows, cols, spec.data()), -1);
-  EXPECT_EQ(imgFFT(img.data(), 0, cols, spec.data()), -1);
+  EXPECT_EQ(imgFFT(nullptr, rows, cols, spectrum.data()), -1);
+  EXPECT_EQ(imgFFT(img.data(), 0, cols, spectrum.data()), -1);
 }
 
 TEST(ImgFft, RoundTripsAndClampingOfTheInverse) {
   const int rows = 7, cols = 11;
   std::vector<uint8_t> img(rows * cols);
   for (int i = 0; i < rows * cols; ++i) img[i] = static_cast<uint8_t>(i * 37);
-  std::vector<ST_Complex32f> spec(rows * cols);
-  ASSERT_EQ(imgFFT(img.data(), rows, cols, spec.data()), 0);
+  std::vector<ST_Complex32f> spectrum(rows * cols);
+  ASSERT_EQ(imgFFT(img.data(), rows, cols, spectrum.data()), 0);
   std::vector<float> back(rows * cols);
-  ASSERT_EQ(ZqRealImgIFFT_32f(spec.data(), rows, cols, back.data()), 0);
+  ASSERT_EQ(ZqRealImgIFFT_32f(spectrum.data(), rows, cols, back.data()), 0);
   for (int i = 0; i < rows * cols; ++i) EXPECT_NEAR(back[i], img[i], 1e-3) << i;
 
   // Values below 0 clamp to 0, above 255 to 255, others truncate.
@@ -179,28 +179,28 @@ TEST(ImgFft, AllocationFailuresAreReported) {
   using testing_support::StopAllocFailures;
   const int rows = 6, cols = 10;
   std::vector<uint8_t> img(rows * cols, 7), out(rows * cols, 77);
-  std::vector<ST_Complex32f> spec(rows * cols);
-  ASSERT_EQ(imgFFT(img.data(), rows, cols, spec.data()), 0);
+  std::vector<ST_Complex32f> spectrum(rows * cols);
+  ASSERT_EQ(imgFFT(img.data(), rows, cols, spectrum.data()), 0);
   struct Case {
     const char *name;
     int ok;  // allocations that succeed
     std::function<int32_t()> run;
     int32_t want;
   } cases[] = {
-      {"forward: no image buffer", 0, [&] { return imgFFT(img.data(), rows, cols, spec.data()); }, -2},
+      {"forward: no image buffer", 0, [&] { return imgFFT(img.data(), rows, cols, spectrum.data()); }, -2},
       {"forward: the transform fails", 1,
        [&] { std::vector<ST_Complex32f> s(rows * cols); return imgFFT(img.data(), rows, cols, s.data()); }, -3},
-      {"inverse: no buffer", 0, [&] { return realImgIFFT(spec.data(), rows, cols, out.data()); }, -2},
+      {"inverse: no buffer", 0, [&] { return realImgIFFT(spectrum.data(), rows, cols, out.data()); }, -2},
       // The inverse transform itself fails: reported, out left as it was.
       {"inverse: the transform fails", 1,
-       [&] { return realImgIFFT(spec.data(), rows, cols, out.data()); }, -2},
+       [&] { return realImgIFFT(spectrum.data(), rows, cols, out.data()); }, -2},
       {"transform tables", 0,
-       [&] { std::vector<ST_Complex32f> s(rows * cols); return zq_fft::fft2D(spec.data(), rows, cols, 0, s.data()); }, -2},
-      {"shift", 0, [&] { return zq_fft::fftShiftCenter(spec.data(), rows, cols); }, -2},
-      {"energy", 0, [&] { return fftFilterEnergy(spec.data(), rows, cols, 0, 1.0f); }, -1},
-      {"root enhancement", 0, [&] { return ZqRootEnhance(spec.data(), rows, cols, spec.data(), 1.0f); }, -2},
+       [&] { std::vector<ST_Complex32f> s(rows * cols); return zq_fft::fft2D(spectrum.data(), rows, cols, 0, s.data()); }, -2},
+      {"shift", 0, [&] { return zq_fft::fftShiftCenter(spectrum.data(), rows, cols); }, -2},
+      {"energy", 0, [&] { return fftFilterEnergy(spectrum.data(), rows, cols, 0, 1.0f); }, -1},
+      {"root enhancement", 0, [&] { return ZqRootEnhance(spectrum.data(), rows, cols, spectrum.data(), 1.0f); }, -2},
   };
-  const std::vector<ST_Complex32f> before = spec;
+  const std::vector<ST_Complex32f> before = spectrum;
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     FailAllocationsAfter(c.ok);
@@ -209,7 +209,7 @@ TEST(ImgFft, AllocationFailuresAreReported) {
     EXPECT_EQ(rc, c.want);
   }
   EXPECT_EQ(out, std::vector<uint8_t>(rows * cols, 77));
-  for (int i = 0; i < rows * cols; ++i) EXPECT_EQ(spec[i].re, before[i].re);
+  for (int i = 0; i < rows * cols; ++i) EXPECT_EQ(spectrum[i].re, before[i].re);
 }
 
 // ---- masks -----------------------------------------------------------------
