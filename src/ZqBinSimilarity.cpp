@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "src/ZqConnectedArea.h"
-#include "src/ZqPoolBuffer.h"
+#include "src/ZqScratch.h"
 #include "src/ZqThinning.h"
 
 namespace {
@@ -102,10 +102,11 @@ int32_t ZqGetDiversity(const uint8_t *refBin, const uint8_t *testBin, const uint
       rows > 65535 || cols > 65535)
     return -1;
   const int64_t n = int64_t{rows} * cols;
-  zq::PoolBuffer<uint8_t> maskA(n);
-  if (maskA.get() == nullptr) return -2;
-  zq::PoolBuffer<uint8_t> maskB(n);
-  if (maskB.get() == nullptr) return -2;
+  zq::ScratchStack scratch(zq::ScratchSource::kPool);
+  uint8_t *maskA = scratch.Take<uint8_t>(n);
+  if (maskA == nullptr) return -2;
+  uint8_t *maskB = scratch.Take<uint8_t>(n);
+  if (maskB == nullptr) return -2;
   int32_t minRow = rows, maxRow = 0;
   Walk(rows, cols, *h, [&](int64_t ti, int64_t ri, int32_t y) {
     if (ri < 0 || testValid[ti] == 0 || refValid[ri] == 0) return;
@@ -115,8 +116,8 @@ int32_t ZqGetDiversity(const uint8_t *refBin, const uint8_t *testBin, const uint
     if (testBin[ti] != 1 && refBin[ri] == 1) maskB[ri] = 1;
   });
   uint16_t sumA = 0, sumB = 0;
-  const int32_t ra = ZqGetConnectedArea_8_v2(maskA.get(), rows, cols, 8, 0, &sumA);
-  const int32_t rb = ZqGetConnectedArea_8_v2(maskB.get(), rows, cols, 8, 0, &sumB);
+  const int32_t ra = ZqGetConnectedArea_8_v2(maskA, rows, cols, 8, 0, &sumA);
+  const int32_t rb = ZqGetConnectedArea_8_v2(maskB, rows, cols, 8, 0, &sumB);
   if (ra != 0 || rb != 0) return -3;
   *diff = static_cast<int16_t>(std::max(sumA, sumB));
   *rowSpan = static_cast<int16_t>(maxRow - minRow);

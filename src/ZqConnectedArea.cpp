@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "src/ZqFloodFill.h"
-#include "src/ZqPoolBuffer.h"
+#include "src/ZqScratch.h"
 
 namespace {
 
@@ -56,11 +56,12 @@ int32_t Filter8(Member8 m, uint8_t *mask, int32_t rows, int32_t cols, int32_t mi
                 uint8_t keepLargest, int32_t minSide, uint16_t *sum, uint16_t *labelCount) {
   if (mask == nullptr || !SizeOk(rows, cols)) return -1;
   const int64_t n = int64_t{rows} * cols;
-  zq::PoolBuffer<uint8_t> labels(n);
-  if (labels.get() == nullptr) return -2;
-  zq::PoolBuffer<ST_Point16u> stack(n * 2);  // 8 bytes per pixel
-  if (stack.get() == nullptr) return -2;
-  memcpy(labels.get(), mask, static_cast<size_t>(n));
+  zq::ScratchStack scratch(zq::ScratchSource::kPool);
+  uint8_t *labels = scratch.Take<uint8_t>(n);
+  if (labels == nullptr) return -2;
+  ST_Point16u *stack = scratch.Take<ST_Point16u>(n * 2);  // 8 bytes per pixel
+  if (stack == nullptr) return -2;
+  memcpy(labels, mask, static_cast<size_t>(n));
 
   ST_AreaInfo info[kLabels8] = {};
   int32_t label = 2;
@@ -69,11 +70,11 @@ int32_t Filter8(Member8 m, uint8_t *mask, int32_t rows, int32_t cols, int32_t mi
       if (labels[int64_t{y} * cols + x] != 1) continue;
       int32_t count = 0;
       if (m == Member8::kBase)
-        ZqFloodFill(labels.get(), rows, cols, 1, x, y, label, stack.get(), &count);
+        ZqFloodFill(labels, rows, cols, 1, x, y, label, stack, &count);
       else if (m == Member8::k8)
-        ZqFloodFill_8_v2(labels.get(), rows, cols, 1, x, y, label, stack.get(), &count);
+        ZqFloodFill_8_v2(labels, rows, cols, 1, x, y, label, stack, &count);
       else
-        ZqFloodFill_v2(labels.get(), rows, cols, 1, x, y, label, stack.get(), &count,
+        ZqFloodFill_v2(labels, rows, cols, 1, x, y, label, stack, &count,
                        &info[label]);
       ++label;
     }
@@ -125,12 +126,13 @@ int32_t Filter16(Member16 m, const uint8_t *mask, int32_t rows, int32_t cols, in
   if (mask == nullptr || outA == nullptr || outB == nullptr || !SizeOk(rows, cols)) return -1;
   if (m == Member16::k4845 && ratio == nullptr) return -1;
   const int64_t n = int64_t{rows} * cols;
-  zq::PoolBuffer<uint16_t> labels(n);
-  if (labels.get() == nullptr) return -2;
-  zq::PoolBuffer<ST_Point16u> stack(n * 2);
-  if (stack.get() == nullptr) return -2;
-  zq::PoolBuffer<ST_AreaInfo> info(kLabels16);
-  if (info.get() == nullptr) return -2;
+  zq::ScratchStack scratch(zq::ScratchSource::kPool);
+  uint16_t *labels = scratch.Take<uint16_t>(n);
+  if (labels == nullptr) return -2;
+  ST_Point16u *stack = scratch.Take<ST_Point16u>(n * 2);
+  if (stack == nullptr) return -2;
+  ST_AreaInfo *info = scratch.Take<ST_AreaInfo>(kLabels16);
+  if (info == nullptr) return -2;
   for (int64_t i = 0; i < n; ++i) labels[i] = mask[i];
 
   int32_t label = 2;
@@ -138,7 +140,7 @@ int32_t Filter16(Member16 m, const uint8_t *mask, int32_t rows, int32_t cols, in
     for (int32_t x = 0; x < cols && label < kLabels16; ++x) {
       if (labels[int64_t{y} * cols + x] != 1) continue;
       int32_t count = 0;
-      ZqFloodFill_v4(labels.get(), rows, cols, 1, x, y, label, stack.get(), &count, &info[label]);
+      ZqFloodFill_v4(labels, rows, cols, 1, x, y, label, stack, &count, &info[label]);
       ++label;
     }
   }

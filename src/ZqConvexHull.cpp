@@ -6,7 +6,7 @@
 
 #include <utility>
 
-#include "src/ZqPoolBuffer.h"
+#include "src/ZqScratch.h"
 
 int32_t ZqJudgeRotOri(ST_Point32s p0, ST_Point32s p1, ST_Point32s p2) {
   return (p2.y - p0.y) * (p1.x - p0.x) - (p2.x - p0.x) * (p1.y - p0.y);
@@ -28,8 +28,9 @@ int32_t ZqConvexHull(ST_Point32s *pts, int32_t n, ST_Point32s *hull, int32_t *hu
                      int32_t *area) {
   if (pts == nullptr || hull == nullptr || hullCount == nullptr || area == nullptr || n < 2)
     return -1;
-  zq::PoolBuffer<float> key(n);
-  if (key.get() == nullptr) return -2;
+  zq::ScratchStack scratch(zq::ScratchSource::kPool);
+  float *key = scratch.Take<float>(n);
+  if (key == nullptr) return -2;
 
   int32_t pivot = 0;
   for (int32_t i = 1; i < n; ++i)

@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "src/ZqMorphology.h"
-#include "src/ZqPoolBuffer.h"
+#include "src/ZqScratch.h"
 #include "src/ZqSmooth.h"
 
 namespace {
@@ -86,16 +86,17 @@ int32_t Morph(const uint8_t *src, int32_t rows, int32_t cols, int32_t kx, int32_
   const int32_t n = kx / 2, m = ky / 2;
   const int64_t paddedCols = int64_t{cols} + 2 * int64_t{n};
   const int64_t paddedRows = int64_t{rows} + 2 * int64_t{m};
-  zq::PoolBuffer<int32_t> borderIdx(2 * int64_t{n});
-  if (borderIdx.get() == nullptr && n > 0) return -2;
-  zq::PoolBuffer<int32_t> left(cols);
-  if (left.get() == nullptr) return -2;
-  zq::PoolBuffer<uint8_t> row(paddedCols);
-  if (row.get() == nullptr) return -2;
-  zq::PoolBuffer<uint8_t> image(paddedRows * cols);
-  if (image.get() == nullptr) return -2;
-  zq::PoolBuffer<uint8_t> best(cols);
-  if (best.get() == nullptr) return -2;
+  zq::ScratchStack scratch(zq::ScratchSource::kPool);
+  int32_t *borderIdx = scratch.Take<int32_t>(2 * int64_t{n});
+  if (borderIdx == nullptr && n > 0) return -2;
+  int32_t *left = scratch.Take<int32_t>(cols);
+  if (left == nullptr) return -2;
+  uint8_t *row = scratch.Take<uint8_t>(paddedCols);
+  if (row == nullptr) return -2;
+  uint8_t *image = scratch.Take<uint8_t>(paddedRows * cols);
+  if (image == nullptr) return -2;
+  uint8_t *best = scratch.Take<uint8_t>(cols);
+  if (best == nullptr) return -2;
 
   for (int32_t i = 0; i < n; ++i) {
     borderIdx[i] = ZqBorderInterpolate(i - n, cols, ZQ_BORDER_REFLECT_101);
@@ -108,23 +109,23 @@ int32_t Morph(const uint8_t *src, int32_t rows, int32_t cols, int32_t kx, int32_
       row[i] = s[borderIdx[i]];
       row[n + cols + i] = s[borderIdx[n + i]];
     }
-    memcpy(row.get() + n, s, static_cast<size_t>(cols));
-    InRow<Order>(row.get(), cols, kx, image.get() + (m + int64_t{y}) * cols);
+    memcpy(row + n, s, static_cast<size_t>(cols));
+    InRow<Order>(row, cols, kx, image + (m + int64_t{y}) * cols);
   }
   // Vertical borders, reflected about the edge row. Every padding row
   // names an image row, also when the window is taller than the image.
   for (int32_t j = 0; j < m; ++j) {
     const int32_t top = ZqBorderInterpolate(j - m, rows, ZQ_BORDER_REFLECT_101);
     const int32_t bottom = ZqBorderInterpolate(rows + j, rows, ZQ_BORDER_REFLECT_101);
-    memcpy(image.get() + int64_t{j} * cols, image.get() + (m + int64_t{top}) * cols,
+    memcpy(image + int64_t{j} * cols, image + (m + int64_t{top}) * cols,
            static_cast<size_t>(cols));
-    memcpy(image.get() + (int64_t{rows} + m + j) * cols, image.get() + (m + int64_t{bottom}) * cols,
+    memcpy(image + (int64_t{rows} + m + j) * cols, image + (m + int64_t{bottom}) * cols,
            static_cast<size_t>(cols));
   }
   // Columns: the source is fully consumed, so dst may be src.
   for (int32_t y = 0; y < rows; ++y)
-    InCol<Order>(image.get() + int64_t{y} * cols, cols, ky, dst + int64_t{y} * cols, best.get(),
-                 left.get());
+    InCol<Order>(image + int64_t{y} * cols, cols, ky, dst + int64_t{y} * cols, best,
+                 left);
   return 0;
 }
 

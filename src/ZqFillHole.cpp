@@ -2,19 +2,20 @@
 #include "src/ZqFillHole.h"
 
 #include "src/ZqFloodFill.h"
-#include "src/ZqPoolBuffer.h"
+#include "src/ZqScratch.h"
 
 int32_t ZqFillHole(uint8_t *mask, int32_t rows, int32_t cols) {
   if (mask == nullptr || rows <= 0 || cols <= 0 || rows > 65535 || cols > 65535) return -1;
   const int64_t n = int64_t{rows} * cols;
-  zq::PoolBuffer<ST_Point16u> stack(n);
-  if (stack.get() == nullptr) return -2;
+  zq::ScratchStack scratch(zq::ScratchSource::kPool);
+  ST_Point16u *stack = scratch.Take<ST_Point16u>(n);
+  if (stack == nullptr) return -2;
 
   int32_t label = 2;
   auto flood = [&](int32_t x, int32_t y) {
     if (label >= 256 || mask[int64_t{y} * cols + x] != 0) return;
     int32_t count = 0;
-    ZqFloodFill(mask, rows, cols, 0, x, y, label, stack.get(), &count);
+    ZqFloodFill(mask, rows, cols, 0, x, y, label, stack, &count);
     ++label;
   };
   for (int32_t x = 0; x < cols; ++x) flood(x, 0);

@@ -2,7 +2,7 @@
 #include <string.h>
 
 #include "src/ZqImageChecks.h"
-#include "src/ZqPoolBuffer.h"
+#include "src/ZqScratch.h"
 #include "src/ZqThinning.h"
 
 namespace {
@@ -23,25 +23,26 @@ void SetMargins(uint8_t *img, int32_t rows, int32_t cols, int32_t r, int32_t c, 
 int32_t ZqMinutiaDetect(const uint8_t *image, int32_t rows, int32_t cols, int32_t *count) {
   if (image == nullptr || count == nullptr || rows <= 0 || cols <= 0) return -1;
   const int64_t n = int64_t{rows} * cols;
-  zq::PoolBuffer<uint8_t> bin(n);
-  if (bin.get() == nullptr) return -2;
-  zq::PoolBuffer<uint8_t> work(n);
-  if (work.get() == nullptr) return -2;
-  if (ZqBinarizeLocalMean(image, rows, cols, bin.get()) != 0) return -3;
+  zq::ScratchStack scratch(zq::ScratchSource::kPool);
+  uint8_t *bin = scratch.Take<uint8_t>(n);
+  if (bin == nullptr) return -2;
+  uint8_t *work = scratch.Take<uint8_t>(n);
+  if (work == nullptr) return -2;
+  if (ZqBinarizeLocalMean(image, rows, cols, bin) != 0) return -3;
   const int32_t r = TenthRounded(rows), c = TenthRounded(cols);
 
   // Bright phase.
-  memcpy(work.get(), bin.get(), static_cast<size_t>(n));
-  SetMargins(work.get(), rows, cols, r, c, 0);
+  memcpy(work, bin, static_cast<size_t>(n));
+  SetMargins(work, rows, cols, r, c, 0);
   int32_t bright = 0;
-  int32_t rc = ZqCountSkeletonBranches(work.get(), rows, cols, &bright);
+  int32_t rc = ZqCountSkeletonBranches(work, rows, cols, &bright);
   if (rc != 0) return rc;
   // Dark phase: margins 1, then inverted so that they become 0.
-  memcpy(work.get(), bin.get(), static_cast<size_t>(n));
-  SetMargins(work.get(), rows, cols, r, c, 1);
+  memcpy(work, bin, static_cast<size_t>(n));
+  SetMargins(work, rows, cols, r, c, 1);
   for (int64_t i = 0; i < n; ++i) work[i] = work[i] == 0 ? 1 : 0;
   int32_t dark = 0;
-  rc = ZqCountSkeletonBranches(work.get(), rows, cols, &dark);
+  rc = ZqCountSkeletonBranches(work, rows, cols, &dark);
   if (rc != 0) return rc;
   *count = bright + dark;
   return 0;

@@ -4,7 +4,7 @@
 
 #include "src/ZqBinSimilarity.h"
 #include "src/ZqImageChecks.h"
-#include "src/ZqPoolBuffer.h"
+#include "src/ZqScratch.h"
 #include "src/ZqSmooth.h"
 
 namespace {
@@ -21,18 +21,19 @@ int32_t ZqCalcStripeSimilarity(const uint8_t *reference, const uint8_t *image, i
       cols <= 0 || shift < 0)
     return -1;
   const int64_t n = int64_t{rows} * cols;
-  zq::PoolBuffer<uint8_t> refBin(n);
-  if (refBin.get() == nullptr) return -2;
-  zq::PoolBuffer<uint8_t> imgBin(n);
-  if (imgBin.get() == nullptr) return -2;
-  zq::PoolBuffer<uint8_t> valid(n);
-  if (valid.get() == nullptr) return -2;
+  zq::ScratchStack scratch(zq::ScratchSource::kPool);
+  uint8_t *refBin = scratch.Take<uint8_t>(n);
+  if (refBin == nullptr) return -2;
+  uint8_t *imgBin = scratch.Take<uint8_t>(n);
+  if (imgBin == nullptr) return -2;
+  uint8_t *valid = scratch.Take<uint8_t>(n);
+  if (valid == nullptr) return -2;
 
-  if (ZqGaussianBlur_8u(reference, rows, cols, 3, nullptr, refBin.get(), 1.6f) != 0 ||
-      ZqGaussianBlur_8u(image, rows, cols, 3, nullptr, imgBin.get(), 1.6f) != 0)
+  if (ZqGaussianBlur_8u(reference, rows, cols, 3, nullptr, refBin, 1.6f) != 0 ||
+      ZqGaussianBlur_8u(image, rows, cols, 3, nullptr, imgBin, 1.6f) != 0)
     return -3;
-  if (ZqBinarizeLocalMean(refBin.get(), rows, cols, refBin.get()) != 0 ||
-      ZqBinarizeLocalMean(imgBin.get(), rows, cols, imgBin.get()) != 0)
+  if (ZqBinarizeLocalMean(refBin, rows, cols, refBin) != 0 ||
+      ZqBinarizeLocalMean(imgBin, rows, cols, imgBin) != 0)
     return -4;
   const int32_t r = TenthRounded(rows), c = TenthRounded(cols);
   for (int32_t y = 0; y < rows; ++y)
@@ -57,7 +58,7 @@ int32_t ZqCalcStripeSimilarity(const uint8_t *reference, const uint8_t *image, i
         const ST_HMatrix h = {cs, -sn, tx + static_cast<float>(dx),
                               sn, cs,  ty + static_cast<float>(dy)};
         uint16_t counts[2];
-        const float s = ZqCalcSimScore(valid.get(), refBin.get(), valid.get(), imgBin.get(), rows,
+        const float s = ZqCalcSimScore(valid, refBin, valid, imgBin, rows,
                                        cols, &h, counts);
         if (s > best) best = s;
       }

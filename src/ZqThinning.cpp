@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "src/ZqPoolBuffer.h"
+#include "src/ZqScratch.h"
 
 namespace {
 
@@ -45,8 +45,9 @@ int32_t ZqThinImage(const uint8_t *src, int32_t rows, int32_t cols, uint8_t *dst
   if (src == nullptr || dst == nullptr || rows <= 0 || cols <= 0 || rows > 32767 || cols > 32767)
     return -1;
   const int64_t n = int64_t{rows} * cols;
-  zq::PoolBuffer<ST_Point16s> cand(n);
-  if (cand.get() == nullptr) return -2;
+  zq::ScratchStack scratch(zq::ScratchSource::kPool);
+  ST_Point16s *cand = scratch.Take<ST_Point16s>(n);
+  if (cand == nullptr) return -2;
   if (dst != src) memcpy(dst, src, static_cast<size_t>(n));
 
   bool done = rows <= 2;

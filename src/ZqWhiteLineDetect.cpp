@@ -2,7 +2,7 @@
 #include <string.h>
 
 #include "src/ZqImageChecks.h"
-#include "src/ZqPoolBuffer.h"
+#include "src/ZqScratch.h"
 
 namespace {
 
@@ -17,13 +17,14 @@ int32_t ZqWhiteLineDetect(const uint8_t *image, int32_t rows, int32_t cols, int3
                           int32_t *count) {
   if (image == nullptr || count == nullptr || rows <= 0 || cols <= 0) return -1;
   const int64_t n = int64_t{rows} * cols;
-  zq::PoolBuffer<uint8_t> mask(n);
-  if (mask.get() == nullptr) return -2;
+  zq::ScratchStack scratch(zq::ScratchSource::kPool);
+  uint8_t *mask = scratch.Take<uint8_t>(n);
+  if (mask == nullptr) return -2;
   // Column sums and counts for any width (not a fixed table).
-  zq::PoolBuffer<int64_t> colSum(cols);
-  if (colSum.get() == nullptr) return -2;
-  zq::PoolBuffer<int32_t> colCount(cols);
-  if (colCount.get() == nullptr) return -2;
+  int64_t *colSum = scratch.Take<int64_t>(cols);
+  if (colSum == nullptr) return -2;
+  int32_t *colCount = scratch.Take<int32_t>(cols);
+  if (colCount == nullptr) return -2;
 
   for (int64_t i = 0; i < n; ++i) mask[i] = image[i] <= 250 ? 1 : 0;
   const int32_t r = TenthRounded(rows), c = TenthRounded(cols);

@@ -2,7 +2,7 @@
 #include <string.h>
 
 #include "src/ZqCommon.h"
-#include "src/ZqPoolBuffer.h"
+#include "src/ZqScratch.h"
 #include "src/fft/ZqFft.h"
 
 int32_t ZqBoxFilter_8u(const uint8_t *img, int32_t rows, int32_t cols, int32_t r,
@@ -12,8 +12,9 @@ int32_t ZqBoxFilter_8u(const uint8_t *img, int32_t rows, int32_t cols, int32_t r
   ZQ_CHECK(r < 0 || r >= rows || r >= cols, ZQ_ERR_PARAM);
   // Column sums of the current window of rows, and reciprocals of the
   // clipped window sizes (1 .. (2r + 1)^2, filled where used).
-  zq::PoolBuffer<int32_t> colSum(cols, zq::PoolBuffer<int32_t>::kHeap);
-  ZQ_CHECK(colSum.get() == NULL, ZQ_ERR_ALLOC);
+  zq::ScratchStack heapScratch(zq::ScratchSource::kHeap);
+  int32_t *colSum = heapScratch.Take<int32_t>(cols);
+  ZQ_CHECK(colSum == NULL, ZQ_ERR_ALLOC);
   for (int32_t x = 0; x < cols; ++x) {
     int32_t s = 0;
     for (int32_t y = 0; y <= r && y < rows; ++y) s += img[int64_t{y} * cols + x];

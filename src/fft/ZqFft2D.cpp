@@ -1,7 +1,7 @@
 // Two-dimensional transform and the spectrum shifts.
 #include <string.h>
 
-#include "src/ZqPoolBuffer.h"
+#include "src/ZqScratch.h"
 #include "src/fft/ZqFftCore.h"
 
 namespace zq_fft {
@@ -12,24 +12,24 @@ namespace {
 struct Pass {
   int n = 0, nstages = 0;
   int stages[kMaxFactors];
-  zq::PoolBuffer<int> perm;
-  zq::PoolBuffer<ST_Complex32f> tw, scratch, line;
+  zq::ScratchStack heap{zq::ScratchSource::kHeap};
+  int *perm;
+  ST_Complex32f *tw, *scratch, *line;
   explicit Pass(int len)
       : n(len),
-        perm(len, zq::PoolBuffer<int>::kHeap),
-        tw(len, zq::PoolBuffer<ST_Complex32f>::kHeap),
-        scratch(len, zq::PoolBuffer<ST_Complex32f>::kHeap),
-        line(len, zq::PoolBuffer<ST_Complex32f>::kHeap) {
+        perm(heap.Take<int>(len)),
+        tw(heap.Take<ST_Complex32f>(len)),
+        scratch(heap.Take<ST_Complex32f>(len)),
+        line(heap.Take<ST_Complex32f>(len)) {
     if (!ok()) return;
     nstages = fftStages(n, stages);
-    fftInitTables(n, nstages, stages, perm.get(), tw.get());
+    fftInitTables(n, nstages, stages, perm, tw);
   }
   bool ok() const {
-    return perm.get() != nullptr && tw.get() != nullptr && scratch.get() != nullptr &&
-           line.get() != nullptr;
+    return perm != nullptr && tw != nullptr && scratch != nullptr && line != nullptr;
   }
   void Run(ST_Complex32f *x, int direction, float scale) {
-    fftTransform1D(x, n, nstages, stages, perm.get(), tw.get(), scratch.get(), direction, scale);
+    fftTransform1D(x, n, nstages, stages, perm, tw, scratch, direction, scale);
   }
 };
 
@@ -46,7 +46,7 @@ int32_t fft2D(const ST_Complex32f *src, int32_t rows, int32_t cols, int32_t dire
   if (rows >= 2) {
     Pass pass(rows);
     if (!pass.ok()) return -2;
-    ST_Complex32f *line = pass.line.get();
+    ST_Complex32f *line = pass.line;
     for (int32_t x = 0; x < cols; ++x) {
       for (int32_t y = 0; y < rows; ++y) line[y] = src[int64_t{y} * cols + x];
       pass.Run(line, direction, 1.0f);
@@ -71,9 +71,10 @@ namespace {
 // Moves (y, x) to ((y + dy) mod rows, (x + dx) mod cols).
 int32_t Roll(ST_Complex32f *spectrum, int32_t rows, int32_t cols, int32_t dy, int32_t dx) {
   const int64_t total = int64_t{rows} * cols;
-  zq::PoolBuffer<ST_Complex32f> copy(total, zq::PoolBuffer<ST_Complex32f>::kHeap);
-  if (copy.get() == nullptr) return -2;
-  memcpy(copy.get(), spectrum, static_cast<size_t>(total) * sizeof(ST_Complex32f));
+  zq::ScratchStack heap(zq::ScratchSource::kHeap);
+  ST_Complex32f *copy = heap.Take<ST_Complex32f>(total);
+  if (copy == nullptr) return -2;
+  memcpy(copy, spectrum, static_cast<size_t>(total) * sizeof(ST_Complex32f));
   for (int32_t y = 0; y < rows; ++y) {
     const int64_t ty = (y + dy) % rows;
     for (int32_t x = 0; x < cols; ++x) spectrum[ty * cols + (x + dx) % cols] = copy[int64_t{y} * cols + x];

@@ -2,7 +2,7 @@
 // core's filter entry.
 #include "src/ZqAlg/ZqImageFilterEnhance.h"
 #include "src/ZqCommon.h"
-#include "src/ZqPoolBuffer.h"
+#include "src/ZqScratch.h"
 #include "src/fft/ZqFft.h"
 
 #include <string.h>
@@ -15,11 +15,12 @@ int32_t FFTFilter(uint8_t *img, uint8_t filter, int32_t rows, int32_t cols, uint
   int32_t fftResult = ZQ_OK;
   if ((filter >> 4) == 1) {
     const int64_t n = int64_t{rows} * cols;
-    zq::PoolBuffer<ST_Complex32f> spectrum(n, zq::PoolBuffer<ST_Complex32f>::kHeap);
-    ZQ_CHECK(spectrum.get() == NULL, ZQ_ERR_PARAM);
-    fftResult = imgFFT(img, rows, cols, spectrum.get());
-    if (fftResult == ZQ_OK) fftResult = fftBandFilter(spectrum.get(), rows, cols, ratio);
-    if (fftResult == ZQ_OK) fftResult = realImgIFFT(spectrum.get(), rows, cols, img);
+    zq::ScratchStack heapScratch(zq::ScratchSource::kHeap);
+    ST_Complex32f *spectrum = heapScratch.Take<ST_Complex32f>(n);
+    ZQ_CHECK(spectrum == NULL, ZQ_ERR_PARAM);
+    fftResult = imgFFT(img, rows, cols, spectrum);
+    if (fftResult == ZQ_OK) fftResult = fftBandFilter(spectrum, rows, cols, ratio);
+    if (fftResult == ZQ_OK) fftResult = realImgIFFT(spectrum, rows, cols, img);
     if (fftResult == ZQ_OK) {
       memcpy(out, img, static_cast<size_t>(n));
       QUORV_LOGI("%s..image fft filter finish! filter = %d", "FFTFilter", filter);

@@ -1,12 +1,10 @@
 // Image transforms: forward FFT of 8-bit and float images, inverse back.
 #include "src/ZqCommon.h"
-#include "src/ZqPoolBuffer.h"
+#include "src/ZqScratch.h"
 #include "src/fft/ZqFft.h"
 #include "src/fft/ZqFftCore.h"
 
 namespace {
-
-using Buffer = zq::PoolBuffer<ST_Complex32f>;
 
 bool BadSize(int32_t rows, int32_t cols) {
   return rows <= 0 || cols <= 0 || rows > 65535 || cols > 65535;
@@ -24,13 +22,14 @@ int32_t Forward(const char *name, const T *img, int32_t rows, int32_t cols, ST_C
     return ZQ_ERR_PARAM;
   }
   const int64_t n = int64_t{rows} * cols;
-  Buffer buf(n, Buffer::kHeap);
-  if (buf.get() == nullptr) {
+  zq::ScratchStack heapScratch(zq::ScratchSource::kHeap);
+  ST_Complex32f *buf = heapScratch.Take<ST_Complex32f>(n);
+  if (buf == nullptr) {
     ZQ_LOG_FAIL_IN(name, name, "buffer malloc fail");
     return ZQ_ERR_ALLOC;
   }
   for (int64_t i = 0; i < n; ++i) buf[i] = {static_cast<float>(img[i]), 0.0f};
-  if (zq_fft::fft2D(buf.get(), rows, cols, 0, spectrum) != 0) {
+  if (zq_fft::fft2D(buf, rows, cols, 0, spectrum) != 0) {
     ZQ_LOG_FAIL_IN(name, name, "fft2D fail");
     return ZQ_ERR_STEP;
   }
@@ -50,13 +49,14 @@ int32_t Inverse(const char *name, const ST_Complex32f *spectrum, int32_t rows, i
     return ZQ_ERR_PARAM;
   }
   const int64_t n = int64_t{rows} * cols;
-  Buffer buf(n, Buffer::kHeap);
-  if (buf.get() == nullptr) {
+  zq::ScratchStack heapScratch(zq::ScratchSource::kHeap);
+  ST_Complex32f *buf = heapScratch.Take<ST_Complex32f>(n);
+  if (buf == nullptr) {
     ZQ_LOG_FAIL_IN(name, name, "buffer malloc fail");
     return ZQ_ERR_ALLOC;
   }
   // The inverse can only fail for want of memory here; report it.
-  if (zq_fft::fft2D(spectrum, rows, cols, 1, buf.get()) != 0) {
+  if (zq_fft::fft2D(spectrum, rows, cols, 1, buf) != 0) {
     ZQ_LOG_FAIL_IN(name, name, "fft2D fail");
     return ZQ_ERR_ALLOC;
   }

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "src/ZqCommon.h"
-#include "src/ZqPoolBuffer.h"
+#include "src/ZqScratch.h"
 #include "src/fft/ZqFft.h"
 
 namespace {
@@ -25,8 +25,9 @@ int32_t fftFilterEnergy(ST_Complex32f *spectrum, int32_t rows, int32_t cols, uin
   ZQ_CHECK(BadSize(rows, cols), ZQ_ERR_PARAM);
   // Every entry counts (the count is not cut to 16 bits).
   const int64_t n = int64_t{rows} * cols;
-  zq::PoolBuffer<double> mag(n, zq::PoolBuffer<double>::kHeap);
-  ZQ_CHECK(mag.get() == NULL, ZQ_ERR_PARAM);
+  zq::ScratchStack heapScratch(zq::ScratchSource::kHeap);
+  double *mag = heapScratch.Take<double>(n);
+  ZQ_CHECK(mag == NULL, ZQ_ERR_PARAM);
   double sum = 0.0;
   for (int64_t i = 0; i < n; ++i) sum += (mag[i] = Magnitude(spectrum[i]));
   const double t = static_cast<double>(factor) * (sum / static_cast<double>(n));
@@ -41,8 +42,9 @@ int32_t imgFttShow(const ST_Complex32f *spectrum, int32_t cols, int32_t rows, ui
   ZQ_CHECK(spectrum == NULL || out == NULL, ZQ_ERR_PARAM);
   ZQ_CHECK(BadSize(rows, cols), ZQ_ERR_PARAM);
   const int64_t n = int64_t{rows} * cols;
-  zq::PoolBuffer<double> mag(n, zq::PoolBuffer<double>::kHeap);
-  ZQ_CHECK(mag.get() == NULL, ZQ_ERR_PARAM);
+  zq::ScratchStack heapScratch(zq::ScratchSource::kHeap);
+  double *mag = heapScratch.Take<double>(n);
+  ZQ_CHECK(mag == NULL, ZQ_ERR_PARAM);
   double sum = 0.0, lo = HUGE_VAL;
   for (int64_t i = 0; i < n; ++i) {
     mag[i] = Magnitude(spectrum[i]);
@@ -80,10 +82,11 @@ int32_t ImgFFtRemoveConst(ST_Complex32f *spectrum, int32_t cols, int32_t rows) {
 int32_t ImgRemoveFreq(const uint8_t *img, int32_t cols, int32_t rows, uint8_t *out) {
   ZQ_CHECK(img == NULL || out == NULL, ZQ_ERR_PARAM);
   ZQ_CHECK(rows < 2 || cols < 2 || rows > 65535 || cols > 65535, ZQ_ERR_PARAM);
-  zq::PoolBuffer<ST_Complex32f> spectrum(int64_t{rows} * cols, zq::PoolBuffer<ST_Complex32f>::kHeap);
-  ZQ_CHECK(spectrum.get() == NULL, ZQ_ERR_PARAM);
-  int32_t rc = imgFFT(img, rows, cols, spectrum.get());
-  if (rc == ZQ_OK) rc = ImgFFtRemoveConst(spectrum.get(), cols, rows);
-  if (rc == ZQ_OK) rc = realImgIFFT(spectrum.get(), rows, cols, out);
+  zq::ScratchStack heapScratch(zq::ScratchSource::kHeap);
+  ST_Complex32f *spectrum = heapScratch.Take<ST_Complex32f>(int64_t{rows} * cols);
+  ZQ_CHECK(spectrum == NULL, ZQ_ERR_PARAM);
+  int32_t rc = imgFFT(img, rows, cols, spectrum);
+  if (rc == ZQ_OK) rc = ImgFFtRemoveConst(spectrum, cols, rows);
+  if (rc == ZQ_OK) rc = realImgIFFT(spectrum, rows, cols, out);
   return rc;
 }

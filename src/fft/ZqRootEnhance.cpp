@@ -2,7 +2,7 @@
 #include <math.h>
 
 #include "src/ZqCommon.h"
-#include "src/ZqPoolBuffer.h"
+#include "src/ZqScratch.h"
 #include "src/fft/ZqFft.h"
 
 int32_t ZqRootEnhance(const ST_Complex32f *in, int32_t rows, int32_t cols, ST_Complex32f *out,
@@ -10,8 +10,9 @@ int32_t ZqRootEnhance(const ST_Complex32f *in, int32_t rows, int32_t cols, ST_Co
   ZQ_CHECK(in == NULL || out == NULL, ZQ_ERR_PARAM);
   ZQ_CHECK(rows <= 0 || cols <= 0 || rows > 65535 || cols > 65535, ZQ_ERR_PARAM);
   const int64_t n = int64_t{rows} * cols;
-  zq::PoolBuffer<float> logMag(n, zq::PoolBuffer<float>::kHeap);
-  ZQ_CHECK(logMag.get() == NULL, ZQ_ERR_ALLOC);
+  zq::ScratchStack heapScratch(zq::ScratchSource::kHeap);
+  float *logMag = heapScratch.Take<float>(n);
+  ZQ_CHECK(logMag == NULL, ZQ_ERR_ALLOC);
   float top = 0.0f;
   for (int64_t i = 0; i < n; ++i) {
     const float m = sqrtf(in[i].re * in[i].re + in[i].im * in[i].im);
