@@ -20,8 +20,7 @@ void ZqSolve_6x6_32f(const float *m, const float *b, ST_HMatrix *h);
 // Least-squares affine map taking src[i] to dst[i], i < n; the identity
 // for n <= 0 or degenerate point sets. Does nothing for NULL h; NULL
 // points count as n = 0.
-void ZqGetAffineTrans_32f(const ST_Point32f *src, const ST_Point32f *dst, int32_t n,
-                          ST_HMatrix *h);
+void ZqGetAffineTrans_32f(const ST_Point32f *src, const ST_Point32f *dst, int32_t n, ST_HMatrix *h);
 
 // dst = the inverse of src; a copy of src when |a00 a11 - a01 a10| < 1e-6.
 // dst may be src. Does nothing for NULL.

@@ -39,7 +39,8 @@ struct Table {
   int64_t t[2][2] = {};
   int64_t compared = 0, overlap = 0;
   float Share() const {
-    return compared == 0 ? 0.0f : static_cast<float>(t[0][0] + t[1][1]) / static_cast<float>(compared);
+    return compared == 0 ? 0.0f
+                         : static_cast<float>(t[0][0] + t[1][1]) / static_cast<float>(compared);
   }
 };
 
@@ -88,8 +89,8 @@ int32_t ZqCalcBinFeature(const uint8_t *refValid, const uint8_t *refBin, const u
   const int32_t rc = ZqGetMinutiaInfo(testBin, rows, cols, &count);
   if (rc != 0) return rc == -2 ? -2 : -1;
   *branches = count;
-  *overlapPct = static_cast<uint8_t>(
-      tb.overlap == 0 ? 0 : (tb.compared * 100 + tb.overlap / 2) / tb.overlap);
+  *overlapPct =
+      static_cast<uint8_t>(tb.overlap == 0 ? 0 : (tb.compared * 100 + tb.overlap / 2) / tb.overlap);
   *agree = tb.Share();
   return 0;
 }

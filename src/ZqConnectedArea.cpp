@@ -15,9 +15,7 @@ bool SizeOk(int32_t rows, int32_t cols) {
   return rows > 0 && cols > 0 && rows <= 65535 && cols <= 65535;
 }
 
-bool R2(const ST_AreaInfo &a, int32_t minSide) {
-  return a.height >= minSide || a.width >= minSide;
-}
+bool R2(const ST_AreaInfo &a, int32_t minSide) { return a.height >= minSide || a.width >= minSide; }
 bool R4(const ST_AreaInfo &a) { return a.fillPercent <= 90 || a.height <= 90; }
 bool R6(const ST_AreaInfo &a) {
   if (a.width <= 2) return a.height <= 70;
@@ -74,8 +72,7 @@ int32_t Filter8(Member8 m, uint8_t *mask, int32_t rows, int32_t cols, int32_t mi
       else if (m == Member8::k8)
         ZqFloodFill_8_v2(labels, rows, cols, 1, x, y, label, stack, &count);
       else
-        ZqFloodFill_v2(labels, rows, cols, 1, x, y, label, stack, &count,
-                       &info[label]);
+        ZqFloodFill_v2(labels, rows, cols, 1, x, y, label, stack, &count, &info[label]);
       ++label;
     }
   }
@@ -96,10 +93,10 @@ int32_t Filter8(Member8 m, uint8_t *mask, int32_t rows, int32_t cols, int32_t mi
       largestLabel = l;
     }
   }
-  const bool onlyLargest = keepLargest != 0 &&
-                           (m == Member8::kBase ? largest >= minArea
-                                                : static_cast<uint32_t>(largest) >
-                                                      static_cast<uint32_t>(minArea));
+  const bool onlyLargest =
+      keepLargest != 0 &&
+      (m == Member8::kBase ? largest >= minArea
+                           : static_cast<uint32_t>(largest) > static_cast<uint32_t>(minArea));
   if (onlyLargest) {
     if (sum != nullptr) *sum = static_cast<uint16_t>(*sum + largest);
     memset(counts, 0, sizeof(counts));
@@ -121,8 +118,7 @@ int32_t Filter8(Member8 m, uint8_t *mask, int32_t rows, int32_t cols, int32_t mi
 enum class Member16 { kV4, kV5, k4845 };
 
 int32_t Filter16(Member16 m, const uint8_t *mask, int32_t rows, int32_t cols, int32_t minArea,
-                 int32_t minSide, int32_t minEdge, uint8_t *outA, uint8_t *outB,
-                 uint16_t *ratio) {
+                 int32_t minSide, int32_t minEdge, uint8_t *outA, uint8_t *outB, uint16_t *ratio) {
   if (mask == nullptr || outA == nullptr || outB == nullptr || !SizeOk(rows, cols)) return -1;
   if (m == Member16::k4845 && ratio == nullptr) return -1;
   const int64_t n = int64_t{rows} * cols;
@@ -157,8 +153,8 @@ int32_t Filter16(Member16 m, const uint8_t *mask, int32_t rows, int32_t cols, in
       memset(outB, 0, static_cast<size_t>(n));
       return 0;
     }
-    const bool common = a.area >= minArea && R2(a, minSide) && a.edgeCount >= minEdge &&
-                        R4(a) && R6(a);
+    const bool common =
+        a.area >= minArea && R2(a, minSide) && a.edgeCount >= minEdge && R4(a) && R6(a);
     if (m == Member16::k4845) {
       keepB[l] = common && R7(a, 6) && !R8(a);
       keepA[l] = common && !(a.tipCount > 10 && a.edgePerTip <= 7) &&
@@ -215,18 +211,16 @@ int32_t ZqGetConnectedArea_v3(uint8_t *mask, int32_t rows, int32_t cols, int32_t
 
 int32_t ZqGetConnectedArea_v4(const uint8_t *mask, int32_t rows, int32_t cols, int32_t minArea,
                               int32_t minSide, int32_t minEdge, uint8_t *outA, uint8_t *outB) {
-  return Filter16(Member16::kV4, mask, rows, cols, minArea, minSide, minEdge, outA, outB,
-                  nullptr);
+  return Filter16(Member16::kV4, mask, rows, cols, minArea, minSide, minEdge, outA, outB, nullptr);
 }
 
 int32_t ZqGetConnectedArea_v5(const uint8_t *mask, int32_t rows, int32_t cols, int32_t minArea,
                               int32_t minSide, int32_t minEdge, uint8_t *outA, uint8_t *outB) {
-  return Filter16(Member16::kV5, mask, rows, cols, minArea, minSide, minEdge, outA, outB,
-                  nullptr);
+  return Filter16(Member16::kV5, mask, rows, cols, minArea, minSide, minEdge, outA, outB, nullptr);
 }
 
-int32_t ZqGetConnectedArea_v4_4845(const uint8_t *mask, int32_t rows, int32_t cols,
-                                   int32_t minArea, int32_t minSide, int32_t minEdge,
-                                   uint8_t *outA, uint8_t *outB, uint16_t *ratio) {
+int32_t ZqGetConnectedArea_v4_4845(const uint8_t *mask, int32_t rows, int32_t cols, int32_t minArea,
+                                   int32_t minSide, int32_t minEdge, uint8_t *outA, uint8_t *outB,
+                                   uint16_t *ratio) {
   return Filter16(Member16::k4845, mask, rows, cols, minArea, minSide, minEdge, outA, outB, ratio);
 }

@@ -71,9 +71,9 @@ int32_t ZqGetConnectedArea_v5(const uint8_t *mask, int32_t rows, int32_t cols, i
 // area < 100). *ratio = sum of edgeCount / sum of tipCount over the
 // regions kept in outA (0 without tips, at most 65535). No region:
 // outputs and *ratio left as passed.
-int32_t ZqGetConnectedArea_v4_4845(const uint8_t *mask, int32_t rows, int32_t cols,
-                                   int32_t minArea, int32_t minSide, int32_t minEdge,
-                                   uint8_t *outA, uint8_t *outB, uint16_t *ratio);
+int32_t ZqGetConnectedArea_v4_4845(const uint8_t *mask, int32_t rows, int32_t cols, int32_t minArea,
+                                   int32_t minSide, int32_t minEdge, uint8_t *outA, uint8_t *outB,
+                                   uint16_t *ratio);
 
 #ifdef __cplusplus
 }

@@ -117,15 +117,13 @@ int32_t Morph(const uint8_t *src, int32_t rows, int32_t cols, int32_t kx, int32_
   for (int32_t j = 0; j < m; ++j) {
     const int32_t top = ZqBorderInterpolate(j - m, rows, ZQ_BORDER_REFLECT_101);
     const int32_t bottom = ZqBorderInterpolate(rows + j, rows, ZQ_BORDER_REFLECT_101);
-    memcpy(image + int64_t{j} * cols, image + (m + int64_t{top}) * cols,
-           static_cast<size_t>(cols));
+    memcpy(image + int64_t{j} * cols, image + (m + int64_t{top}) * cols, static_cast<size_t>(cols));
     memcpy(image + (int64_t{rows} + m + j) * cols, image + (m + int64_t{bottom}) * cols,
            static_cast<size_t>(cols));
   }
   // Columns: the source is fully consumed, so dst may be src.
   for (int32_t y = 0; y < rows; ++y)
-    InCol<Order>(image + int64_t{y} * cols, cols, ky, dst + int64_t{y} * cols, best,
-                 left);
+    InCol<Order>(image + int64_t{y} * cols, cols, ky, dst + int64_t{y} * cols, best, left);
   return 0;
 }
 
@@ -144,8 +142,8 @@ void ZqDilateInCol(const uint8_t *first, int32_t rowLen, int32_t window, uint8_t
   InCol<MaxOrder>(first, rowLen, window, out, best, left);
 }
 
-void ZqErodeInCol(const uint8_t *first, int32_t rowLen, int32_t window, uint8_t *out,
-                  uint8_t *best, int32_t *left) {
+void ZqErodeInCol(const uint8_t *first, int32_t rowLen, int32_t window, uint8_t *out, uint8_t *best,
+                  int32_t *left) {
   InCol<MinOrder>(first, rowLen, window, out, best, left);
 }
 

@@ -19,8 +19,8 @@ struct Stats {
 
 // True when the arguments allow a fill that ends within the stack's room.
 template <typename Pixel>
-bool FillArgsOk(const Pixel *image, int32_t rows, int32_t cols, int32_t key, int32_t x,
-                int32_t y, int32_t value, const ST_Point16u *stack, const int32_t *count) {
+bool FillArgsOk(const Pixel *image, int32_t rows, int32_t cols, int32_t key, int32_t x, int32_t y,
+                int32_t value, const ST_Point16u *stack, const int32_t *count) {
   if (image == nullptr || stack == nullptr || count == nullptr) return false;
   if (rows <= 0 || cols <= 0 || rows > 65535 || cols > 65535) return false;
   if (x < 0 || y < 0 || x >= cols || y >= rows || *count != 0) return false;
@@ -32,8 +32,8 @@ bool FillArgsOk(const Pixel *image, int32_t rows, int32_t cols, int32_t key, int
 // gathered per popped pixel after its neighbours were handled.
 template <typename Pixel>
 void Fill(Pixel *image, int32_t rows, int32_t cols, int32_t key, int32_t x, int32_t y,
-          int32_t value, ST_Point16u *stack, int32_t *count, const int *dx, const int *dy,
-          int n, Stats *stats) {
+          int32_t value, ST_Point16u *stack, int32_t *count, const int *dx, const int *dy, int n,
+          Stats *stats) {
   const Pixel k = static_cast<Pixel>(key & 0xFF);
   const Pixel v = static_cast<Pixel>(value);
   image[static_cast<int64_t>(y) * cols + x] = v;
@@ -85,8 +85,8 @@ void StoreStats(const Stats &s, bool withThin, ST_AreaInfo *info) {
   const int32_t hi = std::max(info->width, info->height);
   info->aspect = static_cast<uint8_t>(lo < 1 ? 0 : hi / lo);
   info->edgePercent = static_cast<uint8_t>(s.area == 0 ? 0 : s.edge * 100 / s.area);
-  info->fillPercent =
-      static_cast<uint8_t>(static_cast<int64_t>(s.area) * 100 / (int64_t{info->width} * info->height));
+  info->fillPercent = static_cast<uint8_t>(static_cast<int64_t>(s.area) * 100 /
+                                           (int64_t{info->width} * info->height));
   info->sidePercent = s.edge == 0 ? 0 : 100 * s.zeroSum / s.edge;
   info->tipCount = s.tip;
   info->edgePerTip = s.tip == 0 ? 0 : s.edge / s.tip;

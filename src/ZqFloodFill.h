@@ -40,8 +40,8 @@ typedef struct ST_AreaInfo {
 } ST_AreaInfo;
 
 // 4-connected fill; neighbours in the order E, S, W, N.
-int32_t ZqFloodFill(uint8_t *image, int32_t rows, int32_t cols, int32_t key, int32_t x,
-                    int32_t y, int32_t value, ST_Point16u *stack, int32_t *count);
+int32_t ZqFloodFill(uint8_t *image, int32_t rows, int32_t cols, int32_t key, int32_t x, int32_t y,
+                    int32_t value, ST_Point16u *stack, int32_t *count);
 
 // 8-connected fill; neighbours in the order E, SE, S, SW, W, NW, N, NE.
 int32_t ZqFloodFill_8_v2(uint8_t *image, int32_t rows, int32_t cols, int32_t key, int32_t x,

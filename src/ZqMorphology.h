@@ -50,8 +50,8 @@ void ZqDilateInCol(const uint8_t *first, int32_t rowLen, int32_t window, uint8_t
                    uint8_t *best, int32_t *left);
 
 // ZqDilateInCol with the minimum.
-void ZqErodeInCol(const uint8_t *first, int32_t rowLen, int32_t window, uint8_t *out,
-                  uint8_t *best, int32_t *left);
+void ZqErodeInCol(const uint8_t *first, int32_t rowLen, int32_t window, uint8_t *out, uint8_t *best,
+                  int32_t *left);
 
 // Binary dilation by a (2a + 1) x (2b + 1) window (half-width a,
 // half-height b), clipped at the border: every 0 of out within the window

@@ -17,8 +17,8 @@ int32_t TenthRounded(int32_t v) {
 
 int32_t ZqCalcStripeSimilarity(const uint8_t *reference, const uint8_t *image, int32_t rows,
                                int32_t cols, int32_t shift, float *similarity) {
-  if (reference == nullptr || image == nullptr || similarity == nullptr || rows <= 0 ||
-      cols <= 0 || shift < 0)
+  if (reference == nullptr || image == nullptr || similarity == nullptr || rows <= 0 || cols <= 0 ||
+      shift < 0)
     return -1;
   const int64_t n = int64_t{rows} * cols;
   zq::ScratchStack scratch(zq::ScratchSource::kPool);
@@ -58,8 +58,7 @@ int32_t ZqCalcStripeSimilarity(const uint8_t *reference, const uint8_t *image, i
         const ST_HMatrix h = {cs, -sn, tx + static_cast<float>(dx),
                               sn, cs,  ty + static_cast<float>(dy)};
         uint16_t counts[2];
-        const float s = ZqCalcSimScore(valid, refBin, valid, imgBin, rows,
-                                       cols, &h, counts);
+        const float s = ZqCalcSimScore(valid, refBin, valid, imgBin, rows, cols, &h, counts);
         if (s > best) best = s;
       }
     }

@@ -13,8 +13,8 @@ namespace {
 int Code(const uint8_t *img, int32_t cols, int32_t y, int32_t x) {
   const uint8_t *up = img + int64_t{y - 1} * cols, *mid = img + int64_t{y} * cols,
                 *dn = img + int64_t{y + 1} * cols;
-  const int n[8] = {up[x], up[x + 1], mid[x + 1], dn[x + 1], dn[x], dn[x - 1], mid[x - 1],
-                    up[x - 1]};
+  const int n[8] = {up[x], up[x + 1], mid[x + 1], dn[x + 1],
+                    dn[x], dn[x - 1], mid[x - 1], up[x - 1]};
   int code = 0;
   for (int i = 0; i < 8; ++i) code |= (n[i] != 0) << i;
   return code;

@@ -5,8 +5,8 @@
 #include "src/ZqScratch.h"
 #include "src/fft/ZqFft.h"
 
-int32_t ZqBoxFilter_8u(const uint8_t *img, int32_t rows, int32_t cols, int32_t r,
-                       uint8_t normalise, float *out) {
+int32_t ZqBoxFilter_8u(const uint8_t *img, int32_t rows, int32_t cols, int32_t r, uint8_t normalise,
+                       float *out) {
   ZQ_CHECK(img == NULL || out == NULL, ZQ_ERR_PARAM);
   ZQ_CHECK(rows <= 0 || cols <= 0, ZQ_ERR_PARAM);
   ZQ_CHECK(r < 0 || r >= rows || r >= cols, ZQ_ERR_PARAM);

@@ -85,8 +85,8 @@ int32_t FFTFilter(uint8_t *img, uint8_t filter, int32_t rows, int32_t cols, uint
 // radius r clipped to the image, with normalise divided by its pixel count.
 // r = 0 copies. 0; -1 for NULL, a side <= 0, r < 0 or r not below both
 // sides; -2.
-int32_t ZqBoxFilter_8u(const uint8_t *img, int32_t rows, int32_t cols, int32_t r,
-                       uint8_t normalise, float *out);
+int32_t ZqBoxFilter_8u(const uint8_t *img, int32_t rows, int32_t cols, int32_t r, uint8_t normalise,
+                       float *out);
 
 // out = img minus its clipped box mean of the given radius (radius 0:
 // the pixels). 0; -1 for NULL or a side <= 0; -2; -3 when the box filter

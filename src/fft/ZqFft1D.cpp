@@ -183,11 +183,21 @@ void fftTransform1D(ST_Complex32f *line, int n, int nstages, const int *stages, 
           for (int r = 1; r < p; ++r) x[r * L] = Mul(x[r * L], tw[(r * j * twStep) % n]);
         }
         switch (p) {
-          case 2: Radix2(x, L); break;
-          case 3: Radix3(x, L); break;
-          case 4: Radix4(x, L); break;
-          case 5: Radix5(x, L); break;
-          default: RadixGeneric(x, L, p, n, tw, tmp); break;
+          case 2:
+            Radix2(x, L);
+            break;
+          case 3:
+            Radix3(x, L);
+            break;
+          case 4:
+            Radix4(x, L);
+            break;
+          case 5:
+            Radix5(x, L);
+            break;
+          default:
+            RadixGeneric(x, L, p, n, tw, tmp);
+            break;
         }
       }
     }

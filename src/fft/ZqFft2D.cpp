@@ -37,8 +37,8 @@ struct Pass {
 
 int32_t fft2D(const ST_Complex32f *src, int32_t rows, int32_t cols, int32_t direction,
               ST_Complex32f *dst) {
-  if (src == nullptr || dst == nullptr || rows <= 0 || cols <= 0 || rows > 65535 ||
-      cols > 65535 || direction < 0 || direction > 1)
+  if (src == nullptr || dst == nullptr || rows <= 0 || cols <= 0 || rows > 65535 || cols > 65535 ||
+      direction < 0 || direction > 1)
     return -1;
   const int64_t total = int64_t{rows} * cols;
   const float scale = direction == 0 ? 1.0f : 1.0f / static_cast<float>(total);
@@ -77,7 +77,8 @@ int32_t Roll(ST_Complex32f *spectrum, int32_t rows, int32_t cols, int32_t dy, in
   memcpy(copy, spectrum, static_cast<size_t>(total) * sizeof(ST_Complex32f));
   for (int32_t y = 0; y < rows; ++y) {
     const int64_t ty = (y + dy) % rows;
-    for (int32_t x = 0; x < cols; ++x) spectrum[ty * cols + (x + dx) % cols] = copy[int64_t{y} * cols + x];
+    for (int32_t x = 0; x < cols; ++x)
+      spectrum[ty * cols + (x + dx) % cols] = copy[int64_t{y} * cols + x];
   }
   return 0;
 }

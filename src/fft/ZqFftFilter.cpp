@@ -1,11 +1,11 @@
 // The filter dispatcher: optional FFT band filter, then the algorithm
 // core's filter entry.
+#include <string.h>
+
 #include "src/ZqAlg/ZqImageFilterEnhance.h"
 #include "src/ZqCommon.h"
 #include "src/ZqScratch.h"
 #include "src/fft/ZqFft.h"
-
-#include <string.h>
 
 int32_t FFTFilter(uint8_t *img, uint8_t filter, int32_t rows, int32_t cols, uint8_t *out,
                   float ratio) {

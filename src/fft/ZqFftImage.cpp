@@ -12,7 +12,8 @@ bool BadSize(int32_t rows, int32_t cols) {
 
 // Forward transform of real pixels of type T.
 template <typename T>
-int32_t Forward(const char *name, const T *img, int32_t rows, int32_t cols, ST_Complex32f *spectrum) {
+int32_t Forward(const char *name, const T *img, int32_t rows, int32_t cols,
+                ST_Complex32f *spectrum) {
   if (img == nullptr || spectrum == nullptr) {
     ZQ_LOG_FAIL_IN(name, name, "img == NULL || spectrum == NULL");
     return ZQ_ERR_PARAM;

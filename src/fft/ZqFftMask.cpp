@@ -12,8 +12,8 @@ bool BadSize(int32_t rows, int32_t cols) {
 // ellipse of the ratio around the zero frequency. Entry (y, x) of the
 // unshifted spectrum sits at ((y + rows/2) mod rows, (x + cols/2) mod cols)
 // of the centred one, so the mask is applied in place without shifting.
-int32_t EllipseMask(const char *name, ST_Complex32f *spectrum, int32_t rows, int32_t cols, float ratio,
-                    bool lowPass) {
+int32_t EllipseMask(const char *name, ST_Complex32f *spectrum, int32_t rows, int32_t cols,
+                    float ratio, bool lowPass) {
   if (spectrum == nullptr) {
     ZQ_LOG_FAIL_IN(name, name, "spectrum == NULL");
     return ZQ_ERR_PARAM;

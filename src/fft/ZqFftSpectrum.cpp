@@ -13,9 +13,7 @@ bool BadSize(int32_t rows, int32_t cols) {
   return rows <= 0 || cols <= 0 || rows > 65535 || cols > 65535;
 }
 
-double Magnitude(const ST_Complex32f &v) {
-  return sqrt(double{v.re} * v.re + double{v.im} * v.im);
-}
+double Magnitude(const ST_Complex32f &v) { return sqrt(double{v.re} * v.re + double{v.im} * v.im); }
 
 }  // namespace
 

@@ -67,8 +67,8 @@ Mask DrawY() {
 TEST(Thinning, ThickBarBecomesOnePixelLine) {
   Mask m(11, 30);
   m.Box(4, 3, 6, 26);
-  m.at(1, 1) = 1;                // isolated pixel
-  m.Box(9, 5, 9, 12);            // a thin line: its ends stay
+  m.at(1, 1) = 1;      // isolated pixel
+  m.Box(9, 5, 9, 12);  // a thin line: its ends stay
   ASSERT_EQ(ZqThinImage(m.data(), 11, 30, m.data()), 0);
   EXPECT_FALSE(HasBlock(m)) << ::testing::PrintToString(ToText(m));
   for (int x = 5; x <= 24; ++x) {
@@ -180,8 +180,8 @@ TEST(SimScore, OverlapAgreementAndRounding) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     uint16_t out[2] = {9, 9};
-    float s = ZqCalcSimScore(valid.data(), bin.data(), valid.data(), c.test->data(), 6, 8, &c.h,
-                             out);
+    float s =
+        ZqCalcSimScore(valid.data(), bin.data(), valid.data(), c.test->data(), 6, 8, &c.h, out);
     if (c.score >= 0) {
       EXPECT_FLOAT_EQ(s, c.score);
     }
@@ -192,17 +192,18 @@ TEST(SimScore, OverlapAgreementAndRounding) {
 
 TEST(SimScore, ValidMasksLimitTheComparison) {
   Mask bin(4, 4), test(4, 4), refValid(4, 4, 1), testValid(4, 4, 1);
-  test.Box(0, 0, 3, 1);            // left half differs
-  refValid.Box(0, 0, 3, 0, 0);     // column 0 of the reference invalid
-  testValid.Box(0, 1, 3, 1, 0);    // column 1 of the test invalid
+  test.Box(0, 0, 3, 1);          // left half differs
+  refValid.Box(0, 0, 3, 0, 0);   // column 0 of the reference invalid
+  testValid.Box(0, 1, 3, 1, 0);  // column 1 of the test invalid
   uint16_t out[2];
   float s = ZqCalcSimScore(refValid.data(), bin.data(), testValid.data(), test.data(), 4, 4,
                            &kIdentity, out);
   EXPECT_EQ(out[0], 8);  // columns 2 and 3
   EXPECT_EQ(out[1], 16);
   EXPECT_FLOAT_EQ(s, 1.0f);
-  EXPECT_FLOAT_EQ(ZqCalcSimScore(refValid.data(), bin.data(), testValid.data(), test.data(), 0,
-                                 4, &kIdentity, out), 0.0f);
+  EXPECT_FLOAT_EQ(ZqCalcSimScore(refValid.data(), bin.data(), testValid.data(), test.data(), 0, 4,
+                                 &kIdentity, out),
+                  0.0f);
   EXPECT_EQ(out[0] + out[1], 0);
 }
 
@@ -218,7 +219,8 @@ TEST(BinFeature, OutsidePixelsBecomeOneThenBranchesAreCounted) {
   uint8_t pct = 0;
   int32_t branches = -1;
   ASSERT_EQ(ZqCalcBinFeature(valid.data(), refBin.data(), valid.data(), test.data(), 40, 40, &h,
-                             &agree, &pct, &branches), 0);
+                             &agree, &pct, &branches),
+            0);
   EXPECT_EQ(pct, 100);
   EXPECT_EQ(branches, 1);
   // Agreement: the Y's pixels (test 0) inside the overlap over 40 x 37.
@@ -233,10 +235,12 @@ TEST(BinFeature, OutsidePixelsBecomeOneThenBranchesAreCounted) {
   half.Box(0, 0, 1, 4, 0);
   uint8_t pct2 = 0;
   ASSERT_EQ(ZqCalcBinFeature(valid.data(), refBin.data(), half.data(), test2.data(), 4, 5,
-                             &kIdentity, &agree, &pct2, &branches), 0);
+                             &kIdentity, &agree, &pct2, &branches),
+            0);
   EXPECT_EQ(pct2, 50);
   EXPECT_EQ(ZqCalcBinFeature(nullptr, refBin.data(), half.data(), test2.data(), 4, 5, &kIdentity,
-                             &agree, &pct2, &branches), -1);
+                             &agree, &pct2, &branches),
+            -1);
 }
 
 TEST(Diversity, SumsSurvivingRegionsOfEachDifferenceMask) {
@@ -247,19 +251,22 @@ TEST(Diversity, SumsSurvivingRegionsOfEachDifferenceMask) {
   test.Box(10, 2, 11, 3);       // A: 4 pixels, below the minimum area
   ref.Box(10, 10, 13, 13);      // B: 16 pixels
   int16_t diff = -1, span = -1;
-  ASSERT_EQ(ZqGetDiversity(ref.data(), test.data(), valid.data(), testValid.data(), &kIdentity,
-                           20, 20, &diff, &span), 0);
+  ASSERT_EQ(ZqGetDiversity(ref.data(), test.data(), valid.data(), testValid.data(), &kIdentity, 20,
+                           20, &diff, &span),
+            0);
   EXPECT_EQ(diff, 18);  // 9 + 9 beats 16: regions are summed, not the largest taken
   EXPECT_EQ(span, 12);
 
   ref.Box(10, 10, 14, 14);  // B: 25 pixels now
-  ASSERT_EQ(ZqGetDiversity(ref.data(), test.data(), valid.data(), testValid.data(), &kIdentity,
-                           20, 20, &diff, &span), 0);
+  ASSERT_EQ(ZqGetDiversity(ref.data(), test.data(), valid.data(), testValid.data(), &kIdentity, 20,
+                           20, &diff, &span),
+            0);
   EXPECT_EQ(diff, 25);
 
   Mask none(20, 20);
   ASSERT_EQ(ZqGetDiversity(ref.data(), test.data(), valid.data(), none.data(), &kIdentity, 20, 20,
-                           &diff, &span), 0);
+                           &diff, &span),
+            0);
   EXPECT_EQ(diff, 0);
   EXPECT_EQ(span, -20);
 }
@@ -271,20 +278,23 @@ TEST(Diversity, MapsThroughTheTransformAndFailsOnShortPool) {
   test.Box(2, 2, 4, 4);
   const ST_HMatrix h = {1, 0, 3, 0, 1, 0};
   int16_t diff = -1, span = -1;
-  ASSERT_EQ(ZqGetDiversity(ref.data(), test.data(), valid.data(), valid.data(), &h, 12, 12, &diff,
-                           &span), 0);
+  ASSERT_EQ(
+      ZqGetDiversity(ref.data(), test.data(), valid.data(), valid.data(), &h, 12, 12, &diff, &span),
+      0);
   EXPECT_EQ(diff, 0);
   EXPECT_EQ(span, 11);
 
   ZqSetMemoryPoolEn(1);
   ZqInitMemBlock(700);  // room for the masks, not for the labelling
   diff = span = 77;
-  EXPECT_EQ(ZqGetDiversity(ref.data(), test.data(), valid.data(), valid.data(), &h, 12, 12, &diff,
-                           &span), -3);
+  EXPECT_EQ(
+      ZqGetDiversity(ref.data(), test.data(), valid.data(), valid.data(), &h, 12, 12, &diff, &span),
+      -3);
   EXPECT_EQ(diff + span, 154);
   ZqInitMemBlock(32);
-  EXPECT_EQ(ZqGetDiversity(ref.data(), test.data(), valid.data(), valid.data(), &h, 12, 12, &diff,
-                           &span), -2);
+  EXPECT_EQ(
+      ZqGetDiversity(ref.data(), test.data(), valid.data(), valid.data(), &h, 12, 12, &diff, &span),
+      -2);
   ZqDestroyMemBlock();
   ZqSetMemoryPoolEn(0);
 }

@@ -11,7 +11,8 @@ namespace {
 
 std::vector<uint8_t> Texture(int rows, int cols) {
   std::vector<uint8_t> v(static_cast<size_t>(rows * cols));
-  for (int i = 0; i < rows * cols; ++i) v[i] = static_cast<uint8_t>((i * 37 + (i / cols) * 11) % 256);
+  for (int i = 0; i < rows * cols; ++i)
+    v[i] = static_cast<uint8_t>((i * 37 + (i / cols) * 11) % 256);
   return v;
 }
 
@@ -45,9 +46,9 @@ TEST(FFTFilter, HighNibbleOneBandFiltersTheInputThenTheMean) {
   EXPECT_EQ(out, wantOut);
   EXPECT_NE(img, Texture(rows, cols));
   // The logger adds the line prefix once.
-  EXPECT_EQ(log.Messages(), (std::vector<std::string>{
-                                "FFTFilter..image fft filter finish! filter = 18",
-                                "FFTFilter..image filter enhance finish! filter = 18"}));
+  EXPECT_EQ(log.Messages(),
+            (std::vector<std::string>{"FFTFilter..image fft filter finish! filter = 18",
+                                      "FFTFilter..image filter enhance finish! filter = 18"}));
 }
 
 TEST(FFTFilter, OtherFiltersOnlyEnhance) {

@@ -1,7 +1,6 @@
 // The 2-D FFT against a direct DFT, its tables and shifts, and the
 // frequency-domain filters.
 #include <gtest/gtest.h>
-
 #include <math.h>
 
 #include <algorithm>
@@ -39,13 +38,15 @@ std::vector<cd> Dft2(const std::vector<ST_Complex32f> &in, int rows, int cols) {
   for (int x = 0; x < cols; ++x)
     for (int u = 0; u < rows; ++u) {
       cd s = 0;
-      for (int y = 0; y < rows; ++y) s += a[y * cols + x] * std::polar(1.0, -2 * M_PI * u * y / rows);
+      for (int y = 0; y < rows; ++y)
+        s += a[y * cols + x] * std::polar(1.0, -2 * M_PI * u * y / rows);
       b[u * cols + x] = s;
     }
   for (int u = 0; u < rows; ++u)
     for (int v = 0; v < cols; ++v) {
       cd s = 0;
-      for (int x = 0; x < cols; ++x) s += b[u * cols + x] * std::polar(1.0, -2 * M_PI * v * x / cols);
+      for (int x = 0; x < cols; ++x)
+        s += b[u * cols + x] * std::polar(1.0, -2 * M_PI * v * x / cols);
       a[u * cols + v] = s;
     }
   return a;
@@ -54,7 +55,7 @@ std::vector<cd> Dft2(const std::vector<ST_Complex32f> &in, int rows, int cols) {
 struct Size {
   int rows, cols;
 };
-const Size kSizes[] = {{1, 64}, {2, 3}, {3, 5}, {7, 11}, {9, 25}, {64, 64}, {96, 80},
+const Size kSizes[] = {{1, 64}, {2, 3}, {3, 5}, {7, 11},  {9, 25}, {64, 64}, {96, 80},
                        {1, 1},  {4, 1}, {3, 3}, {13, 17}, {6, 10}, {1, 360}};
 
 TEST(Fft2D, MatchesTheDirectTransform) {
@@ -101,8 +102,8 @@ TEST(FftTables, FactorsAndTwiddles) {
     int n;
     std::vector<int> factors;
   } cases[] = {
-      {6, {2, 3}},     {360, {8, 5, 3, 3}}, {45, {5, 3, 3}}, {64, {64}},
-      {49, {7, 7}},    {77, {11, 7}},       {97, {97}},      {96, {32, 3}},
+      {6, {2, 3}},  {360, {8, 5, 3, 3}}, {45, {5, 3, 3}}, {64, {64}},
+      {49, {7, 7}}, {77, {11, 7}},       {97, {97}},      {96, {32, 3}},
   };
   for (const Case &c : cases) {
     int f[zq_fft::kMaxFactors];
@@ -187,18 +188,29 @@ TEST(ImgFft, AllocationFailuresAreReported) {
     std::function<int32_t()> run;
     int32_t want;
   } cases[] = {
-      {"forward: no image buffer", 0, [&] { return imgFFT(img.data(), rows, cols, spectrum.data()); }, -2},
+      {"forward: no image buffer", 0,
+       [&] { return imgFFT(img.data(), rows, cols, spectrum.data()); }, -2},
       {"forward: the transform fails", 1,
-       [&] { std::vector<ST_Complex32f> s(rows * cols); return imgFFT(img.data(), rows, cols, s.data()); }, -3},
-      {"inverse: no buffer", 0, [&] { return realImgIFFT(spectrum.data(), rows, cols, out.data()); }, -2},
+       [&] {
+         std::vector<ST_Complex32f> s(rows * cols);
+         return imgFFT(img.data(), rows, cols, s.data());
+       },
+       -3},
+      {"inverse: no buffer", 0,
+       [&] { return realImgIFFT(spectrum.data(), rows, cols, out.data()); }, -2},
       // The inverse transform itself fails: reported, out left as it was.
       {"inverse: the transform fails", 1,
        [&] { return realImgIFFT(spectrum.data(), rows, cols, out.data()); }, -2},
       {"transform tables", 0,
-       [&] { std::vector<ST_Complex32f> s(rows * cols); return zq_fft::fft2D(spectrum.data(), rows, cols, 0, s.data()); }, -2},
+       [&] {
+         std::vector<ST_Complex32f> s(rows * cols);
+         return zq_fft::fft2D(spectrum.data(), rows, cols, 0, s.data());
+       },
+       -2},
       {"shift", 0, [&] { return zq_fft::fftShiftCenter(spectrum.data(), rows, cols); }, -2},
       {"energy", 0, [&] { return fftFilterEnergy(spectrum.data(), rows, cols, 0, 1.0f); }, -1},
-      {"root enhancement", 0, [&] { return ZqRootEnhance(spectrum.data(), rows, cols, spectrum.data(), 1.0f); }, -2},
+      {"root enhancement", 0,
+       [&] { return ZqRootEnhance(spectrum.data(), rows, cols, spectrum.data(), 1.0f); }, -2},
   };
   const std::vector<ST_Complex32f> before = spectrum;
   for (const Case &c : cases) {
@@ -326,10 +338,11 @@ TEST(FftSpectrum, RemoveConstKeepsCornersAndInterior) {
   ASSERT_EQ(ImgFFtRemoveConst(s.data(), cols, rows), 0);
   std::string got;
   for (int i = 0; i < rows * cols; ++i) got += s[i].re != 0 ? '#' : '.';
-  EXPECT_EQ(got, "#...#"
-                 ".###."
-                 ".###."
-                 "#...#");
+  EXPECT_EQ(got,
+            "#...#"
+            ".###."
+            ".###."
+            "#...#");
   EXPECT_EQ(ImgFFtRemoveConst(s.data(), 1, rows), -1);
 
   std::vector<uint8_t> img(rows * cols, 40), out(rows * cols);
@@ -360,7 +373,8 @@ TEST(BoxFilter8u, ClippedWindows) {
       double s = 0;
       int n = 0;
       for (int yy = std::max(0, y - 2); yy <= std::min(6, y + 2); ++yy)
-        for (int xx = std::max(0, x - 2); xx <= std::min(8, x + 2); ++xx, ++n) s += big[yy * 9 + xx];
+        for (int xx = std::max(0, x - 2); xx <= std::min(8, x + 2); ++xx, ++n)
+          s += big[yy * 9 + xx];
       EXPECT_NEAR(b[y * 9 + x], s / n, 1e-4) << y << "," << x;
     }
 

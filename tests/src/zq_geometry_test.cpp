@@ -108,8 +108,10 @@ TEST(ConvexHull, SixteenBitEntryAndLimits) {
     int32_t rc, area;
   } cases[] = {
       {"triangle", {{0, 0}, {10, 0}, {0, 7}}, 0, 35},
-      {"interior points ignored", {{5, 5}, {0, 0}, {10, 0}, {3, 2}, {10, 10}, {0, 10}, {6, 8}},
-       0, 100},
+      {"interior points ignored",
+       {{5, 5}, {0, 0}, {10, 0}, {3, 2}, {10, 10}, {0, 10}, {6, 8}},
+       0,
+       100},
       {"negative coordinates", {{-3, -3}, {3, -3}, {3, 3}, {-3, 3}}, 0, 36},
       {"collinear", {{0, 0}, {5, 0}, {10, 0}}, 0, 0},
       {"two points", {{1, 1}, {4, 5}}, 0, 0},

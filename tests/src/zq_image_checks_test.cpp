@@ -106,8 +106,8 @@ TEST(JudgeAbnormalErasehead, Outcomes) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(ZqJudgeAbnormalErasehead(c.ref ? c.ref->data() : nullptr, c.img->data(),
-                                       c.img->rows, c.img->cols, 0, c.limit, c.threshold),
+    EXPECT_EQ(ZqJudgeAbnormalErasehead(c.ref ? c.ref->data() : nullptr, c.img->data(), c.img->rows,
+                                       c.img->cols, 0, c.limit, c.threshold),
               c.want);
   }
   EXPECT_EQ(ZqJudgeAbnormalErasehead(nullptr, nullptr, 36, 40, 0, 100, 0.5f), -1);

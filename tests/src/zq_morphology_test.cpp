@@ -24,8 +24,7 @@ TEST(StructuringElement, Shapes) {
       {"rectangle", 3, 2, ZQ_SHAPE_RECT, {"###", "###"}},
       {"cross", 5, 3, ZQ_SHAPE_CROSS, {"..#..", "#####", "..#.."}},
       // r = 2, c = 3: dx = 3 * sqrt(1 - dy^2 / 4) -> 0, 2, 3, 2, 0.
-      {"ellipse", 7, 5, ZQ_SHAPE_ELLIPSE,
-       {"...#...", ".#####.", "#######", ".#####.", "...#..."}},
+      {"ellipse", 7, 5, ZQ_SHAPE_ELLIPSE, {"...#...", ".#####.", "#######", ".#####.", "...#..."}},
       {"unknown shape", 3, 3, 9, {"#..", "...", "..."}},
   };
   for (const Case &c : cases) {
@@ -55,7 +54,8 @@ Mask Reference(const Mask &src, int kx, int ky, bool dilate) {
       int best = dilate ? 0 : 255;
       for (int j = 0; j < ky; ++j)
         for (int i = 0; i < kx; ++i) {
-          int v = src.at(Reflect101(y - ky / 2 + j, src.rows), Reflect101(x - kx / 2 + i, src.cols));
+          int v =
+              src.at(Reflect101(y - ky / 2 + j, src.rows), Reflect101(x - kx / 2 + i, src.cols));
           best = dilate ? std::max(best, v) : std::min(best, v);
         }
       out.at(y, x) = static_cast<uint8_t>(best);
@@ -76,9 +76,8 @@ TEST(DilateErode, MatchTheDefinitionInPlace) {
   struct Case {
     int rows, cols, kx, ky;
   } cases[] = {
-      {1, 1, 1, 1},   {6, 9, 1, 1},  {6, 9, 3, 3},  {6, 9, 2, 2},   {7, 5, 4, 6},
-      {20, 30, 7, 5}, {20, 30, 15, 15}, {3, 4, 9, 7}, {1, 12, 5, 3}, {12, 1, 3, 5},
-      {40, 33, 11, 2},
+      {1, 1, 1, 1},     {6, 9, 1, 1}, {6, 9, 3, 3},  {6, 9, 2, 2},  {7, 5, 4, 6},    {20, 30, 7, 5},
+      {20, 30, 15, 15}, {3, 4, 9, 7}, {1, 12, 5, 3}, {12, 1, 3, 5}, {40, 33, 11, 2},
   };
   for (const Case &c : cases) {
     for (bool dilate : {true, false}) {
@@ -116,8 +115,8 @@ TEST(DilateErode, SmallPatterns) {
   b.Box(1, 1, 4, 4);
   b.at(0, 5) = 1;
   ASSERT_EQ(ZqErode(b.data(), 6, 6, 0, 3, 3, b.data()), 0);
-  EXPECT_EQ(ToText(b), (std::vector<std::string>{"......", "......", "..##..", "..##..",
-                                                 "......", "......"}));
+  EXPECT_EQ(ToText(b),
+            (std::vector<std::string>{"......", "......", "..##..", "..##..", "......", "......"}));
 }
 
 TEST(DilateErode, ErrorsLeaveTheDestination) {
@@ -127,7 +126,7 @@ TEST(DilateErode, ErrorsLeaveTheDestination) {
     int rows, cols, kx, ky;
     uint8_t *dst;
   } cases[] = {
-      {nullptr, 8, 8, 3, 3, out.data()}, {m.data(), 8, 8, 3, 3, nullptr},
+      {nullptr, 8, 8, 3, 3, out.data()},  {m.data(), 8, 8, 3, 3, nullptr},
       {m.data(), 0, 8, 3, 3, out.data()}, {m.data(), 8, 0, 3, 3, out.data()},
       {m.data(), 8, 8, 0, 3, out.data()}, {m.data(), 8, 8, 3, -1, out.data()},
   };

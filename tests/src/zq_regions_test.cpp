@@ -32,11 +32,7 @@ struct StarvedPool {
 // ---- flood fills ----------------------------------------------------------
 
 const std::vector<std::string> kDiagonal = {
-    "##...",
-    "##...",
-    "..#..",
-    "...##",
-    "....#",
+    "##...", "##...", "..#..", "...##", "....#",
 };
 
 TEST(FloodFill, FourAndEightConnectivity) {
@@ -45,8 +41,7 @@ TEST(FloodFill, FourAndEightConnectivity) {
     bool eight;
     std::vector<std::string> filled;  // pixels that end up 7
   } cases[] = {
-      {"4-connected stops at the diagonal", false,
-       {"##...", "##...", ".....", ".....", "....."}},
+      {"4-connected stops at the diagonal", false, {"##...", "##...", ".....", ".....", "....."}},
       {"8-connected crosses it", true, {"##...", "##...", "..#..", "...##", "....#"}},
   };
   for (const Case &c : cases) {
@@ -101,16 +96,18 @@ TEST(FloodFill, UndefinedInputsAreRejectedWithoutWriting) {
     std::vector<uint16_t> m16(9, 1);
     EXPECT_EQ(ZqFloodFill(m.data(), c.rows, c.cols, c.key, c.x, c.y, c.value, c.stack, c.count),
               -1);
-    EXPECT_EQ(ZqFloodFill_8_v2(m.data(), c.rows, c.cols, c.key, c.x, c.y, c.value, c.stack,
-                               c.count), -1);
-    EXPECT_EQ(ZqFloodFill_v2(m.data(), c.rows, c.cols, c.key, c.x, c.y, c.value, c.stack,
-                             c.count, &info), -1);
+    EXPECT_EQ(
+        ZqFloodFill_8_v2(m.data(), c.rows, c.cols, c.key, c.x, c.y, c.value, c.stack, c.count), -1);
+    EXPECT_EQ(
+        ZqFloodFill_v2(m.data(), c.rows, c.cols, c.key, c.x, c.y, c.value, c.stack, c.count, &info),
+        -1);
     EXPECT_EQ(m.Count(1), 9);
     EXPECT_EQ(info.area, -5);
     // 16-bit pixels hold the whole value, so 0x101 never matches key 1.
     if (c.value == 0x101) continue;
-    EXPECT_EQ(ZqFloodFill_v4(m16.data(), c.rows, c.cols, c.key, c.x, c.y, c.value, c.stack,
-                             c.count, &info), -1);
+    EXPECT_EQ(ZqFloodFill_v4(m16.data(), c.rows, c.cols, c.key, c.x, c.y, c.value, c.stack, c.count,
+                             &info),
+              -1);
     EXPECT_EQ(m16, std::vector<uint16_t>(9, 1));
     EXPECT_EQ(info.area, -5);
   }
@@ -127,8 +124,7 @@ ST_AreaInfo Stats16(const Mask &m, int x, int y) {
   std::vector<ST_Point16u> stack(m.px.size());
   int32_t count = 0;
   ST_AreaInfo info = {};
-  EXPECT_EQ(ZqFloodFill_v4(img.data(), m.rows, m.cols, 1, x, y, 2, stack.data(), &count, &info),
-            0);
+  EXPECT_EQ(ZqFloodFill_v4(img.data(), m.rows, m.cols, 1, x, y, 2, stack.data(), &count, &info), 0);
   return info;
 }
 
@@ -242,19 +238,22 @@ TEST(ConnectedArea, EightBitMembersOnTheDrawnMask) {
       {"base, minArea above every region",
        [](uint8_t *m) { return ZqGetConnectedArea(m, 120, 100, 401, 1); }, Mask(120, 100)},
       // the vertical line fails R6 (width 1, height 80 > 70).
-      {"v2", [](uint8_t *m) {
+      {"v2",
+       [](uint8_t *m) {
          uint16_t n = 0;
          int32_t rc = ZqGetConnectedArea_v2(m, 120, 100, 10, 0, 5, nullptr, &n);
          EXPECT_EQ(n, 2 + 5 + 20);
          return rc;
        },
        d.Of({&d.square, &d.ring, &d.comb, &d.hline})},
-      {"v3", [](uint8_t *m) {
+      {"v3",
+       [](uint8_t *m) {
          uint16_t n = 0;
          return ZqGetConnectedArea_v3(m, 120, 100, 10, 0, 5, nullptr, &n);
        },
        d.Of({&d.square, &d.ring, &d.comb, &d.hline})},
-      {"v2, keep largest", [](uint8_t *m) {
+      {"v2, keep largest",
+       [](uint8_t *m) {
          uint16_t n = 0;
          return ZqGetConnectedArea_v2(m, 120, 100, 10, 1, 5, nullptr, &n);
        },
@@ -303,8 +302,8 @@ TEST(ConnectedArea, TwoOutputMembersOnTheDrawnMask) {
   // ratio = (76 + 92 + 66) / 10 tips of the comb.
   Mask a(120, 100), b(120, 100);
   uint16_t ratio = 0;
-  ASSERT_EQ(ZqGetConnectedArea_v4_4845(d.all.data(), 120, 100, 10, 5, 10, a.data(), b.data(),
-                                       &ratio), 0);
+  ASSERT_EQ(
+      ZqGetConnectedArea_v4_4845(d.all.data(), 120, 100, 10, 5, 10, a.data(), b.data(), &ratio), 0);
   EXPECT_EQ(ToText(a), ToText(wantB));
   EXPECT_EQ(ToText(b), ToText(wantB));
   EXPECT_EQ(ratio, 23);
@@ -342,8 +341,9 @@ TEST(ConnectedArea, ManyTipsFailR7) {
   // 4845: outB uses R7 with 6 (dropped); outA drops tipCount > 10 with
   // edgePerTip <= 7 as well.
   uint16_t ratio = 99;
-  ASSERT_EQ(ZqGetConnectedArea_v4_4845(comb.data(), 12, 50, 10, 5, 10, outA.data(), outB.data(),
-                                       &ratio), 0);
+  ASSERT_EQ(
+      ZqGetConnectedArea_v4_4845(comb.data(), 12, 50, 10, 5, 10, outA.data(), outB.data(), &ratio),
+      0);
   EXPECT_EQ(outA.Count(1) + outB.Count(1), 0);
   EXPECT_EQ(ratio, 0);
 }
@@ -351,8 +351,8 @@ TEST(ConnectedArea, ManyTipsFailR7) {
 TEST(ConnectedArea, KeepLargestKeepsTheFirstOfEqualRegions) {
   Mask m = FromText({"......", ".##.##", ".##.##", "......", "##...."});
   ASSERT_EQ(ZqGetConnectedArea(m.data(), 5, 6, 1, 1), 0);
-  EXPECT_EQ(ToText(m), (std::vector<std::string>{"......", ".##...", ".##...", "......",
-                                                 "......"}));
+  EXPECT_EQ(ToText(m),
+            (std::vector<std::string>{"......", ".##...", ".##...", "......", "......"}));
 }
 
 TEST(ConnectedArea, RegionsBeyondTheLabelLimitStayUnjudged) {
@@ -376,8 +376,7 @@ TEST(ConnectedArea, EmptyMasksAndErrors) {
   Mask a(8, 8, 9), b(8, 8, 9);
   uint16_t ratio = 77;
   EXPECT_EQ(ZqGetConnectedArea_v4(empty.data(), 8, 8, 1, 1, 1, a.data(), b.data()), 0);
-  EXPECT_EQ(ZqGetConnectedArea_v4_4845(empty.data(), 8, 8, 1, 1, 1, a.data(), b.data(), &ratio),
-            0);
+  EXPECT_EQ(ZqGetConnectedArea_v4_4845(empty.data(), 8, 8, 1, 1, 1, a.data(), b.data(), &ratio), 0);
   EXPECT_EQ(a.Count(9) + b.Count(9), 2 * 64);
   EXPECT_EQ(ratio, 77);
   uint16_t n = 0;
