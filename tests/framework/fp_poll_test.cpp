@@ -147,7 +147,9 @@ TEST_F(Poll, WaitUsedIsWrittenBack) {
   EXPECT_EQ(g_fired, Lines{"t"});
 }
 
-// Real time: a 100 ms limit with a time-out due in 30 ms.
+// Real time: a 100 ms limit with a time-out due in 30 ms. The USB library may
+// wake up early on a loaded machine, so the call is repeated until the
+// time-out has run; it must never run early, and waiting must not spin.
 TEST_F(Poll, WaitsUntilTheTimeoutThenRunsIt) {
   int64_t added = NowUs(CLOCK_MONOTONIC);
   fpi_timeout_add(30, Record, const_cast<char *>("t"));
@@ -155,15 +157,15 @@ TEST_F(Poll, WaitsUntilTheTimeoutThenRunsIt) {
   int64_t cpu_start = NowUs(CLOCK_PROCESS_CPUTIME_ID);
   timeval used;
   ASSERT_EQ(Handle(100, &used), 0);
+  // The wait written back is what was left of the 30 ms when the call began.
+  EXPECT_LE(Us(used), 30000);
+  EXPECT_GE(Us(used), 30000 - (start - added) - 2000);
+  for (int i = 0; i < 10 && g_fired.empty(); ++i) ASSERT_EQ(Handle(100), 0);
   int64_t end = NowUs(CLOCK_MONOTONIC);
   EXPECT_LT(NowUs(CLOCK_PROCESS_CPUTIME_ID) - cpu_start, 20000) << "waiting must not spin";
   EXPECT_EQ(g_fired, Lines{"t"});
   EXPECT_GE(end - added, 29000) << "ran before it was due";
-  EXPECT_LT(end - start, 100000);
-  // The wait written back is what was left of the 30 ms when the call began
-  // (a loaded machine may take a while between adding and calling).
-  EXPECT_LE(Us(used), 30000);
-  EXPECT_GE(Us(used), 30000 - (start - added) - 2000);
+  EXPECT_LT(end - start, 1000000);
 }
 
 // With nothing due the call sleeps in the USB library instead of spinning.
