@@ -13,48 +13,6 @@
 
 namespace framework_test {
 
-StdoutCapture::StdoutCapture() {
-  std::fflush(stdout);
-  FILE *tmp = std::tmpfile();
-  if (tmp == nullptr) std::abort();
-  file_fd_ = dup(fileno(tmp));
-  std::fclose(tmp);
-  saved_fd_ = dup(1);
-  dup2(file_fd_, 1);
-}
-
-StdoutCapture::~StdoutCapture() {
-  std::fflush(stdout);
-  dup2(saved_fd_, 1);
-  close(saved_fd_);
-  close(file_fd_);
-}
-
-std::vector<std::string> StdoutCapture::Lines() {
-  std::fflush(stdout);
-  std::string out;
-  char buf[4096];
-  off_t pos = 0;
-  ssize_t n;
-  while ((n = pread(file_fd_, buf, sizeof buf, pos)) > 0) {
-    out.append(buf, static_cast<size_t>(n));
-    pos += n;
-  }
-  return SplitLines(out);
-}
-
-std::vector<std::string> SplitLines(const std::string &text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t nl = text.find('\n', start);
-    if (nl == std::string::npos) nl = text.size();
-    lines.push_back(text.substr(start, nl - start));
-    start = nl + 1;
-  }
-  return lines;
-}
-
 namespace {
 
 // Removes "MM-DD hh:mm:ss.mmm  pid  tid " from the head of a line.

@@ -9,27 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "support/stderr_capture.h"
+
 namespace framework_test {
 
-// Redirects standard output into a temporary file while alive.
-class StdoutCapture {
- public:
-  StdoutCapture();
-  ~StdoutCapture();
-  StdoutCapture(const StdoutCapture &) = delete;
-  StdoutCapture &operator=(const StdoutCapture &) = delete;
-
-  // Everything written so far, split into lines without their newlines.
-  std::vector<std::string> Lines();
-
- private:
-  int saved_fd_ = -1;
-  int file_fd_ = -1;
-};
-
-// Splits text into lines without their newlines; a final newline ends the
-// last line.
-std::vector<std::string> SplitLines(const std::string &text);
+// Standard-output capture and line splitting, shared with every test.
+using testing_support::SplitLines;
+using testing_support::StdoutCapture;
 
 // The current dump log's lines, each with its time, process and thread
 // prefix removed (so "D fp:debug [f] msg"); marker lines stay as written.

@@ -10,6 +10,7 @@
 
 #include "plugin/community_ops.h"
 #include "plugin/zq4842.h"
+#include "support/stderr_capture.h"
 
 namespace plugin_test {
 
@@ -39,20 +40,9 @@ class ServiceHost {
 
 // Captures what is written to one file descriptor (standard output by
 // default, where the service prints everything but errors) while alive.
-class OutputCapture {
+class OutputCapture : public testing_support::FdCapture {
  public:
-  explicit OutputCapture(int fd = 1);
-  ~OutputCapture();
-  OutputCapture(const OutputCapture &) = delete;
-  OutputCapture &operator=(const OutputCapture &) = delete;
-
-  // Everything written so far.
-  std::string Text();
-
- private:
-  int fd_;
-  int saved_fd_ = -1;
-  int file_fd_ = -1;
+  explicit OutputCapture(int fd = 1) : FdCapture(fd) {}
 };
 
 // Runs `action` with file descriptor `fd` captured and returns what it wrote.

@@ -7,25 +7,34 @@
 
 namespace testing_support {
 
-StderrCapture::StderrCapture() {
+namespace {
+
+void FlushStdio() {
+  std::fflush(stdout);
   std::fflush(stderr);
+}
+
+}  // namespace
+
+FdCapture::FdCapture(int fd) : fd_(fd) {
+  FlushStdio();
   FILE *tmp = std::tmpfile();
   if (tmp == nullptr) std::abort();
   file_fd_ = dup(fileno(tmp));
   std::fclose(tmp);
-  saved_fd_ = dup(2);
-  dup2(file_fd_, 2);
+  saved_fd_ = dup(fd_);
+  dup2(file_fd_, fd_);
 }
 
-StderrCapture::~StderrCapture() {
-  std::fflush(stderr);
-  dup2(saved_fd_, 2);
+FdCapture::~FdCapture() {
+  FlushStdio();
+  dup2(saved_fd_, fd_);
   close(saved_fd_);
   close(file_fd_);
 }
 
-std::string StderrCapture::Text() {
-  std::fflush(stderr);
+std::string FdCapture::Text() {
+  FlushStdio();
   std::string out;
   char buf[4096];
   off_t pos = 0;
@@ -37,9 +46,10 @@ std::string StderrCapture::Text() {
   return out;
 }
 
-std::vector<std::string> StderrCapture::Lines() {
+std::vector<std::string> FdCapture::Lines() { return SplitLines(Text()); }
+
+std::vector<std::string> SplitLines(const std::string &text) {
   std::vector<std::string> lines;
-  std::string text = Text();
   size_t start = 0;
   while (start < text.size()) {
     size_t nl = text.find('\n', start);

@@ -1,4 +1,4 @@
-// Captures what the code under test writes to standard error.
+// Captures what the code under test writes to a file descriptor.
 #ifndef TESTS_SUPPORT_STDERR_CAPTURE_H_
 #define TESTS_SUPPORT_STDERR_CAPTURE_H_
 
@@ -7,13 +7,14 @@
 
 namespace testing_support {
 
-// Redirects file descriptor 2 into a temporary file while alive.
-class StderrCapture {
+// Redirects file descriptor `fd` into a temporary file while alive; stdio
+// buffers are flushed around every redirection and read.
+class FdCapture {
  public:
-  StderrCapture();
-  ~StderrCapture();
-  StderrCapture(const StderrCapture &) = delete;
-  StderrCapture &operator=(const StderrCapture &) = delete;
+  explicit FdCapture(int fd);
+  ~FdCapture();
+  FdCapture(const FdCapture &) = delete;
+  FdCapture &operator=(const FdCapture &) = delete;
 
   // Everything written so far.
   std::string Text();
@@ -21,9 +22,26 @@ class StderrCapture {
   std::vector<std::string> Lines();
 
  private:
+  int fd_;
   int saved_fd_ = -1;
   int file_fd_ = -1;
 };
+
+// Captures standard error while alive.
+class StderrCapture : public FdCapture {
+ public:
+  StderrCapture() : FdCapture(2) {}
+};
+
+// Captures standard output while alive.
+class StdoutCapture : public FdCapture {
+ public:
+  StdoutCapture() : FdCapture(1) {}
+};
+
+// Splits text into lines without their newlines; a final newline ends the
+// last line.
+std::vector<std::string> SplitLines(const std::string &text);
 
 }  // namespace testing_support
 
