@@ -7,6 +7,7 @@
 
 #include "framework/fp_internal.h"
 #include "framework/fpi_assembling.h"
+#include "framework/fpi_img.h"
 
 namespace fpi_assembling {
 
@@ -89,7 +90,7 @@ done:
   RawImage img;
   img.width = static_cast<int>(width);
   img.height = static_cast<int>(row);
-  img.flags = kVFlipped;
+  img.flags = FP_IMG_V_FLIPPED;
   img.pixels.assign(output.begin(), output.begin() + static_cast<ptrdiff_t>(width * row));
   return img;
 }
@@ -175,11 +176,11 @@ RawImage AssembleFrames(fpi_frame_assembly_ctx *ctx, GSList *frames, size_t num_
   int y = 0;
   if (height < 0) {
     img.height = static_cast<int>(ctx->frame_height) - height;
-    img.flags = kColorsInverted;
+    img.flags = FP_IMG_COLORS_INVERTED;
     y = -height;
   } else {
     img.height = static_cast<int>(ctx->frame_height) + height;
-    img.flags = kVFlipped | kHFlipped | kColorsInverted;
+    img.flags = FP_IMG_V_FLIPPED | FP_IMG_H_FLIPPED | FP_IMG_COLORS_INVERTED;
   }
   img.pixels.assign(static_cast<size_t>(img.width) * img.height, 0);
 
@@ -210,4 +211,29 @@ extern "C" void fpi_do_movement_estimation(struct fpi_frame_assembly_ctx *ctx, G
   const unsigned int rev_err = DoMovementEstimation(ctx, frames, num_frames, true);
   fp_dbg("errors: %d rev: %d", static_cast<int>(err), static_cast<int>(rev_err));
   if (err < rev_err) DoMovementEstimation(ctx, frames, num_frames, false);
+}
+
+namespace {
+
+// The image record of an assembled image; NULL when it cannot be allocated.
+fp_img *ToImage(const fpi_assembling::RawImage &raw) {
+  fp_img *img = fpi_img_new(raw.pixels.size());
+  if (img == nullptr) return nullptr;
+  img->width = raw.width;
+  img->height = raw.height;
+  img->flags = raw.flags;
+  if (!raw.pixels.empty()) std::copy(raw.pixels.begin(), raw.pixels.end(), img->data);
+  return img;
+}
+
+}  // namespace
+
+extern "C" struct fp_img *fpi_assemble_lines(struct fpi_line_assembly_ctx *ctx, GSList *lines,
+                                             size_t num_lines) {
+  return ToImage(fpi_assembling::AssembleLines(ctx, lines, num_lines));
+}
+
+extern "C" struct fp_img *fpi_assemble_frames(struct fpi_frame_assembly_ctx *ctx, GSList *frames,
+                                              size_t num_frames) {
+  return ToImage(fpi_assembling::AssembleFrames(ctx, frames, num_frames));
 }

@@ -78,14 +78,11 @@ struct fp_img *fpi_assemble_frames(struct fpi_frame_assembly_ctx *ctx, GSList *f
 
 namespace fpi_assembling {
 
-// The flags an assembled image carries (the image flags' values).
-enum : uint16_t { kVFlipped = 1, kHFlipped = 2, kColorsInverted = 4 };
-
 // An assembled image before it becomes an fp_img.
 struct RawImage {
   int width = 0;
   int height = 0;
-  uint16_t flags = 0;
+  uint16_t flags = 0;            // enum fp_img_flags
   std::vector<uint8_t> pixels;  // width * height, row-major
 };
 

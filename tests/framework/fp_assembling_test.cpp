@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "framework/fpi_assembling.h"
+#include "framework/fpdev.h"
+#include "framework/fpi_img.h"
 #include "support/stderr_capture.h"
 
 namespace {
@@ -145,7 +147,7 @@ TEST_P(AssembleLinesRowsTest, RowsFollowTheOffsets) {
   EXPECT_EQ(img.width, 4);
   EXPECT_EQ(img.height, c.expected_rows);
   EXPECT_EQ(img.pixels.size(), static_cast<size_t>(4 * c.expected_rows));
-  EXPECT_EQ(img.flags, fpi_assembling::kVFlipped);
+  EXPECT_EQ(img.flags, FP_IMG_V_FLIPPED);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -165,6 +167,20 @@ INSTANTIATE_TEST_SUITE_P(
         RowCase{"OneLine", 1, {}, 10, 3000, 25, 0},
         RowCase{"NoLines", 0, {}, 10, 3000, 25, 0}),
     [](const testing::TestParamInfo<RowCase> &info) { return info.param.name; });
+
+TEST(AssembleLinesTest, GivesAnImageRecordOfTheAssembledRows) {
+  LineSet set(5, {1, 1}, 10, 3000, 25);
+  fp_img *img = fpi_assemble_lines(&set.ctx, set.list, 5);
+  ASSERT_NE(img, nullptr);
+  EXPECT_EQ(img->width, 4);
+  EXPECT_EQ(img->height, 40);
+  EXPECT_EQ(img->length, 160u);
+  EXPECT_EQ(img->flags, FP_IMG_V_FLIPPED);
+  // Rows 10 .. 19 run from line 1 (10) to line 2 (20).
+  EXPECT_EQ(img->data[10 * 4], 10);
+  EXPECT_EQ(img->data[15 * 4 + 3], 15);
+  fp_img_free(img);
+}
 
 // Rows between two lines are interpolated linearly and truncated; each line
 // pair uses its own two lines. Resolution 4 keeps the fractions exact.
@@ -372,14 +388,14 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, AssembleFramesTest,
     testing::Values(
         PlacementCase{"Downwards", {{5, 9}, {1, 3}, {-2, 4}}, 10,
-                      fpi_assembling::kVFlipped | fpi_assembling::kHFlipped |
-                          fpi_assembling::kColorsInverted,
+                      FP_IMG_V_FLIPPED | FP_IMG_H_FLIPPED |
+                          FP_IMG_COLORS_INVERTED,
                       {{3, 0}, {4, 3}, {2, 7}}},
         PlacementCase{"Upwards", {{0, 0}, {2, -3}, {-1, -4}}, 10,
-                      fpi_assembling::kColorsInverted, {{3, 7}, {5, 4}, {4, 0}}},
+                      FP_IMG_COLORS_INVERTED, {{3, 7}, {5, 4}, {4, 0}}},
         PlacementCase{"OneFrame", {{7, 7}}, 3,
-                      fpi_assembling::kVFlipped | fpi_assembling::kHFlipped |
-                          fpi_assembling::kColorsInverted,
+                      FP_IMG_V_FLIPPED | FP_IMG_H_FLIPPED |
+                          FP_IMG_COLORS_INVERTED,
                       {{3, 0}}}),
     [](const testing::TestParamInfo<PlacementCase> &info) { return info.param.name; });
 
