@@ -75,6 +75,16 @@ unsigned Vfs0050Model::IdleWaits() const {
   return idle_waits_;
 }
 
+void Vfs0050Model::RefuseClaim(bool refuse) {
+  std::lock_guard<std::mutex> lock(mu_);
+  refuse_claim_ = refuse;
+}
+
+bool Vfs0050Model::Claim(usb_emul::Device &, unsigned) {
+  std::lock_guard<std::mutex> lock(mu_);
+  return !refuse_claim_;
+}
+
 usb_emul::Reply Vfs0050Model::Out(usb_emul::Device &dev, uint8_t endpoint,
                                   std::span<const uint8_t> data) {
   if (endpoint != kEpOut) return usb_emul::Reply::Ack();

@@ -48,10 +48,13 @@ class Vfs0050Model : public usb_emul::DeviceModel {
   size_t PendingEvents() const;
   // Finger waits that found no event to play.
   unsigned IdleWaits() const;
+  // Makes the device refuse (or accept again) claims of its interface.
+  void RefuseClaim(bool refuse);
 
   usb_emul::Reply Out(usb_emul::Device &dev, uint8_t endpoint,
                       std::span<const uint8_t> data) override;
   void InRequested(usb_emul::Device &dev, uint8_t endpoint, size_t length) override;
+  bool Claim(usb_emul::Device &dev, unsigned number) override;
 
  private:
   enum class Arm { kIdle, kPacket1Sent, kArmed };
@@ -64,6 +67,7 @@ class Vfs0050Model : public usb_emul::DeviceModel {
   std::vector<uint8_t> setup_interrupt_ = std::vector<uint8_t>(5, 0);
   Arm arm_ = Arm::kIdle;
   unsigned idle_waits_ = 0;
+  bool refuse_claim_ = false;
 };
 
 // Marker bytes 4 and 5 of line records: outside [41, 215] while the finger
