@@ -104,6 +104,12 @@ void BridgeModel::SetAppRunning(bool running) {
   config_.app_running = running;
 }
 
+void BridgeModel::CorruptReadbacks(unsigned count, size_t offset) {
+  std::lock_guard<std::mutex> lock(mu_);
+  corrupt_count_ = count;
+  corrupt_offset_ = offset;
+}
+
 // --- observations --------------------------------------------------------------
 
 uint8_t BridgeModel::Register(uint8_t reg) const {
@@ -160,6 +166,21 @@ unsigned BridgeModel::Resets() const {
   return resets_;
 }
 
+std::vector<uint8_t> BridgeModel::ProgramMemory() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return program_;
+}
+
+std::vector<FirmwarePiece> BridgeModel::FirmwarePieces() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return fw_pieces_;
+}
+
+bool BridgeModel::AppRunning() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return config_.app_running;
+}
+
 size_t BridgeModel::MaxPendingUrbs() const {
   std::lock_guard<std::mutex> lock(mu_);
   return max_pending_;
@@ -196,7 +217,10 @@ Reply BridgeModel::OutRequestLocked(const SetupPacket &s) {
       arm_count_ = s.value;
       arm_address_ = s.index;
       out_buffer_.clear();
-      if (select_ == 2)
+      if (select_ == 2 && FirmwareModeLocked()) {
+        arm_ = Arm::kFirmware;
+        fw_offset_ = config_.board_version <= 525 ? s.index * 2u : s.index;
+      } else if (select_ == 2)
         arm_ = Arm::kWrite;
       else if (select_ == 3)
         arm_ = s.index == kImageAddress ? Arm::kImage : Arm::kRead;
@@ -207,10 +231,11 @@ Reply BridgeModel::OutRequestLocked(const SetupPacket &s) {
       WriteRegisterLocked(low, static_cast<uint8_t>(s.value));
       return Reply::Ack();
     case 0x40:  // sensor reset
-      download_mode_ = false;
+      SensorResetLocked();
       return Reply::Ack();
     case 0x57:  // download mode
       download_mode_ = true;
+      program_.clear();
       return Reply::Ack();
     case 0x64:  // send bytes; command 0x90 reads the boot SFR 0x90 for IN 0x60
       if (s.value == 0x9001) latched_sfr_ = sfr_[0x90];
@@ -278,12 +303,20 @@ Reply BridgeModel::InRequestLocked(const SetupPacket &s) {
         return Reply::Ack({1});
       }
       return Reply::Ack({0});
-    case 0x43:  // interrupt pin
-      return Reply::Ack({static_cast<uint8_t>(pin_ ? 1 : 0)});
+    case 0x43: {  // interrupt pin
+      if (pin_low_reads_ > 0) {
+        --pin_low_reads_;
+        return Reply::Ack({0});
+      }
+      const bool idle_high = config_.pin_idle_high && config_.app_running && !low_power_;
+      return Reply::Ack({static_cast<uint8_t>(pin_ || idle_high ? 1 : 0)});
+    }
     case 0x60:
       return Reply::Ack({latched_sfr_});
     case 0x65:
     case 0x68:
+      if (low == 0xFE && config_.sfr_fe) return Reply::Ack({*config_.sfr_fe});
+      if (low == 0xF3 && config_.otp) return Reply::Ack({*config_.otp});
       return Reply::Ack({sfr_[low]});
     default:
       return Reply::Stall();
@@ -291,7 +324,31 @@ Reply BridgeModel::InRequestLocked(const SetupPacket &s) {
 }
 
 void BridgeModel::WriteRegisterLocked(uint8_t reg, uint8_t value) {
+  if (reg == 0x30 && !config_.marker_sticks) return;
   regs_[reg] = value;
+  switch (reg) {
+    case 0x00:
+      if (value == 0x78) pin_low_reads_ = config_.pin_test_low_reads;
+      break;
+    case 0x08:  // upgrade mode, once the loader runs
+      if (value == 1 && regs_[0x02] == 0x48 && regs_[0x03] == 0x41) {
+        upgrade_mode_ = true;
+        program_.clear();
+        regs_[0x09] = 1;
+      }
+      break;
+    case 0xA5:  // verify the downloaded image
+      if (value == 0 && upgrade_mode_) {
+        regs_[0x0B] = config_.verify_good ? 0x6A : 0x00;
+        regs_[0x07] = config_.verify_good ? 0x92 : 0x00;
+      }
+      break;
+    case 0xA2:  // remap and run at the next reset
+      if (value == 0 && upgrade_mode_ && !program_.empty()) image_staged_ = true;
+      break;
+    default:
+      break;
+  }
   if (reg == 0x1E || reg == 0x1F) {
     if (regs_[0x1E] == 1 && regs_[0x1F] == 1) UpdateLowPowerLocked();
     if (regs_[0x1E] == 0 && regs_[0x1F] == 0) low_power_ = false;
@@ -299,7 +356,51 @@ void BridgeModel::WriteRegisterLocked(uint8_t reg, uint8_t value) {
   if (reg == 0x54 && value == 1) UpdateLowPowerLocked();
 }
 
+void BridgeModel::SensorResetLocked() {
+  const bool start = (image_staged_ && upgrade_mode_) || (download_mode_ && !program_.empty());
+  download_mode_ = false;
+  if (start) {
+    upgrade_mode_ = false;
+    image_staged_ = false;
+    regs_[0x02] = regs_[0x03] = 0;
+    regs_[0x09] = regs_[0x0B] = regs_[0x07] = 0;
+    config_.app_running = config_.app_starts;
+    return;
+  }
+  if (config_.app_running || upgrade_mode_) return;
+  // No application: the PromBoot loader comes up.
+  ++loader_resets_;
+  if (config_.loader_answers && loader_resets_ > config_.loader_wait) {
+    regs_[0x02] = 0x48;
+    regs_[0x03] = 0x41;
+  }
+}
+
+void BridgeModel::StoreFirmwareLocked() {
+  const size_t end = fw_offset_ + out_buffer_.size();
+  if (program_.size() < end) program_.resize(end, 0);
+  std::copy(out_buffer_.begin(), out_buffer_.end(), program_.begin() + fw_offset_);
+  fw_pieces_.push_back({fw_offset_, out_buffer_.size()});
+  fw_offset_ = end;
+  out_buffer_.clear();
+  // Download mode on the new boards takes one length set-up for the image.
+  const bool contiguous = download_mode_ && config_.board_version > 525;
+  arm_ = contiguous ? Arm::kFirmware : Arm::kNone;
+}
+
+std::vector<uint8_t> BridgeModel::FirmwareReadLocked(size_t n) {
+  std::vector<uint8_t> answer(n, 0);
+  const size_t prefix = upgrade_mode_ ? 2 : 0;
+  for (size_t i = 0; i + prefix < n && i < program_.size(); ++i) answer[i + prefix] = program_[i];
+  if (corrupt_count_ > 0 && corrupt_offset_ + prefix < n) {
+    --corrupt_count_;
+    answer[corrupt_offset_ + prefix] ^= 0xFF;
+  }
+  return answer;
+}
+
 void BridgeModel::UpdateLowPowerLocked() {
+  if (!config_.low_power_supported) return;
   low_power_ = true;
   pin_ = false;
   regs_[0x1D] = 0;
@@ -319,9 +420,15 @@ Reply BridgeModel::Out(Device &dev, uint8_t, std::span<const uint8_t> data) {
     fail_next_out_ = false;
     return Reply::Stall();
   }
-  if (arm_ != Arm::kWrite && arm_ != Arm::kSpiWrite) return Delayed(Reply::Ack());
+  if (arm_ != Arm::kWrite && arm_ != Arm::kSpiWrite && arm_ != Arm::kFirmware)
+    return Delayed(Reply::Ack());
   out_buffer_.insert(out_buffer_.end(), data.begin(), data.end());
   if (out_buffer_.size() < arm_count_) return Delayed(Reply::Ack());
+  if (arm_ == Arm::kFirmware) {
+    StoreFirmwareLocked();
+    busy_polls_left_ = config_.write_done_polls;
+    return Delayed(Reply::Ack());
+  }
   if (arm_ == Arm::kSpiWrite) {
     raw_spi_writes_.push_back(out_buffer_);
   } else if (arm_address_ == 0) {
@@ -357,9 +464,11 @@ void BridgeModel::InRequested(Device &dev, uint8_t endpoint, size_t) {
         case Arm::kNone:
         case Arm::kWrite:
         case Arm::kSpiWrite:
+        case Arm::kFirmware:
           return;  // nothing announced: the host times out
         case Arm::kRead:
-          answer = next(data_reads_, arm_count_);
+          answer = data_reads_.empty() && FirmwareModeLocked() ? FirmwareReadLocked(arm_count_)
+                                                              : next(data_reads_, arm_count_);
           break;
         case Arm::kSpiRead:
           answer = next(spi_reads_, arm_count_);

@@ -18,8 +18,23 @@
 //   when none is queued). 0x79 (n, 4): the next queued SPI read. 0x6F
 //   (n, selector): the 4847 handler's answer; without one 0x6F stalls.
 // - A bulk IN that nothing armed is never answered (the host times out).
-// - A USB reset keeps every register and the press queue; it disarms a
-//   pending bulk set-up.
+// - Firmware download: 0x57 enters download mode (edition A), 0x08 = 1 upgrade
+//   mode (edition B, after the PromBoot loader answered 48 41 in register
+//   0x02, which it does after a 0x40 reset while no application runs). In
+//   either mode a bulk write after 0x34 (2) + 0x35 (n, index) stores n bytes
+//   in program memory at index x 2 (board <= 525), at index (upgrade mode),
+//   or from 0 on and contiguously for every later bulk write (download mode,
+//   board >= 526); a data read returns program memory (after a 2-byte prefix
+//   in upgrade mode). 0x09 reads 1 in upgrade mode; 0xA5 = 0 sets 0x0B to
+//   0x6A and 0x07 to 0x92; 0xA2 = 0 stages the image. The next 0x40 starts
+//   the application when an image is staged (B) or was received in download
+//   mode (A).
+// - SFR reads (0x65 / 0x68) answer what was written, except 0xFE and 0xF3
+//   when the configuration fixes the chip's register-file marker and OTP.
+// - Interrupt-pin test: register 0x00 = 0x78 pulls the pin low for the next
+//   pin_test_low_reads reads.
+// - A USB reset keeps every register, the program memory and the press
+//   queue; it disarms a pending bulk set-up.
 //
 // Thread rules: callbacks run on umockdev's worker thread; every public
 // member is thread-safe and may be called from the test thread.
@@ -61,6 +76,25 @@ struct BridgeConfig {
   uint8_t boot_sfr = 0xEF;      // SFR 0x90, answered through 0x64/0x60
   uint16_t chip_id_word = 0x4841;  // put at SRAM 0x85C0 by the mailbox doorbell
   unsigned write_done_polls = 0;   // IN 0x3C answers 1 this often before 0, per bulk write
+  // Fixed chip answers to SFR reads (0x65 / 0x68): 0xFE, the register-file
+  // marker (2 = ZQ4856), and 0xF3, the OTP byte. Unset: what was written.
+  std::optional<uint8_t> sfr_fe;
+  std::optional<uint8_t> otp;
+  bool loader_answers = true;      // the PromBoot loader ever answers 48 41
+  unsigned loader_wait = 0;        // 0x40 resets before it does
+  bool verify_good = true;         // 0xA5 = 0 gives 0x6A in 0x0B (else 0x00)
+  bool app_starts = true;          // a downloaded image starts running
+  bool marker_sticks = true;       // register 0x30 keeps what the host writes
+  bool low_power_supported = true; // SENSOR / QUICK enter the low-power wait
+  bool pin_idle_high = false;      // the pin reads high while awake without a press
+  unsigned pin_test_low_reads = 2; // pin reads held low after 0x00 = 0x78
+};
+
+// One firmware piece the bridge stored: byte offset and length.
+struct FirmwarePiece {
+  size_t offset = 0;
+  size_t length = 0;
+  bool operator==(const FirmwarePiece &) const = default;
 };
 
 // The answer of the 4847 chip to a 0x6F read of `length` bytes at `selector`;
@@ -105,6 +139,9 @@ class BridgeModel : public usb_emul::DeviceModel {
   void SetRegister(uint8_t reg, uint8_t value);
   // Starts or stops the bridge application (register 0x20).
   void SetAppRunning(bool running);
+  // The next `count` firmware read-backs come back with byte `offset` of the
+  // image inverted.
+  void CorruptReadbacks(unsigned count, size_t offset);
 
   // --- observations ---
   uint8_t Register(uint8_t reg) const;
@@ -123,6 +160,10 @@ class BridgeModel : public usb_emul::DeviceModel {
   std::vector<unsigned> ChipSelects() const;
   // USB resets seen.
   unsigned Resets() const;
+  // Program memory as the downloads left it, and the pieces stored, in order.
+  std::vector<uint8_t> ProgramMemory() const;
+  std::vector<FirmwarePiece> FirmwarePieces() const;
+  bool AppRunning() const;
   // Most URBs the device had pending at once, counted whenever one arrived.
   size_t MaxPendingUrbs() const;
 
@@ -136,13 +177,17 @@ class BridgeModel : public usb_emul::DeviceModel {
 
  private:
   // What the next bulk transfer carries, as the set-up requests announced it.
-  enum class Arm { kNone, kWrite, kRead, kImage, kSpiWrite, kSpiRead, kChip4847 };
+  enum class Arm { kNone, kWrite, kRead, kImage, kSpiWrite, kSpiRead, kChip4847, kFirmware };
 
   usb_emul::Reply OutRequestLocked(const usb_emul::SetupPacket &s);
   usb_emul::Reply InRequestLocked(const usb_emul::SetupPacket &s);
   void WriteRegisterLocked(uint8_t reg, uint8_t value);
   void UpdateLowPowerLocked();
   void WakeForPressLocked();
+  void SensorResetLocked();
+  void StoreFirmwareLocked();
+  std::vector<uint8_t> FirmwareReadLocked(size_t n);
+  bool FirmwareModeLocked() const { return download_mode_ || upgrade_mode_; }
   usb_emul::Reply Delayed(usb_emul::Reply r) const;
   void NotePendingLocked(usb_emul::Device &dev);
 
@@ -154,6 +199,15 @@ class BridgeModel : public usb_emul::DeviceModel {
   bool low_power_ = false;
   bool pin_ = false;
   bool download_mode_ = false;
+  bool upgrade_mode_ = false;
+  bool image_staged_ = false;
+  unsigned loader_resets_ = 0;
+  unsigned pin_low_reads_ = 0;
+  std::vector<uint8_t> program_;
+  std::vector<FirmwarePiece> fw_pieces_;
+  size_t fw_offset_ = 0;
+  unsigned corrupt_count_ = 0;
+  size_t corrupt_offset_ = 0;
   std::deque<std::vector<uint8_t>> presses_;
   std::deque<std::vector<uint8_t>> data_reads_;
   std::deque<std::vector<uint8_t>> spi_reads_;
