@@ -62,7 +62,7 @@ struct StopAtUnload {
 extern "C" void zq_sleep_detect_set_clock(const zq_sleep_clock *clock) {
   g_wall = clock != nullptr && clock->wall_seconds != nullptr ? clock->wall_seconds
                                                               : GettimeofdaySeconds;
-  g_tick_us = clock != nullptr ? clock->tick_us : ZQ_SLEEP_TICK_US;
+  g_tick_us = clock != nullptr && clock->tick_us != 0 ? clock->tick_us : ZQ_SLEEP_TICK_US;
 }
 
 extern "C" int create_sleep_thread(void) {

@@ -32,7 +32,8 @@ typedef struct zq_sleep_clock {
 } zq_sleep_clock;
 
 // Installs `clock` (read at every tick, so it applies to a running thread
-// from its next tick), or restores the production clock for NULL.
+// from its next tick), or restores the production clock for NULL. A NULL
+// wall_seconds or a zero tick_us keeps the production value of that part.
 void zq_sleep_detect_set_clock(const zq_sleep_clock *clock);
 
 // Starts the detector unless it runs. Returns 0, or the pthread_create
