@@ -37,12 +37,16 @@ pthread_t g_thread;
 void *SleepDetectThread(void *) {
   BQ_LOG(BQ_LOG_DEBUG, TAG, "[%4d]:pthread start!", __LINE__);
   std::unique_lock<std::mutex> lock(g_mu);
+  // Each reading ends one tick and starts the next, so a clock step between
+  // two ticks is never missed.
+  int64_t before = g_wall.load()();
   while (!g_stop) {
-    int64_t before = g_wall.load()();
     g_cv.wait_for(lock, std::chrono::microseconds(g_tick_us.load()), [] { return g_stop; });
     if (g_stop) break;
-    int64_t after = g_wall.load()();
-    if (std::llabs(after - before) >= ZQ_SLEEP_GAP_S) {
+    const int64_t after = g_wall.load()();
+    const int64_t gap = after - before;
+    before = after;
+    if (std::llabs(gap) >= ZQ_SLEEP_GAP_S) {
       BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:resume from s3/s4/s5", __LINE__);
       isNeedClearImgFirst = 0;
       g_resumed_from_sleep = 1;
