@@ -1,0 +1,230 @@
+// Template layout and the template operations of the sensor glue against the
+// recording sensor library's slots.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "drivers/quorvanta/quorvanta_tpl.h"
+#include "support/sensorlib_standin.h"
+
+namespace {
+
+namespace standin = sensorlib_standin;
+using Bytes = std::vector<uint8_t>;
+
+// Distinct blob of template number n.
+Bytes Blob(int n) { return {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8), 0xA5}; }
+
+class TemplateTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    standin::Reset();
+    ctx_.module_type = 2;
+    ctx_.sensor_info.sensor.cols = 4;
+    ctx_.sensor_info.sensor.rows = 2;
+    ctx_.raw_image = frame_;
+    quorvanta_ctx = &ctx_;
+  }
+  void TearDown() override { quorvanta_ctx = nullptr; }
+
+  // A gallery of n templates with blobs Blob(0) .. Blob(n - 1).
+  std::vector<const quorvanta_tpl *> Gallery(int n) {
+    blobs_.clear();
+    tpls_.clear();
+    for (int i = 0; i < n; i++) blobs_.push_back(Blob(i));
+    for (int i = 0; i < n; i++)
+      tpls_.push_back(quorvanta_tpl{0, 1, static_cast<uint32_t>(blobs_[i].size()), blobs_[i].data()});
+    std::vector<const quorvanta_tpl *> list;
+    for (auto &t : tpls_) list.push_back(&t);
+    list.push_back(nullptr);
+    return list;
+  }
+
+  uint8_t frame_[8] = {};
+  quorvanta_ctx_t ctx_{};
+  std::vector<Bytes> blobs_;
+  std::vector<quorvanta_tpl> tpls_;
+};
+
+TEST(TemplateLayout, HeadIsSlotZeroTypeAndLittleEndianLength) {
+  uint8_t head[7];
+  quorvanta_tpl_write_head(head, 3, 0x21, 0x01020304);
+  EXPECT_EQ(Bytes(head, head + 7), (Bytes{3, 0, 0x21, 0x04, 0x03, 0x02, 0x01}));
+}
+
+TEST(TemplateLayout, ItemIsATemplateOnlyWhenItsLengthIsLenPlusSeven) {
+  const Bytes item = {5, 0, 2, 3, 0, 0, 0, 0xAA, 0xBB, 0xCC};
+  quorvanta_tpl t{};
+  ASSERT_EQ(quorvanta_tpl_parse(item.data(), item.size(), &t), 0);
+  EXPECT_EQ(t.slot, 5);
+  EXPECT_EQ(t.type, 2);
+  EXPECT_EQ(t.len, 3u);
+  EXPECT_EQ(t.data, item.data() + 7);
+  for (size_t length : {size_t{0}, size_t{6}, size_t{9}, size_t{11}})
+    EXPECT_EQ(quorvanta_tpl_parse(item.data(), length, &t), -1) << length;
+  // A length field that would wrap around with the head added.
+  const Bytes huge = {0, 0, 1, 0xFF, 0xFF, 0xFF, 0xFF};
+  EXPECT_EQ(quorvanta_tpl_parse(huge.data(), huge.size(), &t), -1);
+}
+
+TEST_F(TemplateTest, SaveWritesHeadAndBlobOfFingerZero) {
+  std::vector<uint8_t> buf(QUORVANTA_TPL_BUF_SIZE);
+  ASSERT_EQ(bq_sensor_save_template(buf.data()), 0);
+  EXPECT_EQ(Bytes(buf.begin(), buf.begin() + 10), (Bytes{0, 0, 1, 3, 0, 0, 0, 0x51, 0x52, 0x53}));
+  standin::script().save_result = -2;
+  EXPECT_EQ(bq_sensor_save_template(buf.data()), -2);
+}
+
+TEST_F(TemplateTest, UpdateReadsTheUpdatedTemplateOfTheReportedSlot) {
+  std::vector<uint8_t> buf(QUORVANTA_TPL_BUF_SIZE);
+  ctx_.update_tpl = 1;
+  ASSERT_EQ(bq_sensor_update_template(buf.data()), 0);
+  EXPECT_EQ(Bytes(buf.begin(), buf.begin() + 9), (Bytes{4, 0, 1, 2, 0, 0, 0, 0x71, 0x72}));
+  EXPECT_EQ(standin::CallsFrom("quorv_UpdateTemplate(1)"),
+            (std::vector<std::string>{"quorv_UpdateTemplate(1)", "quorv_GetAlgTplData(4)"}));
+
+  standin::script().get_result = -5;
+  EXPECT_EQ(bq_sensor_update_template(buf.data()), -1);
+  standin::script().update_result = -1;
+  standin::ClearCalls();
+  EXPECT_EQ(bq_sensor_update_template(buf.data()), -1);
+  EXPECT_EQ(standin::CallsStartingWith("quorv_GetAlgTplData"), std::vector<std::string>{});
+}
+
+TEST_F(TemplateTest, VerifyClearsEverySlotThenLoadsTheTemplateInItsOwnSlot) {
+  const Bytes blob = Blob(7);
+  quorvanta_tpl t{3, 1, static_cast<uint32_t>(blob.size()), blob.data()};
+  standin::script().match_template = blob;
+  standin::script().identify_update = 1;
+  // A stale template in another slot must be gone before the match.
+  const Bytes stale = Blob(9);
+  quorv_InitAlgTplData(6, 1, stale.size(), stale.data());
+  standin::ClearCalls();
+
+  EXPECT_EQ(bq_sensor_verify_by_template(&t), 0);
+  EXPECT_EQ(ctx_.update_tpl, 1);
+  EXPECT_FALSE(standin::Slot(6).has_value());
+  ASSERT_TRUE(standin::Slot(3).has_value());
+  EXPECT_EQ(standin::Slot(3)->data, blob);
+  EXPECT_EQ(standin::CallsStartingWith("quorv_DelFinger").size(), 10u);
+}
+
+TEST_F(TemplateTest, VerifyRejectsASlotByteBeyondTheLibrarysTenSlots) {
+  const Bytes blob = Blob(1);
+  for (uint8_t slot : {uint8_t{10}, uint8_t{255}}) {
+    quorvanta_tpl t{slot, 1, static_cast<uint32_t>(blob.size()), blob.data()};
+    EXPECT_EQ(bq_sensor_verify_by_template(&t), -200) << int(slot);
+  }
+  EXPECT_EQ(standin::CallsStartingWith("quorv_InitAlgTplData"), std::vector<std::string>{});
+  EXPECT_EQ(bq_sensor_verify_by_template(nullptr), -201);
+}
+
+struct IdentifyCase {
+  const char *name;
+  int gallery;
+  int match;               // template number the frame matches, -1 none
+  int expect_result;
+  uint32_t expect_fid;
+  size_t expect_identifies;
+};
+
+class IdentifyBatchTest : public TemplateTest, public testing::WithParamInterface<IdentifyCase> {};
+
+TEST_P(IdentifyBatchTest, MatchesInBatchesOfTenAndReportsTheListIndex) {
+  const IdentifyCase &c = GetParam();
+  auto list = Gallery(c.gallery);
+  if (c.match >= 0) standin::script().match_template = Blob(c.match);
+  uint32_t fid = 0xFFFF;
+  EXPECT_EQ(bq_sensor_identify_by_templates(list.data(), &fid), c.expect_result);
+  if (c.expect_result == 0) {
+    EXPECT_EQ(fid, c.expect_fid);
+  }
+  EXPECT_EQ(standin::CallsStartingWith("quorv_IdentifyByImage(2)").size(), c.expect_identifies);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Galleries, IdentifyBatchTest,
+    testing::Values(IdentifyCase{"ThirdBatchSlot3", 25, 23, 0, 23, 3},
+                    IdentifyCase{"FirstBatchIsTheSlot", 25, 4, 0, 4, 1},
+                    IdentifyCase{"LastOfSecondBatch", 20, 19, 0, 19, 2},
+                    IdentifyCase{"NoMatchTriesEveryBatch", 25, -1, -2, 0, 3},
+                    IdentifyCase{"BeyondOneByteCounter", 300, 287, 0, 287, 29}),
+    [](const testing::TestParamInfo<IdentifyCase> &i) { return std::string(i.param.name); });
+
+// Batch 3 holds only five templates; a template of batch 2 left in slots 5
+// to 9 would match a frame of that finger and report a fid beyond the
+// gallery, i.e. another user's print. Every batch starts from empty slots.
+TEST_F(TemplateTest, StaleTemplateOfAnEarlierBatchNeverMatches) {
+  auto list = Gallery(25);
+  standin::script().match_template = Blob(17);  // slot 7 of batch 2 ...
+  auto second_batch_only = std::vector<const quorvanta_tpl *>(list.begin() + 20, list.end());
+  uint32_t fid = 0;
+  // ... loaded by an earlier identification, then a gallery without it.
+  ASSERT_EQ(bq_sensor_identify_by_templates(list.data(), &fid), 0);
+  ASSERT_EQ(fid, 17u);
+  standin::ClearCalls();
+  EXPECT_EQ(bq_sensor_identify_by_templates(second_batch_only.data(), &fid), -2);
+  for (int slot = 5; slot < 10; slot++) EXPECT_FALSE(standin::Slot(slot).has_value()) << slot;
+}
+
+TEST_F(TemplateTest, ImportedTemplatesDoNotAnswerForTheGallery) {
+  auto imported = Gallery(3);
+  ASSERT_EQ(bq_sensor_template_import(imported.data()), 0);
+  standin::script().match_template = Blob(2);  // imported into slot 3
+  auto gallery = Gallery(1);                   // Blob(0) only
+  uint32_t fid = 0;
+  EXPECT_EQ(bq_sensor_identify_by_templates(gallery.data(), &fid), -2);
+}
+
+TEST_F(TemplateTest, IdentifyErrorsEndTheSearch) {
+  std::vector<const quorvanta_tpl *> empty = {nullptr};
+  uint32_t fid = 0;
+  EXPECT_EQ(bq_sensor_identify_by_templates(empty.data(), &fid), -201);
+
+  auto list = Gallery(12);
+  standin::script().init_tpl = -7;
+  EXPECT_EQ(bq_sensor_identify_by_templates(list.data(), &fid), -7);
+  EXPECT_EQ(standin::CallsStartingWith("quorv_IdentifyByImage"), std::vector<std::string>{});
+}
+
+TEST_F(TemplateTest, UpdateFlagComesFromTheMatchingIdentification) {
+  auto list = Gallery(15);
+  standin::script().match_template = Blob(12);
+  standin::script().identify_update = 1;
+  uint32_t fid = 0;
+  ASSERT_EQ(bq_sensor_identify_by_templates(list.data(), &fid), 0);
+  EXPECT_EQ(ctx_.update_tpl, 1);
+  standin::script().match_template.reset();
+  EXPECT_EQ(bq_sensor_identify_by_templates(list.data(), &fid), -2);
+  EXPECT_EQ(ctx_.update_tpl, 0);
+}
+
+TEST_F(TemplateTest, ImportLoadsAtMostNineTemplatesIntoSlotsOneToNine) {
+  auto list = Gallery(12);
+  ASSERT_EQ(bq_sensor_template_import(list.data()), 0);
+  EXPECT_FALSE(standin::Slot(0).has_value());
+  for (int slot = 1; slot <= 9; slot++) {
+    ASSERT_TRUE(standin::Slot(slot).has_value()) << slot;
+    EXPECT_EQ(standin::Slot(slot)->data, Blob(slot - 1));
+  }
+  EXPECT_EQ(standin::CallsStartingWith("quorv_InitAlgTplData").size(), 9u);
+  standin::script().init_tpl = -4;
+  EXPECT_EQ(bq_sensor_template_import(list.data()), -4);
+}
+
+TEST_F(TemplateTest, ModuleType1IdentifiesTheSecondHalfWhenTheFirstFails) {
+  ctx_.module_type = 1;
+  for (int i = 0; i < 8; i++) frame_[i] = static_cast<uint8_t>(i);
+  standin::SetFrameBytes(4);
+  standin::script().identify = {{-2, 255}, {0, 1}};
+  uint8_t fid = 0, update = 0;
+  EXPECT_EQ(libfp_identify_by_image(frame_, &fid, &update), 0);
+  EXPECT_EQ(fid, 1);
+  ASSERT_EQ(standin::Frames().size(), 2u);
+  EXPECT_EQ(standin::Frames()[1], (Bytes{4, 5, 6, 7}));
+}
+
+}  // namespace
