@@ -39,9 +39,6 @@ int alg_do_config(void);
 // Wall clock in ms (seconds x 1000 + microseconds / 1000); NULL is ignored.
 void bq_current_time_ms(uint64_t *out);
 
-// g_bus_type of the bridge layer.
-int bq_get_bus_type(void);
-
 // Finger poll: 2 finger on, 0 none, negative error.
 int bq_sensor_query_finger_status(void);
 

@@ -1,0 +1,81 @@
+// The sensor library as the device library ships it until its flows exist:
+// setters keep their values (with their clamps), host registrations reach
+// the sensor access layer, and every flow fails with -1.
+#include <gtest/gtest.h>
+
+#include "src/FpSensorLib/quorv_config.h"
+#include "src/FpSensorLib/quorv_sensor_lib.h"
+#include "src/quorv_base/quorv_host_callbacks.h"
+
+namespace {
+
+TEST(QuorvConfig, DefaultsAtLoadAndAfterCreate) {
+  const QuorvConfigInfo &c = g_quorvConfigInfo;
+  EXPECT_EQ(c.sensor_cols, 80u);
+  EXPECT_EQ(c.sensor_rows, 64u);
+  EXPECT_EQ(c.enroll_valid_area, 90);
+  EXPECT_FLOAT_EQ(c.enroll_valid_area_scale, 0.9f);
+  EXPECT_EQ(c.far_level, 14);
+  quorv_SetAlgFarLevel(3);
+  quorv_SensorResourceCreate();
+  EXPECT_EQ(c.far_level, 14) << "create starts from the defaults";
+}
+
+TEST(QuorvConfig, SettersStoreTheirValuesWithTheirClamps) {
+  const QuorvConfigInfo &c = g_quorvConfigInfo;
+  quorv_SetFpSensorColsRows(96, 96);
+  quorv_SetImageValidAreaScale(0.7f);
+  quorv_SetImageVerifyValidAreaScale(0.3f);
+  quorv_SetRescanOverlapAreaThreshold(150);
+  quorv_IdentifyNonFingerDetectNet(7);
+  quorv_SetMLOGOEnhance(9);
+  quorv_SetNonFingerDetectVer(3);
+  quorv_SetFakeFingerDetect(5, 4, 6);
+  quorv_SetModuleType(0x0102);
+  quorv_FilterEnhance(1, 80);
+  quorv_SetEnrollmentTipsParameter(40, 70, 0, 10);
+  EXPECT_EQ(c.sensor_cols, 96u);
+  EXPECT_EQ(c.sensor_rows, 96u);
+  EXPECT_EQ(c.enroll_valid_area, 70);
+  EXPECT_EQ(c.verify_valid_area, 30);
+  EXPECT_EQ(c.rescan_overlap, 100);
+  EXPECT_EQ(c.identify_nonfinger_net, 2);
+  EXPECT_EQ(c.mlogo_enhance, 1);
+  EXPECT_EQ(c.nonfinger_ver, 1);
+  EXPECT_EQ(c.fake_mode, 2);
+  EXPECT_EQ(c.fake_second, 4);
+  EXPECT_EQ(c.fake_level, 6);
+  EXPECT_EQ(c.module_type, 2);
+  EXPECT_EQ(c.filter_enhance, 1);
+  EXPECT_EQ(c.wet_cond, 80);
+  EXPECT_EQ(c.tips_p4, 10);
+  quorv_SetRescanOverlapAreaThreshold(99);
+  EXPECT_EQ(c.rescan_overlap, 99);
+}
+
+int FakeMcuStatus() { return 7; }
+
+TEST(QuorvSensorLib, HostRegistrationsReachTheAccessLayer) {
+  quorv_InitFuncGetMcuStatus(FakeMcuStatus);
+  EXPECT_EQ(g_quorvHostCallbacks.GetMcuStatus, &FakeMcuStatus);
+  quorv_InitFuncGetMcuStatus(nullptr);
+  EXPECT_EQ(g_quorvHostCallbacks.GetMcuStatus, nullptr);
+}
+
+TEST(QuorvSensorLib, FlowsFailUntilTheLibraryIsBuilt) {
+  EXPECT_EQ(quorv_SensorResourceCreate(), -1);
+  EXPECT_EQ(quorv_InitFpAlg(), -1);
+  uint8_t frame[4] = {}, fid = 0, update = 1, slot = 0, type = 0;
+  uint32_t len = 0;
+  EXPECT_EQ(quorv_EnrollByImage(0, 0, frame), -1);
+  EXPECT_EQ(quorv_IdentifyByImage(frame, 2, &fid, &update), -1);
+  EXPECT_EQ(fid, QUORV_NO_FINGER);
+  EXPECT_EQ(update, 0);
+  EXPECT_EQ(quorv_InitAlgTplData(0, 1, 4, frame), -1);
+  EXPECT_EQ(quorv_SaveAlgTplData(0, &type, &len, frame), -1);
+  EXPECT_EQ(quorv_UpdateTemplate(1, &slot), -1);
+  EXPECT_EQ(slot, QUORV_NO_FINGER);
+  EXPECT_EQ(quorv_Enroll_frr_far(frame), -1);
+}
+
+}  // namespace
