@@ -12,8 +12,13 @@ extern "C" {
 // (0x4843 for 0x3b17). Ends with a zero row.
 extern const struct usb_id quorvanta_id_table[];
 
-// The driver's record: id 35, "quorvanta", press.
+// The driver's record: id 35, "quorvanta", press; its image size becomes
+// the sensor's at every successful open.
 extern struct fp_img_driver quorvanta_driver;
+
+// Port-method set-up of the USB layer: logs its name and returns -1 without
+// touching `method`, so no port hook is ever installed.
+int quorv_usb_device_port_method_init(void *method);
 
 #ifdef __cplusplus
 }
