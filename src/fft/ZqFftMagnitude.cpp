@@ -1,4 +1,5 @@
-// Spectrum tools: magnitude threshold, display image, border removal.
+// Magnitude tools on a frequency-domain image: threshold, display image,
+// border removal.
 #include <math.h>
 
 #include <algorithm>
