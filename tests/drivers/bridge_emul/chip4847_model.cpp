@@ -316,11 +316,9 @@ void Chip4847::FrameDoneLocked() {
     }
     return;
   }
-  if (f.size() >= 7 && f[1] == 0x00) {
-    const size_t n = Be16(f, 2);
-    const size_t have = std::min(n, f.size() - 7);
-    Spi0WriteLocked(f[0], std::span<const uint8_t>(f.data() + 7, have));
-  }
+  // A write takes effect only with all its data bytes.
+  if (f.size() >= 7 && f[1] == 0x00 && f.size() == 7u + Be16(f, 2))
+    Spi0WriteLocked(f[0], std::span<const uint8_t>(f.data() + 7, f.size() - 7));
 }
 
 void Chip4847::Spi0WriteLocked(uint8_t reg, std::span<const uint8_t> data) {
@@ -376,12 +374,11 @@ void Chip4847::IicFrameLocked() {
   const uint16_t a = Be16(f, 3);
   const uint16_t k = Be16(f, 5);
   switch (f[1]) {
-    case 0x05: {
+    case 0x05:  // a write takes effect only with all its words
+      if (f.size() != 7 + (k + 1u) * 4u) break;
       flash_writes_.push_back({a, k});
-      const size_t bytes = std::min<size_t>((k + 1u) * 4u, f.size() - 7);
-      for (size_t i = 0; i < bytes; ++i) flash_[a * 4u + i] = f[7 + i];
+      for (size_t i = 0; i + 7 < f.size(); ++i) flash_[a * 4u + i] = f[7 + i];
       break;
-    }
     case 0x04:
       pending_read_ = FlashOp{a, k};
       break;
