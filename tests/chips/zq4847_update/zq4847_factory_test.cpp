@@ -8,6 +8,7 @@
 
 #include "chips/zq4847_update/zq4847_update.h"
 #include "drivers/zq_protocal/zq4847_callbacks.h"
+#include "drivers/zq_protocal/zq_interface_base.h"
 #include "zq4847_update/zq4847_test_bus.h"
 
 namespace {
@@ -173,10 +174,19 @@ TEST(Zq4847Factory, ResetTestNeedsAnEchoWithinTenAttemptsAndAResetThatClears) {
   }
 }
 
-TEST(Zq4847Factory, ResetTestOnTheBridgeResetsThroughRequest0x40) {
+TEST(Zq4847Factory, OnTheBridgeTheResetIsRequest0x40AndModeThreeRaisesThePin) {
   zq4847_test::BridgeBus bus;
   EXPECT_EQ(Reset_Test(), 0);
   EXPECT_EQ(bus.chip().HardwareResets(), 1u);
+  auto pin = [] {
+    bool high = false;
+    EXPECT_EQ(zq_interface_base_QuerySensorPinStatus(&high), 0);
+    return high;
+  };
+  ASSERT_EQ(Factory_Workmode_Wait(1), 0);
+  EXPECT_TRUE(pin());
+  ASSERT_EQ(Factory_Workmode_Wait(0), 0);
+  EXPECT_FALSE(pin());
 }
 
 }  // namespace

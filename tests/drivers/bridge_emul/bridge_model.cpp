@@ -199,6 +199,10 @@ Reply BridgeModel::Control(Device &dev, const SetupPacket &setup, std::span<cons
   if (stalled_requests_.count(setup.request)) return Reply::Stall();
   if (setup.request_type == kReqTypeOut && setup.request == 0x40 && spi_chip_)
     spi_chip_->HardwareReset();
+  if (setup.request_type == kReqTypeIn && setup.request == 0x43 && spi_chip_) {
+    if (std::optional<bool> pin = spi_chip_->Pin())
+      return Delayed(Reply::Ack({static_cast<uint8_t>(*pin ? 1 : 0)}));
+  }
   if (setup.request_type == kReqTypeOut) return Delayed(OutRequestLocked(setup));
   if (setup.request_type == kReqTypeIn) return Delayed(InRequestLocked(setup));
   return Reply::Stall();

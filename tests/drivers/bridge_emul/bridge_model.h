@@ -19,7 +19,8 @@
 //   (n, selector): the 4847 handler's answer; without one 0x6F stalls.
 // - A chip on the raw SPI pass-through (AttachSpiChip) sees the chip-select
 //   levels, every raw write (0x79 (n, 3)) and every raw read (0x79 (n, 4),
-//   answered with what it clocks out), and the sensor reset 0x40.
+//   answered with what it clocks out), and the sensor reset 0x40; it may
+//   drive the interrupt pin.
 // - A bulk IN that nothing armed is never answered (the host times out).
 // - Firmware download: 0x57 enters download mode (edition A), 0x08 = 1 upgrade
 //   mode (edition B, after the PromBoot loader answered 48 41 in register
@@ -115,6 +116,9 @@ class SpiChip {
   virtual std::vector<uint8_t> Transfer(std::span<const uint8_t> mosi) = 0;
   // The bridge pulsed the sensor's reset line (OUT 0x40).
   virtual void HardwareReset() = 0;
+  // The level the chip drives on the bridge's interrupt pin (IN 0x43), or
+  // nullopt to leave the pin to the bridge.
+  virtual std::optional<bool> Pin() const { return std::nullopt; }
 };
 
 // The answer of the 4847 chip to a 0x6F read of `length` bytes at `selector`;

@@ -186,6 +186,11 @@ void Chip4847::HardwareReset() {
   mode_ = 0;
 }
 
+std::optional<bool> Chip4847::Pin() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return mode_ == 3;
+}
+
 std::vector<uint8_t> Chip4847::StatusBlockLocked() const {
   std::vector<uint8_t> block(kStatusSize, 0);
   block[0] = mode_;

@@ -22,6 +22,8 @@
 //   (4 bytes a word).
 // - Selector reads through the bridge (Selectors(), for BridgeModel::Set4847):
 //   0xFF00 wakes, 0x9180 the status block, 0x9080 the 8-bit image.
+// - The interrupt pin reads high in factory work mode 3 (the pin test's
+//   mode 1 + 2) and low otherwise.
 // - The sensor reset clears the scratch (unless told otherwise), leaves boot
 //   mode and returns the work mode to 0.
 //
@@ -116,6 +118,7 @@ class Chip4847 : public SpiChip {
   void Select(bool asserted) override;
   std::vector<uint8_t> Transfer(std::span<const uint8_t> mosi) override;
   void HardwareReset() override;
+  std::optional<bool> Pin() const override;
 
  private:
   std::vector<uint8_t> StatusBlockLocked() const;
