@@ -39,6 +39,11 @@ void Chip4847::SetRawFrames(RawFrameFn fn) {
   raw_frames_ = std::move(fn);
 }
 
+void Chip4847::SetFinger(bool on) {
+  std::lock_guard<std::mutex> lock(mu_);
+  finger_ = on;
+}
+
 void Chip4847::SetImage(std::vector<uint8_t> image) {
   std::lock_guard<std::mutex> lock(mu_);
   image_ = std::move(image);
@@ -188,13 +193,14 @@ void Chip4847::HardwareReset() {
 
 std::optional<bool> Chip4847::Pin() const {
   std::lock_guard<std::mutex> lock(mu_);
-  return mode_ == 3;
+  return finger_ || mode_ == 3;
 }
 
 std::vector<uint8_t> Chip4847::StatusBlockLocked() const {
   std::vector<uint8_t> block(kStatusSize, 0);
   block[0] = mode_;
   block[2] = mode_ == 17 ? 17 : 0;
+  if (finger_) block[1] = block[2] = 0x11;
   block[4] = dac_;
   block[19] = 0x48;
   block[20] = 0x47;

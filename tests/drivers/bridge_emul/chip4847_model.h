@@ -22,8 +22,9 @@
 //   (4 bytes a word).
 // - Selector reads through the bridge (Selectors(), for BridgeModel::Set4847):
 //   0xFF00 wakes, 0x9180 the status block, 0x9080 the 8-bit image.
-// - The interrupt pin reads high in factory work mode 3 (the pin test's
-//   mode 1 + 2) and low otherwise.
+// - A finger (SetFinger) raises the interrupt pin and puts 0x11 in status
+//   bytes 1 and 2; without one the pin reads high only in factory work
+//   mode 3 (the pin test's mode 1 + 2).
 // - The sensor reset clears the scratch (unless told otherwise), leaves boot
 //   mode and returns the work mode to 0.
 //
@@ -84,6 +85,8 @@ class Chip4847 : public SpiChip {
 
   // --- test controls ---
   void SetRawFrames(RawFrameFn fn);
+  // A finger on the sensor, or none.
+  void SetFinger(bool on);
   // The 8-bit image answered to selector 0x9080 (zeros by default).
   void SetImage(std::vector<uint8_t> image);
   // The bridge's 0x6F answers (see BridgeModel::Set4847).
@@ -141,6 +144,7 @@ class Chip4847 : public SpiChip {
   size_t answer_from_ = 0;                     // frame position of its first byte
 
   uint8_t mode_ = 0;
+  bool finger_ = false;
   uint8_t dac_;
   unsigned mode_writes_ = 0;
   std::vector<uint8_t> scratch_;
