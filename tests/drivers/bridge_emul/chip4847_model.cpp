@@ -193,7 +193,7 @@ void Chip4847::HardwareReset() {
 
 std::optional<bool> Chip4847::Pin() const {
   std::lock_guard<std::mutex> lock(mu_);
-  return finger_ || mode_ == 3;
+  return finger_ || (mode_ == 3 && config_.pin_in_mode3);
 }
 
 std::vector<uint8_t> Chip4847::StatusBlockLocked() const {

@@ -59,6 +59,7 @@ struct Chip4847Config {
   unsigned ready_after_reads = 0;  // 0x6A reads after the boot set-up before 0xF0AA shows
   std::optional<uint32_t> nak_page;  // this page is never acknowledged
   std::optional<uint16_t> crc_override;  // register 0x66 reads this instead of the CRC
+  bool pin_in_mode3 = true;        // work mode 3 raises the interrupt pin
 };
 
 // One IIC flash access: word address and word count minus one.
