@@ -19,6 +19,12 @@ namespace {
   BQ_LOG(BQ_LOG_ERROR, kTag, "error at %s[%s:%d]: '%s'.", __func__, bq_basename(__FILE__), \
          __LINE__, bq_strerror(code))
 
+int LogCode(const char *func, int line, int code) {
+  BQ_LOG(BQ_LOG_ERROR, kTag, "error at %s[%s:%d]: '%s'.", func, bq_basename(__FILE__), line,
+         bq_strerror(code));
+  return code;
+}
+
 constexpr uint8_t kCmdProgram = 0x55;
 constexpr uint8_t kCmdEndPages = 0x64;
 constexpr uint8_t kCmdRun = 0x07;
@@ -156,10 +162,8 @@ extern "C" int BootLoad_Down(const uint8_t *image, uint32_t length) {
   if (g_bootload_calls.fetch_add(1) % 2 == 0) zq4847::SleepMs(1);
   zq4847::BusType();
 
-  auto fail = [](int status) {
-    LOG_CODE(status);
-    return status;
-  };
+// Logs the code under the calling procedure's name and returns it.
+#define fail(status) LogCode(__func__, __LINE__, (status))
   if ((r = IIC_Mode_Set(0x55)) != 0 || (r = IIC_SFR_Write(0x04, 0xAA55)) != 0 ||
       (r = IIC_SFR_Write(0x48, 0x0110)) != 0)
     return fail(r);
@@ -192,6 +196,7 @@ extern "C" int BootLoad_Down(const uint8_t *image, uint32_t length) {
   zq4847::SleepMs(10);
   return 0;
 }
+#undef fail
 
 extern "C" int zq4847_UserApp_Update(const uint8_t *image, uint32_t length, uint16_t crc) {
   if (image == nullptr || Calc_CRC16(image, length) != crc) {
