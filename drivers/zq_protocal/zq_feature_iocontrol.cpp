@@ -2,9 +2,12 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "base/bq_log.h"
 #include "base/bq_util.h"
+#include "drivers/quorvanta/capture_flags.h"
+#include "drivers/quorvanta/quorvanta_ctx.h"
 #include "drivers/quorvanta/zq_sensor_info.h"
 #include "drivers/zq_moc/zq_moc.h"
 #include "drivers/zq_protocal/zq_bridge.h"
@@ -13,6 +16,7 @@
 #include "drivers/zq_protocal/zq_feature_loadfirmware.h"
 #include "drivers/zq_protocal/zq_interface_base.h"
 #include "drivers/zq_protocal/zq_sensor_object.h"
+#include "src/FpSensorLib/quorv_sensor_lib.h"
 
 #define TAG "quorvanta:protocal"
 
@@ -20,9 +24,13 @@ namespace {
 
 constexpr const char *kPass = "\x1b[1;32;47m pass \x1b[0m";
 constexpr const char *kFailure = "\x1b[1;31;47m failure \x1b[0m";
+constexpr uint64_t kSceneTimeoutMs = 30000;
 constexpr int kPollMs = 20;
 constexpr unsigned kDefaultTouches = 5;
 constexpr uint64_t kDefaultQualityMs = 10000;
+// The scene test's capture buffer: the image starts 2 bytes in; a module's
+// scan reply may fill up to 0x8000 bytes.
+constexpr size_t kCaptureMin = 0x8000;
 
 const char *Verdict(int result) { return result == 0 ? kPass : kFailure; }
 
@@ -154,12 +162,81 @@ int zq_feature_iocontrol_OnTestDeadPixel() {
   return r;
 }
 
-// The scene test needs the sensor library's factory flows, which this
-// driver does not link yet: it fails rather than pass untried.
+// Polls the finger every 20 ms until it is on (2), within `limit_ms` of
+// `start`: 2, -205 for a failed poll, or -1 at the limit.
+int WaitForFinger(uint64_t start, uint64_t limit_ms) {
+  while (bq_timer_ms(false) - start <= limit_ms) {
+    int q = zq_feature_devinit_QueryFpOnSensor();
+    if (q < 0) return BQ_ERROR_NO_DEVICE;
+    if (q == ZQ_FINGER_ON) return q;
+    bq_msleep(kPollMs);
+  }
+  BQ_LOG_ERROR_MSG(TAG, "finger press timeout.");
+  return -1;
+}
+
+// The library steps of the scene test on `image`; the first failure's code.
+int scene_test(const uint8_t *image) {
+  int r = quorv_Init_frr_far();
+  if (r != 0) {
+    BQ_LOG_ERROR_MSG(TAG, "apk init failed(%d).", r);
+    return r;
+  }
+  for (unsigned finger = 1; finger <= 4; ++finger) quorv_DelFinger(finger);
+  unsigned char quality = 0;
+  unsigned char area = 0;
+  r = quorv_SendImageAndGetQualityArea(image, &quality, &area);
+  BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:Enroll: quality = %d, area = %d.", __LINE__, quality, area);
+  if (r != 0) {
+    BQ_LOG_ERROR_MSG(TAG, "SendImageAndGetQualityArea failed(%d).", r);
+    return r;
+  }
+  BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:Test enroll...", __LINE__);
+  if ((r = quorv_Enroll_frr_far(image)) != 0) {
+    BQ_LOG_ERROR_MSG(TAG, "enroll failed(%d).", r);
+    return r;
+  }
+  if ((r = quorv_SetTplValid(0)) != 0) {
+    BQ_LOG_ERROR_MSG(TAG, "save tpl failed(%d).", r);
+    return r;
+  }
+  BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:Test identify...", __LINE__);
+  if ((r = quorv_Identify_frr_far(image)) != 0) {
+    BQ_LOG_ERROR_MSG(TAG, "identify failed(%d).", r);
+    return r;
+  }
+  return 0;
+}
+
 int zq_feature_iocontrol_OnTestScene() {
-  BQ_LOG_ERROR_MSG(TAG, "scene test is not available.");
-  BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:scene test: %s.", __LINE__, kFailure);
-  return BQ_ERROR_INTERNAL;
+  const uint64_t start = bq_timer_ms(false);
+  BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:wait for finger touch...", __LINE__);
+  g_resumed_from_sleep = 0;
+  int r = WaitForFinger(start, kSceneTimeoutMs);
+  if (r != ZQ_FINGER_ON) return r;
+
+  quorvanta_ctx_t *ctx = quorvanta_ctx;
+  const size_t pixels = static_cast<size_t>(g_sensor_width) * g_sensor_height;
+  const size_t capture_size = pixels + 2 > kCaptureMin ? pixels + 2 : kCaptureMin;
+  std::unique_ptr<uint8_t[]> capture(new (std::nothrow) uint8_t[capture_size]());
+  if (!capture) FAIL_WITH(BQ_ERROR_NOMEM);
+  if ((r = zq_sensorbase_CaptureImage(capture.get())) != 0) FAIL_WITH(r);
+
+  uint8_t *raw = ctx != nullptr ? ctx->raw_image : nullptr;
+  if (raw != nullptr) {
+    const size_t n = static_cast<size_t>(ctx->sensor_info.sensor.cols) * ctx->sensor_info.sensor.rows;
+    std::memcpy(raw, capture.get() + 2, n < capture_size - 2 ? n : capture_size - 2);
+  }
+  quorv_SetImageQualityScore(30);
+  quorv_SetImageValidAreaScale(0.6f);
+  quorv_EnrollNonFingerDetect(0);
+  r = raw != nullptr ? scene_test(raw) : 0;
+  quorv_SetImageQualityScore(30);
+  quorv_SetImageValidAreaScale(0.8f);
+  quorv_EnrollNonFingerDetect(0);
+  BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:scene test: %s.", __LINE__, Verdict(r));
+  BQ_LOG_LEAVE(TAG);
+  return r;
 }
 
 int zq_feature_iocontrol_OnTestQuality(const uint8_t *data, unsigned long length) {

@@ -1,7 +1,8 @@
 // The factory and test entry against the emulated bridge, 4847 chip and
-// module type 1: the ignored commands, size and information records, the
-// download command, the pin and dead-pixel tests through the dispatcher,
-// and the touch count on a virtual clock.
+// module type 1, with the recording sensor-library stand-in: the ignored
+// commands, size and information records, the download command, the pin and
+// dead-pixel tests through the dispatcher, the touch count on a virtual
+// clock and the scene test's library chain.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "drivers/zq_protocal/zq_feature_iocontrol.h"
 #include "drivers/zq_protocal/zq_sensor_object.h"
 #include "drivers/zq_protocal/zq_bridge_state.h"
+#include "support/sensorlib_standin.h"
 #include "zq4847_update/zq4847_test_bus.h"
 
 namespace {
@@ -254,11 +256,78 @@ TEST(FactoryEntry, AFailedFingerPollEndsTheTouchCountWith205) {
   EXPECT_EQ(zq_feature_iocontrol_OnMultiDistrute(11, data, 2), -205);
 }
 
-TEST(FactoryEntry, SceneTestFailsUntilTheSensorLibraryIsLinked) {
+TEST(FactoryEntry, SceneTestRunsTheLibraryChainAndRestoresTheSettings) {
   Open4847 dev;
+  sensorlib_standin::Reset();
   dev.bus.chip().SetFinger(true);
+  Bytes raw(64 * 80, 0);
+  dev.bus.bench().ctx().raw_image = raw.data();
+  dev.bus.bench().ctx().sensor_info.sensor.cols = 64;
+  dev.bus.bench().ctx().sensor_info.sensor.rows = 80;
+  Bytes image(64 * 80);
+  for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 3);
+  dev.bus.chip().SetImage(image);
+  EXPECT_EQ(zq_feature_iocontrol_OnMultiDistrute(10, nullptr, 0), 0);
+  EXPECT_EQ(raw, image) << "the captured frame, from 2 bytes into the capture buffer";
+  EXPECT_EQ(sensorlib_standin::Calls(),
+            (std::vector<std::string>{
+                "quorv_SetImageQualityScore(30)", "quorv_SetImageValidAreaScale(0.6)",
+                "quorv_EnrollNonFingerDetect(0)", "quorv_Init_frr_far()", "quorv_DelFinger(1)",
+                "quorv_DelFinger(2)", "quorv_DelFinger(3)", "quorv_DelFinger(4)",
+                "quorv_SendImageAndGetQualityArea()", "quorv_Enroll_frr_far()",
+                "quorv_SetTplValid(0)", "quorv_Identify_frr_far()",
+                "quorv_SetImageQualityScore(30)", "quorv_SetImageValidAreaScale(0.8)",
+                "quorv_EnrollNonFingerDetect(0)"}));
+  dev.bus.bench().ctx().raw_image = nullptr;
+}
+
+TEST(FactoryEntry, SceneTestStopsAtTheFirstLibraryFailureAndStillRestoresTheSettings) {
+  struct Case {
+    std::string name;
+    int sensorlib_standin::Script::*step;
+    std::string last_call;
+  } cases[] = {
+      {"init", &sensorlib_standin::Script::init_frr_far, "quorv_Init_frr_far()"},
+      {"quality", &sensorlib_standin::Script::quality_area, "quorv_SendImageAndGetQualityArea()"},
+      {"enrol", &sensorlib_standin::Script::enroll_frr_far, "quorv_Enroll_frr_far()"},
+      {"save", &sensorlib_standin::Script::set_tpl_valid, "quorv_SetTplValid(0)"},
+      {"identify", &sensorlib_standin::Script::identify_frr_far, "quorv_Identify_frr_far()"},
+  };
+  for (const Case &c : cases) {
+    Open4847 dev;
+    sensorlib_standin::Reset();
+    sensorlib_standin::script().*c.step = -7;
+    dev.bus.chip().SetFinger(true);
+    Bytes raw(64 * 80, 0);
+    dev.bus.bench().ctx().raw_image = raw.data();
+    dev.bus.bench().ctx().sensor_info.sensor.cols = 64;
+    dev.bus.bench().ctx().sensor_info.sensor.rows = 80;
+    EXPECT_EQ(zq_feature_iocontrol_OnMultiDistrute(10, nullptr, 0), -7) << c.name;
+    std::vector<std::string> tail = sensorlib_standin::CallsFrom(c.last_call);
+    EXPECT_EQ(tail, (std::vector<std::string>{c.last_call, "quorv_SetImageQualityScore(30)",
+                                              "quorv_SetImageValidAreaScale(0.8)",
+                                              "quorv_EnrollNonFingerDetect(0)"}))
+        << c.name;
+    dev.bus.bench().ctx().raw_image = nullptr;
+  }
+}
+
+TEST(FactoryEntry, SceneTestWithoutARawImageBufferPassesWithoutTheLibraryChain) {
+  Open4847 dev;
+  sensorlib_standin::Reset();
+  dev.bus.chip().SetFinger(true);
+  EXPECT_EQ(zq_feature_iocontrol_OnMultiDistrute(10, nullptr, 0), 0);
+  EXPECT_TRUE(sensorlib_standin::CallsStartingWith("quorv_Init_frr_far").empty());
+  EXPECT_EQ(sensorlib_standin::Calls().size(), 6u) << "the settings, set and restored";
+}
+
+TEST(FactoryEntry, SceneTestWithoutAFingerTimesOutAfterThirtySeconds) {
+  Open4847 dev;
+  sensorlib_standin::Reset();
+  const uint64_t start = dev.bus.bench().clock().NowMs();
   EXPECT_EQ(zq_feature_iocontrol_OnMultiDistrute(10, nullptr, 0), -1);
-  EXPECT_EQ(dev.Transfers(), 0u);
+  EXPECT_GT(dev.bus.bench().clock().NowMs() - start, 30000u);
+  EXPECT_TRUE(sensorlib_standin::Calls().empty());
 }
 
 }  // namespace
