@@ -15,6 +15,7 @@
 #include "drivers/zq_protocal/zq_bridge.h"
 #include "drivers/zq_protocal/zq_feature_loadfirmware.h"
 #include "drivers/zq_protocal/zq_interface_base.h"
+#include "drivers/zq_protocal/zq_pin_test_4847.h"
 #include "drivers/zq_protocal/zq_sensor_object.h"
 #include "drivers/zq_sensor/zq_usb.h"
 
@@ -410,11 +411,7 @@ extern "C" int zq_feature_4846_QueryEventStatus(void) {
 }
 
 extern "C" int zq_interface_base_FunctionforTestPin(void) {
-  if (g_sensor_type == ZQ_SENSOR_ZQ4847W) {
-    // The 4847 pin test runs through the 4847 factory operations.
-    BQ_LOG_ERROR_MSG(TAG, "Int test failed.");
-    return -1;
-  }
+  if (g_sensor_type == ZQ_SENSOR_ZQ4847W) return zq_feature_4847_FunctionforTestPin();
   if (g_sensor_type == ZQ_SENSOR_CHIP_REGISTRY) {
     g_reset_event_seen = 0;
     bq_device *chip = Chip();

@@ -85,7 +85,7 @@ int zq_feature_4846_QueryEventStatus(void);
 int zq_feature_4846_SensorReset(void);
 
 // Factory interrupt-pin test: 0 pass, -1 fail, -16 when the bridge MCU is
-// busy, or a transfer error. Type 4 needs the 4847 factory operations.
+// busy, or a transfer error. Type 4 runs zq_feature_4847_FunctionforTestPin.
 int zq_interface_base_FunctionforTestPin(void);
 
 #ifdef __cplusplus

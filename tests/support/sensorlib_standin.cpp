@@ -309,7 +309,7 @@ int quorv_UpdateTemplate(uint8_t update, uint8_t *slot) {
 
 int quorv_Init_frr_far(void) {
   Rec("quorv_Init_frr_far()");
-  return 0;
+  return S().script.init_frr_far;
 }
 int quorv_SendImageAndGetQualityArea(const unsigned char *, unsigned char *quality,
                                      unsigned char *area) {
@@ -317,19 +317,19 @@ int quorv_SendImageAndGetQualityArea(const unsigned char *, unsigned char *quali
   if (quality == nullptr || area == nullptr) return -1;
   *quality = 0;
   *area = 0;
-  return 0;
+  return S().script.quality_area;
 }
 int quorv_Enroll_frr_far(const unsigned char *) {
   Rec("quorv_Enroll_frr_far()");
-  return 0;
+  return S().script.enroll_frr_far;
 }
 int quorv_SetTplValid(int flag) {
   Rec("quorv_SetTplValid(%d)", flag);
-  return 0;
+  return S().script.set_tpl_valid;
 }
 int quorv_Identify_frr_far(const unsigned char *) {
   Rec("quorv_Identify_frr_far()");
-  return 0;
+  return S().script.identify_frr_far;
 }
 
 }  // extern "C"

@@ -47,6 +47,14 @@ struct Script {
   int update_result = 0;             // quorv_UpdateTemplate result
   uint8_t update_slot = 4;           // quorv_UpdateTemplate *slot
   int get_result = 0;                // quorv_GetAlgTplData result
+  // Results of the factory test flows (quorv_Init_frr_far,
+  // quorv_SendImageAndGetQualityArea, quorv_Enroll_frr_far,
+  // quorv_SetTplValid, quorv_Identify_frr_far).
+  int init_frr_far = 0;
+  int quality_area = 0;
+  int enroll_frr_far = 0;
+  int set_tpl_valid = 0;
+  int identify_frr_far = 0;
 };
 
 // The scripted answers (mutable).

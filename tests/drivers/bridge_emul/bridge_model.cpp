@@ -69,6 +69,11 @@ void BridgeModel::Set4847(Chip4847Fn fn) {
   chip4847_ = std::move(fn);
 }
 
+void BridgeModel::AttachSpiChip(std::shared_ptr<SpiChip> chip) {
+  std::lock_guard<std::mutex> lock(mu_);
+  spi_chip_ = std::move(chip);
+}
+
 void BridgeModel::FailNextBulkIn() {
   std::lock_guard<std::mutex> lock(mu_);
   fail_next_in_ = true;
@@ -192,6 +197,12 @@ Reply BridgeModel::Control(Device &dev, const SetupPacket &setup, std::span<cons
   std::lock_guard<std::mutex> lock(mu_);
   NotePendingLocked(dev);
   if (stalled_requests_.count(setup.request)) return Reply::Stall();
+  if (setup.request_type == kReqTypeOut && setup.request == 0x40 && spi_chip_)
+    spi_chip_->HardwareReset();
+  if (setup.request_type == kReqTypeIn && setup.request == 0x43 && spi_chip_) {
+    if (std::optional<bool> pin = spi_chip_->Pin())
+      return Delayed(Reply::Ack({static_cast<uint8_t>(*pin ? 1 : 0)}));
+  }
   if (setup.request_type == kReqTypeOut) return Delayed(OutRequestLocked(setup));
   if (setup.request_type == kReqTypeIn) return Delayed(InRequestLocked(setup));
   return Reply::Stall();
@@ -261,6 +272,7 @@ Reply BridgeModel::OutRequestLocked(const SetupPacket &s) {
       }
       if ((s.index == 1 || s.index == 2) && s.value == 1) {
         chip_selects_.push_back(s.index - 1u);
+        if (spi_chip_) spi_chip_->Select(s.index == 1);
         return Reply::Ack();
       }
       return Reply::Stall();
@@ -431,6 +443,7 @@ Reply BridgeModel::Out(Device &dev, uint8_t, std::span<const uint8_t> data) {
   }
   if (arm_ == Arm::kSpiWrite) {
     raw_spi_writes_.push_back(out_buffer_);
+    if (spi_chip_) spi_chip_->Transfer(out_buffer_);
   } else if (arm_address_ == 0) {
     spi_frames_.push_back(out_buffer_);
   } else {
@@ -471,7 +484,8 @@ void BridgeModel::InRequested(Device &dev, uint8_t endpoint, size_t) {
                                                               : next(data_reads_, arm_count_);
           break;
         case Arm::kSpiRead:
-          answer = next(spi_reads_, arm_count_);
+          answer = spi_chip_ ? spi_chip_->Transfer(std::vector<uint8_t>(arm_count_, 0))
+                             : next(spi_reads_, arm_count_);
           break;
         case Arm::kChip4847:
           answer = std::move(armed_in_);

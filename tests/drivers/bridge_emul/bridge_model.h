@@ -17,6 +17,10 @@
 // - Bulk IN after 0x34 (3) + 0x35 (n, 0): the next queued data read (zeros
 //   when none is queued). 0x79 (n, 4): the next queued SPI read. 0x6F
 //   (n, selector): the 4847 handler's answer; without one 0x6F stalls.
+// - A chip on the raw SPI pass-through (AttachSpiChip) sees the chip-select
+//   levels, every raw write (0x79 (n, 3)) and every raw read (0x79 (n, 4),
+//   answered with what it clocks out), and the sensor reset 0x40; it may
+//   drive the interrupt pin.
 // - A bulk IN that nothing armed is never answered (the host times out).
 // - Firmware download: 0x57 enters download mode (edition A), 0x08 = 1 upgrade
 //   mode (edition B, after the PromBoot loader answered 48 41 in register
@@ -46,9 +50,11 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
+#include <span>
 #include <vector>
 
 #include "emul/device.h"
@@ -97,6 +103,24 @@ struct FirmwarePiece {
   bool operator==(const FirmwarePiece &) const = default;
 };
 
+// A chip behind the bridge's raw SPI pass-through (request 0x79). Called on
+// the worker thread under the bridge's mutex; it must not call back into the
+// bridge.
+class SpiChip {
+ public:
+  virtual ~SpiChip() = default;
+  // Chip select driven to asserted (level 0) or released (level 1).
+  virtual void Select(bool asserted) = 0;
+  // Clocks `mosi` into the chip; returns the bytes it clocks out meanwhile
+  // (as many as `mosi` has).
+  virtual std::vector<uint8_t> Transfer(std::span<const uint8_t> mosi) = 0;
+  // The bridge pulsed the sensor's reset line (OUT 0x40).
+  virtual void HardwareReset() = 0;
+  // The level the chip drives on the bridge's interrupt pin (IN 0x43), or
+  // nullopt to leave the pin to the bridge.
+  virtual std::optional<bool> Pin() const { return std::nullopt; }
+};
+
 // The answer of the 4847 chip to a 0x6F read of `length` bytes at `selector`;
 // nullopt stalls the set-up request.
 using Chip4847Fn =
@@ -125,6 +149,9 @@ class BridgeModel : public usb_emul::DeviceModel {
   void QueueSpiRead(std::vector<uint8_t> data);
   // Installs the 4847 chip's answers to 0x6F reads.
   void Set4847(Chip4847Fn fn);
+  // Puts `chip` on the raw SPI pass-through; raw reads then come from it
+  // instead of QueueSpiRead.
+  void AttachSpiChip(std::shared_ptr<SpiChip> chip);
   // The next bulk transfer in that direction fails (IN stalls the endpoint
   // until the host resets or clears it; OUT answers with a STALL).
   void FailNextBulkIn();
@@ -212,6 +239,7 @@ class BridgeModel : public usb_emul::DeviceModel {
   std::deque<std::vector<uint8_t>> data_reads_;
   std::deque<std::vector<uint8_t>> spi_reads_;
   Chip4847Fn chip4847_;
+  std::shared_ptr<SpiChip> spi_chip_;
 
   Arm arm_ = Arm::kNone;
   uint16_t arm_count_ = 0;
