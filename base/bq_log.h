@@ -68,6 +68,17 @@ const char *bq_basename(const char *path);
   BQ_LOG(BQ_LOG_ERROR, tag, "error at %s[%s:%d]: '%s'.", __func__,          \
          bq_basename(__FILE__), __LINE__, bq_strerror(code))
 
+// Evaluates `expr`; a nonzero result is logged as BQ_LOG_ERRNO under `tag`
+// (naming the calling function) and returned from it.
+#define BQ_RETURN_ON_ERROR(tag, expr) \
+  do {                                \
+    int r_ = (expr);                  \
+    if (r_ != 0) {                    \
+      BQ_LOG_ERRNO(tag, r_);          \
+      return r_;                      \
+    }                                 \
+  } while (0)
+
 // "error at function[file:line]: " followed by a message of the caller's own.
 #define BQ_LOG_ERROR_MSG(tag, fmt, ...)                                       \
   BQ_LOG(BQ_LOG_ERROR, tag, "error at %s[%s:%d]: " fmt, __func__,           \

@@ -26,16 +26,6 @@ int wait_3_times = 0;
 
 namespace {
 
-// Logs a failed step as "'text'." under the calling function and returns it.
-#define RETURN_ON_ERROR(expr)   \
-  do {                          \
-    int r_ = (expr);            \
-    if (r_ != 0) {              \
-      BQ_LOG_ERRNO(TAG, r_);    \
-      return r_;                \
-    }                           \
-  } while (0)
-
 constexpr size_t kScratchFrame = 0x8000;
 
 uint32_t ModuleType() { return quorvanta_ctx != nullptr ? quorvanta_ctx->module_type : 0; }
@@ -92,11 +82,11 @@ int Query4847() {
     if (r != 0) BQ_LOG_ERRNO(TAG, r);
   }
   bool high = false;
-  RETURN_ON_ERROR(zq_interface_base_QuerySensorPinStatus(&high));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_QuerySensorPinStatus(&high));
   BQ_LOG(BQ_LOG_VERBOSE, TAG, "[%4d]:Int level: %d", __LINE__, high ? 1 : 0);
   if (!high) return ZQ_FINGER_NONE;
   uint8_t status[32] = {};
-  RETURN_ON_ERROR(Read4847(ZQ_4847_SEL_STATUS, status, sizeof status));
+  BQ_RETURN_ON_ERROR(TAG, Read4847(ZQ_4847_SEL_STATUS, status, sizeof status));
   return status[1] == 0x11 && status[2] == 0x11 ? ZQ_FINGER_ON : ZQ_FINGER_NONE;
 }
 
@@ -133,11 +123,11 @@ int QueryModule2() {
 // The bridge finger query (types 1, 2, 3, 7).
 int QueryBridge() {
   bool high = false;
-  RETURN_ON_ERROR(zq_interface_base_QuerySensorPinStatus(&high));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_QuerySensorPinStatus(&high));
   BQ_LOG(BQ_LOG_VERBOSE, TAG, "[%4d]:Int level: %d", __LINE__, high ? 1 : 0);
   if (!high) return ZQ_FINGER_NONE;
   int busy = 1;
-  RETURN_ON_ERROR(zq_sensorbase_QueryMCUStatus(&busy));
+  BQ_RETURN_ON_ERROR(TAG, zq_sensorbase_QueryMCUStatus(&busy));
   if (busy) return -1;
   uint8_t flag = 0;
   int r = zq_interface_base_ReadRegister(ZQ_REG_FINGER, &flag, 1);
@@ -146,7 +136,7 @@ int QueryBridge() {
     return r;
   }
   if (flag == 1 || flag == 0xA0) return ZQ_FINGER_ON;
-  RETURN_ON_ERROR(zq_sensorbase_QueryMCUStatus(&busy));
+  BQ_RETURN_ON_ERROR(TAG, zq_sensorbase_QueryMCUStatus(&busy));
   if (!busy) zq_feature_devinit_SwitchNextSensorWorkMode(BQ_WORK_QUICK_SENSOR);
   return ZQ_FINGER_NONE;
 }
@@ -159,14 +149,14 @@ extern "C" int zq_interface_base_CaptureData(uint8_t *buf) {
   if (buf == nullptr) return BQ_ERROR_NULL_POINTER;
   const int total = FrameBytes() + 2;
   if (total > 0xFFFF) return BQ_ERROR_OVERFLOW;
-  RETURN_ON_ERROR(zq_interface_base_Select(ZQ_SELECT_RESET));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_Select(ZQ_SELECT_RESET));
   bq_msleep(2);
-  RETURN_ON_ERROR(zq_interface_base_Select(ZQ_SELECT_DATA_READ));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_Select(ZQ_SELECT_DATA_READ));
   bq_msleep(1);
-  RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_LENGTH, static_cast<uint16_t>(total),
-                                                 ZQ_ADDR_IMAGE));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(
+                              ZQ_REQ_LENGTH, static_cast<uint16_t>(total), ZQ_ADDR_IMAGE));
   int transferred = 0;
-  RETURN_ON_ERROR(usb_bulk_transfer(ZQ_USB_DIR_IN, buf, static_cast<uint16_t>(total),
+  BQ_RETURN_ON_ERROR(TAG, usb_bulk_transfer(ZQ_USB_DIR_IN, buf, static_cast<uint16_t>(total),
                                     &transferred, ZQ_BULK_TIMEOUT_MS));
   return transferred == total ? 0 : BQ_ERROR_PROTOCOL;
 }
@@ -196,7 +186,7 @@ extern "C" int zq_sensorbase_CaptureImage(uint8_t *buf) {
       bq_device *chip = Chip();
       if (chip == nullptr || chip->capture_image == nullptr || chip->config_device_mode == nullptr)
         return BQ_ERROR_NO_DEVICE;
-      RETURN_ON_ERROR(chip->capture_image(buf + 2));
+      BQ_RETURN_ON_ERROR(TAG, chip->capture_image(buf + 2));
       BQ_LOG(BQ_LOG_INFO, TAG,
              "[%4d]:########## Read image completion, notify framework ################",
              __LINE__);
@@ -265,11 +255,12 @@ extern "C" int zq_feature_devinit_QueryFpOnSensor(void) {
 extern "C" int zq_feature_devinit_RecordSensorWorkMode(int write, uint32_t *mode) {
   if (mode == nullptr) return BQ_ERROR_NULL_POINTER;
   if (write) {
-    RETURN_ON_ERROR(zq_interface_base_WriteRegister(ZQ_REG_WORK_MODE, static_cast<uint8_t>(*mode)));
+    BQ_RETURN_ON_ERROR(
+        TAG, zq_interface_base_WriteRegister(ZQ_REG_WORK_MODE, static_cast<uint8_t>(*mode)));
     return 0;
   }
   uint8_t v = 0;
-  RETURN_ON_ERROR(zq_interface_base_ReadRegister(ZQ_REG_WORK_MODE, &v, 1));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_ReadRegister(ZQ_REG_WORK_MODE, &v, 1));
   *mode = v;
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:read pre sensor low power work status: %d", __LINE__, v);
   return 0;
@@ -281,51 +272,51 @@ extern "C" int zq_feature_devinit_SwitchNextSensorWorkMode(int mode) {
     return 0;
   }
   int busy = 1;
-  RETURN_ON_ERROR(zq_sensorbase_QueryMCUStatus(&busy));
+  BQ_RETURN_ON_ERROR(TAG, zq_sensorbase_QueryMCUStatus(&busy));
   if (busy) {
     BQ_LOG(BQ_LOG_WARNING, TAG, "[%4d]:mcu is busy.", __LINE__);
-    RETURN_ON_ERROR(zq_feature_devinit_ReturnIdleMode());
+    BQ_RETURN_ON_ERROR(TAG, zq_feature_devinit_ReturnIdleMode());
   }
   uint32_t recorded = static_cast<uint32_t>(mode);
-  RETURN_ON_ERROR(zq_feature_devinit_RecordSensorWorkMode(1, &recorded));
+  BQ_RETURN_ON_ERROR(TAG, zq_feature_devinit_RecordSensorWorkMode(1, &recorded));
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:switch to '%s' mode.", __LINE__, ModeName(recorded));
   switch (mode) {
     case BQ_WORK_MODE_SENSOR: {
-      RETURN_ON_ERROR(zq_interface_base_WriteRegister(ZQ_REG_SENSOR_EN2, 1));
-      RETURN_ON_ERROR(zq_interface_base_WriteRegister(ZQ_REG_SENSOR_EN1, 1));
+      BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRegister(ZQ_REG_SENSOR_EN2, 1));
+      BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRegister(ZQ_REG_SENSOR_EN1, 1));
       bq_msleep(10);
       uint8_t flag = 0;
-      RETURN_ON_ERROR(zq_interface_base_ReadRegister(ZQ_REG_FINGER, &flag, 1));
+      BQ_RETURN_ON_ERROR(TAG, zq_interface_base_ReadRegister(ZQ_REG_FINGER, &flag, 1));
       break;
     }
     case BQ_WORK_QUICK_SENSOR:
-      RETURN_ON_ERROR(zq_interface_base_WriteRegister(ZQ_REG_QUICK_SENSOR, 1));
+      BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRegister(ZQ_REG_QUICK_SENSOR, 1));
       break;
     case BQ_WORK_MODE_POA:
-      RETURN_ON_ERROR(zq_interface_base_WriteRegister(ZQ_REG_MODE_TRIGGER, 0x20));
+      BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRegister(ZQ_REG_MODE_TRIGGER, 0x20));
       bq_msleep(1);
       break;
     default:
       break;
   }
-  RETURN_ON_ERROR(zq_sensorbase_QueryMCUStatus(&busy));
+  BQ_RETURN_ON_ERROR(TAG, zq_sensorbase_QueryMCUStatus(&busy));
   if (busy) {
     BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:sensor switch low power work mode success.", __LINE__);
   } else {
-    RETURN_ON_ERROR(zq_interface_base_WriteRegister(ZQ_REG_WORK_MODE, 0));
+    BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRegister(ZQ_REG_WORK_MODE, 0));
     BQ_LOG(BQ_LOG_WARNING, TAG, "[%4d]:sensor switch low power work mode failure.", __LINE__);
   }
   return 0;
 }
 
 extern "C" int zq_feature_devinit_ReturnIdleMode(void) {
-  RETURN_ON_ERROR(zq_sensorbase_WakeupSensor());
+  BQ_RETURN_ON_ERROR(TAG, zq_sensorbase_WakeupSensor());
   uint32_t mode = 0;
-  RETURN_ON_ERROR(zq_feature_devinit_RecordSensorWorkMode(0, &mode));
+  BQ_RETURN_ON_ERROR(TAG, zq_feature_devinit_RecordSensorWorkMode(0, &mode));
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:exit from '%s' mode.", __LINE__, ModeName(mode));
   if (mode == BQ_WORK_MODE_SENSOR || mode < BQ_WORK_MODE_SENSOR || mode > BQ_WORK_MODE_STOP) {
-    RETURN_ON_ERROR(zq_interface_base_WriteRegister(ZQ_REG_SENSOR_EN1, 0));
-    RETURN_ON_ERROR(zq_interface_base_WriteRegister(ZQ_REG_SENSOR_EN2, 0));
+    BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRegister(ZQ_REG_SENSOR_EN1, 0));
+    BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRegister(ZQ_REG_SENSOR_EN2, 0));
     bq_msleep(10);
   }
   return 0;
@@ -333,13 +324,15 @@ extern "C" int zq_feature_devinit_ReturnIdleMode(void) {
 
 extern "C" int zq_sensorbase_esdcheck_HealthCheck(void) {
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:start to health check...", __LINE__);
-  RETURN_ON_ERROR(zq_interface_base_reloadDriverFromError());
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_reloadDriverFromError());
   switch (g_sensor_type) {
     case ZQ_SENSOR_ZQ4847W: {
       uint8_t poa[6] = {}, status[32] = {};
-      RETURN_ON_ERROR(Read4847(ZQ_4847_SEL_IMAGE, poa, sizeof poa));
-      RETURN_ON_ERROR(zq_interface_base_4847_ReadData(ZQ_4847_SEL_STATUS, status, sizeof status));
-      RETURN_ON_ERROR(zq_interface_base_4847_ReadData(ZQ_4847_SEL_STATUS, status, sizeof status));
+      BQ_RETURN_ON_ERROR(TAG, Read4847(ZQ_4847_SEL_IMAGE, poa, sizeof poa));
+      BQ_RETURN_ON_ERROR(
+          TAG, zq_interface_base_4847_ReadData(ZQ_4847_SEL_STATUS, status, sizeof status));
+      BQ_RETURN_ON_ERROR(
+          TAG, zq_interface_base_4847_ReadData(ZQ_4847_SEL_STATUS, status, sizeof status));
       return 0;
     }
     case ZQ_SENSOR_CHIP_REGISTRY: {
@@ -423,31 +416,31 @@ extern "C" int zq_interface_base_FunctionforTestPin(void) {
     BQ_LOG_ERROR_MSG(TAG, "Int test failed.");
     return -1;
   }
-  RETURN_ON_ERROR(zq_sensorbase_ReturnIdleByReset());
-  RETURN_ON_ERROR(zq_sensorbase_InitMcuConfig());
+  BQ_RETURN_ON_ERROR(TAG, zq_sensorbase_ReturnIdleByReset());
+  BQ_RETURN_ON_ERROR(TAG, zq_sensorbase_InitMcuConfig());
   int busy = 1;
-  RETURN_ON_ERROR(zq_sensorbase_QueryMCUStatus(&busy));
+  BQ_RETURN_ON_ERROR(TAG, zq_sensorbase_QueryMCUStatus(&busy));
   if (busy) {
     BQ_LOG(BQ_LOG_ERROR, TAG, "'%s'.", bq_strerror(BQ_ERROR_BUSY));
     return BQ_ERROR_BUSY;
   }
   bool high = false;
-  RETURN_ON_ERROR(zq_interface_base_QuerySensorPinStatus(&high));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_QuerySensorPinStatus(&high));
   if (!high) {
     BQ_LOG_ERROR_MSG(TAG, "Int is not level High.");
     return -1;
   }
-  RETURN_ON_ERROR(zq_interface_base_WriteRegister(ZQ_REG_PIN_TEST, 0x32));
-  RETURN_ON_ERROR(zq_interface_base_WriteRegister(ZQ_REG_MODE_TRIGGER, 0x78));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRegister(ZQ_REG_PIN_TEST, 0x32));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRegister(ZQ_REG_MODE_TRIGGER, 0x78));
   bq_msleep(10);
-  RETURN_ON_ERROR(zq_interface_base_QuerySensorPinStatus(&high));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_QuerySensorPinStatus(&high));
   if (high) {
     BQ_LOG_ERROR_MSG(TAG, "Int is not level low.");
     return -1;
   }
   bq_msleep(50);
   for (int poll = 0; poll < 100; ++poll) {
-    RETURN_ON_ERROR(zq_interface_base_QuerySensorPinStatus(&high));
+    BQ_RETURN_ON_ERROR(TAG, zq_interface_base_QuerySensorPinStatus(&high));
     if (high) return 0;
     bq_msleep(5);
   }

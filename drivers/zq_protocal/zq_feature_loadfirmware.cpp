@@ -13,16 +13,6 @@
 
 #define TAG "quorvanta:protocal"
 
-// Logs a failed step as "'text'." under the calling function and returns it.
-#define RETURN_ON_ERROR(expr)   \
-  do {                          \
-    int r_ = (expr);            \
-    if (r_ != 0) {              \
-      BQ_LOG_ERRNO(TAG, r_);    \
-      return r_;                \
-    }                           \
-  } while (0)
-
 namespace {
 
 constexpr uint16_t kOldPiece = 16;
@@ -56,12 +46,12 @@ std::vector<uint8_t> PaddedCopy(const uint8_t *image, uint16_t size) {
 int WriteOld(const uint8_t *image, uint16_t size) {
   for (uint16_t offset = 0; offset < size;) {
     uint16_t piece = std::min<uint16_t>(kOldPiece, static_cast<uint16_t>(size - offset));
-    RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_LENGTH, piece, offset / 2));
-    RETURN_ON_ERROR(zq_interface_base_WriteData(ZQ_ADDR_RAW, image + offset, piece));
+    BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_LENGTH, piece, offset / 2));
+    BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteData(ZQ_ADDR_RAW, image + offset, piece));
     // A bridge that never reports done is not an error: the next piece goes.
     for (int poll = 0; poll < kWriteDonePolls; ++poll) {
       uint8_t done = 0xFF;
-      RETURN_ON_ERROR(zq_interface_base_ReadRequest(ZQ_REQ_WRITE_DONE, 0, &done, 1));
+      BQ_RETURN_ON_ERROR(TAG, zq_interface_base_ReadRequest(ZQ_REQ_WRITE_DONE, 0, &done, 1));
       if (done == 0) break;
     }
     offset = static_cast<uint16_t>(offset + piece);
@@ -75,18 +65,19 @@ int WriteEditionB(const uint8_t *image, uint16_t size) {
   for (unsigned n = 1;; ++n) {
     bq_msleep(1);
     unsigned s = kNewStride * n > kNewPiece ? kNewStride * n - kNewPiece : 0;
-    RETURN_ON_ERROR(
+    BQ_RETURN_ON_ERROR(TAG, 
         zq_interface_base_WriteRequest(ZQ_REQ_LENGTH, kNewPiece, static_cast<uint16_t>(s)));
-    RETURN_ON_ERROR(zq_interface_base_WriteData(ZQ_ADDR_RAW, copy.data() + s, kNewPiece));
+    BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteData(ZQ_ADDR_RAW, copy.data() + s, kNewPiece));
     if (kNewStride * n >= size) return 0;
   }
 }
 
 int WriteEditionA(const uint8_t *image, uint16_t size) {
   std::vector<uint8_t> copy = PaddedCopy(image, size);
-  RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_LENGTH, kNewPiece, 0));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_LENGTH, kNewPiece, 0));
   for (size_t offset = 0; offset < size; offset += kNewPiece)
-    RETURN_ON_ERROR(zq_interface_base_WriteData(ZQ_ADDR_RAW, copy.data() + offset, kNewPiece));
+    BQ_RETURN_ON_ERROR(TAG,
+                       zq_interface_base_WriteData(ZQ_ADDR_RAW, copy.data() + offset, kNewPiece));
   return 0;
 }
 
@@ -139,8 +130,8 @@ extern "C" int zq_interface_base_WriteFirmware(const uint8_t *image, uint16_t si
     BQ_LOG(BQ_LOG_ERROR, TAG, "'%s'.", bq_strerror(BQ_ERROR_NULL_POINTER));
     return BQ_ERROR_NULL_POINTER;
   }
-  RETURN_ON_ERROR(zq_interface_base_Select(ZQ_SELECT_RESET));
-  RETURN_ON_ERROR(zq_interface_base_Select(ZQ_SELECT_DATA_WRITE));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_Select(ZQ_SELECT_RESET));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_Select(ZQ_SELECT_DATA_WRITE));
   uint16_t board = 0;
   int r = zq_interface_base_GetBridgeVersion(&board);
   if (r != 0) {
@@ -166,7 +157,7 @@ extern "C" int zq_interface_base_ReadFirmware(uint8_t *buf, int len) {
     BQ_LOG_ERRNO(TAG, BQ_ERROR_BAD_PARAMS);
     return BQ_ERROR_BAD_PARAMS;
   }
-  RETURN_ON_ERROR(zq_interface_base_Select(ZQ_SELECT_RESET));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_Select(ZQ_SELECT_RESET));
   int r = zq_interface_base_ReadData(buf, static_cast<uint16_t>(len));
   if (r != 0) BQ_LOG_ERROR_MSG(TAG, "%s: %d", "failed to read firmware data.", r);
   return r;
@@ -190,32 +181,35 @@ extern "C" int zq_sensorbase_UpgradeSensorFirmware(void) {
   }
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:Get Promboot id success.", __LINE__);
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:Enable enter upgrade mode.", __LINE__);
-  RETURN_ON_ERROR(zq_interface_base_WriteRegister(ZQ_REG_UPGRADE, 1));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRegister(ZQ_REG_UPGRADE, 1));
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:Retrieve firmware version.", __LINE__);
   uint8_t version[2] = {};
-  RETURN_ON_ERROR(zq_interface_base_ReadRegister(ZQ_REG_FW_VERSION, version, 2));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_ReadRegister(ZQ_REG_FW_VERSION, version, 2));
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:Get firmware version: 0x%x, 0x%x", __LINE__, version[0],
          version[1]);
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:Start to check MCU error.", __LINE__);
-  RETURN_ON_ERROR(WaitRegister(ZQ_REG_DL_ERROR, 1, -1, 10, "Get MCU err", [] { return 0; }));
+  BQ_RETURN_ON_ERROR(TAG,
+                     WaitRegister(ZQ_REG_DL_ERROR, 1, -1, 10, "Get MCU err", [] { return 0; }));
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:Check MCU error, ready...", __LINE__);
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:Close WDT reset.", __LINE__);
-  RETURN_ON_ERROR(zq_interface_base_WriteRegister(ZQ_REG_WATCHDOG, 1));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRegister(ZQ_REG_WATCHDOG, 1));
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:Ready to write firmware file to device.", __LINE__);
-  RETURN_ON_ERROR(zq_interface_base_WriteFirmware(g_fw_image, g_fw_size));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteFirmware(g_fw_image, g_fw_size));
   bq_msleep(10);
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:Ready to read firmware file from device.", __LINE__);
-  RETURN_ON_ERROR(ReadBackAndVerify(2, "Read firmware file failed.", "Firmware vefify failed."));
-  RETURN_ON_ERROR(WaitRegister(ZQ_REG_VERIFY, 0x6A, -1, 10, "Get verify result", [] {
-    return zq_interface_base_WriteRegister(ZQ_REG_START_VERIFY, 0);
-  }));
+  BQ_RETURN_ON_ERROR(TAG,
+                     ReadBackAndVerify(2, "Read firmware file failed.", "Firmware vefify failed."));
+  BQ_RETURN_ON_ERROR(TAG, WaitRegister(ZQ_REG_VERIFY, 0x6A, -1, 10, "Get verify result", [] {
+                       return zq_interface_base_WriteRegister(ZQ_REG_START_VERIFY, 0);
+                     }));
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:Verify firmware file, ok", __LINE__);
-  RETURN_ON_ERROR(WaitRegister(ZQ_REG_VERIFY_ERROR, 0x92, -1, 10, "Get MCU error", [] { return 0; }));
+  BQ_RETURN_ON_ERROR(
+      TAG, WaitRegister(ZQ_REG_VERIFY_ERROR, 0x92, -1, 10, "Get MCU error", [] { return 0; }));
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:Verify firmware file result, ok", __LINE__);
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:Remap firmware file to Pram App.", __LINE__);
-  RETURN_ON_ERROR(zq_interface_base_WriteRegister(ZQ_REG_REMAP, 0));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRegister(ZQ_REG_REMAP, 0));
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:Skip to run app...", __LINE__);
-  RETURN_ON_ERROR(zq_sensorbase_ReturnIdleByReset());
+  BQ_RETURN_ON_ERROR(TAG, zq_sensorbase_ReturnIdleByReset());
   r = WaitRunning(kStartChecks);
   if (r < 0) {
     BQ_LOG(BQ_LOG_ERROR, TAG, "'%s'.", bq_strerror(r));
@@ -234,37 +228,37 @@ extern "C" int zq_sensorbase_UpgradeSensorFirmware(void) {
 extern "C" int zq_sensorbase_DownloadSensorFirmware(void) {
   const bool sfr_setup = g_sensor_type == ZQ_SENSOR_ZQ4841W || g_sensor_type == ZQ_SENSOR_ZQ4856W;
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:enter firmware download mode.", __LINE__);
-  RETURN_ON_ERROR(zq_interface_base_MCUDownloadMode());
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_MCUDownloadMode());
   if (sfr_setup) {
     BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:configure register parameters.", __LINE__);
     static const uint8_t kSfrSetup[][2] = {
         {0xC8, 0xFF}, {0xCA, 0xFF}, {0xCB, 0xFF}, {0xB9, 0xBF}, {0xB9, 0xFF}};
     for (const auto &w : kSfrSetup)
-      RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_SFR_WRITE, w[1], w[0]));
+      BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_SFR_WRITE, w[1], w[0]));
     bq_msleep(20);
   }
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:downloading firmware...", __LINE__);
-  RETURN_ON_ERROR(zq_interface_base_WriteFirmware(g_fw_image, g_fw_size));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteFirmware(g_fw_image, g_fw_size));
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:done.", __LINE__);
   bq_msleep(2);
   if (sfr_setup) {
     BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:verifying the firmware...", __LINE__);
-    RETURN_ON_ERROR(
+    BQ_RETURN_ON_ERROR(TAG, 
         ReadBackAndVerify(0, "failed to read firmware file.", "firmware comparison failed."));
     BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:passed.", __LINE__);
   }
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:skip to run app...", __LINE__);
-  RETURN_ON_ERROR(zq_sensorbase_ReturnIdleByReset());
+  BQ_RETURN_ON_ERROR(TAG, zq_sensorbase_ReturnIdleByReset());
   int r = WaitRunning(kStartChecks);
-  if (r < 0) RETURN_ON_ERROR(r);
+  if (r < 0) BQ_RETURN_ON_ERROR(TAG, r);
   if (r != 0) {
     BQ_LOG_ERROR_MSG(TAG, "failed to download firmware.");
     BQ_LOG(BQ_LOG_ERROR, TAG, "'%s'.", bq_strerror(-1));
     return -1;
   }
   uint8_t agc = 0;
-  RETURN_ON_ERROR(zq_interface_base_ReadRegister(ZQ_REG_FW_VERSION, &g_fw_version, 1));
-  RETURN_ON_ERROR(zq_interface_base_ReadRegister(ZQ_REG_AGC_VERSION, &agc, 1));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_ReadRegister(ZQ_REG_FW_VERSION, &g_fw_version, 1));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_ReadRegister(ZQ_REG_AGC_VERSION, &agc, 1));
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:fw version: 0x%02x, AGC version: 0x%02x.", __LINE__,
          g_fw_version, agc);
   return 0;
@@ -287,14 +281,14 @@ extern "C" int zq_feature_loadfirmware_DistributeSensorFirmware(void) {
 }
 
 extern "C" int zq_sensorbase_InitMcuConfig(void) {
-  RETURN_ON_ERROR(zq_interface_base_WriteRegister(ZQ_REG_MCU_CONFIG, 1));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRegister(ZQ_REG_MCU_CONFIG, 1));
   bq_msleep(1);
-  RETURN_ON_ERROR(zq_interface_base_WriteRegister(ZQ_REG_CONFIG_41, 0x0F));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRegister(ZQ_REG_CONFIG_41, 0x0F));
   bq_msleep(1);
-  RETURN_ON_ERROR(zq_interface_base_WriteRegister(ZQ_REG_FW_MARKER, 0xBB));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRegister(ZQ_REG_FW_MARKER, 0xBB));
   bq_msleep(1);
   uint8_t marker = 0;
-  RETURN_ON_ERROR(zq_interface_base_ReadRegister(ZQ_REG_FW_MARKER, &marker, 1));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_ReadRegister(ZQ_REG_FW_MARKER, &marker, 1));
   int result = 0;
   if (marker != 0xBB) {
     // The application did not take the marker: the bridge is not ready.
@@ -303,9 +297,9 @@ extern "C" int zq_sensorbase_InitMcuConfig(void) {
   }
   if (g_sensor_type == ZQ_SENSOR_ZQ4842W || g_sensor_type == ZQ_SENSOR_ZQ4844W) {
     bq_msleep(1);
-    RETURN_ON_ERROR(zq_interface_base_WriteRegister(ZQ_REG_CONFIG_22, 0));
+    BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRegister(ZQ_REG_CONFIG_22, 0));
     bq_msleep(1);
-    RETURN_ON_ERROR(zq_interface_base_WriteRegister(ZQ_REG_CONFIG_23, 0x0E));
+    BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRegister(ZQ_REG_CONFIG_23, 0x0E));
   }
   return result;
 }

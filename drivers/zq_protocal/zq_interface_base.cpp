@@ -9,16 +9,6 @@
 
 #define TAG "quorvanta:protocal"
 
-// Logs a failed step under the calling operation's name and returns its code.
-#define RETURN_ON_ERROR(expr)     \
-  do {                            \
-    int r_ = (expr);              \
-    if (r_ != 0) {                \
-      BQ_LOG_ERRNO(TAG, r_);      \
-      return r_;                  \
-    }                             \
-  } while (0)
-
 extern "C" int zq_interface_base_VendorRequest(const zq_usb_setup_t *setup, uint8_t *reply,
                                                unsigned reply_len, long *count) {
   if (setup == nullptr) return BQ_ERROR_NULL_POINTER;
@@ -55,56 +45,56 @@ extern "C" int zq_interface_base_ReadRequest(uint8_t request, uint16_t index, vo
 }
 
 extern "C" int zq_interface_base_WriteRegister(uint8_t reg, uint8_t value) {
-  RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_REG_WRITE, value, reg));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_REG_WRITE, value, reg));
   return 0;
 }
 
 extern "C" int zq_interface_base_ReadRegister(uint8_t reg, uint8_t *dst, uint16_t len) {
-  RETURN_ON_ERROR(zq_interface_base_ReadRequest(ZQ_REQ_REG_READ, reg, dst, len));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_ReadRequest(ZQ_REQ_REG_READ, reg, dst, len));
   return 0;
 }
 
 extern "C" int zq_interface_base_Select(uint8_t value) {
-  RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_SELECT, value, 0));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_SELECT, value, 0));
   return 0;
 }
 
 extern "C" int zq_interface_base_SensorReset(void) {
-  RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_SENSOR_RESET, 0, 0));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_SENSOR_RESET, 0, 0));
   return 0;
 }
 
 extern "C" int zq_interface_base_ResetCallback(void) {
-  RETURN_ON_ERROR(zq_interface_base_SensorReset());
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_SensorReset());
   return 0;
 }
 
 extern "C" int zq_interface_base_MCUDownloadMode(void) {
-  RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_DOWNLOAD_MODE, 0, 0));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_DOWNLOAD_MODE, 0, 0));
   return 0;
 }
 
 extern "C" int zq_sensorbase_WakeupSensor(void) {
-  RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_WAKEUP, 0x70, 0x70));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_WAKEUP, 0x70, 0x70));
   bq_msleep(5);
-  RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_WAKEUP, 0x70, 0x70));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_WAKEUP, 0x70, 0x70));
   return 0;
 }
 
 extern "C" int zq_sensorbase_ReturnIdleByReset(void) {
-  RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_SENSOR_RESET, 0, 0));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_SENSOR_RESET, 0, 0));
   bq_msleep(10);
-  RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_SENSOR_RESET, 0, 0));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_SENSOR_RESET, 0, 0));
   bq_msleep(g_reset_delay);
-  RETURN_ON_ERROR(zq_sensorbase_WakeupSensor());
+  BQ_RETURN_ON_ERROR(TAG, zq_sensorbase_WakeupSensor());
   bq_msleep(2);
   return 0;
 }
 
 extern "C" int zq_interface_base_reloadDriverFromError(void) {
-  RETURN_ON_ERROR(usb_reset_device());
+  BQ_RETURN_ON_ERROR(TAG, usb_reset_device());
   bq_msleep(5);
-  RETURN_ON_ERROR(usb_claim_interface(0));
+  BQ_RETURN_ON_ERROR(TAG, usb_claim_interface(0));
   return 0;
 }
 
@@ -126,11 +116,11 @@ extern "C" int zq_interface_base_WriteData(uint16_t address, const void *data, u
     return BQ_ERROR_NULL_POINTER;
   }
   if (address != ZQ_ADDR_RAW) {
-    RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_SELECT, ZQ_SELECT_DATA_WRITE, 0));
-    RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_LENGTH, len, address));
+    BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_SELECT, ZQ_SELECT_DATA_WRITE, 0));
+    BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_LENGTH, len, address));
   }
   // libusb takes a mutable pointer but never writes an OUT buffer.
-  RETURN_ON_ERROR(
+  BQ_RETURN_ON_ERROR(TAG, 
       BulkExact(ZQ_USB_DIR_OUT, const_cast<void *>(data), len, ZQ_BULK_TIMEOUT_MS));
   return 0;
 }
@@ -140,9 +130,9 @@ extern "C" int zq_interface_base_ReadData(void *buf, uint16_t len) {
     BQ_LOG_ERRNO(TAG, BQ_ERROR_NULL_POINTER);
     return BQ_ERROR_NULL_POINTER;
   }
-  RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_SELECT, ZQ_SELECT_DATA_READ, 0));
-  RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_LENGTH, len, ZQ_ADDR_SPI));
-  RETURN_ON_ERROR(BulkExact(ZQ_USB_DIR_IN, buf, len, ZQ_BULK_TIMEOUT_MS));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_SELECT, ZQ_SELECT_DATA_READ, 0));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_LENGTH, len, ZQ_ADDR_SPI));
+  BQ_RETURN_ON_ERROR(TAG, BulkExact(ZQ_USB_DIR_IN, buf, len, ZQ_BULK_TIMEOUT_MS));
   return 0;
 }
 
@@ -152,13 +142,14 @@ extern "C" int zq_interface_base_4847_ReadData(uint16_t selector, void *buf, uin
     return BQ_ERROR_NULL_POINTER;
   }
   if (selector == ZQ_4847_SEL_SPI_READ) {
-    RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_SPI_SETUP, len, ZQ_SPI_READ));
+    BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_SPI_SETUP, len, ZQ_SPI_READ));
   } else {
-    RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_SELECT, ZQ_SELECT_RESET, 0));
-    RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_SELECT, ZQ_SELECT_DATA_READ, 0));
-    RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_4847_READ, len, selector));
+    BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_SELECT, ZQ_SELECT_RESET, 0));
+    BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_SELECT, ZQ_SELECT_DATA_READ, 0));
+    BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_4847_READ, len, selector));
   }
-  if (len != 0) RETURN_ON_ERROR(BulkExact(ZQ_USB_DIR_IN, buf, len, ZQ_BULK_4847_TIMEOUT_MS));
+  if (len != 0)
+    BQ_RETURN_ON_ERROR(TAG, BulkExact(ZQ_USB_DIR_IN, buf, len, ZQ_BULK_4847_TIMEOUT_MS));
   return 0;
 }
 
@@ -171,11 +162,11 @@ extern "C" int zq_interface_base_4847_WriteData(const uint8_t *data, uint16_t le
   constexpr int kDonePolls = 100;
   for (uint16_t offset = 0; offset < len;) {
     uint16_t piece = static_cast<uint16_t>(len - offset < kPiece ? len - offset : kPiece);
-    RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_SPI_SETUP, piece, ZQ_SPI_WRITE));
-    RETURN_ON_ERROR(zq_interface_base_WriteData(ZQ_ADDR_RAW, data + offset, piece));
+    BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_SPI_SETUP, piece, ZQ_SPI_WRITE));
+    BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteData(ZQ_ADDR_RAW, data + offset, piece));
     for (int poll = 0; poll < kDonePolls; ++poll) {
       uint8_t done = 0xFF;
-      RETURN_ON_ERROR(zq_interface_base_ReadRequest(ZQ_REQ_WRITE_DONE, 0, &done, 1));
+      BQ_RETURN_ON_ERROR(TAG, zq_interface_base_ReadRequest(ZQ_REQ_WRITE_DONE, 0, &done, 1));
       if (done == 0) break;
     }
     offset = static_cast<uint16_t>(offset + piece);
@@ -190,13 +181,13 @@ extern "C" int zq_interface_base_SendNBytes(uint8_t cmd[3]) {
   }
   const uint16_t index = static_cast<uint16_t>(cmd[2] << 8 | cmd[1]);
   if (cmd[0] != 0x90) {
-    RETURN_ON_ERROR(zq_interface_base_WriteRequest(
+    BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(
         ZQ_REQ_SEND_BYTES, static_cast<uint16_t>((cmd[0] << 8) + 3), index));
     return 0;
   }
-  RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_SEND_BYTES, 0x9001, index));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_SEND_BYTES, 0x9001, index));
   std::memset(cmd, 0, 3);
-  RETURN_ON_ERROR(zq_interface_base_ReadRequest(ZQ_REQ_SFR_REPLY, 0, &cmd[0], 1));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_ReadRequest(ZQ_REQ_SFR_REPLY, 0, &cmd[0], 1));
   cmd[2] = cmd[0];
   return 0;
 }
@@ -204,7 +195,7 @@ extern "C" int zq_interface_base_SendNBytes(uint8_t cmd[3]) {
 extern "C" int zq_interface_base_QuerySensorPinStatus(bool *high) {
   if (high == nullptr) return BQ_ERROR_NULL_POINTER;
   uint8_t pin = 0;
-  RETURN_ON_ERROR(zq_interface_base_ReadRequest(ZQ_REQ_PIN, 0, &pin, 1));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_ReadRequest(ZQ_REQ_PIN, 0, &pin, 1));
   *high = pin == 1;
   return 0;
 }
@@ -212,7 +203,7 @@ extern "C" int zq_interface_base_QuerySensorPinStatus(bool *high) {
 extern "C" int zq_interface_base_GetBridgeVersion(uint16_t *version) {
   if (version == nullptr) return BQ_ERROR_NULL_POINTER;
   uint8_t bytes[2] = {};
-  RETURN_ON_ERROR(zq_interface_base_ReadRequest(ZQ_REQ_BRIDGE_VERSION, 0, bytes, 2));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_ReadRequest(ZQ_REQ_BRIDGE_VERSION, 0, bytes, 2));
   *version = static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
   BQ_LOG(BQ_LOG_DEBUG, TAG, "[%4d]:usb bridge version: 0x%04x", __LINE__, *version);
   return 0;
@@ -222,7 +213,8 @@ extern "C" int zq_sensorbase_QueryMCUStatus(int *busy) {
   if (busy == nullptr) return BQ_ERROR_NULL_POINTER;
   *busy = 1;
   uint8_t status[2] = {};
-  RETURN_ON_ERROR(zq_interface_base_ReadRequest(ZQ_REQ_REG_READ, ZQ_REG_MCU_STATUS, status, 2));
+  BQ_RETURN_ON_ERROR(TAG,
+                     zq_interface_base_ReadRequest(ZQ_REQ_REG_READ, ZQ_REG_MCU_STATUS, status, 2));
   if (status[0] == ZQ_MCU_RUNNING_0 && status[1] == ZQ_MCU_RUNNING_1) *busy = 0;
   return 0;
 }

@@ -17,16 +17,6 @@
 
 namespace {
 
-// Logs a failed step as "'text'." under the calling function and returns it.
-#define RETURN_ON_ERROR(expr)   \
-  do {                          \
-    int r_ = (expr);            \
-    if (r_ != 0) {              \
-      BQ_LOG_ERRNO(TAG, r_);    \
-      return r_;                \
-    }                           \
-  } while (0)
-
 constexpr uint16_t kChipId4847 = 0x4847;
 constexpr uint8_t kBootSfrEditionA = 0xEF;
 
@@ -45,11 +35,11 @@ int DistinguishByRegFile() {
     return r;
   }
   uint8_t v = 0;
-  RETURN_ON_ERROR(ReadSfr(ZQ_REQ_SFR_READ_DL, 0xCB, &v));
-  RETURN_ON_ERROR(WriteSfr(ZQ_REQ_SFR_WRITE_DL, 0xCB, static_cast<uint8_t>(v | 0x20)));
-  RETURN_ON_ERROR(WriteSfr(ZQ_REQ_SFR_WRITE_DL, 0xFD, 0x11));
-  RETURN_ON_ERROR(WriteSfr(ZQ_REQ_SFR_WRITE_DL, 0xFE, 0x11));
-  RETURN_ON_ERROR(ReadSfr(ZQ_REQ_SFR_READ_DL, 0xFE, &v));
+  BQ_RETURN_ON_ERROR(TAG, ReadSfr(ZQ_REQ_SFR_READ_DL, 0xCB, &v));
+  BQ_RETURN_ON_ERROR(TAG, WriteSfr(ZQ_REQ_SFR_WRITE_DL, 0xCB, static_cast<uint8_t>(v | 0x20)));
+  BQ_RETURN_ON_ERROR(TAG, WriteSfr(ZQ_REQ_SFR_WRITE_DL, 0xFD, 0x11));
+  BQ_RETURN_ON_ERROR(TAG, WriteSfr(ZQ_REQ_SFR_WRITE_DL, 0xFE, 0x11));
+  BQ_RETURN_ON_ERROR(TAG, ReadSfr(ZQ_REQ_SFR_READ_DL, 0xFE, &v));
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:sfr 0xFE: 0x%02X(0x02 marked ZQ4856)", __LINE__, v);
   g_sensor_type = v == 2 ? ZQ_SENSOR_ZQ4856W : ZQ_SENSOR_ZQ4841W;
   return 0;
@@ -59,20 +49,20 @@ int DistinguishByRegFile() {
 // F1 = 0x1D, F4 |= 1, read F3, F4 = 0.
 int ReadOtp(uint8_t read, uint8_t write, bool c8_fixed, uint8_t *otp) {
   uint8_t v = 0;
-  RETURN_ON_ERROR(ReadSfr(read, 0xC8, &v));
-  RETURN_ON_ERROR(WriteSfr(write, 0xC8, c8_fixed ? 0xDF : static_cast<uint8_t>(v | 1)));
-  RETURN_ON_ERROR(WriteSfr(write, 0xF1, 0x1D));
-  RETURN_ON_ERROR(ReadSfr(read, 0xF4, &v));
-  RETURN_ON_ERROR(WriteSfr(write, 0xF4, static_cast<uint8_t>(v | 1)));
-  RETURN_ON_ERROR(ReadSfr(read, 0xF3, otp));
+  BQ_RETURN_ON_ERROR(TAG, ReadSfr(read, 0xC8, &v));
+  BQ_RETURN_ON_ERROR(TAG, WriteSfr(write, 0xC8, c8_fixed ? 0xDF : static_cast<uint8_t>(v | 1)));
+  BQ_RETURN_ON_ERROR(TAG, WriteSfr(write, 0xF1, 0x1D));
+  BQ_RETURN_ON_ERROR(TAG, ReadSfr(read, 0xF4, &v));
+  BQ_RETURN_ON_ERROR(TAG, WriteSfr(write, 0xF4, static_cast<uint8_t>(v | 1)));
+  BQ_RETURN_ON_ERROR(TAG, ReadSfr(read, 0xF3, otp));
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:sfr 0xF3: 0x%02X", __LINE__, *otp);
-  RETURN_ON_ERROR(WriteSfr(write, 0xF4, 0));
+  BQ_RETURN_ON_ERROR(TAG, WriteSfr(write, 0xF4, 0));
   return 0;
 }
 
 int DistinguishSensorZQ4859byOtp() {
   uint8_t raw = 0;
-  RETURN_ON_ERROR(ReadOtp(ZQ_REQ_SFR_READ_4859, ZQ_REQ_SFR_WRITE_4859, true, &raw));
+  BQ_RETURN_ON_ERROR(TAG, ReadOtp(ZQ_REQ_SFR_READ_4859, ZQ_REQ_SFR_WRITE_4859, true, &raw));
   int8_t otp = static_cast<int8_t>(raw);
   if (g_bus_type == 1) otp = static_cast<int8_t>(otp >> 1);  // sign-preserving
   const int nibble = otp & 0x0F;
@@ -89,9 +79,9 @@ int DistinguishSensorZQ4859byOtp() {
 }
 
 int DistinguishSensorZQ4841byOtp() {
-  RETURN_ON_ERROR(zq_interface_base_MCUDownloadMode());
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_MCUDownloadMode());
   uint8_t otp = 0;
-  RETURN_ON_ERROR(ReadOtp(ZQ_REQ_SFR_READ_DL, ZQ_REQ_SFR_WRITE_DL, false, &otp));
+  BQ_RETURN_ON_ERROR(TAG, ReadOtp(ZQ_REQ_SFR_READ_DL, ZQ_REQ_SFR_WRITE_DL, false, &otp));
   if (otp == 0xFF) {
     g_sensor_type = ZQ_SENSOR_ZQ4841W;
     g_boot_edition = ZQ_BOOT_EDITION_A;
@@ -116,13 +106,13 @@ int DistinguishSensorZQ4841byOtp() {
 int JudgeByChipId() {
   g_boot_edition = ZQ_BOOT_EDITION_A;
   uint8_t cmd[3] = {0x06, 0xF9, 0x00};
-  RETURN_ON_ERROR(zq_interface_base_SendNBytes(cmd));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_SendNBytes(cmd));
   static const uint8_t kMailbox[4] = {0x11, 0xEE, 0x02, 0x00};
-  RETURN_ON_ERROR(zq_interface_base_WriteData(ZQ_ADDR_MAILBOX, kMailbox, sizeof kMailbox));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteData(ZQ_ADDR_MAILBOX, kMailbox, sizeof kMailbox));
   bq_msleep(2);
-  RETURN_ON_ERROR(zq_interface_base_WriteRequest(ZQ_REQ_SFR_WRITE, 1, 0xA4));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_WriteRequest(ZQ_REQ_SFR_WRITE, 1, 0xA4));
   uint8_t w[2] = {};
-  RETURN_ON_ERROR(zq_interface_base_ReadRequest(ZQ_REQ_SRAM_READ, ZQ_ADDR_MAILBOX, w, 2));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_ReadRequest(ZQ_REQ_SRAM_READ, ZQ_ADDR_MAILBOX, w, 2));
   const uint16_t word = static_cast<uint16_t>(w[0] << 8 | w[1]);
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:sram 0x85C0: 0x%04X", __LINE__, word);
   if (word == 0x2B50 || word == 0x4859 || word == 0x23DD) return DistinguishSensorZQ4859byOtp();
@@ -132,7 +122,7 @@ int JudgeByChipId() {
 int JudgeBootEdition() {
   g_boot_edition = ZQ_BOOT_EDITION_B;
   uint8_t cmd[3] = {0x90, 0x00, 0x00};
-  RETURN_ON_ERROR(zq_interface_base_SendNBytes(cmd));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_SendNBytes(cmd));
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:sfr 0x90: 0x%02X(0xEF marked boot edition A)", __LINE__,
          cmd[2]);
   if (cmd[2] == kBootSfrEditionA) {
@@ -157,7 +147,8 @@ int MultiDetectSensorTypeWithoutFW() {
     if (zq_feature_4847_ReadChipId() == 1) {
       r = Select4847();
       if (r != 0) return r;
-      BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:'%s' enter.", __LINE__, "zq_feature_4847_loadfirmware_LoadFW");
+      BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:'%s' enter.", __LINE__,
+             "zq_feature_4847_loadfirmware_LoadFW");
       return 0;
     }
     r = zq_feature_devinit_DetectSensorTypeWithoutFW();
@@ -189,8 +180,8 @@ void LogDone(uint64_t start) {
 
 extern "C" int zq_feature_devinit_DetectSensorTypeWithFW(void) {
   uint8_t w = 0, h = 0;
-  RETURN_ON_ERROR(zq_interface_base_ReadRegister(ZQ_REG_WIDTH, &w, 1));
-  RETURN_ON_ERROR(zq_interface_base_ReadRegister(ZQ_REG_HEIGHT, &h, 1));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_ReadRegister(ZQ_REG_WIDTH, &w, 1));
+  BQ_RETURN_ON_ERROR(TAG, zq_interface_base_ReadRegister(ZQ_REG_HEIGHT, &h, 1));
   static const struct {
     uint8_t w, h;
     int type;
