@@ -40,6 +40,15 @@ bool CheckGeometry(const char *name, Geometry *g) {
   return true;
 }
 
+int FinishRead(const char *name, const char *what) {
+  if (g_quorvHostCallbacks.ReadImageEnd == nullptr) {
+    QUORV_LOG_IN(name, QUORV_LOG_ERROR, "%s.....image read %s error!", name, what);
+    return -1;
+  }
+  g_quorvHostCallbacks.ReadImageEnd();
+  return 0;
+}
+
 bool Handshake(const char *name, const Geometry &g, Buffers *b) {
   if (g_quorvHostCallbacks.ReadImageStart == nullptr) {
     QUORV_LOG_IN(name, QUORV_LOG_ERROR, "%s.....image read start error!", name);

@@ -49,6 +49,10 @@ bool CheckGeometry(const char *name, Geometry *g);
 bool Handshake(const char *name, const Geometry &g, Buffers *b);
 
 // Reads `bytes` from the data port `port` into b.raw.
+// Ends the host's image read: 0 after ReadImageEnd, -1 with the error line
+// "<name>.....image read <what> error!" when the callback is missing.
+int FinishRead(const char *name, const char *what);
+
 void ReadFrame(uint8_t port, const Geometry &g, Buffers *b, long bytes);
 
 // Host-order sample k of a byte buffer.

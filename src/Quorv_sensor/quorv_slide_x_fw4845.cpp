@@ -106,14 +106,7 @@ int ReadFw4845(const char *name, bool enroll, uint8_t *buf) {
   if (!Handshake(name, g, b.get())) return -1;
   const Params p = ReadParams(g.spi->baseBuf + g.length);
 
-  if (enroll && p.img_cnt == 0) {
-    if (g_quorvHostCallbacks.ReadImageEnd == nullptr) {
-      QUORV_LOG_IN(name, QUORV_LOG_ERROR, "%s.....image read end error!", name);
-      return -1;
-    }
-    g_quorvHostCallbacks.ReadImageEnd();
-    return 0;
-  }
+  if (enroll && p.img_cnt == 0) return FinishRead(name, "end");
   QUORV_LOG_IN(name, QUORV_LOG_DEBUG,
                "%s......FW4845 imgCnt = %d, BigSmallExchange = %d, BlackImgEn = %d, "
                "forceoffset = %d, Bad_Pixel_En = %d",

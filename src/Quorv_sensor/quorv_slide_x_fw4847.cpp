@@ -84,12 +84,7 @@ int ReadFw4847(const char *name, uint8_t *out) {
     std::memset(b->raw, 0, sizeof b->raw);
   }
 
-  if (g_quorvHostCallbacks.ReadImageEnd == nullptr) {
-    QUORV_LOG_IN(name, QUORV_LOG_ERROR, "%s.....image read end error!", name);
-    return -1;
-  }
-  g_quorvHostCallbacks.ReadImageEnd();
-  return 0;
+  return FinishRead(name, "end");
 }
 
 }  // namespace
