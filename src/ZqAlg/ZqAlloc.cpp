@@ -1,6 +1,6 @@
 #include "src/ZqAlg/ZqAlloc.h"
 
-#include "src/ZqMemoryManager.h"
+#include "src/image/ZqMemoryManager.h"
 
 extern "C" void *ZqAlloc(int len) { return ZqSafeAlloc(len); }
 

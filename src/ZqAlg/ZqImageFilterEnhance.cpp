@@ -2,8 +2,8 @@
 
 #include <stdint.h>
 
-#include "src/ZqCommon.h"
-#include "src/ZqImageEnhance.h"
+#include "src/image/ZqCommon.h"
+#include "src/image/ZqImageEnhance.h"
 
 extern "C" int ZqImageFilterEnhance(unsigned char *img, int rows, int cols, int filter,
                                     unsigned char *out) {

@@ -5,7 +5,7 @@
 #define TESTS_SRC_ALLOC_FAILURE_H_
 
 #include "alloc_fault.h"
-#include "src/ZqMemoryManager.h"
+#include "src/image/ZqMemoryManager.h"
 
 namespace testing_support {
 

@@ -15,7 +15,7 @@
 #include "src/Quorv_sensor/quorv_fw4856_base.h"
 #include "src/Quorv_sensor/quorv_fw4856_filters.h"
 #include "src/Quorv_sensor/quorv_spi_instance.h"
-#include "src/ZqMemoryManager.h"
+#include "src/image/ZqMemoryManager.h"
 
 namespace {
 

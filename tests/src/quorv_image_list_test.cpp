@@ -11,7 +11,7 @@
 #include "lib_log_capture.h"
 #include "src/Quorv_sensor/quorv_image_list.h"
 #include "src/Quorv_sensor/quorv_spi_instance.h"
-#include "src/ZqMemoryManager.h"
+#include "src/image/ZqMemoryManager.h"
 
 namespace {
 

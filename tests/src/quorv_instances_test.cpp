@@ -14,7 +14,7 @@
 #include "src/Quorv_sensor/quorv_sensor_instance.h"
 #include "src/Quorv_sensor/quorv_slide_instance.h"
 #include "src/Quorv_sensor/quorv_spi_instance.h"
-#include "src/ZqMemoryManager.h"
+#include "src/image/ZqMemoryManager.h"
 #include "src/quorv_base/quorv_sensor_type.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "src/quorv_base/quorv_log.h"
-#include "src/ZqImage.h"
+#include "src/image/ZqImage.h"
 #include "support/stderr_capture.h"
 
 namespace {
@@ -76,7 +76,7 @@ TEST(QuorvLog, ErrorOfLibraryNamesFunctionAndSourcePath) {
   EXPECT_EQ(ZqCreateImage(nullptr, DEPTH_8U), nullptr);
   std::vector<std::string> lines = capture.Lines();
   ASSERT_EQ(lines.size(), 1u);
-  const std::string head = "quorvanta-lib: error at ZqCreateImage(src/ZqImage.cpp:";
+  const std::string head = "quorvanta-lib: error at ZqCreateImage(src/image/ZqImage.cpp:";
   const std::string tail = "): ZqCreateImage...pSize == NULL";
   ASSERT_GT(lines[0].size(), head.size() + tail.size()) << lines[0];
   EXPECT_EQ(lines[0].substr(0, head.size()), head);

@@ -1,0 +1,158 @@
+// Grey dilation and erosion with rectangular windows: separable running
+// extremes over a reflect-101 padded copy; see ZqMorphology.h.
+#include <string.h>
+
+#include "src/image/ZqMorphology.h"
+#include "src/image/ZqScratch.h"
+#include "src/image/ZqSmooth.h"
+
+namespace {
+
+// Max (dilation) or min (erosion) ordering: Better(a, b) replaces the
+// running extreme b by an entering a; BetterOrEqual is the rescan test.
+struct MaxOrder {
+  static bool Better(uint8_t a, uint8_t b) { return a > b; }
+  static bool BetterOrEqual(uint8_t a, uint8_t b) { return a >= b; }
+};
+struct MinOrder {
+  static bool Better(uint8_t a, uint8_t b) { return a < b; }
+  static bool BetterOrEqual(uint8_t a, uint8_t b) { return a <= b; }
+};
+
+// out[x] = extreme of padded[x .. x + window - 1], x < len.
+template <typename Order>
+void InRow(const uint8_t *padded, int32_t len, int32_t window, uint8_t *out) {
+  uint8_t best = 0;
+  int32_t left = 0;  // steps for which best stays inside the window
+  for (int32_t x = 0; x < len; ++x) {
+    if (left == 0) {
+      best = padded[x];
+      int32_t pos = x;
+      for (int32_t i = x; i < x + window; ++i) {
+        if (Order::BetterOrEqual(padded[i], best)) {
+          best = padded[i];
+          pos = i;
+        }
+      }
+      left = pos - x;
+    } else {
+      const uint8_t in = padded[x + window - 1];
+      if (Order::Better(in, best)) {
+        best = in;
+        left = window - 1;
+      } else {
+        --left;
+      }
+    }
+    out[x] = best;
+  }
+}
+
+// out[c] = extreme of first[c + k * rowLen], k < window, for every column;
+// best/left carry each column's running extreme to the next output row.
+template <typename Order>
+void InCol(const uint8_t *first, int32_t rowLen, int32_t window, uint8_t *out, uint8_t *best,
+           int32_t *left) {
+  for (int32_t c = 0; c < rowLen; ++c) {
+    if (left[c] == 0) {
+      uint8_t b = first[c];
+      int32_t pos = 0;
+      for (int32_t k = 0; k < window; ++k) {
+        const uint8_t v = first[c + int64_t{k} * rowLen];
+        if (Order::BetterOrEqual(v, b)) {
+          b = v;
+          pos = k;
+        }
+      }
+      best[c] = b;
+      left[c] = pos;
+    } else {
+      const uint8_t in = first[c + int64_t{window - 1} * rowLen];
+      if (Order::Better(in, best[c])) {
+        best[c] = in;
+        left[c] = window - 1;
+      } else {
+        --left[c];
+      }
+    }
+    out[c] = best[c];
+  }
+}
+
+template <typename Order>
+int32_t Morph(const uint8_t *src, int32_t rows, int32_t cols, int32_t kx, int32_t ky,
+              uint8_t *dst) {
+  if (src == nullptr || dst == nullptr || rows <= 0 || cols < 1 || kx <= 0 || ky <= 0) return -1;
+  const int32_t n = kx / 2, m = ky / 2;
+  const int64_t paddedCols = int64_t{cols} + 2 * int64_t{n};
+  const int64_t paddedRows = int64_t{rows} + 2 * int64_t{m};
+  zq::ScratchStack scratch(zq::ScratchSource::kPool);
+  int32_t *borderIdx = scratch.Take<int32_t>(2 * int64_t{n});
+  if (borderIdx == nullptr && n > 0) return -2;
+  int32_t *left = scratch.Take<int32_t>(cols);
+  if (left == nullptr) return -2;
+  uint8_t *row = scratch.Take<uint8_t>(paddedCols);
+  if (row == nullptr) return -2;
+  uint8_t *image = scratch.Take<uint8_t>(paddedRows * cols);
+  if (image == nullptr) return -2;
+  uint8_t *best = scratch.Take<uint8_t>(cols);
+  if (best == nullptr) return -2;
+
+  for (int32_t i = 0; i < n; ++i) {
+    borderIdx[i] = ZqBorderInterpolate(i - n, cols, ZQ_BORDER_REFLECT_101);
+    borderIdx[n + i] = ZqBorderInterpolate(cols + i, cols, ZQ_BORDER_REFLECT_101);
+  }
+  // Rows: pad horizontally, reduce into padded image row m + y.
+  for (int32_t y = 0; y < rows; ++y) {
+    const uint8_t *s = src + int64_t{y} * cols;
+    for (int32_t i = 0; i < n; ++i) {
+      row[i] = s[borderIdx[i]];
+      row[n + cols + i] = s[borderIdx[n + i]];
+    }
+    memcpy(row + n, s, static_cast<size_t>(cols));
+    InRow<Order>(row, cols, kx, image + (m + int64_t{y}) * cols);
+  }
+  // Vertical borders, reflected about the edge row. Every padding row
+  // names an image row, also when the window is taller than the image.
+  for (int32_t j = 0; j < m; ++j) {
+    const int32_t top = ZqBorderInterpolate(j - m, rows, ZQ_BORDER_REFLECT_101);
+    const int32_t bottom = ZqBorderInterpolate(rows + j, rows, ZQ_BORDER_REFLECT_101);
+    memcpy(image + int64_t{j} * cols, image + (m + int64_t{top}) * cols, static_cast<size_t>(cols));
+    memcpy(image + (int64_t{rows} + m + j) * cols, image + (m + int64_t{bottom}) * cols,
+           static_cast<size_t>(cols));
+  }
+  // Columns: the source is fully consumed, so dst may be src.
+  for (int32_t y = 0; y < rows; ++y)
+    InCol<Order>(image + int64_t{y} * cols, cols, ky, dst + int64_t{y} * cols, best, left);
+  return 0;
+}
+
+}  // namespace
+
+void ZqDilateInRow(const uint8_t *padded, int32_t len, int32_t window, uint8_t *out) {
+  InRow<MaxOrder>(padded, len, window, out);
+}
+
+void ZqErodeInRow(const uint8_t *padded, int32_t len, int32_t window, uint8_t *out) {
+  InRow<MinOrder>(padded, len, window, out);
+}
+
+void ZqDilateInCol(const uint8_t *first, int32_t rowLen, int32_t window, uint8_t *out,
+                   uint8_t *best, int32_t *left) {
+  InCol<MaxOrder>(first, rowLen, window, out, best, left);
+}
+
+void ZqErodeInCol(const uint8_t *first, int32_t rowLen, int32_t window, uint8_t *out, uint8_t *best,
+                  int32_t *left) {
+  InCol<MinOrder>(first, rowLen, window, out, best, left);
+}
+
+int32_t ZqDilate(const uint8_t *src, int32_t rows, int32_t cols, int32_t /*reserved*/, int32_t kx,
+                 int32_t ky, uint8_t *dst) {
+  return Morph<MaxOrder>(src, rows, cols, kx, ky, dst);
+}
+
+int32_t ZqErode(const uint8_t *src, int32_t rows, int32_t cols, int32_t /*reserved*/, int32_t kx,
+                int32_t ky, uint8_t *dst) {
+  return Morph<MinOrder>(src, rows, cols, kx, ky, dst);
+}
