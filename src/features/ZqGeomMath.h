@@ -1,0 +1,65 @@
+// Small numeric functions of geometric verification: rounding, distances,
+// the angle at a vertex, polynomial arctangent, sine and cosine, median.
+// All reentrant, single precision unless stated.
+#ifndef SRC_FEATURES_ZQGEOMMATH_H_
+#define SRC_FEATURES_ZQGEOMMATH_H_
+
+#include <stdint.h>
+
+#include "src/features/ZqMatchPoint.h"
+#include "src/features/ZqPoint.h"
+#include "src/image/ZqGeomTypes.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// v rounded half away from zero: trunc(v + 0.5) for v >= 0, else
+// trunc(v - 0.5); v must fit int32.
+int32_t ZqRoundHalfAway(float v);
+
+// The ST_Point {x, y}.
+ST_Point ZqInitPoint(int32_t x, int32_t y);
+
+// Floor of v, through ZqRoundHalfAway.
+int32_t ZqFloor(float v);
+
+// Ceiling of v, through ZqRoundHalfAway.
+int32_t ZqCeil(float v);
+
+// sqrtf of ZqGetDist2(a, b).
+float ZqGetDist(const ST_Point16s *a, const ST_Point16s *b);
+
+// Squared distance of a and b, summed in int32 from the int16 differences.
+int32_t ZqGetDist2(const ST_Point16s *a, const ST_Point16s *b);
+
+// Angle at vertex between the rays to first and to second, degrees 0 .. 180;
+// a zero-length ray gives 90.
+float ZqGetAngle(ST_Point16s first, ST_Point16s vertex, ST_Point16s second);
+
+// ZqGetAngle on the x, y of three match points.
+float ZqGetAngle_32f(ST_MatchPoint first, ST_MatchPoint vertex, ST_MatchPoint second);
+
+// Polynomial approximation of atan2(y, x) in [-pi, pi); 0 when both
+// magnitudes are below 1e-10.
+float ZqArctan(float x, float y);
+
+// Polynomial approximation of sin(v); v finite and not huge.
+float Zqsin(float v);
+
+// Polynomial approximation of cos(v); v finite and not huge.
+float ZqCos(float v);
+
+// Writes the median of pData[0 .. count-1] (the upper middle value for an
+// even count) to *pMiddle by partial selection on a copy; returns 0. A NULL
+// pData, NULL pMiddle, count 0 or a failed copy leaves *pMiddle unwritten.
+int ZqGetMiddleValue(const float *pData, uint32_t count, float *pMiddle);
+
+// Same result as ZqGetMiddleValue, by dropping the smallest value per round.
+int ZqGetMiddleValue1(const float *pData, uint32_t count, float *pMiddle);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif  // SRC_FEATURES_ZQGEOMMATH_H_
