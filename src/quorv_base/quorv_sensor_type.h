@@ -25,14 +25,15 @@ typedef enum SensorType {
   SENSOR_FW4854 = 13,  // known to the classifiers only
   SENSOR_FW4853 = 14,  // known to the classifiers only
   SENSOR_FW4852 = 15,  // known to the classifiers only
+  SENSOR_FW4855 = 16,  // algorithm only: no chip driver, no reader
 } SensorType;
 
-// Number of chipName entries (codes 0 to 12).
-#define QUORV_CHIP_NAME_COUNT 13
+// Number of chipName entries (codes 0 to 16).
+#define QUORV_CHIP_NAME_COUNT 17
 // Number of chipBit entries (imagebit codes 0 to 3).
 #define QUORV_CHIP_BIT_COUNT 4
 
-// Names of the SensorType codes 0 to 12 ("NONE", "ZQ4841", ...).
+// Names of the SensorType codes 0 to 16 ("NONE", "ZQ4841", ..., "FW4855").
 extern const char *chipName[QUORV_CHIP_NAME_COUNT];
 
 // Names of the imagebit codes: "16bit", "8bit", "10bit", "12bit".

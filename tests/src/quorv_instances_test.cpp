@@ -294,7 +294,8 @@ TEST(ChipSwitches, Fw4859hScanTimesAndFw4856Base) {
 TEST(SensorType, NameTables) {
   const std::vector<std::string> names = {"NONE",   "ZQ4841", "ZQ4842", "ZQ4844", "FW4847",
                                           "FW4859H", "FW4848", "FW4856", "FW4845", "ZE4850",
-                                          "DO4851", "FW4849", "FW4843"};
+                                          "DO4851", "FW4849", "FW4843", "FW4854", "FW4853",
+                                          "FW4852", "FW4855"};
   ASSERT_EQ(names.size(), size_t{QUORV_CHIP_NAME_COUNT});
   for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(chipName[i], names[i]) << i;
   const std::vector<std::string> bits = {"16bit", "8bit", "10bit", "12bit"};
