@@ -67,6 +67,14 @@ inline std::vector<float> Values(const ST_CnnLayInOut &t) {
   return std::vector<float>(t.data, t.data + static_cast<size_t>(t.w) * t.h * t.c);
 }
 
+// True when one of the messages is exactly `text`.
+inline bool Contains(const std::vector<std::string> &messages, const std::string &text) {
+  for (const std::string &m : messages) {
+    if (m == text) return true;
+  }
+  return false;
+}
+
 // True when one message is "<func>[NNNNN]...<text>" (the classifiers' own
 // "function and source line" form).
 inline bool HasLineMessage(const std::vector<std::string> &messages, const std::string &func,
