@@ -7,7 +7,6 @@
 
 #include <cstring>
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -81,11 +80,11 @@ inline bool HasLineMessage(const std::vector<std::string> &messages, const std::
                            const std::string &text) {
   for (const std::string &m : messages) {
     if (m.rfind(func + "[", 0) != 0) continue;
-    std::string rest = m.substr(func.size());
-    if (std::regex_match(rest.substr(0, 7), std::regex("\\[[0-9]{5}\\]")) &&
-        rest.substr(7) == "..." + text) {
-      return true;
-    }
+    const std::string rest = m.substr(func.size());  // "[NNNNN]...text"
+    if (rest.size() < 7 || rest[6] != ']') continue;
+    bool digits = true;
+    for (int i = 1; i < 6; ++i) digits = digits && rest[i] >= '0' && rest[i] <= '9';
+    if (digits && rest.substr(7) == "..." + text) return true;
   }
   return false;
 }
