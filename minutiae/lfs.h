@@ -30,20 +30,70 @@ typedef struct lfs_minutiae {
   lfs_minutia **list;  // capacity pointers
 } lfs_minutiae;
 
-// The detector's parameter record.
+// The detector's parameter record; each step reads the fields named beside
+// it. The reserved fields are read by no step and stay zero.
 typedef struct lfs_params {
-  int32_t pad_grey;                   // padding value of the grey image
-  int32_t unused;                     // read by no step
-  int32_t pore_offset;                // pore removal
-  int32_t pore_search_steps;          // pore removal
-  int32_t pore_forward_steps;         // pore removal
-  int32_t pore_backward_steps;        // pore removal
-  double pore_width_min;              // pore removal
-  double pore_ratio_max;              // pore removal
-  int32_t remove_perimeter_minutiae;  // nonzero also drops minutiae near the outline
-  int32_t perimeter_distance;         // perimeter pass
-  int32_t neighbor_count_max;         // neighbour search
-  int32_t ridge_trace_steps;          // ridge counting
+  int32_t pad_grey;                     // padding value of the grey image
+  int32_t unused;                       // read by no step (1)
+  int32_t block_size;                   // block grid, pixelised maps, removal passes
+  int32_t dft_window_size;              // DFT grids, padding, window placement
+  int32_t dft_window_offset;            // window placement, padding
+  int32_t direction_count;              // block directions per half turn
+  double first_grid_angle;              // rotated grids (radians)
+  int32_t keep_dir_min_neighbors;       // inconsistent directions, smoothing
+  double dir_strength_min;              // inconsistent directions, smoothing
+  int32_t dir_deviation_max;            // inconsistent directions
+  int32_t smooth_fill_min_neighbors;    // smoothing
+  int32_t vorticity_min_neighbors;      // high-curvature map
+  int32_t vorticity_min;                // high-curvature map
+  int32_t curvature_min;                // high-curvature map
+  int32_t interpolate_min_neighbors;    // direction interpolation
+  int32_t contrast_percentile;          // low-contrast test
+  int32_t contrast_range_min;           // low-contrast test
+  int32_t dft_wave_count;               // DFT waves
+  double power_peak_min;                // primary and fork direction tests
+  double power_norm_min;                // primary and fork direction tests
+  double low_wave_power_max;            // primary and fork direction tests
+  int32_t fork_step;                    // fork direction test
+  double fork_peak_fraction;            // fork direction test
+  double fork_norm_fraction;            // fork direction test
+  int32_t binarize_grid_width;          // binarisation grids, padding
+  int32_t binarize_grid_height;         // binarisation grids, padding
+  int32_t unused2;                      // read by no step (0)
+  int32_t binary_fill_passes;           // binarisation
+  int32_t duplicate_distance_max;       // adding minutiae to the list
+  double high_curve_angle_max;          // high-curvature minutiae (radians)
+  int32_t high_curve_half_contour;      // high-curvature minutiae
+  int32_t loop_length_min;              // loop minutiae
+  double loop_width_min;                // loop minutiae
+  double loop_ratio_min;                // loop minutiae
+  int32_t reserved_a[4];                // read by no step
+  int32_t free_path_transitions_max;    // overlap removal
+  int32_t reserved_b[4];                // read by no step
+  int32_t pair_distance_max;            // island, lake and hook removal
+  int32_t hook_length_max;              // hook removal
+  int32_t half_loop_length_max;         // island and lake removal
+  int32_t pointing_distance;            // minutiae pointing to invalid blocks
+  int32_t short_loop_length;            // hole removal
+  int32_t side_half_contour;            // side-minutia adjustment
+  int32_t invalid_block_margin;         // removal near invalid blocks
+  int32_t invalid_block_min_neighbors;  // removal near invalid blocks
+  int32_t overlap_distance_max;         // overlap removal
+  int32_t overlap_join_distance_max;    // overlap removal
+  int32_t malformation_near_steps;      // malformation removal
+  int32_t malformation_far_steps;       // malformation removal
+  double malformation_ratio_min;        // malformation removal
+  int32_t malformation_distance_max;    // malformation removal
+  int32_t pore_offset;                  // pore removal
+  int32_t pore_search_steps;            // pore removal
+  int32_t pore_forward_steps;           // pore removal
+  int32_t pore_backward_steps;          // pore removal
+  double pore_width_min;                // pore removal
+  double pore_ratio_max;                // pore removal
+  int32_t remove_perimeter_minutiae;    // nonzero also drops minutiae near the outline
+  int32_t perimeter_distance;           // perimeter pass
+  int32_t neighbor_count_max;           // neighbour search
+  int32_t ridge_trace_steps;            // ridge counting
 } lfs_params;
 
 // The default parameter set; the framework writes remove_perimeter_minutiae

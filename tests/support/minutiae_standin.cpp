@@ -52,8 +52,6 @@ int LiveLists() { return S().live_lists; }
 using minutiae_standin::S;
 using minutiae_standin::NewMap;
 
-lfs_params lfs_params_V2 = {128, 1, 3, 12, 10, 8, 0.5, 2.25, 0, 10, 5, 10};
-
 extern "C" int get_minutiae(lfs_minutiae **ominutiae, int **oquality_map, int **odirection_map,
                             int **olow_contrast_map, int **olow_flow_map,
                             int **ohigh_curve_map, int *omw, int *omh, unsigned char **obdata,
