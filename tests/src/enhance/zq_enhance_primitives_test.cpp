@@ -209,15 +209,21 @@ TEST(ZqCalcMeanAndStd, HandCasesAndRefusals) {
 }
 
 TEST(ZqGetBoundaryByHist, CutsHalfAPercentAtEachEnd) {
-  // 200 valid values base..base + 199 (one pixel is 0.5 %), in shuffled
-  // order, plus invalid outliers. Bins: value v lands in bin 2v (weight
-  // 199 - v) and 2v + 1 (weight v); by hand the cuts fall at bins 1 and
-  // 396, i.e. base + 1 and base + 198.
-  for (int base : {0, 1000, -777}) {
+  // 200 valid values base + step x (0..199) (one pixel is 0.5 %), in
+  // shuffled order, plus invalid outliers. Value number i lands in bin 2i
+  // (weight (199 - i) step) and 2i + 1 (weight i step); the cumulative
+  // weight first passes T = 199 step at bins 2 and 397, each nearer the
+  // weight before it, so the cuts step down to bins 1 and 396:
+  // (step 199 + 200) / 399 and (396 step 199 + 200) / 399 above the base.
+  struct Case {
+    int base, step, low, high;
+  } cases[] = {{0, 1, 1, 198},       {1000, 1, 1001, 1198},     {-777, 1, -776, -579},
+               {0, 10, 5, 1975},     {-50000, 10, -49995, -48025}};
+  for (const Case &c : cases) {
     std::vector<int32_t> v;
     std::vector<uint8_t> m;
     for (int i = 0; i < 200; ++i) {
-      v.push_back(base + (i * 67) % 200);
+      v.push_back(c.base + c.step * ((i * 67) % 200));
       m.push_back(1);
     }
     for (int32_t out : {-100000, 100000}) {
@@ -226,8 +232,8 @@ TEST(ZqGetBoundaryByHist, CutsHalfAPercentAtEachEnd) {
     }
     int32_t high = 0, low = 0;
     ZqGetBoundaryByHist(v.data(), m.data(), 2, 101, &high, &low);
-    EXPECT_EQ(low, base + 1) << base;
-    EXPECT_EQ(high, base + 198) << base;
+    EXPECT_EQ(low, c.low) << c.base << " " << c.step;
+    EXPECT_EQ(high, c.high) << c.base << " " << c.step;
   }
   // No spread: both bounds are the minimum, 0 without valid pixels.
   std::vector<int32_t> flat(30, -4);
