@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "fingers/synth_fingers.h"
@@ -18,6 +19,7 @@
 #include "src/enhance/ZqLogFilter.h"
 #include "src/enhance/ZqMeanAndStd.h"
 #include "src/enhance/ZqNormalize.h"
+#include "src/lib_log_capture.h"
 
 namespace {
 
@@ -347,7 +349,8 @@ TEST(ZqLocalNormalize, SaturatedPixelsDoNotEnterTheStatistics) {
   ASSERT_EQ(ZqLocalNormalize(base.data(), rows, cols, 9, a.data()), 0);
   ASSERT_EQ(ZqLocalNormalize(shifted.data(), rows, cols, 9, b.data()), 0);
   for (int i = 0; i < rows * cols; ++i) {
-    if (base[i] != 255) ASSERT_EQ(a[i], b[i]) << i;
+    if (base[i] == 255) continue;
+    ASSERT_EQ(a[i], b[i]) << i;
   }
 }
 
@@ -439,6 +442,36 @@ TEST(ZqBorderExtention, MirrorsRepeatingTheEdge) {
   ZqBorderExtention(nullptr, 2, 3, 2, 2, keep.data());
   ZqBorderExtention(src.data(), 2, 3, -1, 2, keep.data());
   EXPECT_EQ(keep, std::vector<uint16_t>(42, 9));
+}
+
+TEST(EnhanceTrace, EnterAndLeaveLinesAtLevelOne) {
+  std::vector<uint16_t> img(12 * 12, 100), out(144);
+  std::vector<std::string> lines;
+  {
+    testing_support::LibLogCapture log;
+    g_loglevel = 1;
+    ASSERT_EQ(ZqLocalNormalize(img.data(), 12, 12, 9, out.data()), 0);
+    EXPECT_EQ(ZqLocalNormalize(nullptr, 12, 12, 9, out.data()), -1);
+    lines = log.Lines();
+    g_loglevel = 0;
+  }
+  // The operation's own pair wraps its steps' pairs; the refusal logs its
+  // enter line and the failed condition, and no leave line.
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_TRUE(testing_support::IsLibNoteLine(lines.front(), "ZqLocalNormalize...enter")) << lines.front();
+  EXPECT_TRUE(testing_support::IsLibNoteLine(lines[lines.size() - 3], "ZqLocalNormalize...leave"));
+  EXPECT_TRUE(testing_support::IsLibNoteLine(lines[lines.size() - 2], "ZqLocalNormalize...enter"));
+  EXPECT_NE(lines.back().find("ZqLocalNormalize...src == NULL || dst == NULL"), std::string::npos)
+      << lines.back();
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string &l) {
+    return testing_support::IsLibNoteLine(l, "ZqCalcMeanAndStd...leave");
+  }));
+  // Level 2 silences the trace.
+  testing_support::LibLogCapture quiet;
+  g_loglevel = 2;
+  ASSERT_EQ(ZqLocalNormalize(img.data(), 12, 12, 9, out.data()), 0);
+  EXPECT_TRUE(quiet.Lines().empty());
+  g_loglevel = 0;
 }
 
 }  // namespace
