@@ -1,7 +1,9 @@
 #include "src/ZqAlg/ZqFarLevel.h"
 
 #include "src/ZqAlg/ZqSensorInfor.h"
+#include "src/features/ZqAlgMode.h"
 #include "src/quorv_base/quorv_log.h"
+#include "src/quorv_base/quorv_sensor_type.h"
 
 namespace {
 
@@ -110,8 +112,7 @@ void ZqUpdateAutoMatchLevel(int16_t verifyResult, uint16_t bestScore) {
   }
 
   a.continueSucessUpdateNum = 0;
-  // TODO(features): the type-10 test needs ZqSensorTypeGet().
-  const bool mode4Type10 = false;
+  const bool mode4Type10 = gSensorInfor.algoMode == 4 && ZqSensorTypeGet() == SENSOR_DO4851;
   const uint16_t nearMiss = mode4Type10 ? kNearMissLimitMode4Type10 : kNearMissLimit;
   if (bestScore > nearMiss) {
     a.continueFailMatchNum = 0;

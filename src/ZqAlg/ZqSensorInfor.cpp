@@ -1,6 +1,7 @@
 #include "src/ZqAlg/ZqSensorInfor.h"
 
 #include "src/ZqAlg/ZqFarLevel.h"
+#include "src/features/ZqAlgMode.h"
 #include "src/image/ZqMemoryManager.h"
 #include "src/netModel/predict.h"
 #include "src/quorv_base/quorv_log.h"
@@ -90,7 +91,7 @@ void ZqSetTemplateExtraEn(uint8_t on) { gSensorInfor.templateExtraEn = on; }
 void ZqSpaFilterEn(uint8_t on) { gSensorInfor.spaFilterEn = on; }
 
 void ZqMaxFeatNumSet(uint16_t n) {
-  // TODO(features): ZqKpNumSet(n) once the keypoint settings exist.
+  ZqKpNumSet(n);
   gSensorInfor.maxFeatNum = n;
 }
 
@@ -115,15 +116,15 @@ void ZqSetMulTemplateCrossCheckEn(uint8_t on) { gSensorInfor.mulTemplateCrossChe
 void ZqSetAdjustMatchEn(uint8_t on) { gSensorInfor.adjustMatchEn = on; }
 
 void ZqChipNameSet(uint16_t type) {
-  (void)type;  // TODO(features): ZqSensorTypeSet(type).
+  ZqSensorTypeSet(type);
 }
 
 void ZqValidBitRefSet(uint8_t flag) {
-  (void)flag;  // TODO(features): ZqObtainKeyPointInValidRegion(flag).
+  ZqObtainKeyPointInValidRegion(flag);
 }
 
 void ZqBadPixBitRefSet(uint8_t value) {
-  (void)value;  // TODO(features): ZqSetBadPixInValidRegion(value).
+  ZqSetBadPixInValidRegion(value);
 }
 
 void ZqSetSensorName(int name) {

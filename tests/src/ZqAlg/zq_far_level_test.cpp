@@ -6,14 +6,21 @@
 
 #include "src/ZqAlg/ZqFarLevel.h"
 #include "src/ZqAlg/ZqSensorInfor.h"
+#include "src/features/ZqAlgMode.h"
 #include "src/lib_log_capture.h"
 
 namespace {
 
 class FarLevelTest : public ::testing::Test {
  protected:
-  void SetUp() override { ZqAlgSettingsResetForTest(); }
-  void TearDown() override { ZqAlgSettingsResetForTest(); }
+  void SetUp() override {
+    ZqAlgSettingsResetForTest();
+    ZqAlgModeResetForTest();
+  }
+  void TearDown() override {
+    ZqAlgSettingsResetForTest();
+    ZqAlgModeResetForTest();
+  }
 };
 
 TEST_F(FarLevelTest, ScoreTablesFollowTheLevelTable) {
@@ -194,6 +201,27 @@ TEST_F(AdaptiveLevelTest, Mode4RaisesInSteps) {
     }
     ExpectLevels(s.verify, s.update, s.recall, ("counter " + std::to_string(count)).c_str());
     EXPECT_EQ(gAutoMatchLevel.continueFailMatchNum, count < 20 ? count : 20);
+  }
+}
+
+TEST_F(AdaptiveLevelTest, NearMissLimitIs10OnlyForMode4WithType10) {
+  struct Case {
+    uint8_t mode;
+    uint16_t type;
+    uint16_t best;
+    bool nearMiss;
+  };
+  const Case cases[] = {{4, 10, 10, false}, {4, 10, 11, true}, {4, 9, 7, true},
+                        {1, 10, 7, true},   {1, 10, 6, false}};
+  for (const Case &c : cases) {
+    ZqSetAlgoMode(c.mode);
+    ZqSensorTypeSet(c.type);
+    ZqInitAutoMatchLevel();
+    Fail(0);
+    Fail(0);  // run of 2
+    Fail(c.best);
+    EXPECT_EQ(gAutoMatchLevel.continueFailMatchNum, c.nearMiss ? 0 : 3)
+        << "mode " << int(c.mode) << ", type " << c.type << ", best " << c.best;
   }
 }
 

@@ -9,6 +9,7 @@
 #include "src/ZqAlg/ZqAlloc.h"
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/ZqAlg/ZqVersion.h"
+#include "src/features/ZqAlgMode.h"
 #include "src/image/ZqMemoryManager.h"
 #include "src/lib_log_capture.h"
 
@@ -16,8 +17,14 @@ namespace {
 
 class SettingsTest : public ::testing::Test {
  protected:
-  void SetUp() override { ZqAlgSettingsResetForTest(); }
-  void TearDown() override { ZqAlgSettingsResetForTest(); }
+  void SetUp() override {
+    ZqAlgSettingsResetForTest();
+    ZqAlgModeResetForTest();
+  }
+  void TearDown() override {
+    ZqAlgSettingsResetForTest();
+    ZqAlgModeResetForTest();
+  }
 };
 
 TEST_F(SettingsTest, LoadDefaults) {
@@ -133,6 +140,25 @@ TEST_F(SettingsTest, PlainSettersStoreTheirField) {
   EXPECT_EQ(s.mulTemplateCrossCheckEn, 2);
   EXPECT_EQ(s.adjustMatchEn, 0);
   EXPECT_EQ(s.cols, 96) << "untouched fields copied too";
+}
+
+TEST_F(SettingsTest, DetectorSettersAreForwarded) {
+  ZqChipNameSet(16);
+  EXPECT_EQ(ZqSensorTypeGet(), 16);
+  ZqChipNameSet(17);  // refused by the detector settings
+  EXPECT_EQ(ZqSensorTypeGet(), 16);
+
+  ZqMaxFeatNumSet(300);
+  EXPECT_EQ(ZqGetKpNum(), 300);
+  EXPECT_EQ(gSensorInfor.maxFeatNum, 300);
+  ZqMaxFeatNumSet(301);
+  EXPECT_EQ(ZqGetKpNum(), 300) << "the detector keeps its cap";
+  EXPECT_EQ(gSensorInfor.maxFeatNum, 301) << "the setting stores it all the same";
+
+  ZqValidBitRefSet(7);
+  EXPECT_EQ(ZqGetKpValidRegionSwitch(), 1);
+  ZqBadPixBitRefSet(7);
+  EXPECT_EQ(ZqGetBadPixInValidRegion(), 7);
 }
 
 TEST_F(SettingsTest, AlgInfoSetStoresOnlyInsideTheOpenBounds) {
