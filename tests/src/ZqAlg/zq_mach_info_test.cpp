@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "src/FpSensorLib/quorv_action_mode.h"
 #include "src/ZqAlg/ZqFarLevel.h"
 #include "src/ZqAlg/ZqMachInfo.h"
 #include "src/ZqAlg/ZqSensorInfor.h"
@@ -300,6 +301,14 @@ TEST_F(MachInfoTest, MatchHmatrixAndVerifyFarLevel) {
     ZqGetVerifyFarLevel(&level, &score);
     EXPECT_EQ(level, c.level);
     EXPECT_EQ(score, c.score);
+  }
+}
+
+TEST(ActionModeTest, IdentifyFamilyIsModes2And4And5) {
+  EXPECT_EQ(gQuorvActionMode, 0u) << "idle at load";
+  for (uint32_t mode = 0; mode < 8; ++mode) {
+    const bool identify = mode == 2 || mode == 4 || mode == 5;
+    EXPECT_EQ(quorv_IsIdentifyMode(mode) != 0, identify) << "mode " << mode;
   }
 }
 
