@@ -73,4 +73,18 @@ int32_t FakeFinger_NetStruct_Param_Set_v1(int32_t netVersion, const float *weigh
   return 0;
 }
 
+int32_t NoneFinger_NetStruct_Param_Set(const NetFunctionSt *net, int32_t len) {
+  if (net == NULL) return -1;
+  if (len != static_cast<int32_t>(sizeof(NetFunctionSt))) return -2;
+  return NoneFinger_NetStruct_Param_Set_v1(net->netVersion, net->weights, net->weight_count,
+                                           net->layer_table, net->table_len);
+}
+
+int32_t FakeFinger_NetStruct_Param_Set(const NetFunctionSt *net, int32_t len) {
+  if (net == NULL) return -1;
+  if (len != static_cast<int32_t>(sizeof(NetFunctionSt))) return -2;
+  return FakeFinger_NetStruct_Param_Set_v1(net->netVersion, net->weights, net->weight_count,
+                                           net->layer_table, net->table_len);
+}
+
 }  // extern "C"

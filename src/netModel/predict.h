@@ -7,6 +7,8 @@
 
 #include <stdint.h>
 
+#include "src/netModel/ZqCnnNetStructDef.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -40,6 +42,14 @@ int32_t NoneFinger_NetStruct_Param_Set_v1(int32_t netVersion, const float *weigh
 int32_t FakeFinger_NetStruct_Param_Set_v1(int32_t netVersion, const float *weights,
                                           int32_t weight_count, const int16_t *layer_table,
                                           int32_t table_len);
+
+// The same from a parameter record: -1 for NULL, -2 when len is not
+// sizeof(NetFunctionSt), else as NoneFinger_NetStruct_Param_Set_v1.
+int32_t NoneFinger_NetStruct_Param_Set(const NetFunctionSt *net, int32_t len);
+
+// The same from a parameter record: -1 for NULL, -2 when len is not
+// sizeof(NetFunctionSt), else as FakeFinger_NetStruct_Param_Set_v1.
+int32_t FakeFinger_NetStruct_Param_Set(const NetFunctionSt *net, int32_t len);
 
 #ifdef __cplusplus
 }

@@ -48,6 +48,12 @@ TEST_F(PredictWithoutNetworkTest, ParameterSettersAcceptAndStore) {
   const int16_t table[3] = {1, 2, 3};
   EXPECT_EQ(NoneFinger_NetStruct_Param_Set_v1(0, weights, 2, table, 3), 0);
   EXPECT_EQ(FakeFinger_NetStruct_Param_Set_v1(0, weights, 2, table, 3), 0);
+  const NetFunctionSt net = {0, 2, 3, weights, table};
+  for (auto set : {NoneFinger_NetStruct_Param_Set, FakeFinger_NetStruct_Param_Set}) {
+    EXPECT_EQ(set(nullptr, 32), -1);
+    EXPECT_EQ(set(&net, 31), -2);
+    EXPECT_EQ(set(&net, 32), 0);
+  }
   NetSetImageSize();
   net_free_model_v2();
   net_free_model_v2();  // safe with nothing loaded
