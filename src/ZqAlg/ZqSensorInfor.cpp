@@ -1,6 +1,7 @@
 #include "src/ZqAlg/ZqSensorInfor.h"
 
 #include "src/ZqAlg/ZqFarLevel.h"
+#include "src/enhance/ZqNonFingerSettings.h"
 #include "src/features/ZqAlgMode.h"
 #include "src/image/ZqMemoryManager.h"
 #include "src/netModel/predict.h"
@@ -128,17 +129,16 @@ void ZqBadPixBitRefSet(uint8_t value) {
 }
 
 void ZqSetSensorName(int name) {
-  (void)name;  // TODO(enhance): SetSensorName(name).
+  SetSensorName(name);
 }
 
 void ZqSetModuleType(int type) {
-  (void)type;  // TODO(enhance): SetModuleType(type).
+  SetModuleType(type);
 }
 
 void ZqSetNoneFingerLevel(uint8_t type, uint8_t level) {
   const float thr = level < 9 ? kNoneFingerThr[level] : 0.5f;
-  (void)type;
-  (void)thr;  // TODO(enhance): SetNoneFingerThr(type, thr).
+  SetNoneFingerThr(type, thr);
 }
 
 void ZqSetMemoryPoolEnable(int en) { ZqSetMemoryPoolEn(en); }

@@ -9,6 +9,7 @@
 #include "src/ZqAlg/ZqAlloc.h"
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/ZqAlg/ZqVersion.h"
+#include "src/enhance/ZqNonFingerSettings.h"
 #include "src/features/ZqAlgMode.h"
 #include "src/image/ZqMemoryManager.h"
 #include "src/lib_log_capture.h"
@@ -24,6 +25,7 @@ class SettingsTest : public ::testing::Test {
   void TearDown() override {
     ZqAlgSettingsResetForTest();
     ZqAlgModeResetForTest();
+    NonFingerSettingsResetForTest();
   }
 };
 
@@ -159,6 +161,25 @@ TEST_F(SettingsTest, DetectorSettersAreForwarded) {
   EXPECT_EQ(ZqGetKpValidRegionSwitch(), 1);
   ZqBadPixBitRefSet(7);
   EXPECT_EQ(ZqGetBadPixInValidRegion(), 7);
+}
+
+TEST_F(SettingsTest, QualitySettersAreForwarded) {
+  ZqSetSensorName(8);
+  ZqSetModuleType(2);
+  EXPECT_EQ(gSensorName, 8);
+  EXPECT_EQ(gModuleType, 2);
+
+  struct Case {
+    uint8_t type, level;
+    float thr;
+  };
+  const Case cases[] = {{0, 0, 0.1f}, {1, 2, 0.3f}, {0, 6, 0.7f}, {1, 8, 0.9f},
+                        {0, 9, 0.5f}, {1, 255, 0.5f}};
+  for (const Case &c : cases) {
+    ZqSetNoneFingerLevel(c.type, c.level);
+    EXPECT_EQ(gNoneFingerType, c.type) << "level " << int(c.level);
+    EXPECT_FLOAT_EQ(gNoneFingerThr, c.thr) << "level " << int(c.level);
+  }
 }
 
 TEST_F(SettingsTest, AlgInfoSetStoresOnlyInsideTheOpenBounds) {
