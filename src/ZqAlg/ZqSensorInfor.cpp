@@ -43,6 +43,9 @@ constexpr ST_SensorInfor kSensorInforAtLoad = {
 
 constexpr ST_AlgInfor kAlgInforAtLoad = {3, 15, 1.6f, 0.02f};
 
+// Sub-template slots of a finger: no count may exceed them.
+constexpr int kMaxTplSlots = 96;
+
 // Highest algorithm mode; larger values select mode 1.
 constexpr uint8_t kMaxAlgoMode = 5;
 
@@ -65,9 +68,21 @@ void ZqSetSensorColRow(int16_t cols, int16_t rows) {
   NetSetImageSize();
 }
 
-void ZqSetFpEnrollMaxTplCnt(int n) { gSensorInfor.enrollMaxTplCount = static_cast<uint32_t>(n); }
+void ZqSetFpEnrollMaxTplCnt(int n) {
+  if (n < 0 || n > kMaxTplSlots) {
+    QUORV_LOGE("%s...count(= %d) out of 0..%d, refused", __func__, n, kMaxTplSlots);
+    return;
+  }
+  gSensorInfor.enrollMaxTplCount = static_cast<uint32_t>(n);
+}
 
-void ZqSetAlgMaxTplCnt(int n) { gSensorInfor.algMaxTplCount = static_cast<uint32_t>(n); }
+void ZqSetAlgMaxTplCnt(int n) {
+  if (n < 0 || n > kMaxTplSlots) {
+    QUORV_LOGE("%s...count(= %d) out of 0..%d, refused", __func__, n, kMaxTplSlots);
+    return;
+  }
+  gSensorInfor.algMaxTplCount = static_cast<uint32_t>(n);
+}
 
 void ZqSetAlgoMode(uint8_t mode) { gSensorInfor.algoMode = mode <= kMaxAlgoMode ? mode : 1; }
 

@@ -57,9 +57,9 @@ extern ST_AlgInfor gAlgInfor;
 
 // Stores cols and rows; smallSensor = 1 for exactly 56x56, 52x52 or 50x50.
 void ZqSetSensorColRow(int16_t cols, int16_t rows);
-// enrollMaxTplCount = n.
+// enrollMaxTplCount = n for 0..96; other values are refused (logged).
 void ZqSetFpEnrollMaxTplCnt(int n);
-// algMaxTplCount = n.
+// algMaxTplCount = n for 0..96; other values are refused (logged).
 void ZqSetAlgMaxTplCnt(int n);
 // algoMode = mode for 0..5, else 1.
 void ZqSetAlgoMode(uint8_t mode);

@@ -87,16 +87,20 @@ void ZqClearSubTemplate(ST_SubTemplate *t) {
   FreeFeatures(t);
   uint8_t *bin = t->templateBinDiscr;
   uint8_t *mask = t->templatePixValid;
+  // Buffers keep the sizes they were made with, even if the sensor size
+  // has changed since: the sizes must describe the allocations.
+  const uint32_t binSize = bin != NULL ? t->binBufSize : ZqSubTemplateBinBufSize();
+  const uint32_t maskSize = mask != NULL ? t->maskBufSize : ZqSubTemplateMaskBufSize();
   // The pixels go too: an emptied slot must not keep (and later save) the
   // images of the finger it held.
-  if (bin != NULL) memset(bin, 0, t->binBufSize);
-  if (mask != NULL) memset(mask, 0, t->maskBufSize);
+  if (bin != NULL) memset(bin, 0, binSize);
+  if (mask != NULL) memset(mask, 0, maskSize);
   memset(t, 0, sizeof *t);
   t->templateBinDiscr = bin;
   t->templatePixValid = mask;
   t->headerSize = HEADER_SIZE;
-  t->binBufSize = ZqSubTemplateBinBufSize();
-  t->maskBufSize = ZqSubTemplateMaskBufSize();
+  t->binBufSize = binSize;
+  t->maskBufSize = maskSize;
 }
 
 int ZqSubTemplateCopy(ST_SubTemplate *dst, const ST_SubTemplate *src) {

@@ -66,7 +66,8 @@ int ZqInitSubTemplate(ST_SubTemplate *t);
 // Frees the three buffers (featBufSize 0, pointers null); the record stays.
 void ZqReleaseSubTemplate(ST_SubTemplate *t);
 // Empties a set-up record: every field zero, the buffers kept and zeroed,
-// headerSize and the buffer sizes set again.
+// headerSize set again; the buffer sizes stay those of the buffers (from
+// the sensor size for a record without buffers).
 void ZqClearSubTemplate(ST_SubTemplate *t);
 // Deep copy into a set-up record: 0; -1 when dst lacks a buffer or the
 // buffer sizes differ (dst unchanged); -2 when the feature block cannot be

@@ -144,6 +144,24 @@ TEST_F(SettingsTest, PlainSettersStoreTheirField) {
   EXPECT_EQ(s.cols, 96) << "untouched fields copied too";
 }
 
+TEST_F(SettingsTest, TemplateCountsBeyondTheSlotsAreRefused) {
+  ZqSetFpEnrollMaxTplCnt(48);
+  ZqSetAlgMaxTplCnt(96);
+  testing_support::LibLogCapture log;
+  for (int n : {97, -1, 1000}) {
+    ZqSetFpEnrollMaxTplCnt(n);
+    ZqSetAlgMaxTplCnt(n);
+  }
+  EXPECT_EQ(gSensorInfor.enrollMaxTplCount, 48u);
+  EXPECT_EQ(gSensorInfor.algMaxTplCount, 96u);
+  const std::vector<std::string> m = log.Messages();
+  ASSERT_EQ(m.size(), 6u);
+  EXPECT_EQ(m[0], "ZqSetFpEnrollMaxTplCnt...count(= 97) out of 0..96, refused");
+  EXPECT_EQ(m[3], "ZqSetAlgMaxTplCnt...count(= -1) out of 0..96, refused");
+  ZqSetAlgMaxTplCnt(0);
+  EXPECT_EQ(gSensorInfor.algMaxTplCount, 0u);
+}
+
 TEST_F(SettingsTest, DetectorSettersAreForwarded) {
   ZqChipNameSet(16);
   EXPECT_EQ(ZqSensorTypeGet(), 16);

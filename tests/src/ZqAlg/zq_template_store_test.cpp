@@ -292,6 +292,21 @@ TEST_F(SubTemplateTest, ClearEmptiesFieldsAndPixels) {
   ZqReleaseTemp(t);
 }
 
+TEST_F(SubTemplateTest, ClearAfterASensorChangeKeepsTheBufferSizes) {
+  ST_SubTemplate *a = ZqCreateTemp();
+  ST_SubTemplate *b = ZqCreateTemp();
+  ZqSetSensorColRow(128, 128);
+  ZqClearSubTemplate(a);
+  ZqClearSubTemplate(b);
+  EXPECT_EQ(a->binBufSize, 1160u) << "the size of the buffer it holds";
+  EXPECT_EQ(a->maskBufSize, 1153u);
+  Fill(a, 1, 0, 0x42);
+  EXPECT_EQ(ZqSubTemplateCopy(b, a), 0);  // within the 96 x 96 buffers
+  EXPECT_TRUE(AllBytes(b->templateBinDiscr, 1160, 0x42));
+  ZqReleaseTemp(a);
+  ZqReleaseTemp(b);
+}
+
 TEST_F(SubTemplateTest, ReleaseFreesBuffersButNotTheRecord) {
   ST_SubTemplate t{};
   ASSERT_EQ(ZqInitSubTemplate(&t), 0);
