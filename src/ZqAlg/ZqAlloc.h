@@ -1,6 +1,9 @@
-// Allocation pair of the algorithm core, used by the sensor access layer.
+// Allocation pair of the algorithm core, used by the sensor access layer,
+// and the heap figures it reports.
 #ifndef SRC_ZQALG_ZQALLOC_H_
 #define SRC_ZQALG_ZQALLOC_H_
+
+#include <stdint.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -11,6 +14,15 @@ void *ZqAlloc(int len);
 
 // ZqSafeFree(p): releases a ZqAlloc block; NULL is ignored.
 void ZqFree(void *p);
+
+// ZqGetMallocCnts(): the number of live counted blocks.
+int32_t ZqGetHeapMallocCnts(void);
+
+// Not tracked: 0.
+int32_t ZqGetMaxHeapMemorySize(void);
+
+// Not tracked: 0.
+int32_t ZqGetTotalHeapMemorySize(void);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,5 @@
+#include "src/FpSensorLib/quorv_action_mode.h"
+
+extern "C" {
+uint32_t gQuorvActionMode = QUORV_ACTION_IDLE;
+}
