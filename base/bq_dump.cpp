@@ -1,5 +1,6 @@
 #include "base/bq_dump.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -80,7 +81,7 @@ extern "C" void bq_dump_format_stamp(char *out, size_t size) {
 namespace {
 
 int MakeDumpDir(const char *path) {
-  int rc = bq_mkdir_p(path);
+  int rc = bq_dump_private_dir(path);
   if (rc != 0 && rc != BQ_ERROR_AGAIN) {
     if (g_base_log_level <= 5) {
       bq_log(BQ_LOG_ERROR, kTag, "error at %s[%s:%d]: '%s'.", "create_new_dumping_session",
@@ -91,6 +92,45 @@ int MakeDumpDir(const char *path) {
 }
 
 }  // namespace
+
+extern "C" int bq_dump_private_dir(const char *path) {
+  if (path == nullptr) return BQ_ERROR_NULL_POINTER;
+  struct stat st;
+  if (lstat(path, &st) != 0) {
+    if (errno != ENOENT) {
+      ReportToStderr("%s: [%4d]:lstat('%s', ..) = '%s'.\n", kTag, __LINE__, path,
+                     std::strerror(errno));
+      return BQ_ERROR_INTERNAL;
+    }
+    if (mkdir(path, 0700) != 0) {
+      ReportToStderr("%s: [%4d]:mkdir('%s', ..) = '%s'.\n", kTag, __LINE__, path,
+                     std::strerror(errno));
+      return BQ_ERROR_INTERNAL;
+    }
+    // Whatever the umask left, the folder is the owner's alone; checked again
+    // below in case another user raced the mkdir.
+    if (lstat(path, &st) != 0 || chmod(path, 0700) != 0 || lstat(path, &st) != 0) {
+      ReportToStderr("%s: [%4d]:chmod('%s', ..) = '%s'.\n", kTag, __LINE__, path,
+                     std::strerror(errno));
+      return BQ_ERROR_INTERNAL;
+    }
+  }
+  const char *why = nullptr;
+  if (S_ISLNK(st.st_mode))
+    why = "it is a symbolic link";
+  else if (!S_ISDIR(st.st_mode))
+    why = "it is not a directory";
+  else if (st.st_uid != geteuid())
+    why = "it is owned by another user";
+  else if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+    why = "it is writable by group or others";
+  if (why != nullptr) {
+    ReportToStderr("%s: [%4d]:refusing dump folder '%s': %s; nothing is dumped.\n", kTag,
+                   __LINE__, path, why);
+    return BQ_ERROR_INTERNAL;
+  }
+  return 0;
+}
 
 extern "C" int bq_mkdir_p(const char *path) {
   if (path == nullptr) return -1;
@@ -154,9 +194,19 @@ extern "C" int bq_dump_log_append(const char *text, size_t length) {
       return BQ_ERROR_AGAIN;
     }
   }
-  FILE *f = std::fopen(g_dump.log_path, "ab+");
+  // Owner-only, never through a link, and never blocking on a planted FIFO.
+  int fd = open(g_dump.log_path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                0600);
+  struct stat st;
+  if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    close(fd);
+    fd = -1;
+    errno = EINVAL;
+  }
+  FILE *f = fd >= 0 ? fdopen(fd, "ab") : nullptr;
   if (f == nullptr) {
     int err = errno;
+    if (fd >= 0) close(fd);
     ReportToStderr("%s: [%4d]:fopen('%s', ..) = '%s'.\n", kTag, __LINE__, g_dump.log_path,
                  std::strerror(err));
     return err;

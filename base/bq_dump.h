@@ -20,7 +20,14 @@ extern "C" {
 // failing mkdir/access result; failures are reported on standard error.
 int bq_mkdir_p(const char *path);
 
-// Creates the dump root and its logs folder and starts the next session.
+// Makes `path` a private dump folder: creates it with mode 0700 when it is
+// missing; refuses it (-1, reported on standard error) when it is a symbolic
+// link, not a directory, owned by another user, or writable by group or
+// others. Returns 0 or a negative error.
+int bq_dump_private_dir(const char *path);
+
+// Creates the dump root and its logs folder (both private, see
+// bq_dump_private_dir) and starts the next session.
 // Returns 0 or the directory error.
 int create_new_dumping_session(void);
 

@@ -82,7 +82,7 @@ extern "C" int dump_fingerprint_data(int image_index) {
   } else {
     FormatPath(folder, "%s/%s", root, "raw_samples");
   }
-  int rc = bq_mkdir_p(folder);
+  int rc = bq_dump_private_dir(folder);
   if (rc != 0) {
     BQ_LOG_ERRNO(kTag, rc);
     return rc;

@@ -2,8 +2,11 @@
 // <home>/.fpdev/prints/<driver %04x>/<devtype %08x>/<finger %x>.
 #include "framework/fpi_print_store.h"
 
+#include <fcntl.h>
 #include <glib.h>
 #include <glib/gstdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -16,6 +19,7 @@
 namespace {
 
 constexpr int kDirMode = 0700;
+constexpr int kFileMode = 0600;
 
 // The store's base directory; process-wide, set on first use.
 gchar *g_base_path = nullptr;
@@ -52,10 +56,24 @@ const char *UserHome() {
   return g_get_home_dir();
 }
 
+// Tightens an existing folder of the store to kDirMode; links and folders
+// of other users are left alone.
+void MakePrivate(const char *dir) {
+  struct stat st;
+  if (lstat(dir, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) return;
+  if ((st.st_mode & 07777) != kDirMode && chmod(dir, kDirMode) != 0)
+    fp_err("couldn't make %s private: %s", dir, g_strerror(errno));
+}
+
 int SetBase(const char *home) {
   g_free(g_base_path);
   g_base_path = g_build_filename(home, ".fpdev", "prints", nullptr);
-  return g_mkdir_with_parents(g_base_path, kDirMode);
+  int r = g_mkdir_with_parents(g_base_path, kDirMode);
+  gchar *fpdev = g_path_get_dirname(g_base_path);
+  MakePrivate(fpdev);
+  g_free(fpdev);
+  MakePrivate(g_base_path);
+  return r;
 }
 
 void EnsureBase() {
@@ -72,14 +90,73 @@ gchar *FingerPath(uint16_t driver_id, uint32_t devtype, int finger) {
   return g_build_filename(g_base_path, drv, type, file, nullptr);
 }
 
-// Value of the leading hexadecimal digits of `name`; false when none leads.
-bool LeadingHex(const char *name, uint32_t *value) {
-  if (!g_ascii_isxdigit(name[0])) return false;
+// Value of `name` when it is wholly hexadecimal digits (at most 8); false
+// for any other name.
+bool AllHex(const char *name, uint32_t *value) {
+  if (name[0] == '\0') return false;
   uint32_t v = 0;
-  for (const char *p = name; g_ascii_isxdigit(*p) && p - name < 8; p++)
+  for (const char *p = name; *p != '\0'; p++) {
+    if (!g_ascii_isxdigit(*p) || p - name >= 8) return false;
     v = v * 16 + static_cast<uint32_t>(g_ascii_xdigit_value(*p));
+  }
   *value = v;
   return true;
+}
+
+// Reads the print file at `path` into *contents (g_free) and *length: only
+// a regular file of at most FP_PRINT_FILE_MAX bytes. 0 or a negative errno.
+int ReadPrintFile(const char *path, gchar **contents, gsize *length) {
+  // Non-blocking, so that a FIFO under a print's name cannot stall the caller.
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    int r = -errno;
+    fp_err("%s load failed: %s", path, g_strerror(errno));
+    return r;
+  }
+  struct stat st;
+  int r = 0;
+  if (fstat(fd, &st) != 0) {
+    r = -errno;
+    fp_err("%s load failed: %s", path, g_strerror(errno));
+  } else if (S_ISDIR(st.st_mode)) {
+    r = -EISDIR;
+    fp_err("%s load failed: %s", path, g_strerror(EISDIR));
+  } else if (!S_ISREG(st.st_mode)) {
+    r = -EINVAL;
+    fp_err("%s load failed: not a regular file", path);
+  } else if (st.st_size > static_cast<off_t>(FP_PRINT_FILE_MAX)) {
+    r = -EFBIG;
+    fp_err("%s load failed: %lld bytes, larger than any print", path,
+           static_cast<long long>(st.st_size));
+  }
+  if (r != 0) {
+    close(fd);
+    return r;
+  }
+  // One byte of room shows a file that grew since fstat.
+  gsize room = static_cast<gsize>(st.st_size) + 1;
+  gchar *buf = static_cast<gchar *>(g_malloc(room));
+  gsize got = 0;
+  while (got < room) {
+    ssize_t n = read(fd, buf + got, room - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      r = -errno;
+      break;
+    }
+    if (n == 0) break;
+    got += static_cast<gsize>(n);
+  }
+  close(fd);
+  if (r == 0 && got > FP_PRINT_FILE_MAX) r = -EFBIG;
+  if (r != 0) {
+    fp_err("%s load failed: %s", path, g_strerror(-r));
+    g_free(buf);
+    return r;
+  }
+  *contents = buf;
+  *length = got;
+  return 0;
 }
 
 }  // namespace
@@ -88,13 +165,8 @@ static int load_from_file(const char *path, struct fp_print_data **data) {
   fp_dbg("from %s", path);
   gchar *contents = nullptr;
   gsize length = 0;
-  GError *error = nullptr;
-  if (!g_file_get_contents(path, &contents, &length, &error)) {
-    fp_err("%s load failed: %s", path, error->message);
-    int r = NegativeErrno(error);
-    g_error_free(error);
-    return r;
-  }
+  int r = ReadPrintFile(path, &contents, &length);
+  if (r != 0) return r;
   struct fp_print_data *fdata =
       fp_print_data_from_data(reinterpret_cast<const unsigned char *>(contents), length);
   g_free(contents);
@@ -121,6 +193,10 @@ extern "C" int fp_print_data_save(struct fp_print_data *data, int finger) {
     fp_err("no home directory for the print store");
     return -ENOENT;
   }
+  if (finger < LEFT_THUMB || finger > RIGHT_LITTLE) {
+    fp_err("finger %d is not a finger number 1..10", finger);
+    return -EINVAL;
+  }
   fp_dbg("save %s print from driver %04x", fpi_finger_name(finger), data->driver_id);
   unsigned char *buf = nullptr;
   size_t len = fp_print_data_get_data(data, &buf);
@@ -129,6 +205,13 @@ extern "C" int fp_print_data_save(struct fp_print_data *data, int finger) {
   gchar *path = FingerPath(data->driver_id, data->devtype, finger);
   gchar *dirpath = g_path_get_dirname(path);
   int r = g_mkdir_with_parents(dirpath, kDirMode);
+  if (r == 0) {
+    // The driver and device-type folders, even when they already existed.
+    gchar *drvpath = g_path_get_dirname(dirpath);
+    MakePrivate(drvpath);
+    MakePrivate(dirpath);
+    g_free(drvpath);
+  }
   g_free(dirpath);
   if (r < 0) {
     fp_err("couldn't create storage directory");
@@ -139,8 +222,10 @@ extern "C" int fp_print_data_save(struct fp_print_data *data, int finger) {
 
   fp_dbg("saving to %s", path);
   GError *error = nullptr;
-  gboolean ok = g_file_set_contents(path, reinterpret_cast<const gchar *>(buf),
-                                    static_cast<gssize>(len), &error);
+  // A temporary file renamed over the print: a crash never leaves a torn one.
+  gboolean ok = g_file_set_contents_full(path, reinterpret_cast<const gchar *>(buf),
+                                         static_cast<gssize>(len),
+                                         G_FILE_SET_CONTENTS_CONSISTENT, kFileMode, &error);
   std::free(buf);
   g_free(path);
   if (!ok) {
@@ -199,7 +284,7 @@ static void scan_dev_store_dir(const char *devpath, uint16_t driver_id, uint32_t
   while (const gchar *ent = g_dir_read_name(dir)) {
     if (std::strlen(ent) != 1) continue;
     uint32_t finger = 0;
-    if (!LeadingHex(ent, &finger) || finger < LEFT_THUMB || finger > RIGHT_LITTLE) {
+    if (!AllHex(ent, &finger) || finger < LEFT_THUMB || finger > RIGHT_LITTLE) {
       fp_dbg("skipping print file %s", ent);
       continue;
     }
@@ -225,7 +310,7 @@ static void scan_driver_store_dir(const char *drvpath, uint16_t driver_id, GSLis
   while (const gchar *ent = g_dir_read_name(dir)) {
     if (std::strlen(ent) != 8) continue;
     uint32_t devtype = 0;
-    if (!LeadingHex(ent, &devtype)) {
+    if (!AllHex(ent, &devtype)) {
       fp_dbg("skipping devtype %s", ent);
       continue;
     }
@@ -250,7 +335,7 @@ extern "C" struct fp_dscv_print **fp_discover_prints(void) {
   while (const gchar *ent = g_dir_read_name(dir)) {
     if (std::strlen(ent) != 4) continue;
     uint32_t driver_id = 0;
-    if (!LeadingHex(ent, &driver_id)) {
+    if (!AllHex(ent, &driver_id)) {
       fp_dbg("skipping drv id %s", ent);
       continue;
     }

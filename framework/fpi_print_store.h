@@ -8,6 +8,11 @@
 extern "C" {
 #endif
 
+// Largest print file the store accepts: the blob header, one item length
+// and the largest item any driver makes (the imaging driver's template
+// buffer, 1 MiB plus its 7-byte head).
+#define FP_PRINT_FILE_MAX (10u + 4u + 1048583u)
+
 // A print file found in the store.
 struct fp_dscv_print {
   uint16_t driver_id;  // from the driver directory's name

@@ -1,8 +1,10 @@
 #include "plugin/zq4842.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <libintl.h>
 #include <locale.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -38,6 +40,9 @@ char kFullName[] = "Validity ZQ4842";
 
 // Longest key text taken from the key file.
 constexpr long kKeyMax = 32;
+// Largest key file read at all: a key text with room for comments and line
+// ends; anything bigger is no key file.
+constexpr off_t kKeyFileMax = 4096;
 // Size of the block holding the built-in key.
 constexpr size_t kDefaultKeyBlock = 30;
 
@@ -65,8 +70,17 @@ char *read_key_file(const char *path) {
                  path);
     return nullptr;
   }
-  FILE *file = std::fopen(path, "r");
+  // Only a regular file of key size: a FIFO, a device or a huge file under
+  // the name is refused at once, without blocking and without reading it.
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat st;
+  if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kKeyFileMax)) {
+    close(fd);
+    fd = -1;
+  }
+  FILE *file = fd >= 0 ? fdopen(fd, "r") : nullptr;
   if (file == nullptr) {
+    if (fd >= 0) close(fd);
     warn_default("Can not open AES Key File: %s, use default key.\n", path);
     return nullptr;
   }

@@ -2,7 +2,7 @@
 # Sets up the machine, then builds and runs the whole test suite twice: an
 # optimised build and a build under AddressSanitizer and
 # UndefinedBehaviorSanitizer, then runs the fuzz targets for a bounded time
-# (scripts/fuzz.sh; FUZZ_SECONDS per target, default 60; skipped without
+# (scripts/fuzz.sh; FUZZ_SECONDS for all targets together, default 180; skipped without
 # clang). Exits non-zero on any failure.
 #   scripts/test.sh            both builds and the fuzz run
 #   scripts/test.sh release    the optimised build only

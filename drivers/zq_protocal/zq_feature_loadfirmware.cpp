@@ -8,6 +8,7 @@
 #include "base/bq_util.h"
 #include "drivers/zq_protocal/zq_bridge.h"
 #include "drivers/zq_protocal/zq_feature_devinit.h"
+#include "drivers/zq_protocal/zq_fw_images.h"
 #include "drivers/zq_protocal/zq_interface_base.h"
 #include "drivers/zq_protocal/zq_sensor_object.h"
 
@@ -102,6 +103,19 @@ int WaitRegister(uint8_t reg, uint8_t want, int want2, int pause_ms, const char 
   return -1;
 }
 
+// Reads the sensor object's image from its file unless it is in memory.
+// Nothing reaches the bridge when this fails. A sensor object without an
+// image is left to zq_interface_base_WriteFirmware's NULL check.
+int EnsureImage() {
+  if (g_fw_image != nullptr || g_fw_image_type == ZQ_SENSOR_NONE) return 0;
+  const uint8_t *image = nullptr;
+  int r = zq_fw_images_Load(g_fw_image_type, &image);
+  if (r != 0) return r;
+  g_fw_image = image;
+  g_fw_size = zq_fw_images_Size(g_fw_image_type);
+  return 0;
+}
+
 // Reads size + 2 bytes back and compares them, from `skip` on, with the image.
 int ReadBackAndVerify(int skip, const char *read_error, const char *verify_error) {
   std::vector<uint8_t> back;
@@ -170,6 +184,7 @@ extern "C" int zq_sensorbase_DownloadVerify(const uint8_t *buf, uint16_t len) {
 }
 
 extern "C" int zq_sensorbase_UpgradeSensorFirmware(void) {
+  BQ_RETURN_ON_ERROR(TAG, EnsureImage());
   int r = WaitRegister(ZQ_REG_LOADER_ID, 0x48, 0x41, 10, "Get PromBoot id", [] {
     int e = zq_interface_base_SensorReset();
     bq_msleep(20);
@@ -227,6 +242,7 @@ extern "C" int zq_sensorbase_UpgradeSensorFirmware(void) {
 
 extern "C" int zq_sensorbase_DownloadSensorFirmware(void) {
   const bool sfr_setup = g_sensor_type == ZQ_SENSOR_ZQ4841W || g_sensor_type == ZQ_SENSOR_ZQ4856W;
+  BQ_RETURN_ON_ERROR(TAG, EnsureImage());
   BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:enter firmware download mode.", __LINE__);
   BQ_RETURN_ON_ERROR(TAG, zq_interface_base_MCUDownloadMode());
   if (sfr_setup) {
@@ -265,7 +281,10 @@ extern "C" int zq_sensorbase_DownloadSensorFirmware(void) {
 }
 
 extern "C" int zq_feature_loadfirmware_DistributeSensorFirmware(void) {
-  int r = -1;
+  // A missing or wrong image file does not change between attempts.
+  int r = EnsureImage();
+  if (r != 0) return r;
+  r = -1;
   for (int attempt = 0; attempt < ZQ_FW_ATTEMPTS; ++attempt) {
     r = g_boot_edition == ZQ_BOOT_EDITION_B ? zq_sensorbase_UpgradeSensorFirmware()
                                             : zq_sensorbase_DownloadSensorFirmware();

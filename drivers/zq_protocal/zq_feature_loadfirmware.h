@@ -4,6 +4,10 @@
 // version), reads it back, has the bridge verify and start it, and
 // configures the MCU. Every wait on the bridge is bounded.
 //
+// The image is read from its file (zq_fw_images.h) before the first byte
+// goes to the bridge; a missing file or one of the wrong size fails the
+// download at once (-2 or -5) with nothing sent and no retry.
+//
 // Errors: the failing transfer's code, -201 for NULL buffers, -12 without
 // memory, -1 for a read-back mismatch, a bridge that never reaches an
 // expected state, or a firmware marker that does not stick.

@@ -19,6 +19,7 @@
 int g_sensor_type = ZQ_SENSOR_NONE;
 const uint8_t *g_fw_image = nullptr;
 uint16_t g_fw_size = 0;
+int g_fw_image_type = ZQ_SENSOR_NONE;
 uint16_t g_sensor_width = 160;
 uint16_t g_sensor_height = 160;
 uint8_t g_fw_version = 0;
@@ -32,21 +33,20 @@ namespace {
 // One row of the sensor-object table.
 struct SensorObject {
   int type;
-  const uint8_t *const *image;  // NULL: image and size stay as they are
-  uint16_t size;
+  bool has_image;                // false: image and size stay as they are
   uint16_t width, height;       // 0 x 0: from the context's sensor_info
   int fw_version;               // -1: unchanged
   uint8_t reset_delay_ms;
 };
 
 const SensorObject kObjects[] = {
-    {ZQ_SENSOR_ZQ4841W, &zq_bridge_fw_image_zq4841, ZQ_FW_SIZE_ZQ4841, 88, 88, 0x40, 80},
-    {ZQ_SENSOR_ZQ4842W, &zq_bridge_fw_image_zq4842, ZQ_FW_SIZE_ZQ4842, 96, 96, 0x30, 160},
-    {ZQ_SENSOR_ZQ4844W, &zq_bridge_fw_image_zq4844, ZQ_FW_SIZE_ZQ4844, 64, 80, 0x30, 160},
-    {ZQ_SENSOR_ZQ4847W, &zq_bridge_fw_image_zq4847, ZQ_FW_SIZE_ZQ4847, 64, 80, 0x13, 160},
-    {ZQ_SENSOR_ZQ4856W, &zq_bridge_fw_image_zq4856, ZQ_FW_SIZE_ZQ4856, 64, 128, 0x23, 180},
-    {ZQ_SENSOR_ZQ4843W, nullptr, 0, 128, 80, -1, 160},
-    {ZQ_SENSOR_MODULE2, nullptr, 0, 0, 0, -1, 160},
+    {ZQ_SENSOR_ZQ4841W, true, 88, 88, 0x40, 80},
+    {ZQ_SENSOR_ZQ4842W, true, 96, 96, 0x30, 160},
+    {ZQ_SENSOR_ZQ4844W, true, 64, 80, 0x30, 160},
+    {ZQ_SENSOR_ZQ4847W, true, 64, 80, 0x13, 160},
+    {ZQ_SENSOR_ZQ4856W, true, 64, 128, 0x23, 180},
+    {ZQ_SENSOR_ZQ4843W, false, 128, 80, -1, 160},
+    {ZQ_SENSOR_MODULE2, false, 0, 0, -1, 160},
 };
 
 }  // namespace
@@ -58,9 +58,11 @@ extern "C" int zq_feature_devinit_CreateSensor(void) {
   }
   for (const SensorObject &o : kObjects) {
     if (o.type != g_sensor_type) continue;
-    if (o.image != nullptr) {
-      g_fw_image = *o.image;
-      g_fw_size = o.size;
+    if (o.has_image) {
+      // The bytes come from the image's file when a download needs them.
+      g_fw_image = nullptr;
+      g_fw_size = zq_fw_images_Size(o.type);
+      g_fw_image_type = o.type;
     }
     if (o.width != 0) {
       g_sensor_width = o.width;

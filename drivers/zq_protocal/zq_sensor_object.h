@@ -35,12 +35,15 @@ enum { ZQ_MODULE_BRIDGE = 0, ZQ_MODULE_TYPE1 = 1, ZQ_MODULE_TYPE2 = 2 };
 
 // The sensor type, written only by the detection (0 at load).
 extern int g_sensor_type;
-// The sensor object: firmware image and size (NULL and 0 until a bridge type
-// is created), resolution (160 x 160 at load), firmware version (register
+// The sensor object: firmware image and size (the size of the created
+// bridge type's image; the image NULL until a download reads it from its
+// file, see zq_fw_images.h), the type whose image they stand for (0 until
+// a bridge type is created), resolution (160 x 160 at load), firmware version (register
 // 0x1A after an edition-A download). The reset delay is g_reset_delay of
 // zq_bridge_state.h.
 extern const uint8_t *g_fw_image;
 extern uint16_t g_fw_size;
+extern int g_fw_image_type;
 extern uint16_t g_sensor_width;
 extern uint16_t g_sensor_height;
 extern uint8_t g_fw_version;

@@ -78,8 +78,8 @@ TEST(BqDumpLog, FailedSessionIsRetriedByTheNextAppend) {
     EXPECT_EQ(bq_dump_log_append("lost", 4), -11);
     std::vector<std::string> lines = capture.Lines();
     ASSERT_EQ(lines.size(), 3u) << capture.Text();
-    EXPECT_THAT(lines[0], MatchesRegex("quorvanta:dump: \\[ *[0-9]+\\]:access\\('/tmp/dump/logs', "
-                                       "\\.\\.\\) = 'Not a directory'\\."));
+    EXPECT_THAT(lines[0], MatchesRegex("quorvanta:dump: \\[ *[0-9]+\\]:refusing dump folder "
+                                       "'/tmp/dump': it is not a directory; nothing is dumped\\."));
     EXPECT_THAT(lines[1], MatchesRegex("quorvanta:dump: error at create_new_dumping_session"
                                        "\\[bq_dump\\.cpp:[0-9]+\\]: 'Internal error'\\."));
     EXPECT_THAT(lines[2], MatchesRegex("quorvanta:dump: \\[ *[0-9]+\\]:create_new_dumping_"
@@ -151,6 +151,102 @@ TEST(BqMkdirP, CreatesMissingParentsAndReportsFailures) {
     ASSERT_EQ(stat(dir, &st), 0) << dir;
     EXPECT_EQ(st.st_mode & 07777, 0770u) << dir;
   }
+}
+
+// --- private dump folders ------------------------------------------------------------
+
+constexpr uid_t kOtherUser = 4242;
+
+struct PlantCase {
+  const char *name;
+  // Plants the hostile state in the private /tmp; the dump must then refuse.
+  void (*plant)();
+  const char *refused;  // the folder named in the refusal
+};
+
+const PlantCase kPlants[] = {
+    {"RootIsALinkOfAnotherUser",
+     [] {
+       ASSERT_EQ(mkdir("/tmp/elsewhere", 0777), 0);
+       ASSERT_EQ(symlink("/tmp/elsewhere", "/tmp/dump"), 0);
+       ASSERT_EQ(lchown("/tmp/dump", kOtherUser, kOtherUser), 0);
+     },
+     "/tmp/dump"},
+    {"RootOwnedByAnotherUser",
+     [] {
+       ASSERT_EQ(mkdir("/tmp/dump", 0700), 0);
+       ASSERT_EQ(chown("/tmp/dump", kOtherUser, kOtherUser), 0);
+     },
+     "/tmp/dump"},
+    {"RootWritableByOthers",
+     [] {
+       ASSERT_EQ(mkdir("/tmp/dump", 0700), 0);
+       ASSERT_EQ(chmod("/tmp/dump", 0757), 0);
+     },
+     "/tmp/dump"},
+    {"LogsIsALink",
+     [] {
+       ASSERT_EQ(mkdir("/tmp/elsewhere", 0777), 0);
+       ASSERT_EQ(mkdir("/tmp/dump", 0700), 0);
+       ASSERT_EQ(symlink("/tmp/elsewhere", "/tmp/dump/logs"), 0);
+     },
+     "/tmp/dump/logs"},
+    {"LogsWritableByGroup",
+     [] {
+       ASSERT_EQ(mkdir("/tmp/dump", 0700), 0);
+       ASSERT_EQ(mkdir("/tmp/dump/logs", 0700), 0);
+       ASSERT_EQ(chmod("/tmp/dump/logs", 0770), 0);
+     },
+     "/tmp/dump/logs"},
+};
+
+class DumpPlant : public testing::TestWithParam<PlantCase> {};
+
+TEST_P(DumpPlant, IsRefusedAndNothingIsWritten) {
+  REQUIRE_PRIVATE_TMP();
+  const PlantCase &c = GetParam();
+  c.plant();
+  StderrCapture capture;
+  EXPECT_EQ(bq_dump_log_append("secret", 6), -11);
+  EXPECT_NE(capture.Text().find(std::string("refusing dump folder '") + c.refused + "'"),
+            std::string::npos)
+      << capture.Text();
+  EXPECT_EQ(bq_dump_session_number(), 0u);
+  EXPECT_TRUE(ListDir("/tmp/elsewhere").empty());
+  struct stat st;
+  if (lstat("/tmp/dump/logs", &st) == 0 && S_ISDIR(st.st_mode)) {
+    EXPECT_TRUE(ListDir("/tmp/dump/logs").empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Plants, DumpPlant, testing::ValuesIn(kPlants),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(DumpPrivacy, FoldersAre0700AndTheLog0600WhateverTheUmask) {
+  REQUIRE_PRIVATE_TMP();
+  umask(0);
+  ASSERT_EQ(bq_dump_log_append("line", 4), 0);
+  struct stat st;
+  for (const char *dir : {"/tmp/dump", "/tmp/dump/logs"}) {
+    ASSERT_EQ(lstat(dir, &st), 0) << dir;
+    EXPECT_EQ(st.st_mode & 07777, 0700u) << dir;
+  }
+  ASSERT_EQ(lstat(bq_dump_log_path(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  umask(022);
+}
+
+TEST(DumpPrivacy, ALinkPlantedAtTheLogPathIsNotFollowed) {
+  REQUIRE_PRIVATE_TMP();
+  ASSERT_EQ(bq_dump_log_append("first", 5), 0);
+  std::string log = bq_dump_log_path();
+  ASSERT_EQ(unlink(log.c_str()), 0);
+  WriteFile("/tmp/target", "");
+  ASSERT_EQ(symlink("/tmp/target", log.c_str()), 0);
+  StderrCapture capture;
+  EXPECT_NE(bq_dump_log_append("secret", 6), 0);
+  EXPECT_EQ(ReadFile("/tmp/target"), "");
 }
 
 }  // namespace

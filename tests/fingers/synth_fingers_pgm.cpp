@@ -5,6 +5,7 @@
 // --raw16), fNN_<class>_swipe.pgm, nonfinger_<kind>.pgm.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -21,11 +22,14 @@ int Usage() {
 
 std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 
+int g_written = 0;  // files written so far
+
 bool Save(const std::string &path, const fingers::Frame &f) {
   if (!fingers::WritePgm(path, f.width, f.height, f.gray)) {
     std::cerr << "cannot write " << path << "\n";
     return false;
   }
+  ++g_written;
   return true;
 }
 
@@ -54,6 +58,12 @@ int main(int argc, char **argv) {
   }
   if (out.empty() || n_fingers < 0 || n_impressions < 0) return Usage();
 
+  std::error_code ec;
+  std::filesystem::create_directories(out, ec);
+  if (ec) {
+    std::cerr << "synth_fingers_pgm: cannot create " << out << ": " << ec.message() << "\n";
+    return 1;
+  }
   try {
     fingers::Variation variation;
     variation.raw16 = raw16;
@@ -79,6 +89,7 @@ int main(int argc, char **argv) {
           std::cerr << "cannot write " << name << "_raw.pgm\n";
           return 1;
         }
+        if (raw16) ++g_written;
       }
       if (swipe) {
         fingers::SwipeParams sp;
@@ -105,5 +116,6 @@ int main(int argc, char **argv) {
     std::cerr << "synth_fingers_pgm: " << e.what() << "\n";
     return 1;
   }
+  std::cout << "synth_fingers_pgm: wrote " << g_written << " PGM files to " << out << "\n";
   return 0;
 }

@@ -284,4 +284,106 @@ TEST_F(PrintStore, SetupPlacesTheBaseUnderTheGivenHome) {
   fp_print_data_free(print);
 }
 
+// --- private, atomic, bounded ----------------------------------------------------
+
+TEST_F(PrintStore, SaveRefusesNumbersThatAreNoFinger) {
+  fp_print_data *print = Print(35, 0, "abc");
+  for (int finger : {0, 11, -1, 16}) {
+    StderrCapture capture;
+    EXPECT_EQ(fp_print_data_save(print, finger), -EINVAL) << finger;
+  }
+  fp_print_data_free(print);
+  EXPECT_FALSE(fs::exists(base_ + "/0023")) << "nothing was written";
+}
+
+TEST_F(PrintStore, SaveIsOwnerOnlyEvenOverLaxFoldersAndReplacesAtomically) {
+  const std::string dir = base_ + "/0023/00000000";
+  fs::create_directories(dir);
+  for (const std::string &d : {home_ + "/.fpdev", base_, base_ + "/0023", dir})
+    ASSERT_EQ(chmod(d.c_str(), 0777), 0) << d;
+  mode_t old_mask = umask(0);
+  fp_print_data *first = Print(35, 0, "first");
+  ASSERT_EQ(fp_print_data_save(first, RIGHT_INDEX), 0);
+  fp_print_data_free(first);
+  umask(old_mask);
+
+  struct stat st;
+  for (const std::string &d : {home_ + "/.fpdev", base_, base_ + "/0023", dir}) {
+    ASSERT_EQ(lstat(d.c_str(), &st), 0) << d;
+    EXPECT_EQ(st.st_mode & 07777, 0700u) << d;
+  }
+  const std::string file = dir + "/7";
+  ASSERT_EQ(lstat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+  // A second name for the old file keeps the old bytes: the new print went to
+  // a new file that replaced the name, never into the old file in place.
+  const std::string other = home_ + "/old";
+  ASSERT_EQ(link(file.c_str(), other.c_str()), 0);
+  const Bytes old_bytes = ReadFile(file);
+  fp_print_data *second = Print(35, 0, "second");
+  ASSERT_EQ(fp_print_data_save(second, RIGHT_INDEX), 0);
+  fp_print_data_free(second);
+  EXPECT_EQ(ReadFile(other), old_bytes);
+  EXPECT_NE(ReadFile(file), old_bytes);
+  std::vector<std::string> names;
+  for (const auto &e : fs::directory_iterator(dir)) names.push_back(e.path().filename());
+  EXPECT_EQ(names, std::vector<std::string>{"7"}) << "no temporary file is left";
+}
+
+TEST_F(PrintStore, LoadRefusesWhatIsNoRegularPrintSizedFileAtOnce) {
+  alarm(30);  // a load that blocks on a FIFO ends the test instead of hanging it
+  const std::string dir = base_ + "/0023/00000000/";
+  fs::create_directories(dir);
+  ASSERT_EQ(mkfifo((dir + "1").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/zero", (dir + "2").c_str()), 0);
+  {
+    std::ofstream((dir + "3").c_str()) << "";
+    ASSERT_EQ(truncate((dir + "3").c_str(), FP_PRINT_FILE_MAX + 1), 0);
+  }
+  // The largest valid print: one item of 1 MiB plus its 7-byte head.
+  fp_print_data *largest = Print(35, 0, std::string(1048583, 'x'));
+  ASSERT_EQ(fp_print_data_save(largest, LEFT_RING), 0);
+  fp_print_data_free(largest);
+  ASSERT_EQ(fs::file_size(dir + "4"), FP_PRINT_FILE_MAX);
+
+  struct Case {
+    int finger;
+    int result;
+    const char *log;
+  } cases[] = {
+      {LEFT_THUMB, -EINVAL, "not a regular file"},
+      {LEFT_INDEX, -EINVAL, "not a regular file"},
+      {LEFT_MIDDLE, -EFBIG, "larger than any print"},
+      {LEFT_RING, 0, ""},
+  };
+  for (const Case &c : cases) {
+    StderrCapture capture;
+    fp_print_data *out = nullptr;
+    EXPECT_EQ(fp_print_data_load(&dev_, c.finger, &out), c.result) << c.finger;
+    EXPECT_NE(capture.Text().find(c.log), std::string::npos) << c.finger << capture.Text();
+    EXPECT_EQ(out != nullptr, c.result == 0) << c.finger;
+    fp_print_data_free(out);
+  }
+  alarm(0);
+}
+
+TEST_F(PrintStore, DiscoverSkipsNamesThatAreOnlyPartlyHexadecimal) {
+  fp_print_data *print = Print(35, 0, "abc");
+  ASSERT_EQ(fp_print_data_save(print, LEFT_THUMB), 0);
+  fp_print_data_free(print);
+  WriteFile(base_ + "/00zz/00000000/1", {'x'});
+  WriteFile(base_ + "/0023/0000000g/1", {'x'});
+
+  StderrCapture capture;
+  fp_dscv_print **prints = fp_discover_prints();
+  ASSERT_NE(prints, nullptr);
+  std::vector<std::string> paths;
+  for (fp_dscv_print **p = prints; *p != nullptr; p++) paths.push_back((*p)->path);
+  fp_dscv_prints_free(prints);
+  EXPECT_EQ(paths, std::vector<std::string>{base_ + "/0023/00000000/1"});
+  EXPECT_NE(capture.Text().find("skipping drv id 00zz"), std::string::npos);
+  EXPECT_NE(capture.Text().find("skipping devtype 0000000g"), std::string::npos);
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -249,7 +250,8 @@ TEST_F(KeyFileTest, KeyFileCases) {
   const std::string forty = "0123456789abcdefghijABCDEFGHIJ0123456789";
   struct Case {
     const char *name;
-    std::string file;     // key file content; "<none>" or "<dir>" for no file
+    std::string file;     // key file content; "<none>", "<dir>", "<fifo>", "<zero>"
+                          // (a link to /dev/zero) or "<big>" (one byte past 4096)
     bool set_key;         // whether the AESKey setting is present
     std::string key;      // expected key, empty for the default
     const char *warning;  // expected warning, empty for none
@@ -263,12 +265,27 @@ TEST_F(KeyFileTest, KeyFileCases) {
        "does not Exist or has no Read Permission, use default key.\n"},
       {"setting missing", "", false, "", "use default Key.\n"},
       {"directory", "<dir>", true, "", "use default"},
+      {"fifo", "<fifo>", true, "", "Can not open AES Key File"},
+      {"link to /dev/zero", "<zero>", true, "", "Can not open AES Key File"},
+      {"larger than any key file", "<big>", true, "", "Can not open AES Key File"},
+      {"largest key file", std::string(4096, 'k'), true, std::string(32, 'k'), ""},
   };
+  alarm(30);  // a FIFO that blocks the read ends the test instead of hanging it
   for (const auto &c : cases) {
     SCOPED_TRACE(c.name);
     std::string path = dir_ + "/missing";
-    if (c.file == "<dir>") path = dir_;
-    else if (c.file != "<none>") path = WriteKeyFile(c.file);
+    if (c.file == "<dir>") {
+      path = dir_;
+    } else if (c.file == "<fifo>" || c.file == "<zero>") {
+      path = dir_ + "/special";
+      unlink(path.c_str());
+      ASSERT_EQ(c.file == "<fifo>" ? mkfifo(path.c_str(), 0600) : symlink("/dev/zero", path.c_str()),
+                0);
+    } else if (c.file == "<big>") {
+      path = WriteKeyFile(std::string(4097, 'k'));
+    } else if (c.file != "<none>") {
+      path = WriteKeyFile(c.file);
+    }
     std::string config = "[zq4842]\nEnable=true\n";
     if (c.set_key) config += "AESKey=" + path + "\n";
     std::string printed, key;
@@ -285,6 +302,7 @@ TEST_F(KeyFileTest, KeyFileCases) {
       EXPECT_EQ(printed.find("default"), std::string::npos) << printed;
     }
   }
+  alarm(0);
 }
 
 TEST_F(KeyFileTest, MissingSettingReportsTheKeyFileError) {

@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "bridge_emul/fw_files.h"
 #include "drivers/zq_sensor/zq_usb.h"
 
 namespace bridge_emul {
@@ -28,6 +29,7 @@ libusb_device_handle *OpenAt(libusb_context *ctx, uint8_t bus, uint8_t address) 
 
 BridgeBench::BridgeBench(BridgeConfig config, uint16_t product_id)
     : model_(std::make_shared<BridgeModel>(config)) {
+  InstallFillerFirmware();
   device_ = &bed_.AddDevice(BridgeDesc(product_id), model_);
   ctx_.pid = product_id;
   ctx_.ep_in = kBulkIn;

@@ -23,7 +23,8 @@ namespace bridge_emul {
 
 class BridgeBench {
  public:
-  // Adds the bridge (bus 1, address 2) with `config` and `product_id`.
+  // Adds the bridge (bus 1, address 2) with `config` and `product_id`, and
+  // installs the filler firmware files (fw_files.h).
   explicit BridgeBench(BridgeConfig config = {}, uint16_t product_id = 0x4842);
   // Adds `model` (bus 1, address 2) with the bridge's descriptors and
   // `product_id` instead of a bridge, for the modules with an MCU of their

@@ -5,6 +5,8 @@
 
 #include <chrono>
 
+#include "bridge_emul/fw_files.h"
+
 namespace quorvanta_test {
 
 namespace {
@@ -39,6 +41,7 @@ Outcome::~Outcome() { fp_print_data_free(print); }
 
 DriverBench::DriverBench(const usb_emul::DeviceDesc &desc,
                          std::shared_ptr<usb_emul::DeviceModel> model) {
+  bridge_emul::InstallFillerFirmware();
   device_ = &bed_.AddDevice(desc, std::move(model));
 }
 

@@ -29,7 +29,8 @@ struct Outcome {
 
 class DriverBench {
  public:
-  // Adds the device; one bench per process.
+  // Adds the device and installs the filler bridge firmware files
+  // (bridge_emul/fw_files.h); one bench per process.
   DriverBench(const usb_emul::DeviceDesc &desc, std::shared_ptr<usb_emul::DeviceModel> model);
   // Closes the device and leaves the framework.
   ~DriverBench();

@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "bridge_emul/bridge_model.h"
+#include "bridge_emul/fw_files.h"
 #include "drivers/quorvanta/quorvanta_ctx.h"
 #include "module_emul/moc_model.h"
 #include "module_emul/zq4846_model.h"
 #include "quorvanta/driver_bench.h"
 #include "support/minutiae_standin.h"
 #include "support/sensorlib_standin.h"
+#include "support/stderr_capture.h"
 
 namespace {
 
@@ -122,6 +124,31 @@ TEST_F(OpenTest, Bridge4842With96x96TakesTheSecondSetAndSensorMode) {
   EXPECT_EQ(log[0].setup.index, 0x20);
   EXPECT_EQ(frame[6], log[0].data[0]);
   EXPECT_EQ(frame[7], log[0].data[1]);
+}
+
+// A bridge whose application firmware is not running, on a system without
+// the firmware files: the open fails, says which file is missing, and the
+// bridge never sees a firmware piece (16 or 64 bytes) nor runs anything.
+TEST_F(OpenTest, BridgeWithoutFirmwareAndWithoutItsFileFailsTheOpen) {
+  bridge_emul::BridgeConfig config;
+  config.app_running = false;
+  config.boot_sfr = 0x00;
+  config.chip_id_word = 0x2B50;
+  config.otp = 0x06;
+  auto model = std::make_shared<bridge_emul::BridgeModel>(config);
+  DriverBench bench(bridge_emul::BridgeDesc(0x4842), model);
+  const std::string folder = bridge_emul::InstallEmptyFirmwareFolder();
+  testing_support::StderrCapture err;
+  EXPECT_FALSE(bench.Open());
+  EXPECT_NE(err.Text().find(folder + "zq4842w.bin"), std::string::npos);
+  EXPECT_TRUE(model->ProgramMemory().empty());
+  EXPECT_FALSE(model->AppRunning());
+  for (const usb_emul::LogEntry &e : bench.device().Log()) {
+    if (e.event == usb_emul::Event::kBulk && e.endpoint == bridge_emul::kBulkOut) {
+      EXPECT_LT(e.data.size(), 16u);
+    }
+  }
+  bridge_emul::InstallFillerFirmware();
 }
 
 TEST_F(OpenTest, Module1DeclaresHalfItsWidthToTheLibrary) {

@@ -5,15 +5,21 @@
 #include <gtest/gtest.h>
 #include <libusb.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "bridge_emul/bridge_bench.h"
+#include "bridge_emul/fw_files.h"
 #include "bridge_emul/wire.h"
 #include "drivers/zq_protocal/zq_feature_loadfirmware.h"
+#include "drivers/zq_protocal/zq_fw_images.h"
 #include "drivers/zq_protocal/zq_sensor_object.h"
+#include "support/stderr_capture.h"
 #include "zq_protocal/wire_filter.h"
 
 namespace {
@@ -44,7 +50,8 @@ void Select(int type, int edition) {
   ASSERT_EQ(zq_feature_devinit_CreateSensor(), 0);
 }
 
-Bytes Image() { return Bytes(g_fw_image, g_fw_image + g_fw_size); }
+// The image the tests installed for the sensor object's type.
+Bytes Image() { return bridge_emul::FillerImage(g_fw_image_type); }
 
 Bytes Head(const Bytes &v, size_t n) { return Bytes(v.begin(), v.begin() + std::min(n, v.size())); }
 
@@ -290,6 +297,8 @@ TEST(FirmwareCheck, AMarkerThatDoesNotStickIsAnError) {
 TEST(FirmwareVerify, ComparesWithTheStartOfTheImage) {
   g_sensor_type = ZQ_SENSOR_ZQ4842W;
   ASSERT_EQ(zq_feature_devinit_CreateSensor(), 0);
+  bridge_emul::InstallFillerFirmware();
+  ASSERT_EQ(zq_fw_images_Load(ZQ_SENSOR_ZQ4842W, &g_fw_image), 0);
   Bytes image = Image();
   EXPECT_EQ(zq_sensorbase_DownloadVerify(image.data(), g_fw_size), 0);
   EXPECT_EQ(zq_sensorbase_DownloadVerify(image.data(), 10), 0);
@@ -300,6 +309,83 @@ TEST(FirmwareVerify, ComparesWithTheStartOfTheImage) {
   image.push_back(0);
   EXPECT_EQ(zq_sensorbase_DownloadVerify(image.data(), static_cast<uint16_t>(g_fw_size + 1)), -1)
       << "never reads past the image";
+}
+
+// --- image files ----------------------------------------------------------------
+
+void WriteBytes(const std::string &path, const Bytes &bytes) {
+  FILE *f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr) << path;
+  ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+  std::fclose(f);
+}
+
+struct FileCase {
+  std::string name;
+  int result;
+  // Plants what stands under the image's name in `folder` (may do nothing).
+  std::function<void(const std::string &path)> plant;
+};
+
+void PrintTo(const FileCase &c, std::ostream *os) { *os << c.name; }
+
+class FirmwareFile : public ::testing::TestWithParam<FileCase> {};
+
+// A bridge without its application and without a usable image file: the
+// check fails with the file's path in the log and not one firmware byte, not
+// even the download-mode request, reaches the bridge.
+TEST_P(FirmwareFile, UnusableFileFailsBeforeAnyFirmwareTraffic) {
+  const FileCase &c = GetParam();
+  BridgeBench bench(NoFirmware(600));
+  bench.Open();
+  Select(ZQ_SENSOR_ZQ4841W, ZQ_BOOT_EDITION_A);
+  const std::string path = bridge_emul::InstallEmptyFirmwareFolder() + "zq4841w.bin";
+  c.plant(path);
+
+  testing_support::StderrCapture err;
+  EXPECT_EQ(zq_feature_loadfirmware_LoadFW(), c.result);
+  EXPECT_NE(err.Text().find(path), std::string::npos) << "the log names the file";
+  EXPECT_EQ(Count(bench, 0x57), 0u) << "no download mode";
+  EXPECT_EQ(Count(bench, 0x35), 0u) << "no piece set-up";
+  EXPECT_TRUE(BulkSizes(bench, bridge_emul::kBulkOut).empty()) << "no firmware bytes";
+  EXPECT_EQ(bench.model().Resets(), 0u) << "no USB reset for a retry";
+  EXPECT_FALSE(bench.model().AppRunning());
+  bridge_emul::InstallFillerFirmware();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, FirmwareFile,
+    ::testing::Values(
+        FileCase{"Missing", -2, [](const std::string &) {}},
+        FileCase{"OneByteShort", -5,
+                 [](const std::string &p) {
+                   const Bytes &b = bridge_emul::FillerImage(ZQ_SENSOR_ZQ4841W);
+                   WriteBytes(p, Bytes(b.begin() + 1, b.end()));
+                 }},
+        FileCase{"OneByteLong", -5,
+                 [](const std::string &p) {
+                   Bytes b = bridge_emul::FillerImage(ZQ_SENSOR_ZQ4841W);
+                   b.push_back(0);
+                   WriteBytes(p, b);
+                 }},
+        FileCase{"Fifo", -2, [](const std::string &p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }},
+        FileCase{"Folder", -2, [](const std::string &p) { ASSERT_EQ(mkdir(p.c_str(), 0700), 0); }}),
+    [](const auto &info) { return info.param.name; });
+
+TEST(FirmwareFile, EachTypeSendsTheBytesOfItsOwnFile) {
+  for (int type : {ZQ_SENSOR_ZQ4842W, ZQ_SENSOR_ZQ4844W}) {
+    BridgeBench bench(NoFirmware(600));
+    bench.Open();
+    Select(type, ZQ_BOOT_EDITION_A);
+    const std::string folder = bridge_emul::InstallEmptyFirmwareFolder();
+    Bytes own(zq_fw_images_Size(type));
+    for (size_t i = 0; i < own.size(); ++i) own[i] = static_cast<uint8_t>(i * 7 + type);
+    WriteBytes(folder + zq_fw_images_FileName(type), own);
+
+    ASSERT_EQ(zq_feature_loadfirmware_LoadFW(), 0) << "type " << type;
+    EXPECT_EQ(Head(bench.model().ProgramMemory(), own.size()), own) << "type " << type;
+    bridge_emul::InstallFillerFirmware();
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bridge_emul/bridge_bench.h"
+#include "bridge_emul/fw_files.h"
 #include "bridge_emul/wire.h"
 #include "drivers/zq_protocal/zq4847_callbacks.h"
 #include "drivers/zq_protocal/zq_bridge_state.h"
@@ -19,6 +20,7 @@
 #include "drivers/zq_protocal/zq_sensor_detect.h"
 #include "drivers/zq_protocal/zq_sensor_object.h"
 #include "drivers/zq_protocal/zq_sleep_detect.h"
+#include "support/stderr_capture.h"
 #include "zq_protocal/wire_filter.h"
 
 namespace {
@@ -118,6 +120,7 @@ class Detection : public ::testing::TestWithParam<DetectCase> {};
 
 TEST_P(Detection, SettlesTypeEditionAndSensorObject) {
   const DetectCase &c = GetParam();
+  g_sensor_type = ZQ_SENSOR_NONE;  // "keep the type" cases start from none
   BridgeBench bench(c.config, c.pid);
   bench.Open();
   if (c.prepare) c.prepare(bench);
@@ -160,6 +163,22 @@ TEST(DetectionDetail, A4847NeedsNoBootEditionProbingAndGetsTheFactoryCallbacks) 
   EXPECT_EQ(zq4847_factory_callbacks.spi_write, SPI_write);
   EXPECT_EQ(zq4847_factory_callbacks.chip_select, zq_interface_base_4847_ChipSelect);
   EXPECT_EQ(zq4847_factory_callbacks.sensor_reset, zq_interface_base_ResetCallback);
+}
+
+TEST(DetectionDetail, ABridgeWithoutFirmwareAndWithoutTheImageFileGetsNoFirmware) {
+  BridgeBench bench(Bare(0x00, 0x2B50, 0x06));
+  bench.Open();
+  const std::string folder = bridge_emul::InstallEmptyFirmwareFolder();
+  testing_support::StderrCapture err;
+  EXPECT_NE(zq_sensorbase_TryToInitSensor(), 0);
+  EXPECT_NE(err.Text().find(folder + "zq4842w.bin"), std::string::npos);
+  EXPECT_TRUE(bench.model().ProgramMemory().empty());
+  // The probing's own SPI frames are 4 bytes; firmware goes in 16- or
+  // 64-byte pieces.
+  for (size_t n : zq_test::BulkSizes(bench, bridge_emul::kBulkOut)) EXPECT_LT(n, 16u);
+  EXPECT_FALSE(bench.model().AppRunning());
+  bridge_emul::InstallFillerFirmware();
+  g_sensor_type = ZQ_SENSOR_NONE;
 }
 
 TEST(DetectionDetail, FailedPassesResetTheSensorAndPause400ms) {

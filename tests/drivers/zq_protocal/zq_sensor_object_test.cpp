@@ -1,8 +1,9 @@
-// Sensor objects by type, the placeholder firmware images, the sensor
+// Sensor objects by type, the firmware image files, the sensor
 // information record, the MCU-status callback and the close-time release.
 #include <gtest/gtest.h>
 #include <libusb.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "base/bq_device.h"
 #include "bridge_emul/bridge_bench.h"
+#include "bridge_emul/fw_files.h"
 #include "bridge_emul/wire.h"
 #include "chips/fw4846/fw4846.h"
 #include "drivers/zq_protocal/zq_bridge_state.h"
@@ -23,7 +25,7 @@ using bridge_emul::Transfers;
 
 struct ObjectCase {
   int type;
-  const uint8_t *image;
+  const char *file;
   uint16_t size, w, h;
   uint8_t fw_version, delay;
 };
@@ -36,7 +38,9 @@ TEST_P(SensorObject, CarriesItsImageSizeVersionAndResetDelay) {
   const ObjectCase &c = GetParam();
   g_sensor_type = c.type;
   ASSERT_EQ(zq_feature_devinit_CreateSensor(), 0);
-  EXPECT_EQ(g_fw_image, c.image);
+  EXPECT_EQ(g_fw_image, nullptr) << "read from its file only when a download needs it";
+  EXPECT_EQ(g_fw_image_type, c.type);
+  EXPECT_STREQ(zq_fw_images_FileName(c.type), c.file);
   EXPECT_EQ(g_fw_size, c.size);
   EXPECT_EQ(g_sensor_width, c.w);
   EXPECT_EQ(g_sensor_height, c.h);
@@ -47,11 +51,11 @@ TEST_P(SensorObject, CarriesItsImageSizeVersionAndResetDelay) {
 INSTANTIATE_TEST_SUITE_P(
     Types, SensorObject,
     ::testing::Values(
-        ObjectCase{1, zq_bridge_fw_image_zq4841, 14184, 88, 88, 0x40, 80},
-        ObjectCase{2, zq_bridge_fw_image_zq4842, 10690, 96, 96, 0x30, 160},
-        ObjectCase{3, zq_bridge_fw_image_zq4844, 10772, 64, 80, 0x30, 160},
-        ObjectCase{4, zq_bridge_fw_image_zq4847, 27120, 64, 80, 0x13, 160},
-        ObjectCase{7, zq_bridge_fw_image_zq4856, 11924, 64, 128, 0x23, 180}),
+        ObjectCase{1, "zq4841w.bin", 14184, 88, 88, 0x40, 80},
+        ObjectCase{2, "zq4842w.bin", 10690, 96, 96, 0x30, 160},
+        ObjectCase{3, "zq4844w.bin", 10772, 64, 80, 0x30, 160},
+        ObjectCase{4, "zq4847w.bin", 27120, 64, 80, 0x13, 160},
+        ObjectCase{7, "zq4856w.bin", 11924, 64, 128, 0x23, 180}),
     [](const auto &info) { return "Type" + std::to_string(info.param.type); });
 
 TEST(SensorObjectOther, ModuleTypesKeepTheImageAndNoneFails) {
@@ -59,7 +63,8 @@ TEST(SensorObjectOther, ModuleTypesKeepTheImageAndNoneFails) {
   ASSERT_EQ(zq_feature_devinit_CreateSensor(), 0);
   g_sensor_type = ZQ_SENSOR_ZQ4843W;
   ASSERT_EQ(zq_feature_devinit_CreateSensor(), 0);
-  EXPECT_EQ(g_fw_image, zq_bridge_fw_image_zq4842);
+  EXPECT_EQ(g_fw_image_type, ZQ_SENSOR_ZQ4842W);
+  EXPECT_EQ(g_fw_size, 10690);
   EXPECT_EQ(g_fw_version, 0x30);
   EXPECT_EQ(g_sensor_width, 128);
   EXPECT_EQ(g_sensor_height, 80);
@@ -73,17 +78,23 @@ TEST(SensorObjectOther, ModuleTypesKeepTheImageAndNoneFails) {
   EXPECT_EQ(g_reset_delay, 77);
 }
 
-TEST(FirmwareImages, PlaceholdersAreDistinctAndNotUniform) {
-  const uint8_t *images[] = {zq_bridge_fw_image_zq4841, zq_bridge_fw_image_zq4842,
-                             zq_bridge_fw_image_zq4844, zq_bridge_fw_image_zq4847,
-                             zq_bridge_fw_image_zq4856};
-  std::set<std::vector<uint8_t>> heads;
-  for (const uint8_t *image : images) {
-    std::vector<uint8_t> head(image, image + 64);
-    EXPECT_GT(std::set<uint8_t>(head.begin(), head.end()).size(), 16u);
-    heads.insert(head);
+TEST(FirmwareImages, EachTypeLoadsItsOwnFileAndOthersHaveNone) {
+  bridge_emul::InstallFillerFirmware();
+  std::set<std::vector<uint8_t>> seen;
+  for (int type : {1, 2, 3, 4, 7}) {
+    const uint8_t *image = nullptr;
+    ASSERT_EQ(zq_fw_images_Load(type, &image), 0) << "type " << type;
+    const std::vector<uint8_t> &want = bridge_emul::FillerImage(type);
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), image)) << "type " << type;
+    seen.insert(want);
   }
-  EXPECT_EQ(heads.size(), 5u) << "a type's image is told from another's";
+  EXPECT_EQ(seen.size(), 5u) << "a type's image is told from another's";
+  const uint8_t *image = nullptr;
+  for (int type : {0, 5, 8, 10, 11}) {
+    EXPECT_EQ(zq_fw_images_FileName(type), nullptr);
+    EXPECT_EQ(zq_fw_images_Load(type, &image), -200) << "type " << type;
+  }
+  EXPECT_EQ(zq_fw_images_Load(2, nullptr), -201);
 }
 
 TEST(SensorInfo, FilledFromTheSensorObject) {
