@@ -223,4 +223,32 @@ TEST(GenBinImg, NotEightBitFailsAfterTheCountWithTheWholeMessageChain) {
                             }));
 }
 
+// Sizes across and past the contract: the builders either binarise (a
+// flat bright image sets every bit) or refuse, never touch memory outside.
+TEST(GenBinImg, SizesFromEightByEightTo256By360) {
+  struct Size {
+    int cols, rows;
+    bool general, small;  // accepted by each builder
+  } const sizes[] = {{8, 8, true, true},      {9, 13, true, true},     {13, 9, true, true},
+                     {5, 5, true, true},      {255, 128, true, true},  {182, 181, true, false},
+                     {255, 257, true, false}, {256, 360, false, false}, {360, 256, false, false}};
+  for (const Size &s : sizes) {
+    ImagePtr img = MakeImage(s.rows, s.cols, [](int, int) { return uint8_t{200}; });
+    for (Builder build : {ZqGenBinImg, ZqGenBinImgForSamllSensor}) {
+      const bool ok = build == ZqGenBinImg ? s.general : s.small;
+      uint64_t *p = nullptr;
+      uint16_t count = 0;
+      LibLogCapture log;
+      ASSERT_EQ(build(img.get(), &p, &count), ok ? 0 : -1) << s.cols << "x" << s.rows;
+      if (!ok) continue;
+      const uint32_t n = static_cast<uint32_t>(s.cols * s.rows);
+      EXPECT_EQ(count, (n + 63) / 64);
+      if (build == ZqGenBinImg) {
+        for (uint32_t i = 0; i < n; ++i) ASSERT_EQ(ZqBinImgBit(p, i), 1u) << i;
+      }
+      ZqReleaseBinImg(&p);
+    }
+  }
+}
+
 }  // namespace
