@@ -62,7 +62,7 @@ extern "C" int ZqClockWiseContour(ST_Contour *c) {
   for (int i = 1; i < n; ++i) {
     const float dx = P[i].x - P[i - 1].x, dy = P[i].y - P[i - 1].y;
     const float cross = bx * dy - by * dx;
-    if (cross == 0.0f) continue;
+    if (cross == 0.0f) continue;  // straight on: the next turn decides
     if (cross < 0.0f) {
       for (int j = 0; j < n / 2; ++j) PointSwap(&P[j], &P[n - 1 - j]);
     }

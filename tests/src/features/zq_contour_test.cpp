@@ -119,10 +119,10 @@ TEST(ContourOrientation, AnticlockwiseIsReversedFirstRealTurnDecides) {
   const Case cases[] = {
       {"clockwise square", Rect(0, 0, 10, 10), false},
       {"anticlockwise square", Reversed(Rect(0, 0, 10, 10)), true},
-      // Starts with a straight run: (0,0) -> (5,0) continues the closing
-      // edge direction (-5,0)... (10,0) -> reversed only by the first real turn.
-      {"straight start", {Pt(0, 0), Pt(5, 0), Pt(10, 0), Pt(10, 10), Pt(0, 10)}, false},
-      {"straight start, anticlockwise", {Pt(10, 0), Pt(5, 0), Pt(0, 0), Pt(0, 10), Pt(10, 10)}, true},
+      // The closing edge and the first edge are collinear: the turn after
+      // them decides.
+      {"straight start", {Pt(5, 0), Pt(10, 0), Pt(10, 10), Pt(0, 10), Pt(0, 0)}, false},
+      {"straight start, anticlockwise", {Pt(5, 0), Pt(0, 0), Pt(0, 10), Pt(10, 10), Pt(10, 0)}, true},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
