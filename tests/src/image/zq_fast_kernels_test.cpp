@@ -1,0 +1,199 @@
+// The fast paths of the hot 8-bit and float kernels against plain scalar
+// versions (zq_kernel_reference.h), bit for bit, on seeded images of many
+// odd sizes: uniform noise, pure black-and-white noise (which covers every
+// ordering case of the rank filters) and smooth ramps with flat patches.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "src/image/ZqBoxMean.h"
+#include "src/image/ZqGaussSmooth.h"
+#include "src/image/ZqImage.h"
+#include "src/image/ZqImgRow.h"
+#include "src/image/ZqMorphology.h"
+#include "src/image/ZqRankFilter.h"
+#include "src/image/ZqSmooth.h"
+#include "src/image/ZqStretch.h"
+#include "zq_kernel_reference.h"
+
+namespace {
+
+struct Size {
+  int32_t rows, cols;
+};
+
+// Many shapes: single pixels and lines, sizes around the vector widths
+// (15, 16, 17, 31, 33), and the sensor sizes.
+const Size kSizes[] = {{1, 1},   {1, 9},   {9, 1},   {2, 3},   {3, 2},    {5, 17},
+                       {17, 5},  {15, 16}, {16, 15}, {31, 33}, {33, 31},  {47, 65},
+                       {96, 96}, {97, 61}, {61, 97}, {160, 160}, {256, 360}};
+
+enum class Pattern { kNoise, kBlackWhite, kRamp };
+
+std::vector<uint8_t> MakeImage(Size s, Pattern p, uint32_t seed) {
+  std::mt19937 rng(seed * 7919u + static_cast<uint32_t>(s.rows * 1000 + s.cols));
+  std::vector<uint8_t> img(static_cast<size_t>(s.rows) * s.cols);
+  for (int32_t y = 0; y < s.rows; ++y)
+    for (int32_t x = 0; x < s.cols; ++x) {
+      uint8_t &v = img[static_cast<size_t>(y) * s.cols + x];
+      switch (p) {
+        case Pattern::kNoise: v = static_cast<uint8_t>(rng()); break;
+        case Pattern::kBlackWhite: v = (rng() % 3 == 0) ? 255 : 0; break;
+        case Pattern::kRamp: v = ((x / 7 + y / 5) % 3 == 0) ? 200 : static_cast<uint8_t>(3 * x + 2 * y + rng() % 4); break;
+      }
+    }
+  return img;
+}
+
+std::string Where(Size s, Pattern p, int param) {
+  return std::to_string(s.rows) + "x" + std::to_string(s.cols) + " pattern " +
+         std::to_string(static_cast<int>(p)) + " param " + std::to_string(param);
+}
+
+// Runs fn over every size and pattern with a fresh image.
+template <typename Fn>
+void ForEachImage(Fn fn) {
+  for (Size s : kSizes)
+    for (Pattern p : {Pattern::kNoise, Pattern::kBlackWhite, Pattern::kRamp})
+      fn(s, p, MakeImage(s, p, static_cast<uint32_t>(p) + 1));
+}
+
+TEST(FastKernels, MedianFilterMatchesSortedWindows) {
+  ForEachImage([](Size s, Pattern p, const std::vector<uint8_t> &img) {
+    for (int r : {0, 1, 2, 3}) {
+      std::vector<uint8_t> want(img.size()), got(img.size(), 7), inPlace = img;
+      zq_ref::Median(img.data(), s.cols, s.rows, r, want.data());
+      ASSERT_EQ(ZqMedianFilter(img.data(), static_cast<uint16_t>(s.cols),
+                               static_cast<uint16_t>(s.rows), static_cast<uint16_t>(r), got.data()),
+                0);
+      ASSERT_EQ(got, want) << Where(s, p, r);
+      ASSERT_EQ(ZqMedianFilter(inPlace.data(), static_cast<uint16_t>(s.cols),
+                               static_cast<uint16_t>(s.rows), static_cast<uint16_t>(r),
+                               inPlace.data()),
+                0);
+      ASSERT_EQ(inPlace, want) << "in place " << Where(s, p, r);
+    }
+  });
+}
+
+TEST(FastKernels, DilateAndErodeMatchWindowScans) {
+  const std::pair<int, int> windows[] = {{1, 1}, {3, 3}, {2, 5}, {5, 2}, {4, 4}, {7, 1},
+                                         {1, 7}, {15, 15}, {31, 31}, {40, 3}};
+  ForEachImage([&](Size s, Pattern p, const std::vector<uint8_t> &img) {
+    for (auto [kx, ky] : windows)
+      for (bool dilate : {true, false}) {
+        std::vector<uint8_t> want(img.size()), got(img.size(), 7), inPlace = img;
+        zq_ref::Morph(dilate, img.data(), s.rows, s.cols, kx, ky, want.data());
+        auto run = dilate ? ZqDilate : ZqErode;
+        ASSERT_EQ(run(img.data(), s.rows, s.cols, 0, kx, ky, got.data()), 0);
+        ASSERT_EQ(got, want) << (dilate ? "dilate " : "erode ") << kx << " " << Where(s, p, ky);
+        ASSERT_EQ(run(inPlace.data(), s.rows, s.cols, 0, kx, ky, inPlace.data()), 0);
+        ASSERT_EQ(inPlace, want) << "in place " << Where(s, p, ky);
+      }
+  });
+}
+
+TEST(FastKernels, BoxMeansMatchWindowSums) {
+  ForEachImage([](Size s, Pattern p, const std::vector<uint8_t> &img) {
+    for (int r : {0, 1, 2, 3, 7}) {
+      std::vector<uint8_t> want(img.size()), got(img.size(), 7);
+      // Running-sum box (reflect-101, rounded), mean and raw low byte.
+      const int k = 2 * r + (r % 2);  // odd and even sizes of the same radius
+      if (k >= 2 && k < s.rows && k < s.cols) {
+        for (uint8_t norm : {uint8_t{1}, uint8_t{0}}) {
+          zq_ref::Box8uV2(img.data(), s.rows, s.cols, k, want.data(), norm != 0);
+          ASSERT_EQ(ZqBoxFilter_8u_v2(img.data(), s.rows, s.cols, k, got.data(), norm), 0);
+          ASSERT_EQ(got, want) << "v2 norm " << int{norm} << " " << Where(s, p, k);
+        }
+      }
+      // Integral box (reflect with the edge), separate half-widths.
+      for (int b : {0, r, r + 1}) {
+        zq_ref::BoxU8(img.data(), s.cols, s.rows, r, b, want.data());
+        ASSERT_EQ(ZqBoxFilter_u8(img.data(), s.cols, s.rows, r, b, got.data()), 0);
+        ASSERT_EQ(got, want) << "u8 b " << b << " " << Where(s, p, r);
+      }
+      // MeanImage (reflect-101, truncated), also in place.
+      std::vector<uint8_t> inPlace = img;
+      zq_ref::MeanImage(img.data(), s.cols, s.rows, r, want.data());
+      ASSERT_EQ(MeanImage(inPlace.data(), static_cast<uint16_t>(s.cols),
+                          static_cast<uint16_t>(s.rows), static_cast<uint16_t>(r),
+                          inPlace.data()),
+                0);
+      ASSERT_EQ(inPlace, want) << "MeanImage " << Where(s, p, r);
+    }
+  });
+}
+
+TEST(FastKernels, FixedPointGaussiansMatchTapByTapSums) {
+  // The computed kernels, a caller's symmetric kernel and an asymmetric
+  // one: the groups of four pair taps under the left weight, the rest not.
+  const std::vector<int32_t> symmetric = {-3000, 9000, 53536, 9000, -3000};
+  const std::vector<int32_t> lopsided = {1000, 30000, 20000, 9000, 5536};
+  const std::vector<int32_t> wide = {40000, 70000, -44464, 70000, 40000};  // beyond 16 bits
+  ForEachImage([&](Size s, Pattern p, const std::vector<uint8_t> &img) {
+    struct Case {
+      int ksize;
+      float sigma;
+      const std::vector<int32_t> *kernel;
+    };
+    const Case cases[] = {{3, 0, nullptr},  {5, 0, nullptr},    {7, 0, nullptr},
+                          {9, 2.0f, nullptr}, {5, 0, &symmetric}, {5, 0, &lopsided},
+                          {5, 0, &wide}};
+    for (const Case &c : cases) {
+      const int32_t n = c.ksize | 1;
+      std::vector<int32_t> k;
+      if (c.kernel != nullptr) {
+        k = *c.kernel;
+      } else {
+        std::vector<float> fk(n);
+        ZqGetGaussianKernel(fk.data(), n, c.sigma);
+        for (float v : fk) k.push_back(static_cast<int32_t>(std::lround(v * 65536.0)));
+      }
+      std::vector<uint8_t> want(img.size()), got = img;
+      zq_ref::FixedBlur8u(img.data(), s.rows, s.cols, k.data(), n, want.data());
+      ASSERT_EQ(ZqGaussianBlur_8u(got.data(), s.rows, s.cols, c.ksize, c.kernel ? k.data() : nullptr,
+                                  got.data(), c.sigma),
+                0);
+      ASSERT_EQ(got, want) << "8u ksize " << c.ksize << " " << Where(s, p, c.kernel ? 1 : 0);
+      if (c.kernel != nullptr) {
+        got = img;
+        ASSERT_EQ(ZqImgGaussianblur(got.data(), s.rows, s.cols, c.ksize, k.data(), got.data(), 0), 0);
+        ASSERT_EQ(got, want) << "stretch " << Where(s, p, c.ksize);
+      }
+    }
+  });
+}
+
+TEST(FastKernels, GaussianSmoothMatchesTapOrderSums) {
+  for (Size s : kSizes) {
+    ST_Size size = {s.rows, s.cols};
+    ST_Image *src = ZqCreateImage(&size, DEPTH_32F);
+    ST_Image *dst = ZqCreateImage(&size, DEPTH_32F);
+    ASSERT_NE(src, nullptr);
+    ASSERT_NE(dst, nullptr);
+    std::mt19937 rng(static_cast<uint32_t>(s.rows * 131 + s.cols));
+    std::uniform_real_distribution<float> grey(-20.0f, 280.0f);
+    std::vector<float> flat(static_cast<size_t>(s.rows) * s.cols), want(flat.size());
+    for (int32_t y = 0; y < s.rows; ++y)
+      for (int32_t x = 0; x < s.cols; ++x)
+        ZqImgRow<float>(src, y)[x] = flat[static_cast<size_t>(y) * s.cols + x] = grey(rng);
+    for (int level = 0; level < ZQ_GAUSS_LEVELS; ++level) {
+      zq_ref::GaussSmooth(flat.data(), s.cols, s.rows, GaussKernelSize[level],
+                          GaussKernelExp[level], want.data());
+      ASSERT_EQ(ZqGaussianSmooth(src, dst, level), 0);
+      for (int32_t y = 0; y < s.rows; ++y)
+        ASSERT_EQ(std::memcmp(ZqImgRow<float>(dst, y), want.data() + static_cast<size_t>(y) * s.cols,
+                              sizeof(float) * static_cast<size_t>(s.cols)),
+                  0)
+            << s.rows << "x" << s.cols << " level " << level << " row " << y;
+    }
+    ZqReleaseImage(&dst);
+    ZqReleaseImage(&src);
+  }
+}
+
+}  // namespace
