@@ -1,7 +1,9 @@
-// Grey dilation and erosion with rectangular windows: separable running
-// extremes over a reflect-101 padded copy; see ZqMorphology.h.
+// Grey dilation and erosion with rectangular windows: separable window
+// extremes over a reflect-101 padded copy, built by doubling spans in
+// sixteen-lane steps; see ZqMorphology.h.
 #include <string.h>
 
+#include "src/image/ZqLanes.h"
 #include "src/image/ZqMorphology.h"
 #include "src/image/ZqScratch.h"
 #include "src/image/ZqSmooth.h"
@@ -79,9 +81,38 @@ void InCol(const uint8_t *first, int32_t rowLen, int32_t window, uint8_t *out, u
   }
 }
 
+// Order of the whole-window helpers (lanes and scalars).
+template <typename Order>
+struct LanesOf;
+template <>
+struct LanesOf<MaxOrder> {
+  using Type = zq::MaxLanes;
+};
+template <>
+struct LanesOf<MinOrder> {
+  using Type = zq::MinLanes;
+};
+
+// Extreme of every window of `window` rows, by doubling: row y at span s
+// holds the extreme of rows y .. y + s - 1, built in place from span s / 2;
+// the window is then two overlapping spans. Row y = base + y * step,
+// `count` rows of `len` pixels; row y < count - window + 1 of the result
+// goes to outLine(y). The doubling in a padded row works the same way.
+template <typename Lanes, typename OutLine>
+void WindowExtremes(uint8_t *base, int64_t step, int64_t count, int64_t len, int32_t window,
+                    OutLine outLine) {
+  int64_t span = 1;
+  for (; 2 * span <= window; span *= 2)
+    for (int64_t y = 0; y + span < count; ++y)
+      zq::PickLanes<Lanes>(base + y * step, base + (y + span) * step, len, base + y * step);
+  for (int64_t y = 0; y + window <= count; ++y)
+    zq::PickLanes<Lanes>(base + y * step, base + (y + window - span) * step, len, outLine(y));
+}
+
 template <typename Order>
 int32_t Morph(const uint8_t *src, int32_t rows, int32_t cols, int32_t kx, int32_t ky,
               uint8_t *dst) {
+  using Lanes = typename LanesOf<Order>::Type;
   if (src == nullptr || dst == nullptr || rows <= 0 || cols < 1 || kx <= 0 || ky <= 0) return -1;
   const int32_t n = kx / 2, m = ky / 2;
   const int64_t paddedCols = int64_t{cols} + 2 * int64_t{n};
@@ -89,20 +120,17 @@ int32_t Morph(const uint8_t *src, int32_t rows, int32_t cols, int32_t kx, int32_
   zq::ScratchStack scratch(zq::ScratchSource::kPool);
   int32_t *borderIdx = scratch.Take<int32_t>(2 * int64_t{n});
   if (borderIdx == nullptr && n > 0) return -2;
-  int32_t *left = scratch.Take<int32_t>(cols);
-  if (left == nullptr) return -2;
   uint8_t *row = scratch.Take<uint8_t>(paddedCols);
   if (row == nullptr) return -2;
   uint8_t *image = scratch.Take<uint8_t>(paddedRows * cols);
   if (image == nullptr) return -2;
-  uint8_t *best = scratch.Take<uint8_t>(cols);
-  if (best == nullptr) return -2;
 
   for (int32_t i = 0; i < n; ++i) {
     borderIdx[i] = ZqBorderInterpolate(i - n, cols, ZQ_BORDER_REFLECT_101);
     borderIdx[n + i] = ZqBorderInterpolate(cols + i, cols, ZQ_BORDER_REFLECT_101);
   }
-  // Rows: pad horizontally, reduce into padded image row m + y.
+  // Rows: pad horizontally, reduce into padded image row m + y. The padded
+  // row has cols + kx - 1 pixels in use (one more for an even window).
   for (int32_t y = 0; y < rows; ++y) {
     const uint8_t *s = src + int64_t{y} * cols;
     for (int32_t i = 0; i < n; ++i) {
@@ -110,7 +138,10 @@ int32_t Morph(const uint8_t *src, int32_t rows, int32_t cols, int32_t kx, int32_
       row[n + cols + i] = s[borderIdx[n + i]];
     }
     memcpy(row + n, s, static_cast<size_t>(cols));
-    InRow<Order>(row, cols, kx, image + (m + int64_t{y}) * cols);
+    const int64_t len = int64_t{cols} + kx - 1;
+    int64_t span = 1;
+    for (; 2 * span <= kx; span *= 2) zq::PickLanes<Lanes>(row, row + span, len - span, row);
+    zq::PickLanes<Lanes>(row, row + kx - span, cols, image + (m + int64_t{y}) * cols);
   }
   // Vertical borders, reflected about the edge row. Every padding row
   // names an image row, also when the window is taller than the image.
@@ -121,9 +152,10 @@ int32_t Morph(const uint8_t *src, int32_t rows, int32_t cols, int32_t kx, int32_
     memcpy(image + (int64_t{rows} + m + j) * cols, image + (m + int64_t{bottom}) * cols,
            static_cast<size_t>(cols));
   }
-  // Columns: the source is fully consumed, so dst may be src.
-  for (int32_t y = 0; y < rows; ++y)
-    InCol<Order>(image + int64_t{y} * cols, cols, ky, dst + int64_t{y} * cols, best, left);
+  // Columns, whole rows at a time: the source is fully consumed, so dst
+  // may be src.
+  WindowExtremes<Lanes>(image, cols, int64_t{rows} + ky - 1, cols, ky,
+                        [dst, cols](int64_t y) { return dst + y * cols; });
   return 0;
 }
 

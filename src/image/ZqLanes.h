@@ -1,0 +1,77 @@
+// Sixteen-lane 8-bit helpers of the integer image kernels, on the SSE2 that
+// every x86-64 processor has. Integer lanes give exactly the scalar
+// results. C++ only; not part of the library's interface.
+#ifndef SRC_ZQLANES_H_
+#define SRC_ZQLANES_H_
+
+#include <emmintrin.h>
+#include <stdint.h>
+
+#include <algorithm>
+
+namespace zq {
+
+inline __m128i Load16(const uint8_t *p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+}
+inline void Store16(uint8_t *p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v); }
+
+// Maximum (dilation) or minimum (erosion) order, on scalars and lanes.
+struct MaxLanes {
+  static uint8_t Pick(uint8_t a, uint8_t b) { return std::max(a, b); }
+  static __m128i Pick(__m128i a, __m128i b) { return _mm_max_epu8(a, b); }
+};
+struct MinLanes {
+  static uint8_t Pick(uint8_t a, uint8_t b) { return std::min(a, b); }
+  static __m128i Pick(__m128i a, __m128i b) { return _mm_min_epu8(a, b); }
+};
+
+// out[x] = Pick(a[x], b[x]), x < n; out may be a (or b) when it does not
+// run ahead of the other input's reads, i.e. out <= a and out <= b.
+template <typename Order>
+inline void PickLanes(const uint8_t *a, const uint8_t *b, int64_t n, uint8_t *out) {
+  int64_t x = 0;
+  for (; x + 16 <= n; x += 16) Store16(out + x, Order::Pick(Load16(a + x), Load16(b + x)));
+  for (; x < n; ++x) out[x] = Order::Pick(a[x], b[x]);
+}
+
+// Lane-wise and scalar minimum and maximum under one name.
+inline __m128i Min(__m128i a, __m128i b) { return _mm_min_epu8(a, b); }
+inline __m128i Max(__m128i a, __m128i b) { return _mm_max_epu8(a, b); }
+inline uint8_t Min(uint8_t a, uint8_t b) { return std::min(a, b); }
+inline uint8_t Max(uint8_t a, uint8_t b) { return std::max(a, b); }
+
+// Loads one value: sixteen lanes or a single pixel.
+template <typename V>
+inline V LoadAs(const uint8_t *p);
+template <>
+inline __m128i LoadAs<__m128i>(const uint8_t *p) { return Load16(p); }
+template <>
+inline uint8_t LoadAs<uint8_t>(const uint8_t *p) { return *p; }
+inline void StoreAs(uint8_t *p, __m128i v) { Store16(p, v); }
+inline void StoreAs(uint8_t *p, uint8_t v) { *p = v; }
+
+// Runs body(x, V{}) over x = 0 .. n - 1: sixteen lanes at a time, then
+// pixel by pixel.
+template <typename Body>
+inline void ForLanes(int64_t n, Body body) {
+  int64_t x = 0;
+  for (; x + 16 <= n; x += 16) body(x, __m128i{});
+  for (; x < n; ++x) body(x, uint8_t{});
+}
+
+// Sorts a compare-exchange pair: a gets the minimum, b the maximum.
+inline void SortPair(__m128i &a, __m128i &b) {
+  const __m128i lo = _mm_min_epu8(a, b);
+  b = _mm_max_epu8(a, b);
+  a = lo;
+}
+inline void SortPair(uint8_t &a, uint8_t &b) {
+  const uint8_t lo = std::min(a, b);
+  b = std::max(a, b);
+  a = lo;
+}
+
+}  // namespace zq
+
+#endif  // SRC_ZQLANES_H_
