@@ -15,8 +15,12 @@ int32_t Fill(const In *src, int32_t rows, int32_t cols, int32_t padV, int32_t pa
   for (int64_t y = -int64_t{padV}; y < rows + int64_t{padV}; ++y) {
     const In *in = src + int64_t{ZqBorderInterpolate(static_cast<int32_t>(y), rows, rule)} * cols;
     Out *out = dst + (y + padV) * outCols + padH;
-    for (int64_t x = -int64_t{padH}; x < cols + int64_t{padH}; ++x)
-      out[x] = static_cast<Out>(in[ZqBorderInterpolate(static_cast<int32_t>(x), cols, rule)]);
+    for (int64_t x = 0; x < cols; ++x) out[x] = static_cast<Out>(in[x]);
+    for (int64_t x = 1; x <= padH; ++x) {
+      out[-x] = static_cast<Out>(in[ZqBorderInterpolate(static_cast<int32_t>(-x), cols, rule)]);
+      out[cols - 1 + x] =
+          static_cast<Out>(in[ZqBorderInterpolate(static_cast<int32_t>(cols - 1 + x), cols, rule)]);
+    }
   }
   return ZQ_OK;
 }

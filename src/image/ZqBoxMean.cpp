@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "src/image/ZqBorderFill.h"
+#include "src/image/ZqBoxSums8u.h"
 #include "src/image/ZqCommon.h"
 #include "src/image/ZqScratch.h"
 
@@ -93,7 +94,26 @@ extern "C" int32_t ZqIntBoxFilter(const int32_t *src, int32_t width, int32_t hei
 
 extern "C" int32_t ZqBoxFilter_u8(const uint8_t *src, int32_t width, int32_t height, int32_t a,
                                   int32_t b, uint8_t *dst) {
-  return IntegralBox(src, width, height, a, b, dst);
+  if (src == nullptr || dst == nullptr || width < 1 || height < 1 || a < 0 || b < 0)
+    return ZQ_ERR_PARAM;
+  const int64_t area = (2 * int64_t{a} + 1) * (2 * int64_t{b} + 1);
+  if (area > zq::kBoxSums16MaxArea) return IntegralBox(src, width, height, a, b, dst);
+  // Small windows: 16-bit window sums, the same float rounding four at a time.
+  const float fa = static_cast<float>(area);
+  const __m128 areaLanes = _mm_set1_ps(fa);
+  const bool done = zq::BoxSums16(
+      src, width, height, a, b, ZQ_BORDER_REFLECT, ScratchSource::kHeap,
+      [&](int32_t i, const uint16_t *sums) {
+        zq::FloatLanesToU8(
+            sums, width,
+            [&](__m128 s) {
+              return _mm_cvttps_epi32(
+                  _mm_add_ps(_mm_div_ps(s, areaLanes), _mm_set1_ps(0.5f)));
+            },
+            [&](float s) { return static_cast<int32_t>(s / fa + 0.5f); },
+            dst + int64_t{i} * width);
+      });
+  return done ? ZQ_OK : ZQ_ERR_PARAM;  // a refused block reads as -1, like a bad argument
 }
 
 extern "C" int32_t ZqBoxFilter_u16(const uint16_t *src, int32_t width, int32_t height,
@@ -109,13 +129,25 @@ extern "C" int32_t MeanImage(const uint8_t *src, uint16_t width, uint16_t height
   const int64_t pw = int64_t{width} + 2 * int64_t{r};
   const int64_t ph = int64_t{height} + 2 * int64_t{r};
   const int32_t win = 2 * r + 1;
+  const float inv = 1.0f / static_cast<float>(int64_t{win} * win);
+  if (int64_t{win} * win <= zq::kBoxSums16MaxArea) {
+    // Small windows: 16-bit window sums, the same float product four at a time.
+    const bool done = zq::BoxSums16(
+        src, width, height, r, r, ZQ_BORDER_REFLECT_101, ScratchSource::kHeap,
+        [&](int32_t i, const uint16_t *sums) {
+          zq::FloatLanesToU8(
+              sums, width,
+              [&](__m128 s) { return _mm_cvttps_epi32(_mm_mul_ps(s, _mm_set1_ps(inv))); },
+              [&](float s) { return static_cast<int32_t>(s * inv); }, dst + int64_t{i} * width);
+        });
+    return done ? ZQ_OK : ZQ_ERR_ALLOC;
+  }
   ScratchStack scratch(ScratchSource::kHeap);
   uint8_t *padded = scratch.Take<uint8_t>(pw * ph);
   if (padded == nullptr) return ZQ_ERR_ALLOC;
   if (ImgFilledByMirror(src, height, width, r, padded) != ZQ_OK) return ZQ_ERR_STEP;
   uint32_t *colSum = scratch.Take<uint32_t>(pw);
   if (colSum == nullptr) return ZQ_ERR_ALLOC;
-  const float inv = 1.0f / static_cast<float>(int64_t{win} * win);
   for (int32_t t = 0; t < win; ++t)
     for (int64_t x = 0; x < pw; ++x) colSum[x] += padded[t * pw + x];
   for (int32_t i = 0; i < height; ++i) {
