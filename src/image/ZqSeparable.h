@@ -8,6 +8,7 @@
 #include <stdint.h>
 
 #include <cstring>
+#include <type_traits>
 
 #include "src/image/ZqCommon.h"
 #include "src/image/ZqScratch.h"
@@ -177,12 +178,26 @@ int32_t RunBoxFilter(const Pixel *src, int32_t rows, int32_t cols, int32_t k, Pi
   return ZQ_OK;
 }
 
+// Whether RunFixedBlur8uLanes takes this kernel of n taps: n odd, the
+// kernel symmetric with 16-bit weights, and all sums within 32 bits.
+bool FixedBlur8uFitsLanes(const int32_t *kernel, int32_t n);
+
+// RunFixedBlur for 8-bit pixels and a kernel FixedBlur8uFitsLanes takes,
+// eight outputs at a time; the same results. Returns 0 or -2.
+int32_t RunFixedBlur8uLanes(const uint8_t *src, int32_t rows, int32_t cols,
+                            const int32_t *kernel, int32_t n, uint8_t *dst, ScratchSource source,
+                            BorderIndexFn border);
+
 // Separable fixed-point blur with a 16.16 kernel of ksize (odd) taps,
 // borders through `border` type 4. The caller checks the arguments.
 // Returns 0 or -2. dst may be src.
 template <typename Pixel>
 int32_t RunFixedBlur(const Pixel *src, int32_t rows, int32_t cols, const int32_t *kernel,
                      int32_t ksize, Pixel *dst, ScratchSource source, BorderIndexFn border) {
+  if constexpr (std::is_same_v<Pixel, uint8_t>) {
+    if (FixedBlur8uFitsLanes(kernel, ksize))
+      return RunFixedBlur8uLanes(src, rows, cols, kernel, ksize, dst, source, border);
+  }
   const int32_t R = ksize / 2;
   ScratchStack scratch(source);
   Pixel *ext = nullptr;

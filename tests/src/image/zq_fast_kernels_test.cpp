@@ -132,6 +132,7 @@ TEST(FastKernels, FixedPointGaussiansMatchTapByTapSums) {
   // The computed kernels, a caller's symmetric kernel and an asymmetric
   // one: the groups of four pair taps under the left weight, the rest not.
   const std::vector<int32_t> symmetric = {-3000, 9000, 53536, 9000, -3000};
+  const std::vector<int32_t> negative = {-1000, 4000, 20000, 19536, 20000, 4000, -1000};
   const std::vector<int32_t> lopsided = {1000, 30000, 20000, 9000, 5536};
   const std::vector<int32_t> wide = {40000, 70000, -44464, 70000, 40000};  // beyond 16 bits
   ForEachImage([&](Size s, Pattern p, const std::vector<uint8_t> &img) {
@@ -141,8 +142,8 @@ TEST(FastKernels, FixedPointGaussiansMatchTapByTapSums) {
       const std::vector<int32_t> *kernel;
     };
     const Case cases[] = {{3, 0, nullptr},  {5, 0, nullptr},    {7, 0, nullptr},
-                          {9, 2.0f, nullptr}, {5, 0, &symmetric}, {5, 0, &lopsided},
-                          {5, 0, &wide}};
+                          {9, 2.0f, nullptr}, {5, 0, &symmetric}, {7, 0, &negative},
+                          {5, 0, &lopsided},  {5, 0, &wide}};
     for (const Case &c : cases) {
       const int32_t n = c.ksize | 1;
       std::vector<int32_t> k;
