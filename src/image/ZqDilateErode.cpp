@@ -109,6 +109,9 @@ void WindowExtremes(uint8_t *base, int64_t step, int64_t count, int64_t len, int
     zq::PickLanes<Lanes>(base + y * step, base + (y + window - span) * step, len, outLine(y));
 }
 
+// Windows up to this size are scanned whole; larger ones by doubling.
+constexpr int32_t kDirect = 8;
+
 template <typename Order>
 int32_t Morph(const uint8_t *src, int32_t rows, int32_t cols, int32_t kx, int32_t ky,
               uint8_t *dst) {
@@ -138,10 +141,15 @@ int32_t Morph(const uint8_t *src, int32_t rows, int32_t cols, int32_t kx, int32_
       row[n + cols + i] = s[borderIdx[n + i]];
     }
     memcpy(row + n, s, static_cast<size_t>(cols));
+    uint8_t *out = image + (m + int64_t{y}) * cols;
+    if (kx <= kDirect) {
+      zq::PickWindow<Lanes>(row, 1, kx, cols, out);
+      continue;
+    }
     const int64_t len = int64_t{cols} + kx - 1;
     int64_t span = 1;
     for (; 2 * span <= kx; span *= 2) zq::PickLanes<Lanes>(row, row + span, len - span, row);
-    zq::PickLanes<Lanes>(row, row + kx - span, cols, image + (m + int64_t{y}) * cols);
+    zq::PickLanes<Lanes>(row, row + kx - span, cols, out);
   }
   // Vertical borders, reflected about the edge row. Every padding row
   // names an image row, also when the window is taller than the image.
@@ -154,8 +162,13 @@ int32_t Morph(const uint8_t *src, int32_t rows, int32_t cols, int32_t kx, int32_
   }
   // Columns, whole rows at a time: the source is fully consumed, so dst
   // may be src.
-  WindowExtremes<Lanes>(image, cols, int64_t{rows} + ky - 1, cols, ky,
-                        [dst, cols](int64_t y) { return dst + y * cols; });
+  if (ky <= kDirect) {
+    for (int32_t y = 0; y < rows; ++y)
+      zq::PickWindow<Lanes>(image + int64_t{y} * cols, cols, ky, cols, dst + int64_t{y} * cols);
+  } else {
+    WindowExtremes<Lanes>(image, cols, int64_t{rows} + ky - 1, cols, ky,
+                          [dst, cols](int64_t y) { return dst + y * cols; });
+  }
   return 0;
 }
 

@@ -60,6 +60,23 @@ inline void ForLanes(int64_t n, Body body) {
   for (; x < n; ++x) body(x, uint8_t{});
 }
 
+// out[x] = Pick over t < count of first[t * step + x], x < n.
+template <typename Order>
+inline void PickWindow(const uint8_t *first, int64_t step, int32_t count, int64_t n,
+                       uint8_t *out) {
+  int64_t x = 0;
+  for (; x + 16 <= n; x += 16) {
+    __m128i v = Load16(first + x);
+    for (int32_t t = 1; t < count; ++t) v = Order::Pick(v, Load16(first + t * step + x));
+    Store16(out + x, v);
+  }
+  for (; x < n; ++x) {
+    uint8_t v = first[x];
+    for (int32_t t = 1; t < count; ++t) v = Order::Pick(v, first[t * step + x]);
+    out[x] = v;
+  }
+}
+
 // Sorts a compare-exchange pair: a gets the minimum, b the maximum.
 inline void SortPair(__m128i &a, __m128i &b) {
   const __m128i lo = _mm_min_epu8(a, b);
