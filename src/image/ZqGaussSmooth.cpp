@@ -1,8 +1,9 @@
 #include "src/image/ZqGaussSmooth.h"
 
-#include <xmmintrin.h>
+#include <immintrin.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "src/image/ZqCommon.h"
@@ -25,6 +26,170 @@ ST_GaussPyrPara gGaussPyrPara = {0, nullptr, nullptr};
 namespace {
 
 constexpr float kTiny = 1e-10f;
+
+// Lane kernels of the two passes. Each output is the same sequence of
+// single-precision products and sums as the scalar loops (no contraction),
+// so four-lane, eight-lane and scalar code give identical bits.
+
+// out[x] = sum over t < size of k[t] * in[x + t] for x = 0 .. n - 1, in
+// lanes; returns the first x not written.
+int RowLanes4(const float *in, int n, const float *k, int size, float *out) {
+  int x = 0;
+  for (; x + 16 <= n; x += 16) {
+    __m128 a = _mm_setzero_ps(), b = a, d = a, e = a;
+    const float *p = in + x;
+    for (int t = 0; t < size; ++t) {
+      const __m128 w = _mm_set1_ps(k[t]);
+      a = _mm_add_ps(a, _mm_mul_ps(w, _mm_loadu_ps(p + t)));
+      b = _mm_add_ps(b, _mm_mul_ps(w, _mm_loadu_ps(p + t + 4)));
+      d = _mm_add_ps(d, _mm_mul_ps(w, _mm_loadu_ps(p + t + 8)));
+      e = _mm_add_ps(e, _mm_mul_ps(w, _mm_loadu_ps(p + t + 12)));
+    }
+    _mm_storeu_ps(out + x, a);
+    _mm_storeu_ps(out + x + 4, b);
+    _mm_storeu_ps(out + x + 8, d);
+    _mm_storeu_ps(out + x + 12, e);
+  }
+  for (; x + 4 <= n; x += 4) {
+    __m128 v = _mm_setzero_ps();
+    for (int t = 0; t < size; ++t)
+      v = _mm_add_ps(v, _mm_mul_ps(_mm_set1_ps(k[t]), _mm_loadu_ps(in + x + t)));
+    _mm_storeu_ps(out + x, v);
+  }
+  return x;
+}
+
+__attribute__((target("avx"))) int RowLanes8(const float *in, int n, const float *k, int size,
+                                             float *out) {
+  int x = 0;
+  for (; x + 32 <= n; x += 32) {
+    __m256 a = _mm256_setzero_ps(), b = a, d = a, e = a;
+    const float *p = in + x;
+    for (int t = 0; t < size; ++t) {
+      const __m256 w = _mm256_set1_ps(k[t]);
+      a = _mm256_add_ps(a, _mm256_mul_ps(w, _mm256_loadu_ps(p + t)));
+      b = _mm256_add_ps(b, _mm256_mul_ps(w, _mm256_loadu_ps(p + t + 8)));
+      d = _mm256_add_ps(d, _mm256_mul_ps(w, _mm256_loadu_ps(p + t + 16)));
+      e = _mm256_add_ps(e, _mm256_mul_ps(w, _mm256_loadu_ps(p + t + 24)));
+    }
+    _mm256_storeu_ps(out + x, a);
+    _mm256_storeu_ps(out + x + 8, b);
+    _mm256_storeu_ps(out + x + 16, d);
+    _mm256_storeu_ps(out + x + 24, e);
+  }
+  for (; x + 8 <= n; x += 8) {
+    __m256 v = _mm256_setzero_ps();
+    for (int t = 0; t < size; ++t)
+      v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_set1_ps(k[t]), _mm256_loadu_ps(in + x + t)));
+    _mm256_storeu_ps(out + x, v);
+  }
+  return x + RowLanes4(in + x, n - x, k, size, out + x);
+}
+
+// Columns x = 0 .. of output row `out`: sum over t in [tLo, tHi) of k[t] *
+// row (first + t) of img, times factor, in lanes; returns the first x not
+// written.
+int ColumnLanes4From(const ST_Image *img, int first, int tLo, int tHi, const float *k,
+                     float factor, int width, int x, float *out) {
+  const __m128 f = _mm_set1_ps(factor);
+  for (; x + 32 <= width; x += 32) {
+    __m128 a0 = _mm_setzero_ps(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0, a7 = a0;
+    for (int t = tLo; t < tHi; ++t) {
+      const __m128 w = _mm_set1_ps(k[t]);
+      const float *in = ZqImgRow<float>(img, first + t) + x;
+      a0 = _mm_add_ps(a0, _mm_mul_ps(w, _mm_loadu_ps(in)));
+      a1 = _mm_add_ps(a1, _mm_mul_ps(w, _mm_loadu_ps(in + 4)));
+      a2 = _mm_add_ps(a2, _mm_mul_ps(w, _mm_loadu_ps(in + 8)));
+      a3 = _mm_add_ps(a3, _mm_mul_ps(w, _mm_loadu_ps(in + 12)));
+      a4 = _mm_add_ps(a4, _mm_mul_ps(w, _mm_loadu_ps(in + 16)));
+      a5 = _mm_add_ps(a5, _mm_mul_ps(w, _mm_loadu_ps(in + 20)));
+      a6 = _mm_add_ps(a6, _mm_mul_ps(w, _mm_loadu_ps(in + 24)));
+      a7 = _mm_add_ps(a7, _mm_mul_ps(w, _mm_loadu_ps(in + 28)));
+    }
+    _mm_storeu_ps(out + x, _mm_mul_ps(a0, f));
+    _mm_storeu_ps(out + x + 4, _mm_mul_ps(a1, f));
+    _mm_storeu_ps(out + x + 8, _mm_mul_ps(a2, f));
+    _mm_storeu_ps(out + x + 12, _mm_mul_ps(a3, f));
+    _mm_storeu_ps(out + x + 16, _mm_mul_ps(a4, f));
+    _mm_storeu_ps(out + x + 20, _mm_mul_ps(a5, f));
+    _mm_storeu_ps(out + x + 24, _mm_mul_ps(a6, f));
+    _mm_storeu_ps(out + x + 28, _mm_mul_ps(a7, f));
+  }
+  for (; x + 4 <= width; x += 4) {
+    __m128 a = _mm_setzero_ps();
+    for (int t = tLo; t < tHi; ++t)
+      a = _mm_add_ps(a, _mm_mul_ps(_mm_set1_ps(k[t]),
+                                   _mm_loadu_ps(ZqImgRow<float>(img, first + t) + x)));
+    _mm_storeu_ps(out + x, _mm_mul_ps(a, f));
+  }
+  return x;
+}
+
+int ColumnLanes4(const ST_Image *img, int first, int tLo, int tHi, const float *k, float factor,
+                 int width, float *out) {
+  return ColumnLanes4From(img, first, tLo, tHi, k, factor, width, 0, out);
+}
+
+// The columns x0 .. that the eight-lane code leaves, as a count.
+int ColumnLanes4Tail(const ST_Image *img, int first, int tLo, int tHi, const float *k,
+                     float factor, int width, int x0, float *out) {
+  return ColumnLanes4From(img, first, tLo, tHi, k, factor, width, x0, out) - x0;
+}
+
+__attribute__((target("avx"))) int ColumnLanes8(const ST_Image *img, int first, int tLo,
+                                                int tHi, const float *k, float factor,
+                                                int width, float *out) {
+  const __m256 f = _mm256_set1_ps(factor);
+  int x = 0;
+  for (; x + 64 <= width; x += 64) {
+    __m256 a0 = _mm256_setzero_ps(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0,
+           a7 = a0;
+    for (int t = tLo; t < tHi; ++t) {
+      const __m256 w = _mm256_set1_ps(k[t]);
+      const float *in = ZqImgRow<float>(img, first + t) + x;
+      a0 = _mm256_add_ps(a0, _mm256_mul_ps(w, _mm256_loadu_ps(in)));
+      a1 = _mm256_add_ps(a1, _mm256_mul_ps(w, _mm256_loadu_ps(in + 8)));
+      a2 = _mm256_add_ps(a2, _mm256_mul_ps(w, _mm256_loadu_ps(in + 16)));
+      a3 = _mm256_add_ps(a3, _mm256_mul_ps(w, _mm256_loadu_ps(in + 24)));
+      a4 = _mm256_add_ps(a4, _mm256_mul_ps(w, _mm256_loadu_ps(in + 32)));
+      a5 = _mm256_add_ps(a5, _mm256_mul_ps(w, _mm256_loadu_ps(in + 40)));
+      a6 = _mm256_add_ps(a6, _mm256_mul_ps(w, _mm256_loadu_ps(in + 48)));
+      a7 = _mm256_add_ps(a7, _mm256_mul_ps(w, _mm256_loadu_ps(in + 56)));
+    }
+    _mm256_storeu_ps(out + x, _mm256_mul_ps(a0, f));
+    _mm256_storeu_ps(out + x + 8, _mm256_mul_ps(a1, f));
+    _mm256_storeu_ps(out + x + 16, _mm256_mul_ps(a2, f));
+    _mm256_storeu_ps(out + x + 24, _mm256_mul_ps(a3, f));
+    _mm256_storeu_ps(out + x + 32, _mm256_mul_ps(a4, f));
+    _mm256_storeu_ps(out + x + 40, _mm256_mul_ps(a5, f));
+    _mm256_storeu_ps(out + x + 48, _mm256_mul_ps(a6, f));
+    _mm256_storeu_ps(out + x + 56, _mm256_mul_ps(a7, f));
+  }
+  for (; x + 8 <= width; x += 8) {
+    __m256 a = _mm256_setzero_ps();
+    for (int t = tLo; t < tHi; ++t)
+      a = _mm256_add_ps(a, _mm256_mul_ps(_mm256_set1_ps(k[t]),
+                                         _mm256_loadu_ps(ZqImgRow<float>(img, first + t) + x)));
+    _mm256_storeu_ps(out + x, _mm256_mul_ps(a, f));
+  }
+  return x + ColumnLanes4Tail(img, first, tLo, tHi, k, factor, width, x, out);
+}
+
+// Eight-lane kernels when the processor has them, unless a test asked for
+// the four-lane ones.
+bool gFourLanesOnly = false;
+
+bool UseEightLanes() { return !gFourLanesOnly && __builtin_cpu_supports("avx"); }
+
+int RowLanes(const float *in, int n, const float *k, int size, float *out) {
+  return UseEightLanes() ? RowLanes8(in, n, k, size, out) : RowLanes4(in, n, k, size, out);
+}
+
+int ColumnLanes(const ST_Image *img, int first, int tLo, int tHi, const float *k, float factor,
+                int width, float *out) {
+  return UseEightLanes() ? ColumnLanes8(img, first, tLo, tHi, k, factor, width, out)
+                         : ColumnLanes4(img, first, tLo, tHi, k, factor, width, out);
+}
 
 // The separable smoothing of both entry points; `func` names the caller in
 // the log lines, the messages carry "ZqGaussianSmooth".
@@ -56,7 +221,13 @@ int32_t SmoothWith(const char *func, const ST_Image *src, ST_Image *dst, int siz
     ZqSafeFree(pKernel);
     return ZQ_ERR_PARAM;
   }
-  float *pTemp = static_cast<float *>(ZqSafeAlloc(width * static_cast<int32_t>(sizeof(float))));
+  // pTemp: a padded row (width + 2c), the edge weights (2c), and later
+  // the last columns' sums.
+  const int64_t extLen = int64_t{width} + 2 * int64_t{c};
+  const int64_t tempBytes = (extLen + 2 * int64_t{c}) * static_cast<int64_t>(sizeof(float));
+  float *pTemp = tempBytes > INT32_MAX
+                     ? nullptr
+                     : static_cast<float *>(ZqSafeAlloc(static_cast<int32_t>(tempBytes)));
   if (pTemp == nullptr) {
     ZQ_LOG_FAIL_IN(func, "ZqGaussianSmooth", "pTemp == NULL");
     ZqReleaseImage(&pImg);
@@ -64,50 +235,41 @@ int32_t SmoothWith(const char *func, const ST_Image *src, ST_Image *dst, int siz
     return ZQ_ERR_PARAM;
   }
 
-  // Horizontal pass into pImg; near the ends only the taps inside the row.
+  // Horizontal pass into pImg. Each row goes through pTemp with c zeros on
+  // both sides, so every output is the tap-order sum from 0 of the same
+  // products (a tap outside adds +0, which leaves any sum from 0 as it
+  // is); near the ends the sum is then divided by the weight of the taps
+  // inside, summed in tap order once for all rows.
+  float *ext = pTemp;
+  // Edge output x < c has entry x, x >= width - c entry x + 2c - width.
+  float *edgeWeight = pTemp + extLen;
+  auto edgeIndex = [c, width](int x) { return x < c ? x : x + 2 * c - width; };
+  for (int x = 0; x < width; ++x) {
+    if (x >= c && x + c < width) continue;
+    float wsum = 0.0f;
+    for (int t = 0; t < size; ++t) {
+      const int xx = x - c + t;
+      if (xx >= 0 && xx < width) wsum += pKernel[t];
+    }
+    edgeWeight[edgeIndex(x)] = wsum;
+  }
+  for (int x = 0; x < c; ++x) ext[x] = ext[c + width + x] = 0.0f;
   for (int y = 0; y < height; ++y) {
     const float *in = ZqImgRow<float>(src, y);
     float *out = ZqImgRow<float>(pImg, y);
-    // Inside: four outputs at a time, each summed in tap order from 0.
-    int x = c;
-    for (; x + 15 + c < width; x += 16) {
-      __m128 a = _mm_setzero_ps(), b = a, d = a, e = a;
-      const float *p = in + x - c;
-      for (int t = 0; t < size; ++t) {
-        const __m128 k = _mm_set1_ps(pKernel[t]);
-        a = _mm_add_ps(a, _mm_mul_ps(k, _mm_loadu_ps(p + t)));
-        b = _mm_add_ps(b, _mm_mul_ps(k, _mm_loadu_ps(p + t + 4)));
-        d = _mm_add_ps(d, _mm_mul_ps(k, _mm_loadu_ps(p + t + 8)));
-        e = _mm_add_ps(e, _mm_mul_ps(k, _mm_loadu_ps(p + t + 12)));
-      }
-      _mm_storeu_ps(out + x, a);
-      _mm_storeu_ps(out + x + 4, b);
-      _mm_storeu_ps(out + x + 8, d);
-      _mm_storeu_ps(out + x + 12, e);
-    }
-    for (; x + 3 + c < width; x += 4) {
-      __m128 v = _mm_setzero_ps();
-      for (int t = 0; t < size; ++t)
-        v = _mm_add_ps(v, _mm_mul_ps(_mm_set1_ps(pKernel[t]), _mm_loadu_ps(in + x - c + t)));
-      _mm_storeu_ps(out + x, v);
-    }
-    const int insideEnd = x;
-    for (int x = 0; x < width; ++x) {
-      if (x >= c && x < insideEnd) continue;
+    std::memcpy(ext + c, in, sizeof(float) * static_cast<size_t>(width));
+    for (int x = RowLanes(ext, width, pKernel, size, out); x < width; ++x) {
       float v = 0.0f;
-      if (x - c >= 0 && x + c < width) {
-        for (int t = 0; t < size; ++t) v += pKernel[t] * in[x - c + t];
-        out[x] = v;
+      for (int t = 0; t < size; ++t) v += pKernel[t] * ext[x + t];
+      out[x] = v;
+    }
+    for (int x = 0; x < width; ++x) {
+      if (x >= c && x + c < width) {
+        x = width - c - 1;  // skip the inside
         continue;
       }
-      float wsum = 0.0f;
-      for (int t = 0; t < size; ++t) {
-        const int xx = x - c + t;
-        if (xx < 0 || xx >= width) continue;
-        v += pKernel[t] * in[xx];
-        wsum += pKernel[t];
-      }
-      if (std::fabs(wsum) > kTiny) out[x] = v / wsum;
+      const float wsum = edgeWeight[edgeIndex(x)];
+      out[x] = std::fabs(wsum) > kTiny ? out[x] / wsum : 0.0f;
     }
   }
   // Vertical pass, one output row at a time: per column the rows inside
@@ -122,38 +284,7 @@ int32_t SmoothWith(const char *func, const ST_Image *src, ST_Image *dst, int siz
     for (int t = tLo; t < tHi; ++t) wsum += pKernel[t];
     if (std::fabs(wsum) > kTiny) factor = 1.0f / wsum;
     float *out = ZqImgRow<float>(dst, y);
-    const __m128 f = _mm_set1_ps(factor);
-    int x = 0;
-    for (; x + 32 <= width; x += 32) {
-      __m128 a0 = _mm_setzero_ps(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0, a7 = a0;
-      for (int t = tLo; t < tHi; ++t) {
-        const __m128 k = _mm_set1_ps(pKernel[t]);
-        const float *in = ZqImgRow<float>(pImg, y - c + t) + x;
-        a0 = _mm_add_ps(a0, _mm_mul_ps(k, _mm_loadu_ps(in)));
-        a1 = _mm_add_ps(a1, _mm_mul_ps(k, _mm_loadu_ps(in + 4)));
-        a2 = _mm_add_ps(a2, _mm_mul_ps(k, _mm_loadu_ps(in + 8)));
-        a3 = _mm_add_ps(a3, _mm_mul_ps(k, _mm_loadu_ps(in + 12)));
-        a4 = _mm_add_ps(a4, _mm_mul_ps(k, _mm_loadu_ps(in + 16)));
-        a5 = _mm_add_ps(a5, _mm_mul_ps(k, _mm_loadu_ps(in + 20)));
-        a6 = _mm_add_ps(a6, _mm_mul_ps(k, _mm_loadu_ps(in + 24)));
-        a7 = _mm_add_ps(a7, _mm_mul_ps(k, _mm_loadu_ps(in + 28)));
-      }
-      _mm_storeu_ps(out + x, _mm_mul_ps(a0, f));
-      _mm_storeu_ps(out + x + 4, _mm_mul_ps(a1, f));
-      _mm_storeu_ps(out + x + 8, _mm_mul_ps(a2, f));
-      _mm_storeu_ps(out + x + 12, _mm_mul_ps(a3, f));
-      _mm_storeu_ps(out + x + 16, _mm_mul_ps(a4, f));
-      _mm_storeu_ps(out + x + 20, _mm_mul_ps(a5, f));
-      _mm_storeu_ps(out + x + 24, _mm_mul_ps(a6, f));
-      _mm_storeu_ps(out + x + 28, _mm_mul_ps(a7, f));
-    }
-    for (; x + 4 <= width; x += 4) {
-      __m128 a = _mm_setzero_ps();
-      for (int t = tLo; t < tHi; ++t)
-        a = _mm_add_ps(a, _mm_mul_ps(_mm_set1_ps(pKernel[t]),
-                                     _mm_loadu_ps(ZqImgRow<float>(pImg, y - c + t) + x)));
-      _mm_storeu_ps(out + x, _mm_mul_ps(a, f));
-    }
+    const int x = ColumnLanes(pImg, y - c, tLo, tHi, pKernel, factor, width, out);
     for (int i = x; i < width; ++i) pTemp[i] = 0.0f;
     for (int t = tLo; t < tHi; ++t) {
       const float *in = ZqImgRow<float>(pImg, y - c + t);
@@ -198,6 +329,8 @@ extern "C" int32_t ZqGaussianSmooth_debug(const ST_Image *src, ST_Image *dst, in
   return SmoothWith(__func__, src, dst, gGaussPyrPara.kernelSize[level],
                     gGaussPyrPara.kernel[level]);
 }
+
+extern "C" void ZqGaussianSmoothFourLanesForTest(int32_t on) { gFourLanesOnly = on != 0; }
 
 extern "C" void ZqReleaseGaussPyrPara(void) {
   if (gGaussPyrPara.kernel != nullptr) {

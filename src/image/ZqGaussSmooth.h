@@ -53,6 +53,10 @@ int32_t ZqGaussianSmooth_debug(const ST_Image *src, ST_Image *dst, int32_t level
 // allocation failure (parameters then empty).
 int32_t ZqIntiGaussPyrPara(uint8_t doubled, int32_t levels, float sigma, float initSigma);
 
+// Test hook: with on != 0 the smoothing keeps to four-lane code even where
+// the processor has eight-lane arithmetic (the results are the same).
+void ZqGaussianSmoothFourLanesForTest(int32_t on);
+
 // Frees gGaussPyrPara's blocks and empties it.
 void ZqReleaseGaussPyrPara(void);
 

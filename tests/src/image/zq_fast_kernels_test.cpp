@@ -170,6 +170,8 @@ TEST(FastKernels, FixedPointGaussiansMatchTapByTapSums) {
 }
 
 TEST(FastKernels, GaussianSmoothMatchesTapOrderSums) {
+  for (int fourLanes : {0, 1}) {
+  ZqGaussianSmoothFourLanesForTest(fourLanes);
   for (Size s : kSizes) {
     ST_Size size = {s.rows, s.cols};
     ST_Image *src = ZqCreateImage(&size, DEPTH_32F);
@@ -190,11 +192,14 @@ TEST(FastKernels, GaussianSmoothMatchesTapOrderSums) {
         ASSERT_EQ(std::memcmp(ZqImgRow<float>(dst, y), want.data() + static_cast<size_t>(y) * s.cols,
                               sizeof(float) * static_cast<size_t>(s.cols)),
                   0)
-            << s.rows << "x" << s.cols << " level " << level << " row " << y;
+            << s.rows << "x" << s.cols << " level " << level << " row " << y << " four lanes "
+            << fourLanes;
     }
     ZqReleaseImage(&dst);
     ZqReleaseImage(&src);
   }
+  }
+  ZqGaussianSmoothFourLanesForTest(0);
 }
 
 }  // namespace
