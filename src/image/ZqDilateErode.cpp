@@ -125,32 +125,50 @@ int32_t Morph(const uint8_t *src, int32_t rows, int32_t cols, int32_t kx, int32_
   if (borderIdx == nullptr && n > 0) return -2;
   uint8_t *row = scratch.Take<uint8_t>(paddedCols);
   if (row == nullptr) return -2;
-  uint8_t *image = scratch.Take<uint8_t>(paddedRows * cols);
+  // Small windows into a separate dst: a ring of ky row results (the
+  // extreme over a window does not depend on the order of its rows).
+  const int64_t n64 = int64_t{rows} * cols;
+  const bool apart = dst + n64 <= src || src + n64 <= dst;
+  const bool ring = ky <= kDirect && apart;
+  uint8_t *image = scratch.Take<uint8_t>((ring ? ky : paddedRows) * int64_t{cols});
   if (image == nullptr) return -2;
 
   for (int32_t i = 0; i < n; ++i) {
     borderIdx[i] = ZqBorderInterpolate(i - n, cols, ZQ_BORDER_REFLECT_101);
     borderIdx[n + i] = ZqBorderInterpolate(cols + i, cols, ZQ_BORDER_REFLECT_101);
   }
-  // Rows: pad horizontally, reduce into padded image row m + y. The padded
-  // row has cols + kx - 1 pixels in use (one more for an even window).
-  for (int32_t y = 0; y < rows; ++y) {
+  // Row pass of source row y into out: pad horizontally and reduce. The
+  // padded row has cols + kx - 1 pixels in use (one more for an even
+  // window).
+  auto rowPass = [&](int32_t y, uint8_t *out) {
     const uint8_t *s = src + int64_t{y} * cols;
     for (int32_t i = 0; i < n; ++i) {
       row[i] = s[borderIdx[i]];
       row[n + cols + i] = s[borderIdx[n + i]];
     }
     memcpy(row + n, s, static_cast<size_t>(cols));
-    uint8_t *out = image + (m + int64_t{y}) * cols;
     if (kx <= kDirect) {
       zq::PickWindow<Lanes>(row, 1, kx, cols, out);
-      continue;
+      return;
     }
     const int64_t len = int64_t{cols} + kx - 1;
     int64_t span = 1;
     for (; 2 * span <= kx; span *= 2) zq::PickLanes<Lanes>(row, row + span, len - span, row);
     zq::PickLanes<Lanes>(row, row + kx - span, cols, out);
+  };
+  if (ring) {
+    // Padded row r (source row r - m, reflected) goes to slot r mod ky;
+    // output row y takes the ky slots once rows y .. y + ky - 1 are in.
+    int32_t next = 0;
+    for (int32_t y = 0; y < rows; ++y) {
+      for (; next < y + ky; ++next)
+        rowPass(ZqBorderInterpolate(next - m, rows, ZQ_BORDER_REFLECT_101),
+                image + int64_t{next % ky} * cols);
+      zq::PickWindow<Lanes>(image, cols, ky, cols, dst + int64_t{y} * cols);
+    }
+    return 0;
   }
+  for (int32_t y = 0; y < rows; ++y) rowPass(y, image + (m + int64_t{y}) * cols);
   // Vertical borders, reflected about the edge row. Every padding row
   // names an image row, also when the window is taller than the image.
   for (int32_t j = 0; j < m; ++j) {
