@@ -1,6 +1,7 @@
 // Grey dilation and erosion with rectangular windows: separable window
 // extremes over a reflect-101 padded copy, built by doubling spans in
 // sixteen-lane steps; see ZqMorphology.h.
+#include <immintrin.h>
 #include <string.h>
 
 #include "src/image/ZqLanes.h"
@@ -93,6 +94,69 @@ struct LanesOf<MinOrder> {
   using Type = zq::MinLanes;
 };
 
+// Thirty-two-lane forms of the window helpers for processors with AVX2,
+// chosen at run time; integer lanes, so the results are the same.
+inline __attribute__((target("avx2"))) __m256i Pick32(zq::MaxLanes, __m256i a, __m256i b) {
+  return _mm256_max_epu8(a, b);
+}
+inline __attribute__((target("avx2"))) __m256i Pick32(zq::MinLanes, __m256i a, __m256i b) {
+  return _mm256_min_epu8(a, b);
+}
+inline __attribute__((target("avx2"))) __m256i Load32(const uint8_t *p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+}
+
+template <typename Lanes, int32_t kCount>
+__attribute__((target("avx2"))) void PickWindow32(const uint8_t *first, int64_t step,
+                                                  int32_t count, int64_t n, uint8_t *out) {
+  if (kCount > 0) count = kCount;
+  int64_t x = 0;
+  for (; x + 32 <= n; x += 32) {
+    __m256i v = Load32(first + x);
+#pragma GCC unroll 8
+    for (int32_t t = 1; t < count; ++t) v = Pick32(Lanes{}, v, Load32(first + t * step + x));
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + x), v);
+  }
+  zq::PickWindowOf<Lanes, kCount>(first + x, step, count, n - x, out + x);
+}
+
+template <typename Lanes>
+__attribute__((target("avx2"))) void PickLanes32(const uint8_t *a, const uint8_t *b, int64_t n,
+                                                 uint8_t *out) {
+  int64_t x = 0;
+  for (; x + 32 <= n; x += 32)
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + x),
+                        Pick32(Lanes{}, Load32(a + x), Load32(b + x)));
+  zq::PickLanes<Lanes>(a + x, b + x, n - x, out + x);
+}
+
+// Sixteen lanes only when a test asks for them.
+bool gSixteenLanesOnly = false;
+
+bool UseWideLanes() { return !gSixteenLanesOnly && __builtin_cpu_supports("avx2"); }
+
+// zq::PickLanes and zq::PickWindow, thirty-two lanes where available.
+template <typename Lanes>
+void PickLanes(const uint8_t *a, const uint8_t *b, int64_t n, uint8_t *out) {
+  if (UseWideLanes()) PickLanes32<Lanes>(a, b, n, out);
+  else zq::PickLanes<Lanes>(a, b, n, out);
+}
+
+template <typename Lanes>
+void PickWindow(const uint8_t *first, int64_t step, int32_t count, int64_t n, uint8_t *out) {
+  if (!UseWideLanes()) return zq::PickWindow<Lanes>(first, step, count, n, out);
+  switch (count) {
+    case 2: return PickWindow32<Lanes, 2>(first, step, count, n, out);
+    case 3: return PickWindow32<Lanes, 3>(first, step, count, n, out);
+    case 4: return PickWindow32<Lanes, 4>(first, step, count, n, out);
+    case 5: return PickWindow32<Lanes, 5>(first, step, count, n, out);
+    case 6: return PickWindow32<Lanes, 6>(first, step, count, n, out);
+    case 7: return PickWindow32<Lanes, 7>(first, step, count, n, out);
+    case 8: return PickWindow32<Lanes, 8>(first, step, count, n, out);
+    default: return PickWindow32<Lanes, 0>(first, step, count, n, out);
+  }
+}
+
 // Extreme of every window of `window` rows, by doubling: row y at span s
 // holds the extreme of rows y .. y + s - 1, built in place from span s / 2;
 // the window is then two overlapping spans. Row y = base + y * step,
@@ -104,9 +168,9 @@ void WindowExtremes(uint8_t *base, int64_t step, int64_t count, int64_t len, int
   int64_t span = 1;
   for (; 2 * span <= window; span *= 2)
     for (int64_t y = 0; y + span < count; ++y)
-      zq::PickLanes<Lanes>(base + y * step, base + (y + span) * step, len, base + y * step);
+      PickLanes<Lanes>(base + y * step, base + (y + span) * step, len, base + y * step);
   for (int64_t y = 0; y + window <= count; ++y)
-    zq::PickLanes<Lanes>(base + y * step, base + (y + window - span) * step, len, outLine(y));
+    PickLanes<Lanes>(base + y * step, base + (y + window - span) * step, len, outLine(y));
 }
 
 // Windows up to this size are scanned whole; larger ones by doubling.
@@ -148,13 +212,13 @@ int32_t Morph(const uint8_t *src, int32_t rows, int32_t cols, int32_t kx, int32_
     }
     memcpy(row + n, s, static_cast<size_t>(cols));
     if (kx <= kDirect) {
-      zq::PickWindow<Lanes>(row, 1, kx, cols, out);
+      PickWindow<Lanes>(row, 1, kx, cols, out);
       return;
     }
     const int64_t len = int64_t{cols} + kx - 1;
     int64_t span = 1;
-    for (; 2 * span <= kx; span *= 2) zq::PickLanes<Lanes>(row, row + span, len - span, row);
-    zq::PickLanes<Lanes>(row, row + kx - span, cols, out);
+    for (; 2 * span <= kx; span *= 2) PickLanes<Lanes>(row, row + span, len - span, row);
+    PickLanes<Lanes>(row, row + kx - span, cols, out);
   };
   if (ring) {
     // Padded row r (source row r - m, reflected) goes to slot r mod ky;
@@ -164,7 +228,7 @@ int32_t Morph(const uint8_t *src, int32_t rows, int32_t cols, int32_t kx, int32_
       for (; next < y + ky; ++next)
         rowPass(ZqBorderInterpolate(next - m, rows, ZQ_BORDER_REFLECT_101),
                 image + int64_t{next % ky} * cols);
-      zq::PickWindow<Lanes>(image, cols, ky, cols, dst + int64_t{y} * cols);
+      PickWindow<Lanes>(image, cols, ky, cols, dst + int64_t{y} * cols);
     }
     return 0;
   }
@@ -182,7 +246,7 @@ int32_t Morph(const uint8_t *src, int32_t rows, int32_t cols, int32_t kx, int32_
   // may be src.
   if (ky <= kDirect) {
     for (int32_t y = 0; y < rows; ++y)
-      zq::PickWindow<Lanes>(image + int64_t{y} * cols, cols, ky, cols, dst + int64_t{y} * cols);
+      PickWindow<Lanes>(image + int64_t{y} * cols, cols, ky, cols, dst + int64_t{y} * cols);
   } else {
     WindowExtremes<Lanes>(image, cols, int64_t{rows} + ky - 1, cols, ky,
                           [dst, cols](int64_t y) { return dst + y * cols; });
@@ -214,6 +278,8 @@ int32_t ZqDilate(const uint8_t *src, int32_t rows, int32_t cols, int32_t /*reser
                  int32_t ky, uint8_t *dst) {
   return Morph<MaxOrder>(src, rows, cols, kx, ky, dst);
 }
+
+void ZqMorphologySixteenLanesForTest(int32_t on) { gSixteenLanesOnly = on != 0; }
 
 int32_t ZqErode(const uint8_t *src, int32_t rows, int32_t cols, int32_t /*reserved*/, int32_t kx,
                 int32_t ky, uint8_t *dst) {

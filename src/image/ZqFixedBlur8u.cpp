@@ -46,6 +46,7 @@ inline __attribute__((always_inline)) void Accumulate(const PairedWeights &pw, T
   const int32_t terms = kTaps > 0 ? kTaps / 2 + 1 : pw.terms;
   const int32_t pairs = kTaps > 0 ? (kTaps / 2 + 2) / 2 : pw.pairs;
   lo = hi = _mm_setzero_si128();
+#pragma GCC unroll 8
   for (int32_t p = 0; p < pairs; ++p) {
     const __m128i a = term(2 * p);
     const __m128i b = 2 * p + 1 < terms ? term(2 * p + 1) : _mm_setzero_si128();
@@ -216,6 +217,7 @@ int32_t Blur16(const uint8_t *src, int32_t rows, int32_t cols, const int32_t *k,
   // sum over terms t of (pixel pair t) * q[t], eight 16-bit lanes.
   auto sum16 = [&](auto term) {
     __m128i acc = _mm_mullo_epi16(term(R), qw[R]);
+#pragma GCC unroll 8
     for (int32_t t = 0; t < R; ++t) acc = _mm_add_epi16(acc, _mm_mullo_epi16(term(t), qw[t]));
     return acc;
   };

@@ -60,13 +60,16 @@ inline void ForLanes(int64_t n, Body body) {
   for (; x < n; ++x) body(x, uint8_t{});
 }
 
-// out[x] = Pick over t < count of first[t * step + x], x < n.
-template <typename Order>
-inline void PickWindow(const uint8_t *first, int64_t step, int32_t count, int64_t n,
-                       uint8_t *out) {
+// out[x] = Pick over t < count of first[t * step + x], x < n; kCount > 0
+// fixes count when compiling.
+template <typename Order, int32_t kCount>
+inline void PickWindowOf(const uint8_t *first, int64_t step, int32_t count, int64_t n,
+                         uint8_t *out) {
+  if (kCount > 0) count = kCount;
   int64_t x = 0;
   for (; x + 16 <= n; x += 16) {
     __m128i v = Load16(first + x);
+#pragma GCC unroll 8
     for (int32_t t = 1; t < count; ++t) v = Order::Pick(v, Load16(first + t * step + x));
     Store16(out + x, v);
   }
@@ -74,6 +77,23 @@ inline void PickWindow(const uint8_t *first, int64_t step, int32_t count, int64_
     uint8_t v = first[x];
     for (int32_t t = 1; t < count; ++t) v = Order::Pick(v, first[t * step + x]);
     out[x] = v;
+  }
+}
+
+// PickWindowOf with the small counts unrolled.
+template <typename Order>
+inline void PickWindow(const uint8_t *first, int64_t step, int32_t count, int64_t n,
+                       uint8_t *out) {
+  switch (count) {
+    case 1: return PickWindowOf<Order, 1>(first, step, count, n, out);
+    case 2: return PickWindowOf<Order, 2>(first, step, count, n, out);
+    case 3: return PickWindowOf<Order, 3>(first, step, count, n, out);
+    case 4: return PickWindowOf<Order, 4>(first, step, count, n, out);
+    case 5: return PickWindowOf<Order, 5>(first, step, count, n, out);
+    case 6: return PickWindowOf<Order, 6>(first, step, count, n, out);
+    case 7: return PickWindowOf<Order, 7>(first, step, count, n, out);
+    case 8: return PickWindowOf<Order, 8>(first, step, count, n, out);
+    default: return PickWindowOf<Order, 0>(first, step, count, n, out);
   }
 }
 

@@ -35,6 +35,10 @@ int32_t ZqDilate(const uint8_t *src, int32_t rows, int32_t cols, int32_t reserve
 int32_t ZqErode(const uint8_t *src, int32_t rows, int32_t cols, int32_t reserved, int32_t kx,
                 int32_t ky, uint8_t *dst);
 
+// Test hook: with on != 0 dilation and erosion keep to sixteen-lane code
+// even where the processor has wider lanes (the results are the same).
+void ZqMorphologySixteenLanesForTest(int32_t on);
+
 // out[x] = maximum of padded[x .. x + window - 1], x < len, keeping the
 // running maximum (the last of equal maxima) and rescanning only when it
 // leaves the window.

@@ -84,6 +84,8 @@ TEST(FastKernels, MedianFilterMatchesSortedWindows) {
 TEST(FastKernels, DilateAndErodeMatchWindowScans) {
   const std::pair<int, int> windows[] = {{1, 1}, {3, 3}, {2, 5}, {5, 2}, {4, 4}, {7, 1},
                                          {1, 7}, {15, 15}, {31, 31}, {40, 3}};
+  for (int sixteen : {0, 1}) {
+  ZqMorphologySixteenLanesForTest(sixteen);
   ForEachImage([&](Size s, Pattern p, const std::vector<uint8_t> &img) {
     for (auto [kx, ky] : windows)
       for (bool dilate : {true, false}) {
@@ -96,6 +98,8 @@ TEST(FastKernels, DilateAndErodeMatchWindowScans) {
         ASSERT_EQ(inPlace, want) << "in place " << Where(s, p, ky);
       }
   });
+  }
+  ZqMorphologySixteenLanesForTest(0);
 }
 
 TEST(FastKernels, BoxMeansMatchWindowSums) {
