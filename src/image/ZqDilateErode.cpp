@@ -174,7 +174,7 @@ void WindowExtremes(uint8_t *base, int64_t step, int64_t count, int64_t len, int
 }
 
 // Windows up to this size are scanned whole; larger ones by doubling.
-constexpr int32_t kDirect = 8;
+constexpr int32_t kDirect = 16;
 
 template <typename Order>
 int32_t Morph(const uint8_t *src, int32_t rows, int32_t cols, int32_t kx, int32_t ky,
