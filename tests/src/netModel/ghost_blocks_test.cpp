@@ -86,10 +86,12 @@ TEST(GhostModule, PrimaryChannelsComeFirstAndOnlyTheActivatedFormScalesNegatives
     float primary0, cheap0;  // values of channels 0 and 8
   } cases[] = {
       {{"with LeakyReLU", Net_GhostModule_Infer, Net_GhostModule_OutSize_Infer, rows, 64, 2, 2, 1},
-       -0.01f, 10 * -0.01f * 0.01f},
+       -0.01f,
+       10 * -0.01f * 0.01f},
       {{"v1 without", Net_GhostModule_v1_Infer, Net_GhostModule_v1_OutSize_Infer, rows, 64, 2, 2,
         1},
-       -1.0f, -10.0f},
+       -1.0f,
+       -10.0f},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.block.name);
@@ -141,9 +143,14 @@ TEST(GhostBottleneck, OutputIsTheClosingModuleAloneWithoutShortcut) {
     for (int64_t at : {share - closing + 8 + 4, share - 2}) {
       weights[at] = weights[at + 1] = 7.0f;
     }
-    const BlockCase b{"", v1 ? Net_GhostBottleneck_v1_Infer : Net_GhostBottleneck_Infer,
+    const BlockCase b{"",
+                      v1 ? Net_GhostBottleneck_v1_Infer : Net_GhostBottleneck_Infer,
                       v1 ? Net_GhostBottleneck_v1_OutSize_Infer : Net_GhostBottleneck_OutSize_Infer,
-                      rows, share, 6, 6, 4};
+                      rows,
+                      share,
+                      6,
+                      6,
+                      4};
     const LayerRun r = RunBlock(b, weights, Seeded(6 * 6 * 4, 9, 1.0f, 2.0f));
     ASSERT_EQ(r.code, 0);
     EXPECT_EQ(r.c, 4);
@@ -163,8 +170,8 @@ std::vector<BlockCase> AllBlocks() {
        net_test::GhostModuleShare(ghost.data()), 9, 7, 3},
       {"GhostModule_v1", Net_GhostModule_v1_Infer, Net_GhostModule_v1_OutSize_Infer, ghost,
        net_test::GhostModuleShare(ghost.data()), 9, 7, 3},
-      {"SELayer", Net_SELayer_Infer, Net_SELayer_OutSize_Infer, se, net_test::SEShare(se.data()),
-       9, 7, 3},
+      {"SELayer", Net_SELayer_Infer, Net_SELayer_OutSize_Infer, se, net_test::SEShare(se.data()), 9,
+       7, 3},
       {"GhostBottleneck", Net_GhostBottleneck_Infer, Net_GhostBottleneck_OutSize_Infer, b,
        net_test::BottleneckShare(b.data(), false), 9, 7, 3},
       {"GhostBottleneck_v1", Net_GhostBottleneck_v1_Infer, Net_GhostBottleneck_v1_OutSize_Infer, b1,

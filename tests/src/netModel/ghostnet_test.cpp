@@ -61,8 +61,8 @@ struct NetRun {
   ST_CnnLayInOut out{};
   std::vector<float> values;
   int32_t in_bytes = 0, out_bytes = 0;
-  int32_t peak = 0;              // pool high-water mark during sizing and run
-  int32_t used_after_run = 0;    // pool use after the run, before releasing
+  int32_t peak = 0;            // pool high-water mark during sizing and run
+  int32_t used_after_run = 0;  // pool use after the run, before releasing
   int32_t used_after_release = -1;
 };
 
@@ -96,8 +96,8 @@ TEST(Ghostnet, BiasOnlyNetsOutputTheBiasesAndPeakAtTheAnnouncedBytes) {
     ASSERT_EQ(r.code, 0);
     EXPECT_EQ(r.values, (std::vector<float>{-0.75f, 1.25f}));
     EXPECT_EQ(r.weights_used, net.expected_total);
-    EXPECT_TRUE(Contains(log.Messages(), c.stem + "_Infer, len = " +
-                                             std::to_string(net.expected_total)));
+    EXPECT_TRUE(
+        Contains(log.Messages(), c.stem + "_Infer, len = " + std::to_string(net.expected_total)));
     EXPECT_EQ(r.out_bytes, 2 * 4);
     EXPECT_EQ(r.peak, r.in_bytes + r.out_bytes + r.tmp_bytes);
     EXPECT_EQ(r.used_after_run, r.in_bytes + r.out_bytes);
@@ -196,8 +196,8 @@ TEST(Ghostnet, SizingAllocatesOnlyWhenAskedAndRefusesNullPointers) {
   EXPECT_EQ(c.size(&out, net.table.data(), c.table_len, nullptr, 0, in), -1);
   EXPECT_EQ(c.size(&out, nullptr, c.table_len, &tmp, 0, in), -1);
   EXPECT_EQ(c.size(nullptr, net.table.data(), c.table_len, &tmp, 0, in), -1);
-  EXPECT_TRUE(HasLineMessage(log.Messages(), c.stem + "_OutSize_Infer",
-                             "input is erorr,ret = -1;"));
+  EXPECT_TRUE(
+      HasLineMessage(log.Messages(), c.stem + "_OutSize_Infer", "input is erorr,ret = -1;"));
   int32_t used = -7;
   EXPECT_EQ(c.run(&out, nullptr, c.table_len, net.weights.data(), &used, in), -1);
   EXPECT_EQ(used, -7);
@@ -238,10 +238,10 @@ TEST(Ghostnet, TracingNetsLogEverySizedStepAndTheTotal) {
     const auto lines = Trace(log.Messages(), fn);
     std::vector<std::string> names;
     for (int i = 0; i < t.stems; ++i) names.push_back("Net_Conv2d_OutSize_Infer");
-    for (const char *n : {"Net_GhostBottleneck_OutSize_Infer", "Net_GhostBottleneck_v1_OutSize_Infer",
-                          "Net_GhostBottleneck_v1_OutSize_Infer", "Net_MaxPool2d_OutSize_Infer",
-                          "Net_Linear_OutSize_Infer", "Net_Linear_OutSize_Infer",
-                          "Net_Linear_OutSize_Infer"}) {
+    for (const char *n :
+         {"Net_GhostBottleneck_OutSize_Infer", "Net_GhostBottleneck_v1_OutSize_Infer",
+          "Net_GhostBottleneck_v1_OutSize_Infer", "Net_MaxPool2d_OutSize_Infer",
+          "Net_Linear_OutSize_Infer", "Net_Linear_OutSize_Infer", "Net_Linear_OutSize_Infer"}) {
       names.push_back(n);
     }
     const size_t steps = names.size();
@@ -253,8 +253,8 @@ TEST(Ghostnet, TracingNetsLogEverySizedStepAndTheTotal) {
     EXPECT_EQ(lines[steps].first, static_cast<int>(steps + 1));
     EXPECT_EQ(lines[steps].second.rfind("retBufSize = " + std::to_string(tmp) + ", ", 0), 0u);
     if (t.ret_line) {
-      EXPECT_EQ(lines[steps + 1], std::make_pair(static_cast<int>(steps + 2),
-                                                 std::string("ret = 0")));
+      EXPECT_EQ(lines[steps + 1],
+                std::make_pair(static_cast<int>(steps + 2), std::string("ret = 0")));
     }
     // The tracing nets clear the count before a refusal.
     tmp = -7;

@@ -66,26 +66,60 @@ int64_t BottleneckShare(const int16_t *r, bool v1) {
          GhostModuleShare(r + 72);
 }
 
+namespace {
+
+// One run of consecutive weights: a layer's share, or a batch norm of
+// `norm` channels (m, s, b).
+struct Segment {
+  int64_t n;
+  int norm;
+};
+
+void Conv(const int16_t *r, std::vector<Segment> *s) { s->push_back({ConvShare(r), 0}); }
+void Norm(int c, std::vector<Segment> *s) { s->push_back({3 * int64_t{c}, c}); }
+void Linear(const int16_t *r, std::vector<Segment> *s) { s->push_back({LinearShare(r), 0}); }
+void Ghost(const int16_t *r, std::vector<Segment> *s) {
+  Conv(r, s);
+  Norm(r[3], s);
+  Conv(r + 12, s);
+  Norm(r[15], s);
+}
+void SE(const int16_t *r, std::vector<Segment> *s) {
+  Linear(r + 12, s);
+  Linear(r + 24, s);
+}
+void Bottleneck(const int16_t *r, bool v1, std::vector<Segment> *s) {
+  Ghost(r, s);
+  if (v1) {
+    Conv(r + 24, s);
+    Norm(r[27], s);
+  }
+  SE(r + (v1 ? 36 : 24), s);
+  Ghost(r + (v1 ? 72 : 60), s);
+}
+
+}  // namespace
+
 SynthNet BuildNet(Family family, int rows, int cols, Fill fill, const std::vector<float> &biases,
-                  uint32_t seed) {
+                  uint32_t seed, float spread) {
   SynthNet net;
   net.classes = static_cast<int>(biases.size());
   std::vector<int16_t> &t = net.table;
-  int64_t total = 0;
+  std::vector<Segment> segs;
   int h = rows, w = cols;
   const int stems = family == Family::kOneStem ? 1 : family == Family::kThreeStem ? 3 : 2;
   for (int i = 0; i < stems; ++i) {
     const int stride = i < 2 ? 2 : 1;
     Append(&t, ConvRow(i == 0 ? 1 : 4, 3, 3, 4, stride, stride, 1, 1, 1, 1, 1, 0));
-    total += ConvShare(&t[t.size() - 12]);
+    Conv(&t[t.size() - 12], &segs);
     h = Out(h, 3, stride, 1);
     w = Out(w, 3, stride, 1);
   }
-  total += 3 * 4;  // stem batch norm
+  Norm(4, &segs);  // stem batch norm
   auto bottleneck = [&](bool v1) {
     const size_t at = t.size();
     Append(&t, v1 ? BottleneckV1Rows(4) : BottleneckRows(4));
-    total += BottleneckShare(&t[at], v1);
+    Bottleneck(&t[at], v1, &segs);
     if (v1) {
       h = Out(h, 3, 2, 1);
       w = Out(w, 3, 2, 1);
@@ -109,14 +143,21 @@ SynthNet BuildNet(Family family, int rows, int cols, Fill fill, const std::vecto
   const int head[] = {net.features, 8, 8, net.classes};
   for (int i = 0; i < 3; ++i) {
     Append(&t, LinearRow(head[i], head[i + 1], 1));
-    total += LinearShare(&t[t.size() - 12]);
-    if (i < 2) total += 3 * head[i + 1];  // batch norm of the features
+    Linear(&t[t.size() - 12], &segs);
+    if (i < 2) Norm(head[i + 1], &segs);  // batch norm of the features
   }
-  net.expected_total = total;
-  if (fill == Fill::kSeeded) {
-    net.weights = Seeded(static_cast<size_t>(total), seed, -0.5f, 0.5f);
+  for (const Segment &s : segs) net.expected_total += s.n;
+  if (fill == Fill::kBiasOnly) {
+    net.weights.assign(static_cast<size_t>(net.expected_total), 0.0f);
   } else {
-    net.weights.assign(static_cast<size_t>(total), 0.0f);
+    net.weights = Seeded(static_cast<size_t>(net.expected_total), seed, -spread, spread);
+  }
+  if (fill == Fill::kUnitNorm) {
+    size_t at = 0;
+    for (const Segment &s : segs) {
+      for (int k = 0; k < 3 * s.norm; ++k) net.weights[at + k] = k / s.norm == 1 ? 1.0f : 0.0f;
+      at += static_cast<size_t>(s.n);
+    }
   }
   // The output Linear's biases close the array.
   for (size_t i = 0; i < biases.size(); ++i) {

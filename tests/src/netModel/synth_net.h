@@ -17,8 +17,9 @@ enum class Family { kOneStem, kTwoStem, kThreeStem, kShortBody };
 
 // How the weights are filled.
 enum class Fill {
-  kSeeded,    // seeded values in [-0.5, 0.5)
+  kSeeded,    // seeded values in [-spread, spread)
   kBiasOnly,  // all 0 except the output Linear's biases
+  kUnitNorm,  // seeded, every batch norm the identity (m 0, s 1, b 0)
 };
 
 struct SynthNet {
@@ -38,7 +39,8 @@ struct SynthNet {
 // A net of `family` for a rows x cols x 1 input; `biases` are the output
 // Linear's biases (one per class).
 SynthNet BuildNet(Family family, int rows, int cols, Fill fill,
-                  const std::vector<float> &biases = {0.0f, 0.0f}, uint32_t seed = 7);
+                  const std::vector<float> &biases = {0.0f, 0.0f}, uint32_t seed = 7,
+                  float spread = 0.5f);
 
 // Rows of the blocks as the builder makes them (c input channels).
 std::vector<int16_t> GhostModuleRows(int in_c, int primary, int stride = 1);  // primary stride
