@@ -246,28 +246,28 @@ void quorv_SetImageRescanCnt(uint8_t count) {
   });
 }
 int quorv_SetImageBit(uint8_t mode) {
-  return WithRecordStatus(__func__, [&](QuorvConfigInfo &c) {
-    QUORV_LOGV("quorv_SetImageBit: %d", mode);
-    c.image_bit = mode;
-    return SetImageBit(mode);
-  });
+  QuorvConfigInfo *c = quorv_config_for(__func__);
+  if (c == nullptr) return -1;
+  QUORV_LOGV("quorv_SetImageBit: %d", mode);
+  c->image_bit = mode;
+  return SetImageBit(mode);
 }
 
 void quorv_SetNonFingerDetectVer(uint8_t ver) {
-  WithRecord(__func__, [&](QuorvConfigInfo &c) {
-    c.nonfinger_ver = NonFingerVer(__func__, ver);
-    ZqSetNoneFingerNetModule(c.nonfinger_ver);
-  });
+  QuorvConfigInfo *c = quorv_config_for(__func__);
+  if (c == nullptr) return;
+  c->nonfinger_ver = NonFingerVer(__func__, ver);
+  ZqSetNoneFingerNetModule(c->nonfinger_ver);
 }
 // The second argument is the non-finger type, the field the dump prints
 // second on this setter's line.
 void quorv_SetNonFingerDetect(uint8_t ver, uint8_t type, uint8_t identify_level) {
-  WithRecord(__func__, [&](QuorvConfigInfo &c) {
-    c.nonfinger_ver = NonFingerVer(__func__, ver);
-    ZqSetNoneFingerNetModule(c.nonfinger_ver);
-    c.nonfinger_type = type;
-    c.identify_nonfinger_level = identify_level;
-  });
+  QuorvConfigInfo *c = quorv_config_for(__func__);
+  if (c == nullptr) return;
+  c->nonfinger_ver = NonFingerVer(__func__, ver);
+  ZqSetNoneFingerNetModule(c->nonfinger_ver);
+  c->nonfinger_type = type;
+  c->identify_nonfinger_level = identify_level;
 }
 void quorv_SetNoneFingerLevel(uint8_t type, uint8_t level) {
   WithRecord(__func__, [&](QuorvConfigInfo &c) {
@@ -278,18 +278,18 @@ void quorv_SetNoneFingerLevel(uint8_t type, uint8_t level) {
 }
 
 void quorv_SetTrueFalseFingerDetect(uint8_t mode) {
-  WithRecord(__func__, [&](QuorvConfigInfo &c) {
-    c.fake_mode = FakeMode(__func__, mode);
-    ZqSetTrueFalseFingerNetModule(c.fake_mode);
-  });
+  QuorvConfigInfo *c = quorv_config_for(__func__);
+  if (c == nullptr) return;
+  c->fake_mode = FakeMode(__func__, mode);
+  ZqSetTrueFalseFingerNetModule(c->fake_mode);
 }
 void quorv_SetFakeFingerDetect(uint8_t mode, uint8_t second, uint8_t level) {
-  WithRecord(__func__, [&](QuorvConfigInfo &c) {
-    c.fake_mode = FakeMode(__func__, mode);
-    ZqSetTrueFalseFingerNetModule(c.fake_mode);
-    c.fake_second = second;
-    c.fake_level = level;
-  });
+  QuorvConfigInfo *c = quorv_config_for(__func__);
+  if (c == nullptr) return;
+  c->fake_mode = FakeMode(__func__, mode);
+  ZqSetTrueFalseFingerNetModule(c->fake_mode);
+  c->fake_second = second;
+  c->fake_level = level;
 }
 void quorv_SetSlideEnrollEn(uint8_t on) {
   WithRecord(__func__, [&](QuorvConfigInfo &c) {
