@@ -1,6 +1,8 @@
 // The sensor library's configuration record, QuorvConfigInfo: every tuning
 // value the enrol, identify and template flows read, written by the setters
-// of src/FpSensorLib/quorv_sensor_lib.h.
+// of src/FpSensorLib/quorv_sensor_lib.h. The record lives on the algorithm
+// heap from quorv_SensorResourceCreate to quorv_SensorResourceDestroy;
+// outside that window there is none and the record setters refuse.
 #ifndef SRC_FPSENSORLIB_QUORV_CONFIG_H_
 #define SRC_FPSENSORLIB_QUORV_CONFIG_H_
 
@@ -10,7 +12,7 @@
 extern "C" {
 #endif
 
-// Fields in record order; defaults in quorv_config_reset.
+// Fields in record order; the comments give the defaults of a new record.
 typedef struct QuorvConfigInfo {
   uint32_t sensor_cols;              // 80
   uint32_t sensor_rows;              // 64
@@ -100,11 +102,41 @@ typedef struct QuorvConfigInfo {
   uint8_t rubber_test;               // 0
 } QuorvConfigInfo;
 
-// The library's record.
-extern QuorvConfigInfo g_quorvConfigInfo;
+// The library's record, NULL before the first create and after destroy.
+extern QuorvConfigInfo *g_pQuorvConfigInfo;
 
-// Writes every default into the record.
-void quorv_config_reset(void);
+// Frees any previous record and allocates a new one holding the defaults
+// (nothing is handed on); 0, or -1 when the allocation fails (no record).
+int quorv_config_create(void);
+
+// Frees the record; without one, nothing.
+void quorv_config_destroy(void);
+
+// The record, or NULL after logging that `func` was called without one.
+QuorvConfigInfo *quorv_config_for(const char *func);
+
+// Images per slide enrolment: 0 at load, written by
+// quorv_SetSlideEnrollGetImageCnt, raised to the identify rescan count by the
+// algorithm initialisation when that is larger.
+extern uint8_t g_slideEnrollGetImageCnt;
+
+// Settings of the live identify's optimisation, in the order of
+// quorv_SetOptimizeIdentifyLevel's arguments.
+typedef struct QuorvOptimizeIdentify {
+  uint8_t level;           // 0 off, 1..7 a rule
+  uint8_t mean_score_thr;  // mean-score threshold
+  uint8_t quality_limit;   // quality limit
+} QuorvOptimizeIdentify;
+
+// 0, 5, 70 at load and after every create.
+extern QuorvOptimizeIdentify g_quorvOptimizeIdentify;
+
+// Puts g_quorvOptimizeIdentify back to 0, 5, 70.
+void quorv_optimize_identify_reset(void);
+
+// Test hook: frees the record and puts the slide-enrol image count and the
+// optimisation settings back to their load values.
+void quorv_ConfigResetForTest(void);
 
 #ifdef __cplusplus
 }

@@ -7,6 +7,7 @@
 
 #include <stdint.h>
 
+#include "src/netModel/ZqCnnNetStructDef.h"
 #include "src/quorv_base/quorv_host_callbacks.h"
 
 #ifdef __cplusplus
@@ -38,14 +39,25 @@ typedef enum quorv_result {
 // quorv_IdentifyByImage's fid when nothing matched.
 #define QUORV_NO_FINGER 255
 
-// --- Configuration setters (stored in QuorvConfigInfo; none fails) ---------
+// --- Configuration setters ----------------------------------------------------
+// Each stores its value in QuorvConfigInfo and, where the algorithm core or
+// the sensor access layer keeps the setting too, hands it on. Without a
+// record (before quorv_SensorResourceCreate, after destroy) they log and do
+// nothing; those with a status then return -1.
+
+// Stores the size, hands it on and selects the keypoint settings for it.
 void quorv_SetFpSensorColsRows(uint8_t cols, uint8_t rows);
-void quorv_IcInfoSwitch(uint8_t chip);  // a SensorType code
+void quorv_IcInfoSwitch(uint8_t chip);  // a SensorType code; handed on only
+// SetImageBit's status: 0, or -1 when the MCU is busy (the mode is kept).
 int quorv_SetImageBit(uint8_t mode);
-void quorv_SetModuleType(uint16_t type);
+void quorv_SetModuleType(uint16_t type);  // hands on all 16 bits, keeps the low byte
 void quorv_SetAlgoMode(uint8_t mode);
-void quorv_SetNonFingerDetect(uint8_t ver, uint8_t second, uint8_t identify_level);
+// ver above 1 becomes 1 (warned); type is the non-finger type.
+void quorv_SetNonFingerDetect(uint8_t ver, uint8_t type, uint8_t identify_level);
+// mode above 2 becomes 2 (warned).
 void quorv_SetFakeFingerDetect(uint8_t mode, uint8_t second, uint8_t level);
+void quorv_SetTrueFalseFingerDetect(uint8_t mode);  // mode above 2 becomes 2
+void quorv_SetNoneFingerLevel(uint8_t type, uint8_t level);
 void quorv_SetNonFingerDetectVer(uint8_t ver);
 void quorv_SetForeignBodyAttackSwitch(uint8_t on);
 void quorv_SpaEn(uint8_t on);
@@ -115,6 +127,59 @@ void quorv_SetImageContrastEnhance(uint8_t on, uint8_t a, uint8_t b);
 void quorv_SetDirtyParameter(uint8_t area, uint8_t quality, uint8_t cond);
 void quorv_SetOptimizeIdentifyLevel(int a, int b, int c);
 void quorv_SetTransferBytesMax(int32_t bytes);
+void quorv_SetSlideIdentifyEn(uint8_t on);
+void quorv_SetTemplateExtraEn(uint8_t on);
+int quorv_SetImagePhyAreaScale(uint16_t value);
+int quorv_SetImageVerifySmallAreaScale(uint16_t value);
+int quorv_SetImageVerifyPhyAreaScale(uint16_t value);
+int quorv_SetImageWetPrenctScale(uint32_t value);
+void quorv_SetImageCoverAreaThreshold(float value);
+void quorv_SetFastSlideNeedEnroll(uint8_t on);
+void quorv_SetForceEnrollCnt(uint8_t count);
+void quorv_InitLogLevel(uint8_t level);  // also the library's log threshold
+void quorv_SetMemoryPoolEnable(uint8_t on);
+void quorv_SetRuberTestEnable(uint8_t on);
+
+// --- Settings only handed on (work with or without a record) ---------------
+void quorv_InitSaveSensorImage(uint8_t on);
+void quorv_SetMaxFeatNum(uint16_t count);
+void quorv_SetSlideEnrollNoValidImageCnts(uint8_t count);
+int quorv_Set4859HScanTimes(int32_t times);   // 0
+int quorv_SetFW4848FilterThr(float threshold);  // 0
+// Classifier networks: the setter's status (-1 for a NULL record, -2 when
+// its net_len is not sizeof(NetFunctionSt)).
+int quorv_SetNoneFingerNetParam_v1(int32_t version, const float *weights, int32_t weight_count,
+                                   const int16_t *layers, int32_t layers_len);
+int quorv_SetFakeFingerNetParam_v1(int32_t version, const float *weights, int32_t weight_count,
+                                   const int16_t *layers, int32_t layers_len);
+int quorv_SetNoneFingerNetParam(const ST_QuorvNetParam *param);
+int quorv_SetFakeFingerNetParam(const ST_QuorvNetParam *param);
+
+// --- Status and version getters ------------------------------------------
+int quorv_GetImageBitStatus(void);
+int quorv_GetMcuInterruptMode(void);
+int quorv_GetMcuStateCheckMode(void);
+int quorv_getMcuStateCheckMode(void);
+// Version texts with their NUL; a buffer must hold 37 bytes; NULL ignored.
+void quorv_GetLibVersion(char *buf);
+void quorv_GetZQLibVersion(char *buf);
+void quorv_GetAlgLibVersion(char *buf);
+void quorv_GetNoneFingerVersion(char *buf);
+void quorv_GetTrueFalseFingerVersion(char *buf);
+void quorv_GetClassifierVersion(char *buf);
+int quorv_GetLibType(void);  // -96
+// Kept in the interface: each returns 0.
+int quorv_get_fw_config(void);
+int quorv_get_fw_config_tmp(void);
+int quorv_get_android_config(void);
+int quorv_get_android_config_tmp(void);
+int quorv_get_Histogram_buf(void);
+int quorv_get_debuginfo(void);
+int quorv_get_debuginfo_tmp(void);
+// Kept in the interface without an effect.
+void quorv_set_verify_with_image(uint8_t on);
+void quorv_SetImageFromPicModeEnFactory(uint8_t on);
+int quorv_VerifySensorFactory(void);  // 0
 
 // --- Host callbacks (handed to the sensor access layer's slots) -----------
 void quorv_InitFuncSpiWrite(QuorvSpiWriteFunc f);
@@ -130,7 +195,8 @@ int8_t quorv_SensorResourceCreate(void);
 void quorv_SensorResourceDestroy(void);
 // Builds the image buffers and initialises the algorithm: 0, or negative.
 int quorv_InitFpAlg(void);
-// Prints the configuration as a script of setter calls at info level.
+// Prints the configuration as a script of setter calls at info level, then
+// the algorithm's configuration and the version texts.
 void quorv_ShowSensorConfig(void);
 
 // --- Enrolment and identification ------------------------------------------

@@ -3,6 +3,7 @@
 // need the template store or the algorithm fails with -1 and says why, so a
 // device opened with this library reports a clear error instead of results.
 #include "src/FpSensorLib/quorv_config.h"
+#include "src/FpSensorLib/quorv_image_lists.h"
 #include "src/FpSensorLib/quorv_sensor_lib.h"
 #include "src/quorv_base/quorv_log.h"
 
@@ -24,13 +25,20 @@ void quorv_InitFuncUsleep(QuorvUsleepFunc f) { InitFuncUsleep(f); }
 void quorv_InitFuncGetSystemTime(QuorvGetSystemTimeFunc f) { InitFuncGetSystemTime(f); }
 void quorv_InitFuncGetMcuStatus(QuorvGetMcuStatusFunc f) { InitFuncGetMcuStatus(f); }
 
+// Builds the configuration record so that the setters have somewhere to
+// write, then reports that the flows are missing.
 int8_t quorv_SensorResourceCreate(void) {
-  quorv_config_reset();
+  quorv_optimize_identify_reset();
+  if (quorv_config_create() != 0) return -1;
   return static_cast<int8_t>(Unavailable(__func__));
 }
-void quorv_SensorResourceDestroy(void) {}
+void quorv_SensorResourceDestroy(void) {
+  quorv_DestroyImageTpl();
+  quorv_DestroyEnrollImage();
+  quorv_DestroyRescanImage();
+  quorv_config_destroy();
+}
 int quorv_InitFpAlg(void) { return Unavailable(__func__); }
-void quorv_ShowSensorConfig(void) {}
 
 int quorv_ClearEnrollPara(void) { return 0; }
 int quorv_EnrollByImage(int, uint8_t, const uint8_t *) { return Unavailable(__func__); }

@@ -1,6 +1,7 @@
 // The sensor library as the device library ships it until its flows exist:
-// setters keep their values (with their clamps), host registrations reach
-// the sensor access layer, and every flow fails with -1.
+// create builds the configuration record and setters keep their values (with
+// their clamps), host registrations reach the sensor access layer, and every
+// flow fails with -1.
 #include <gtest/gtest.h>
 
 #include "src/FpSensorLib/quorv_config.h"
@@ -9,20 +10,25 @@
 
 namespace {
 
-TEST(QuorvConfig, DefaultsAtLoadAndAfterCreate) {
-  const QuorvConfigInfo &c = g_quorvConfigInfo;
-  EXPECT_EQ(c.sensor_cols, 80u);
-  EXPECT_EQ(c.sensor_rows, 64u);
-  EXPECT_EQ(c.enroll_valid_area, 90);
-  EXPECT_FLOAT_EQ(c.enroll_valid_area_scale, 0.9f);
-  EXPECT_EQ(c.far_level, 14);
-  quorv_SetAlgFarLevel(3);
+TEST(QuorvConfig, CreateStartsEveryRecordFromTheDefaults) {
   quorv_SensorResourceCreate();
-  EXPECT_EQ(c.far_level, 14) << "create starts from the defaults";
+  ASSERT_NE(g_pQuorvConfigInfo, nullptr);
+  EXPECT_EQ(g_pQuorvConfigInfo->sensor_cols, 80u);
+  EXPECT_EQ(g_pQuorvConfigInfo->sensor_rows, 64u);
+  EXPECT_EQ(g_pQuorvConfigInfo->enroll_valid_area, 90);
+  EXPECT_FLOAT_EQ(g_pQuorvConfigInfo->enroll_valid_area_scale, 0.9f);
+  quorv_SetAlgFarLevel(3);
+  EXPECT_EQ(g_pQuorvConfigInfo->far_level, 3);
+  quorv_SensorResourceCreate();
+  EXPECT_EQ(g_pQuorvConfigInfo->far_level, 14) << "create starts from the defaults";
+  quorv_SensorResourceDestroy();
+  EXPECT_EQ(g_pQuorvConfigInfo, nullptr);
 }
 
 TEST(QuorvConfig, SettersStoreTheirValuesWithTheirClamps) {
-  const QuorvConfigInfo &c = g_quorvConfigInfo;
+  quorv_SensorResourceCreate();
+  ASSERT_NE(g_pQuorvConfigInfo, nullptr);
+  const QuorvConfigInfo &c = *g_pQuorvConfigInfo;
   quorv_SetFpSensorColsRows(96, 96);
   quorv_SetImageValidAreaScale(0.7f);
   quorv_SetImageVerifyValidAreaScale(0.3f);
@@ -51,6 +57,7 @@ TEST(QuorvConfig, SettersStoreTheirValuesWithTheirClamps) {
   EXPECT_EQ(c.tips_p4, 10);
   quorv_SetRescanOverlapAreaThreshold(99);
   EXPECT_EQ(c.rescan_overlap, 99);
+  quorv_SensorResourceDestroy();
 }
 
 int FakeMcuStatus() { return 7; }

@@ -1,0 +1,106 @@
+// The sensor library when the algorithm heap refuses: no record, a dump
+// without its version lines, and image lists that drop an append or keep a
+// node without an image.
+#include <gtest/gtest.h>
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "src/FpSensorLib/sensorlib_fixture.h"
+#include "src/alloc_failure.h"
+#include "src/FpSensorLib/quorv_config.h"
+#include "src/FpSensorLib/quorv_image_lists.h"
+#include "src/FpSensorLib/quorv_sensor_lib.h"
+#include "src/quorv_base/quorv_log.h"
+
+namespace {
+
+using sensorlib_test::HostLog;
+using sensorlib_test::SensorLibTest;
+using testing_support::FailHeapAfter;
+
+class SensorLibAllocTest : public SensorLibTest {};
+
+TEST_F(SensorLibAllocTest, CreateWithoutMemoryLeavesNoRecord) {
+  Create();
+  {
+    FailHeapAfter fail(0);
+    EXPECT_EQ(quorv_SensorResourceCreate(), -1);
+  }
+  EXPECT_EQ(g_pQuorvConfigInfo, nullptr) << "the old record is gone, no new one";
+  HostLog().clear();
+  quorv_SetAlgFarLevel(3);
+  EXPECT_EQ(HostLog().size(), 1u) << "setters refuse instead of writing through NULL";
+}
+
+TEST_F(SensorLibAllocTest, DumpSkipsTheVersionLinesWithoutItsBuffer) {
+  Create();
+  g_loglevel = 3;
+  {
+    FailHeapAfter fail(0);
+    quorv_ShowSensorConfig();
+  }
+  ASSERT_EQ(HostLog().size(), 89u) << "87 lines, the algorithm's line and the heap's error";
+  EXPECT_EQ(HostLog()[86], "//............end............");
+  EXPECT_EQ(HostLog()[87].rfind("neon config", 0), 0u);
+  EXPECT_EQ(HostLog()[88], "ZqSafeAlloc...udata == NULL, size = 64");
+}
+
+// Messages other than the heap's own report of a refusal.
+std::vector<std::string> ListMessages() {
+  std::vector<std::string> out;
+  for (const std::string &m : HostLog()) {
+    if (m.rfind("ZqSafeAlloc...", 0) != 0) out.push_back(m);
+  }
+  return out;
+}
+
+class ImageListsAllocTest : public SensorLibTest {
+ protected:
+  void SetUp() override {
+    SensorLibTest::SetUp();
+    Create();
+    quorv_SetFpSensorColsRows(4, 4);
+    for (uint8_t v : {10, 20}) quorv_SaveEnrollImage(std::vector<uint8_t>(16, v).data());
+    HostLog().clear();
+  }
+};
+
+TEST_F(ImageListsAllocTest, AFailedNodeDropsTheAppendSilently) {
+  {
+    FailHeapAfter fail(0);
+    quorv_SaveEnrollImage(std::vector<uint8_t>(16, 30).data());
+  }
+  EXPECT_EQ(quorv_GetEnrollImageNum(), 2);
+  EXPECT_TRUE(ListMessages().empty());
+}
+
+TEST_F(ImageListsAllocTest, AFailedImageKeepsANodeThatReadersSkip) {
+  {
+    FailHeapAfter fail(1);  // the node, not its image
+    quorv_SaveEnrollImage(std::vector<uint8_t>(16, 30).data());
+  }
+  EXPECT_TRUE(ListMessages().empty());
+  ASSERT_EQ(quorv_GetEnrollImageNum(), 3);
+  const ImageRescanNode *third = g_enrollImage->pNext->pNext;
+  EXPECT_EQ(third->imageRescanBuf, nullptr);
+  EXPECT_EQ(third->imageLen, 0);
+
+  std::vector<uint8_t> dst(16, 0xee);
+  quorv_GetEnrollImageBuffOnly(dst.data(), 16, 3);
+  EXPECT_EQ(dst, std::vector<uint8_t>(16, 0xee));
+  quorv_SetEnrollImageInvalid(3);
+  EXPECT_EQ(third->isValid, 1) << "a node without an image stays valid";
+  quorv_SetEnrollImageInvalid(1);
+  quorv_DeleteInvalidEnrollImage();
+  ASSERT_EQ(quorv_GetEnrollImageNum(), 2);
+  EXPECT_EQ(g_enrollImage->pNext->imageRescanBuf, nullptr) << "kept and renumbered 2";
+  quorv_GetEnrollImageBuff(dst.data(), 16, 2);
+  EXPECT_EQ(dst, std::vector<uint8_t>(16, 0xee));
+  EXPECT_EQ(quorv_GetEnrollImageNum(), 1) << "the take still unlinks the node";
+  EXPECT_TRUE(ListMessages().empty());
+}
+
+}  // namespace
