@@ -1,5 +1,7 @@
 // The per-block DFT analysis: contrast test, directional wave powers, their
 // statistics and the two direction tests.
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "minutiae/lfs_common.h"
@@ -10,21 +12,46 @@ namespace {
 
 constexpr int kGreyLevels = 64;  // the maps see 6-bit grey values
 
+// Rows and columns that the grids reach relative to the window's corner.
+struct Reach {
+  int top = 0, bottom = 0, left = 0, right = 0;
+};
+
+// Every grid pixel lies within half the grid's diagonal of the grid's
+// centre: the window's centre in corner mode, the pixel itself otherwise.
+Reach GridReach(const lfs_rotgrids *grids) {
+  const double hw = (grids->grid_w - 1) / 2.0, hh = (grids->grid_h - 1) / 2.0;
+  const double radius = std::sqrt(hw * hw + hh * hh);
+  const bool corner = grids->relative2 == LFS_RELATIVE_TO_CORNER;
+  const double cx = corner ? hw : 0.0, cy = corner ? hh : 0.0;
+  Reach r;
+  r.top = nearest_int(snap14(cy - radius));
+  r.bottom = nearest_int(snap14(cy + radius));
+  r.left = nearest_int(snap14(cx - radius));
+  r.right = nearest_int(snap14(cx + radius));
+  return r;
+}
+
 // Offset of the DFT window of the block at `blkoff`: dft_window_offset up and
-// left of the block, clamped so that the window's grids stay in the image.
-int WindowOffset(int blkoff, int pw, int ph, int pad, const lfs_params *p) {
+// left of the block, kept at least `pad` from the top and left edges and one
+// row and column more than `pad` from the bottom and right ones. A window
+// whose grids would still reach outside the image (an image too small for
+// its window) is moved inside; -1 when it does not fit at all.
+int WindowOffset(int blkoff, int pw, int ph, int pad, const Reach &reach, const lfs_params *p) {
   const int s = p->dft_window_size;
   const int o = blkoff - p->dft_window_offset * pw - p->dft_window_offset;
   int row = o / pw;
   int col = o % pw;
-  int row_max = ph - pad - s - 1;
-  int col_max = pw - pad - s - 1;
-  if (row_max < 0) row_max = 0;
-  if (col_max < 0) col_max = 0;
-  if (row < pad) row = pad;
-  if (row > row_max) row = row_max;
-  if (col < pad) col = pad;
-  if (col > col_max) col = col_max;
+  const int row_max = std::max(ph - pad - s - 1, 0);
+  const int col_max = std::max(pw - pad - s - 1, 0);
+  row = std::min(std::max(row, pad), row_max);
+  col = std::min(std::max(col, pad), col_max);
+  // The window itself and every grid pixel must lie in the image.
+  const int row_lo = std::max(0, -reach.top), row_hi = std::min(ph - s, ph - 1 - reach.bottom);
+  const int col_lo = std::max(0, -reach.left), col_hi = std::min(pw - s, pw - 1 - reach.right);
+  if (row_lo > row_hi || col_lo > col_hi) return -1;
+  row = std::min(std::max(row, row_lo), row_hi);
+  col = std::min(std::max(col, col_lo), col_hi);
   return row * pw + col;
 }
 
@@ -205,8 +232,14 @@ extern "C" int gen_initial_maps(int **direction_map, int **low_contrast_map, int
     return r;
   }
 
+  const Reach reach = GridReach(dftgrids);
   for (size_t b = 0; b < nblocks && r == 0; ++b) {
-    const int offset = WindowOffset(blkoffs[b], pw, ph, dftgrids->pad, params);
+    const int offset = WindowOffset(blkoffs[b], pw, ph, dftgrids->pad, reach, params);
+    if (offset < 0) {
+      // No window fits: nothing to measure, as with a flat window.
+      lcmap[b] = 1;
+      continue;
+    }
     int low = 0;
     r = low_contrast_block(&low, offset, params->dft_window_size, pdata, pw, params);
     if (r != 0) break;

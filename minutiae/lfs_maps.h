@@ -35,7 +35,9 @@ int gen_image_maps(int **direction_map, int **low_contrast_map, int **low_flow_m
 
 // The per-block DFT analysis: hands out the direction map (-1 where no
 // direction was found), the low-contrast map and the low-flow map for the
-// given block offsets. Returns 0, or a negative code with nothing handed out.
+// given block offsets. Windows are kept inside the padded image; a block
+// whose window cannot fit in it counts as low contrast. Returns 0, or a
+// negative code with nothing handed out.
 int gen_initial_maps(int **direction_map, int **low_contrast_map, int **low_flow_map,
                      const int *blkoffs, int mw, int mh, const unsigned char *pdata, int pw,
                      int ph, const lfs_dftwaves *dftwaves, const lfs_rotgrids *dftgrids,

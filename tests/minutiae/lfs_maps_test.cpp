@@ -180,6 +180,41 @@ TEST(LfsMapsTest, HalfFlatHalfRidgesSplitsTheMap) {
   }
 }
 
+TEST(LfsMapsTest, WindowsOfSmallImagesStayInsideThePaddedImage) {
+  // Below 17 pixels a side, the window placement alone would put the grids
+  // above or left of the padded image; they are kept inside it (checked
+  // under the sanitizers), and every block of such a map is on its border.
+  for (const auto &size : {std::pair<int, int>{8, 8}, {16, 16}, {12, 40}, {40, 12}}) {
+    SCOPED_TRACE(testing::Message() << size.first << " x " << size.second);
+    const Maps m = RunMaps(Grating(size.first, size.second, 90.0, 8.0));
+    ASSERT_EQ(m.rc, 0);
+    EXPECT_EQ(m.direction, std::vector<int>(m.mw * m.mh, -1));
+  }
+
+  // With the grids' smallest pad an 8 x 8 image leaves no room for a 24 x 24
+  // window at all: nothing is read, and the blocks count as low contrast.
+  Dir2Rad d;
+  const double coefficients[] = {1, 2, 3, 4};
+  lfs_dftwaves *waves = nullptr;
+  lfs_rotgrids *grids = nullptr;
+  ASSERT_EQ(init_dftwaves(&waves, coefficients, 4, 24), 0);
+  ASSERT_EQ(init_rotgrids(&grids, 8, 8, -1, P().first_grid_angle, 16, 24, 24,
+                          LFS_RELATIVE_TO_CORNER),
+            0);
+  ASSERT_EQ(grids->pad, 5);
+  const std::vector<unsigned char> image(18 * 18, 20);
+  int *dm = nullptr, *lc = nullptr, *lf = nullptr, *hc = nullptr, mw = 0, mh = 0;
+  ASSERT_EQ(gen_image_maps(&dm, &lc, &lf, &hc, &mw, &mh, image.data(), 18, 18, d.t, waves,
+                           grids, &P()),
+            0);
+  EXPECT_EQ(mw * mh, 1);
+  EXPECT_EQ(lc[0], 1);
+  EXPECT_EQ(dm[0], -1);
+  for (int *p : {dm, lc, lf, hc}) std::free(p);
+  free_dftwaves(waves);
+  free_rotgrids(grids);
+}
+
 TEST(LfsMapsTest, NonSquareDftGridsAreRefused) {
   Dir2Rad d;
   const double coefficients[] = {1, 2, 3, 4};
