@@ -66,10 +66,9 @@ void ZqGetAffineTrans(const ST_MatchPoint *src, const ST_MatchPoint *dst, int n,
 
 void ZqCalcHMat(const ST_MatchPoint *A, const ST_MatchPoint *B, uint16_t n, ST_HMatrix *out,
                 uint8_t inlierFlags[ZQ_HMAT_MAX_PAIRS], int16_t *inlierCount) {
-  if (A == nullptr || B == nullptr || out == nullptr || inlierFlags == nullptr ||
-      inlierCount == nullptr)
-    return;
-  const int np = n < ZQ_HMAT_MAX_PAIRS ? n : ZQ_HMAT_MAX_PAIRS;
+  if (out == nullptr || inlierFlags == nullptr || inlierCount == nullptr) return;
+  int np = n < ZQ_HMAT_MAX_PAIRS ? n : ZQ_HMAT_MAX_PAIRS;
+  if (A == nullptr || B == nullptr) np = 0;
   const bool mode4 = gSensorInfor.algoMode == 4;
   const ShapeLimits &strict = mode4 ? kStrictMode4 : kStrict;
   const ShapeLimits &loose = mode4 ? kLooseMode4 : kLoose;

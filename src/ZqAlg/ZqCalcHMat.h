@@ -24,8 +24,8 @@ void ZqGetAffineTrans(const ST_MatchPoint *src, const ST_MatchPoint *dst, int n,
 // B template points, sorted best first) for the affine with most inliers
 // (error below 4.5 px squared, orientation difference within 15 degrees);
 // stops once more than 19 are found. Writes the transform (all zero when
-// none), *inlierCount (0 when none) and the flags of its inliers. NULL
-// arguments: nothing written.
+// none), *inlierCount (0 when none) and the flags of its inliers. NULL A
+// or B count as no pairs; a NULL output: nothing written.
 void ZqCalcHMat(const ST_MatchPoint *A, const ST_MatchPoint *B, uint16_t n, ST_HMatrix *out,
                 uint8_t inlierFlags[ZQ_HMAT_MAX_PAIRS], int16_t *inlierCount);
 

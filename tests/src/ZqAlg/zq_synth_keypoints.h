@@ -1,0 +1,44 @@
+// Keypoint sub-templates of one synthetic finger seen twice under a known
+// rigid transform, with descriptors sampled from the finger's ridge image:
+// the pairing and transform search must find the transform again.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "src/ZqAlg/ZqSubTemplate.h"
+
+namespace zq_test {
+
+struct SynthPairParams {
+  uint64_t seed = 1;
+  int trueCount = 40;     // keypoints seen in both sub-templates
+  int sampleOutliers = 17;  // sample keypoints with no template partner
+  int tplOutliers = 17;     // template keypoints with no sample partner
+  float angle = 0.25f;    // rotation of the sample->template map, radians
+  float tx = 6.5f;        // its translation, pixels
+  float ty = -4.25f;
+  float posError = 0.1f;  // sample positions off by up to this, pixels
+  int bitFlips = 8;       // descriptor bits of each sample keypoint flipped
+};
+
+// Two sub-templates over their own feature arrays (not from the allocator;
+// never release them). Keypoints sit in two groups; true pairs share their
+// group. Sample order is shuffled.
+struct SynthPair {
+  SynthPairParams params;
+  std::vector<ST_Feature> sampleFeat, tplFeat;
+  ST_SubTemplate sample{}, tpl{};
+  SynthPair() = default;
+  SynthPair(const SynthPair &) = delete;
+  SynthPair &operator=(const SynthPair &) = delete;
+};
+
+std::unique_ptr<SynthPair> MakeSynthPair(const SynthPairParams &params);
+
+// A sub-template over features (group 0 first): the record points into the
+// vector, which must outlive it.
+ST_SubTemplate SubTemplateOver(std::vector<ST_Feature> *features, int group0, int group1);
+
+}  // namespace zq_test
