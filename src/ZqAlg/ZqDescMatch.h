@@ -31,7 +31,9 @@ typedef struct ST_MatchPair {
   uint16_t secondSim;    // similarity of the second best
 } ST_MatchPair;
 
-// Equal descriptor bits of a and b, 0..256 (256: identical); 0 for NULL.
+// Equal descriptor bits of a and b, 0..256 (256: identical), summed
+// through invHMTableAlg; 0 for NULL. The pair search below computes the
+// same sums by a faster route.
 uint32_t ZqCalcDescSim(const ST_Feature *a, const ST_Feature *b);
 
 // For every sample keypoint (groups 0 and 1, at most ZQ_MATCH_MAX_SAMPLE_KP)

@@ -95,6 +95,41 @@ TEST_F(DescMatchTest, BestAndSecondStayWithinTheKeypointGroup) {
   EXPECT_EQ(count, 0);
 }
 
+TEST_F(DescMatchTest, PairSearchSimilaritiesEqualTheTableSums) {
+  // Random descriptors, and the extremes: identical and complementary.
+  fingers::Rng rng(17);
+  std::vector<ST_Feature> tpl(40), smp(30);
+  for (auto *v : {&tpl, &smp})
+    for (ST_Feature &f : *v)
+      for (uint32_t &w : f.descr) w = static_cast<uint32_t>(rng.Next() >> (rng.Below(4) * 8));
+  smp[0] = tpl[3];
+  for (int w = 0; w < ZQ_DESCR_WORDS; ++w) smp[1].descr[w] = ~tpl[25].descr[w];
+  ST_SubTemplate t = zq_test::SubTemplateOver(&tpl, 20, 20);
+  ST_SubTemplate s = zq_test::SubTemplateOver(&smp, 15, 15);
+  uint16_t sims[ZQ_MATCH_MAX_SAMPLE_KP][2], idx[ZQ_MATCH_MAX_SAMPLE_KP][2], count = 0;
+  ASSERT_EQ(ZqCalcHanmDistance(&s, &t, sims, idx, &count), 30);
+  for (int n = 0; n < 30; ++n) {
+    const int first = n < 15 ? 0 : 20;
+    uint32_t best = 0, second = 0;
+    for (int k = first; k < first + 20; ++k) {
+      const uint32_t sim = ZqCalcDescSim(&smp[n], &tpl[k]);
+      if (sim > best) {
+        second = best;
+        best = sim;
+      } else if (sim > second) {
+        second = sim;
+      }
+    }
+    EXPECT_EQ(sims[n][0], best) << n;
+    EXPECT_EQ(sims[n][1], second) << n;
+    EXPECT_EQ(sims[n][0], ZqCalcDescSim(&smp[n], &tpl[idx[n][0]])) << n;
+    EXPECT_EQ(sims[n][1], ZqCalcDescSim(&smp[n], &tpl[idx[n][1]])) << n;
+  }
+  EXPECT_EQ(sims[0][0], 256);
+  EXPECT_EQ(idx[0][0], 3);
+  EXPECT_EQ(ZqCalcDescSim(&smp[1], &tpl[25]), 0u);
+}
+
 TEST_F(DescMatchTest, SampleKeypointsBeyondTheTablesAreNotProcessed) {
   std::vector<ST_Feature> smp(250, Kp(0, 0, 0x12345678u, 0));
   std::vector<ST_Feature> tpl = {Kp(0, 0, 0x12345678u, 0)};
