@@ -179,10 +179,15 @@ TEST_F(UniformSizeCheckTest, ReportFieldsOnlyInTheIdentifyFamily) {
       }
       const bool identify = mode == 2 || mode == 4 || mode == 5;
       const float r = form == 0 ? 80.0f / 100.0f : 80.0f / 99.0f;
-      EXPECT_EQ(gQuorvMachInfo.ration, identify ? r : 0.0f) << mode << " form " << form;
-      EXPECT_EQ(gQuorvMachInfo.uniformSize, identify ? 80 : 0) << mode;
-      EXPECT_EQ(gQuorvMachInfo.overlapsize, identify ? 99 : 0) << mode;
-      EXPECT_EQ(gQuorvMachInfo.binScore, identify ? static_cast<int32_t>(m) : 0) << mode;
+      // The record is packed: read its fields by value.
+      const float ration = gQuorvMachInfo.ration;
+      const int32_t uniformSize = gQuorvMachInfo.uniformSize;
+      const int32_t overlapsize = gQuorvMachInfo.overlapsize;
+      const int32_t binScore = gQuorvMachInfo.binScore;
+      EXPECT_EQ(ration, identify ? r : 0.0f) << mode << " form " << form;
+      EXPECT_EQ(uniformSize, identify ? 80 : 0) << mode;
+      EXPECT_EQ(overlapsize, identify ? 99 : 0) << mode;
+      EXPECT_EQ(binScore, identify ? static_cast<int32_t>(m) : 0) << mode;
     }
   }
 }
