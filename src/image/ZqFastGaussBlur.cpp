@@ -21,13 +21,16 @@ constexpr PassList kPassesMode0[ZQ_FAST_GAUSS_LEVELS] = {
     {4, {3, 3, 3, 3}}, {4, {3, 3, 3, 5}}, {3, {3, 3, 5}},
     {3, {3, 3, 5}},    {3, {3, 3, 5}},    {3, {3, 3, 5}},
 };
+// Mode 16 (the detector's fast mode, on an enlarged image) smooths less: no
+// initial blur of the base image, and level 5 is a plain copy.
 constexpr PassList kPassesMode16[ZQ_FAST_GAUSS_LEVELS] = {
-    {4, {3, 3, 3, 3}}, {3, {3, 3, 3}}, {3, {3, 3, 3}},
-    {3, {3, 3, 5}},    {3, {3, 3, 5}}, {3, {3, 3, 5}},
-};
-constexpr PassList kPassesOther[ZQ_FAST_GAUSS_LEVELS] = {
     {0, {}},        {4, {3, 3, 3, 5}}, {3, {3, 3, 5}},
     {3, {3, 3, 5}}, {3, {3, 3, 5}},    {0, {}},
+};
+// Mode 4 (the detector's default) and every other mode byte.
+constexpr PassList kPassesOther[ZQ_FAST_GAUSS_LEVELS] = {
+    {4, {3, 3, 3, 3}}, {3, {3, 3, 3}}, {3, {3, 3, 3}},
+    {3, {3, 3, 5}},    {3, {3, 3, 5}}, {3, {3, 3, 5}},
 };
 
 // Reciprocals 1/n of the pixel counts a box window can hold (entry 0 = 0).
