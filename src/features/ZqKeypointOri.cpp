@@ -1,0 +1,255 @@
+#include "src/features/ZqKeypointOri.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "src/features/ZqAlgMode.h"
+#include "src/image/ZqCommon.h"
+#include "src/image/ZqImgRow.h"
+#include "src/image/ZqMemoryManager.h"
+#include "src/quorv_base/quorv_log.h"
+
+extern "C" const float TAN_TAB[10] = {0.0f,       0.0f,       0.0f,       0.0f,       -0.000003f,
+                                      -0.000037f, -0.000253f, -0.001274f, -0.005082f, -0.017001f};
+
+namespace {
+
+constexpr float kPi = 3.1415927f;
+constexpr float kHalfPi = 1.5707964f;
+constexpr float kQuarterPi = 0.7853982f;
+constexpr float kThreeQuarterPi = 2.3561945f;
+
+// Window radius of the orientation histogram per interval 1..3.
+constexpr int32_t kOriRadius[3] = {9, 11, 14};
+// Radius in imageMode 16, whatever the interval.
+constexpr int32_t kOriRadiusFast = 7;
+// Table sides per interval 1..3.
+constexpr int32_t kOriSide[3] = {10, 12, 15};
+
+// gOriWeightTab, filled at start-up from its definition.
+struct OriWeightTab {
+  float w[3][ZQ_ORI_WEIGHT_SIDE_MAX][ZQ_ORI_WEIGHT_SIDE_MAX];
+  OriWeightTab() : w() {
+    for (int s = 1; s <= 3; ++s) {
+      const float sw = 1.5f * 1.6f * powf(2.0f, static_cast<float>(s) / 3.0f);
+      const float den = 2.0f * sw * sw;
+      for (int i = 0; i < kOriSide[s - 1]; ++i) {
+        for (int j = 0; j < kOriSide[s - 1]; ++j) {
+          w[s - 1][i][j] = expf(-static_cast<float>(i * i + j * j) / den);
+        }
+      }
+    }
+  }
+};
+const OriWeightTab gOriWeightTab;
+
+inline int32_t Abs(int32_t v) { return v < 0 ? -v : v; }
+
+// Orientation bin of an angle in [-pi, pi]: 36 wraps to 0.
+inline int32_t OriBin(float ori) {
+  int32_t bin = static_cast<int32_t>((ori + kPi) * 36.0f * 0.15915494f + 0.5f);
+  if (bin >= ZQ_ORI_HIST_BINS) bin -= ZQ_ORI_HIST_BINS;
+  if (bin < 0 || bin >= ZQ_ORI_HIST_BINS) bin = 0;  // angles outside [-pi, pi]
+  return bin;
+}
+
+// Histogram of one keypoint. weighted: Mfs (weights, polynomial arctangent
+// gradients); else Mfb (plain magnitudes, atan2f gradients).
+void OriHist(const ST_DetectFeature *feat, ST_Image ***gaussPyr, ST_Image ***dogPyr, float *hist,
+             bool weighted) {
+  std::memset(hist, 0, ZQ_ORI_HIST_BINS * sizeof(float));
+  const ST_DetectData *dd = feat->ddata;
+  const ST_Image *img = dd != nullptr ? gaussPyr[dd->octv][dd->intv] : nullptr;
+  const bool tableIntv = dd != nullptr && dd->intv >= 1 && dd->intv <= 3;
+  if (img == nullptr || (weighted && !tableIntv)) {
+    QUORV_LOG_IN(weighted ? "ZqMfsOriHist" : "ZqMfbOriHist", QUORV_LOG_ERROR,
+                 "ZqMfsOriHist...(img == NULL) || (hist == NULL) || (w == NULL)");
+    return;
+  }
+  int32_t radius = tableIntv ? kOriRadius[dd->intv - 1] : 0;
+  if (weighted && gAlgMode.imageMode == 16) radius = kOriRadiusFast;
+  for (int32_t i = -radius; i <= radius; ++i) {
+    const int32_t row = dd->r + i;
+    if (row <= 0 || row >= img->height - 1) continue;
+    for (int32_t j = -radius; j <= radius; ++j) {
+      const int32_t col = dd->c + j;
+      if (col <= 0 || col >= img->width - 1) continue;
+      float mag, ori;
+      ZqCachedGradient(gaussPyr, dogPyr, dd->octv, dd->intv, row, col, weighted ? 0 : 1, &mag, &ori);
+      const int32_t bin = OriBin(ori);
+      if (weighted) {
+        hist[bin] += gOriWeightTab.w[dd->intv - 1][Abs(i)][Abs(j)] * mag;
+      } else {
+        hist[bin] += mag;
+      }
+    }
+  }
+}
+
+// The stage shared by both detectors.
+void CalcOris(const char *func, ST_Seq *features, ST_Seq *copies, ST_Image ***gaussPyr,
+              ST_Image ***dogPyr, bool weighted) {
+  if ((features == NULL) || (gaussPyr == NULL) || (dogPyr == NULL)) {
+    QUORV_LOG_IN(func, QUORV_LOG_ERROR,
+                 "%s...(features == NULL) || (gauss_pyr == NULL) || (dogPyr == NULL)", func);
+    return;
+  }
+  float *hist = static_cast<float *>(ZqSafeAlloc(ZQ_ORI_HIST_BINS * sizeof(float)));
+  if (hist == NULL) {
+    QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...hist == NULL", func);
+    return;
+  }
+  const int32_t n = features->total;
+  for (int32_t k = 0; k < n; ++k) {
+    auto *feat = reinterpret_cast<ST_DetectFeature *>(ZqGetSeqElem(features, k));
+    OriHist(feat, gaussPyr, dogPyr, hist, weighted);
+    ZqSmoothOriHist(hist);
+    ZqSmoothOriHist(hist);
+    int32_t dominant = 0;
+    const float m = ZqDominantOri(hist, &dominant);
+    ZqAddGoodOriFeatures(copies, hist, dominant, feat, 0.8f * m);
+  }
+  ZqSafeFree(hist);
+}
+
+}  // namespace
+
+extern "C" float ZqOriWeight(int32_t s, int32_t i, int32_t j) {
+  if (s < 1 || s > 3) return 0.0f;
+  i = Abs(i);
+  j = Abs(j);
+  if (i >= kOriSide[s - 1] || j >= kOriSide[s - 1]) return 0.0f;
+  return gOriWeightTab.w[s - 1][i][j];
+}
+
+extern "C" int32_t ZqCalcGradMagOriAt(int32_t rowBytes, const float *data, int32_t r, int32_t c,
+                                      float *mag, float *ori) {
+  const auto *base = reinterpret_cast<const uint8_t *>(data);
+  auto row = [&](int32_t y) {
+    return reinterpret_cast<const float *>(base + static_cast<ptrdiff_t>(y) * rowBytes);
+  };
+  const float dx = row(r)[c + 1] - row(r)[c - 1];
+  const float dy = row(r - 1)[c] - row(r + 1)[c];
+  *mag = sqrtf(dx * dx + dy * dy);
+  const float a = fabsf(dx), b = fabsf(dy);
+  if (a < 1e-10f && b < 1e-10f) {
+    *ori = 0.0f;
+    return 1;
+  }
+  const float t = a < b ? a / b : b / a;
+  const int32_t k = static_cast<int32_t>(10.0f * t);
+  if (k >= 10) {
+    if (dx > 0) {
+      *ori = dy > 0 ? kQuarterPi : -kQuarterPi;
+    } else {
+      *ori = dy > 0 ? kThreeQuarterPi : -kThreeQuarterPi;
+    }
+    return 1;
+  }
+  const float t2 = t * t;
+  const float t3 = t2 * t, t5 = t3 * t2, t7 = t5 * t2, t9 = t7 * t2;
+  float A = t - t3 * 0.33333334f + t5 * 0.2f - t7 * 0.14285715f + t9 * 0.11111111f + TAN_TAB[k];
+  if (a < b) A = kHalfPi - A;
+  if (dx > 0) {
+    *ori = dy < 0 ? -A : A;
+  } else {
+    const float v = kPi - A;
+    *ori = dy > 0 ? v : -v;
+  }
+  return 1;
+}
+
+extern "C" void ZqCachedGradient(ST_Image ***gaussPyr, ST_Image ***dogPyr, int32_t octv,
+                                 int32_t intv, int32_t r, int32_t c, int32_t useAtan2, float *mag,
+                                 float *ori) {
+  float *cachedOri = ZqImgRow<float>(dogPyr[octv][intv - 1], r) + c;
+  float *cachedMag = ZqImgRow<float>(dogPyr[octv][intv + 2], r) + c;
+  if (*cachedOri != 0.0f || *cachedMag != 0.0f) {
+    *mag = *cachedMag;
+    *ori = *cachedOri;
+    return;
+  }
+  const ST_Image *img = gaussPyr[octv][intv];
+  if (useAtan2) {
+    const float dx = ZqImgRow<float>(img, r)[c + 1] - ZqImgRow<float>(img, r)[c - 1];
+    const float dy = ZqImgRow<float>(img, r - 1)[c] - ZqImgRow<float>(img, r + 1)[c];
+    *mag = sqrtf(dx * dx + dy * dy);
+    *ori = atan2f(dy, dx);
+  } else {
+    ZqCalcGradMagOriAt(img->rowBytes, reinterpret_cast<const float *>(img->imageData), r, c, mag,
+                       ori);
+  }
+  *cachedMag = *mag;
+  *cachedOri = *ori;
+}
+
+extern "C" void ZqSmoothOriHist(float *hist) {
+  ZQ_CHECK_VOID(hist == NULL);
+  float *prev = static_cast<float *>(ZqSafeAlloc(ZQ_ORI_HIST_BINS * sizeof(float)));
+  if (prev == NULL) return;
+  std::memcpy(prev, hist, ZQ_ORI_HIST_BINS * sizeof(float));
+  for (int32_t k = 0; k < ZQ_ORI_HIST_BINS; ++k) {
+    const float l = prev[(k + ZQ_ORI_HIST_BINS - 1) % ZQ_ORI_HIST_BINS];
+    const float rr = prev[(k + 1) % ZQ_ORI_HIST_BINS];
+    hist[k] = 0.25f * l + 0.5f * prev[k] + 0.25f * rr;
+  }
+  ZqSafeFree(prev);
+}
+
+extern "C" float ZqDominantOri(const float *hist, int32_t *index) {
+  ZQ_CHECK((hist == NULL) || (index == NULL), 0.0f);
+  float best = hist[0];
+  int32_t at = 0;
+  for (int32_t k = 1; k < ZQ_ORI_HIST_BINS; ++k) {
+    if (hist[k] > best) {
+      best = hist[k];
+      at = k;
+    }
+  }
+  *index = at;
+  return best;
+}
+
+extern "C" void ZqAddGoodOriFeatures(ST_Seq *features, const float *hist, int32_t dominant,
+                                     ST_DetectFeature *feat, float thr) {
+  if ((features == NULL) || (hist == NULL) || (feat == NULL)) {
+    ZQ_LOG_FAIL("ZqAddGoodOriFeatures", "(features == NULL) || (hist == NULL) || (feat == NULL)");
+    return;
+  }
+  for (int32_t k = 0; k < ZQ_ORI_HIST_BINS; ++k) {
+    const float l = hist[(k + ZQ_ORI_HIST_BINS - 1) % ZQ_ORI_HIST_BINS];
+    const float rr = hist[(k + 1) % ZQ_ORI_HIST_BINS];
+    const float v = hist[k];
+    if (!(v > l && v > rr && v >= thr)) continue;
+    float p = static_cast<float>(k) + 0.5f * (l - rr) / (l - 2.0f * v + rr);
+    if (p < 0.0f) {
+      p += 36.0f;
+    } else if (p >= 36.0f) {
+      p -= 36.0f;
+    }
+    const float angle = p * 6.2831855f * 0.027777778f - kPi;
+    if (k == dominant) {
+      feat->ori = angle;
+      continue;
+    }
+    ST_DetectFeature *copy = ZqNewFeature();
+    if (copy == NULL) continue;
+    ST_DetectData *dd = copy->ddata;
+    *copy = *feat;
+    copy->ddata = dd;
+    if (feat->ddata != NULL) *dd = *feat->ddata;
+    copy->ori = angle;
+    if (ZqSeqPush(features, copy) == NULL) ZqSafeFree(dd);
+    ZqSafeFree(copy);
+  }
+}
+
+extern "C" void ZqCalcMfsFeatureOris(ST_Seq *features, ST_Seq *copies, ST_Image ***gaussPyr,
+                                     ST_Image ***dogPyr) {
+  CalcOris("ZqCalcMfsFeatureOris", features, copies, gaussPyr, dogPyr, true);
+}
+
+extern "C" void ZqCalcBriskFeatureOris(ST_Seq *features, ST_Seq *copies, ST_Image ***gaussPyr,
+                                       ST_Image ***dogPyr) {
+  CalcOris("ZqCalcBriskFeatureOris", features, copies, gaussPyr, dogPyr, false);
+}
