@@ -185,7 +185,10 @@ extern "C" ST_Image *ZqCreateInitImg(const ST_Image *img, int32_t imgDbl) {
 }
 
 extern "C" void ZqReleasePyr(ST_Image ****pyr, int32_t octvs, int32_t n) {
-  ZQ_CHECK_VOID((pyr == NULL) || (*pyr == NULL));
+  if ((pyr == NULL) || (*pyr == NULL)) {
+    ZQ_LOG_FAIL("ZqReleasePyr", "pyr == NULL");
+    return;
+  }
   ST_Image ***p = *pyr;
   for (int32_t o = 0; o < octvs; ++o) {
     if (p[o] == NULL) continue;
