@@ -265,6 +265,9 @@ int32_t Detect(const char *name, bool mfb, ST_Feature **feat1, ST_Feature **feat
     QUORV_LOG_IN(name, QUORV_LOG_ERROR, "%s...feat2 == NULL", name);
     return -1;
   }
+  // A failed call leaves no stale pointer for the caller to free.
+  *feat1 = nullptr;
+  *feat2 = nullptr;
   const bool fast = !mfb && para.fastMode != 0;
   if (fast) {
     gAlgMode.imageMode = 16;

@@ -71,7 +71,9 @@ TEST(ScaleSpaceAlloc, EveryFailurePointIsCleanAndReported) {
           EXPECT_NE(f1, nullptr);
         } else {
           EXPECT_EQ(counts[0], 0u) << d.name << " at " << n;
+          EXPECT_EQ(f1, nullptr) << d.name << " at " << n;
         }
+        EXPECT_EQ(f2, nullptr) << d.name << " at " << n;
         EXPECT_FALSE(Contains(messages, d.name + "...no keypoint found, ret = -2")) << d.name << " at " << n;
         EXPECT_TRUE(Contains(messages, d.name + "...ret = -2, nMaxExtremum = " + std::to_string(counts[0]) +
                                            ", nMinExtremum = 0"))
