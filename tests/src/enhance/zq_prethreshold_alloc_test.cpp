@@ -1,7 +1,7 @@
-// Allocation failures of the orientation, oriented-filter, pre-threshold
-// and small-sensor binarisation functions: every refused block gives one
-// of the documented codes, leaves the outputs as they were and leaks
-// nothing.
+// Allocation failures of the orientation, oriented-filter, pre-threshold,
+// small-sensor binarisation and enhancement functions: every refused block
+// gives one of the documented codes, leaves the outputs as they were and
+// leaks nothing.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +11,7 @@
 
 #include "src/alloc_failure.h"
 #include "src/enhance/ZqCalcDirection.h"
+#include "src/enhance/ZqEnHanceImg.h"
 #include "src/enhance/ZqGaussDirConvol.h"
 #include "src/enhance/ZqGaussFilterQ16.h"
 #include "src/enhance/ZqImageGaborU16.h"
@@ -18,6 +19,7 @@
 #include "src/enhance/ZqOriMaxFilter.h"
 #include "src/enhance/ZqPreThreshold.h"
 #include "src/enhance/ZqRepairGenBinImg.h"
+#include "src/enhance/ZqWarpAffine.h"
 #include "src/image/ZqImage.h"
 #include "src/image/ZqMemoryManager.h"
 
@@ -43,6 +45,8 @@ TEST(PreThresholdAlloc, EveryRefusedBlockFailsCleanly) {
   std::vector<uint8_t> map(img.size(), 201);
   uint64_t *words = nullptr;
   uint16_t count = 0;
+  ST_Image *enhanced = nullptr;
+  std::vector<uint8_t> out8(img.size(), 201);
   struct Case {
     const char *name;
     std::function<int32_t()> call;
@@ -75,6 +79,10 @@ TEST(PreThresholdAlloc, EveryRefusedBlockFailsCleanly) {
        {-2, -3, -5}, inplaceKept},
       {"ZqRepairGenBinImgForSamllSensor", [&] { return ZqRepairGenBinImgForSamllSensor(st, &words, &count); },
        {-2, -3}, [&] { return words == nullptr; }},
+      {"ZqEnHanceImg_u8", [&] { return ZqEnHanceImg_u8(st, &enhanced); }, {-2},
+       [&] { return enhanced == nullptr; }},
+      {"ZqWarpAffine", [&] { return ZqWarpAffine(img8.data(), cols, rows, out8.data(), 0.3f); }, {-1},
+       [&] { return out8 == std::vector<uint8_t>(img.size(), 201); }},
   };
   for (const Case &c : cases) {
     bool succeeded = false;
@@ -83,6 +91,7 @@ TEST(PreThresholdAlloc, EveryRefusedBlockFailsCleanly) {
       std::fill(map.begin(), map.end(), 201);
       inplace = img;
       words = nullptr;
+      std::fill(out8.begin(), out8.end(), 201);
       const int32_t live = ZqGetMallocCnts();
       int32_t ret;
       {
@@ -98,6 +107,7 @@ TEST(PreThresholdAlloc, EveryRefusedBlockFailsCleanly) {
       }
       ZqSafeFree(words);
       words = nullptr;
+      ZqReleaseImage(&enhanced);
       EXPECT_EQ(ZqGetMallocCnts(), live) << c.name << " after " << n;
     }
     EXPECT_TRUE(succeeded) << c.name;
