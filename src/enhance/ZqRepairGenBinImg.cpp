@@ -6,6 +6,7 @@
 #include "src/enhance/ZqGaussDirConvol.h"
 #include "src/enhance/ZqPreThreshold.h"
 #include "src/features/ZqBitValue.h"
+#include "src/features/ZqMatchCheck.h"
 #include "src/image/ZqCommon.h"
 #include "src/image/ZqConvolve.h"
 #include "src/image/ZqLocalStat.h"
@@ -159,4 +160,25 @@ extern "C" int32_t ZqRepairGenBinImgForSamllSensor(const ST_Image *img, uint64_t
   }
   *words = bits;
   return 0;
+}
+
+extern "C" int32_t ZqRepairToGenBinImg(const ST_Image *img, uint64_t **words,
+                                       uint16_t *wordCount) {
+  if (!Is8BitImage(img) || words == nullptr || wordCount == nullptr) return -1;
+  // The pixel index is 16-bit: larger images are refused rather than
+  // binarised with a count taken modulo 65536.
+  if (int64_t{img->width} * img->height > 65535) {
+    ZQ_LOG_FAIL(__func__, "width * height > 65535");
+    return -1;
+  }
+  const ST_Size size = {img->height, img->width};
+  ST_Image *tmp = ZqCreateImage(&size, DEPTH_8U);
+  if (tmp == nullptr) {
+    ZQ_LOG_FAIL("ZqCreateImage", "tmp_u8 == NULL");
+    return -2;
+  }
+  ZqImPrepare(img, tmp);
+  const int32_t ret = ZqGenBinImgWindow(tmp, words, wordCount, 3, 1) == 0 ? 0 : -1;
+  ZqReleaseImage(&tmp);
+  return ret;
 }

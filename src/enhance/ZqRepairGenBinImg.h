@@ -31,6 +31,13 @@ int32_t ZqImPrepare(const ST_Image *src, ST_Image *dst);
 int32_t ZqRepairGenBinImgForSamllSensor(const ST_Image *img, uint64_t **words,
                                         uint16_t *wordCount);
 
+// Bits of the ZqImPrepare'd img by the general binariser with a 7 x 7
+// normalisation window; pixels of flat windows are cleared. Array and count
+// as ZqRepairGenBinImgForSamllSensor. 0; -1 bad argument (more than 65535
+// pixels included), word allocation or a binarisation step failed; -2 the
+// work image could not be created.
+int32_t ZqRepairToGenBinImg(const ST_Image *img, uint64_t **words, uint16_t *wordCount);
+
 #ifdef __cplusplus
 }
 #endif

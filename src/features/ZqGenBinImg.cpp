@@ -15,7 +15,6 @@ namespace {
 // Smoothing kernel radius and normalisation window radius.
 constexpr int32_t kGaussPad = 2;
 constexpr int32_t kQuantPad = 5;
-constexpr int32_t kQuantWin = 2 * kQuantPad + 1;
 
 // Owns one work image; released when it goes out of scope.
 class ImageHolder {
@@ -166,12 +165,13 @@ int ZqGaussImg(const ST_Image *src, ST_Image **out) {
 }
 
 // Replaces each pixel of the float image g by (g - min) / (max - min) over
-// its 11 x 11 window (mirrored with the edge repeated), or keeps it where
-// the window is flat.
-int ZqQuantiImg(ST_Image *g) {
-  const int32_t w = g->width, h = g->height, pw = w + 2 * kQuantPad;
+// its (2 pad + 1)^2 window (mirrored with the edge repeated); where the
+// window is flat the pixel is kept, or set to 0 with clearFlat.
+int ZqQuantiImg(ST_Image *g, int32_t pad, bool clearFlat) {
+  const int32_t kQuantWin = 2 * pad + 1;
+  const int32_t w = g->width, h = g->height, pw = w + 2 * pad;
   ImageHolder padded;
-  if (ZqImgBoundFill_32f(g, kQuantPad, padded.Addr()) != 0) {
+  if (ZqImgBoundFill_32f(g, pad, padded.Addr()) != 0) {
     ZQ_LOG_FAIL_IN(__func__, "ZqQuantiImg", "ZqImgBoundFill_32f != 0");
     return -1;
   }
@@ -231,7 +231,11 @@ int ZqQuantiImg(ST_Image *g) {
       }
       const float v = out[x];
       const float range = vmax - vmin;
-      if (fabs(static_cast<double>(range)) > 1e-6) out[x] = (v - vmin) / range;
+      if (fabs(static_cast<double>(range)) > 1e-6) {
+        out[x] = (v - vmin) / range;
+      } else if (clearFlat) {
+        out[x] = 0.0f;
+      }
     }
   }
   ZqSafeFree(pBuffMin);
@@ -242,13 +246,27 @@ int ZqQuantiImg(ST_Image *g) {
 }  // namespace
 
 int ZqGenBinImg(const ST_Image *src, uint64_t **pBits, uint16_t *wordCount) {
-  ZQ_CHECK(src == NULL || pBits == NULL || wordCount == NULL, -1);
-  ZQ_CHECK(src->imageData == NULL, -1);
+  return ZqGenBinImgWindow(src, pBits, wordCount, kQuantPad, 0);
+}
+
+int ZqGenBinImgWindow(const ST_Image *src, uint64_t **pBits, uint16_t *wordCount,
+                      int32_t quantPad, int clearFlat) {
+  // Logged under the name of the general binariser, whose steps these are.
+  static const char kName[] = "ZqGenBinImg";
+  if (src == NULL || pBits == NULL || wordCount == NULL) {
+    ZQ_LOG_FAIL(kName, "src == NULL || pBits == NULL || wordCount == NULL");
+    return -1;
+  }
+  if (src->imageData == NULL || quantPad < 1) {
+    ZQ_LOG_FAIL(kName, "src->imageData == NULL");
+    return -1;
+  }
   const int32_t w = src->width, h = src->height;
-  // The mirrored borders need five rows and columns; pixel indices are 16-bit.
-  if (w < kQuantPad || h < kQuantPad ||
+  // The mirrored borders need quantPad rows and columns; pixel indices are
+  // 16-bit.
+  if (w < quantPad || h < quantPad ||
       static_cast<int64_t>(w) * h > static_cast<int64_t>(ZQ_BINIMG_MAX_PIXELS)) {
-    ZQ_LOG_FAIL(__func__, "image size out of range");
+    ZQ_LOG_FAIL(kName, "image size out of range");
     return -1;
   }
   const uint16_t words = ZqBinImgWordCount(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
@@ -258,7 +276,7 @@ int ZqGenBinImg(const ST_Image *src, uint64_t **pBits, uint16_t *wordCount) {
   if (pRet == NULL) {
     pRet = static_cast<uint64_t *>(ZqSafeAlloc(words * 8));
     if (pRet == NULL) {
-      ZQ_LOG_FAIL(__func__, "pRet == NULL");
+      ZQ_LOG_FAIL(kName, "pRet == NULL");
       return -1;
     }
   }
@@ -270,11 +288,11 @@ int ZqGenBinImg(const ST_Image *src, uint64_t **pBits, uint16_t *wordCount) {
 
   ImageHolder g;
   if (ZqGaussImg(src, g.Addr()) != 0) {
-    ZQ_LOG_FAIL(__func__, "ZqGaussImg != 0");
+    ZQ_LOG_FAIL(kName, "ZqGaussImg != 0");
     return fail();
   }
-  if (ZqQuantiImg(g.Get()) != 0) {
-    ZQ_LOG_FAIL(__func__, "ZqQuantiImg != 0");
+  if (ZqQuantiImg(g.Get(), quantPad, clearFlat != 0) != 0) {
+    ZQ_LOG_FAIL(kName, "ZqQuantiImg != 0");
     return fail();
   }
   for (int32_t y = 0; y < h; ++y) {
@@ -282,7 +300,7 @@ int ZqGenBinImg(const ST_Image *src, uint64_t **pBits, uint16_t *wordCount) {
     for (int32_t x = 0; x < w; ++x) {
       const uint16_t index = static_cast<uint16_t>(y * w + x);
       if (ZqSetBitValue(pRet, index, words, row[x] > 0.5f ? 1 : 0) != 0) {
-        ZQ_LOG_FAIL(__func__, "ZqSetBitValue != 0");
+        ZQ_LOG_FAIL(kName, "ZqSetBitValue != 0");
         return fail();
       }
     }

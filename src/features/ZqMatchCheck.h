@@ -37,6 +37,12 @@ enum {
 // memory), with *pBits unchanged and nothing of the call left allocated.
 int ZqGenBinImg(const ST_Image *src, uint64_t **pBits, uint16_t *wordCount);
 
+// ZqGenBinImg with a (2 quantPad + 1)^2 normalisation window (sides below
+// quantPad refused); clearFlat 1 clears the bits of pixels whose window is
+// flat. Same results and codes (-1 also for quantPad below 1).
+int ZqGenBinImgWindow(const ST_Image *src, uint64_t **pBits, uint16_t *wordCount,
+                      int32_t quantPad, int clearFlat);
+
 // Binarises an 8-bit src by a 3 x 3 median and an inverted local threshold
 // (radius 5, k 0.1); a set bit is a pixel on the bright side. Array and
 // count as ZqGenBinImg. 0; -1 NULL argument, size out of range (above

@@ -79,6 +79,8 @@ TEST(PreThresholdAlloc, EveryRefusedBlockFailsCleanly) {
        {-2, -3, -5}, inplaceKept},
       {"ZqRepairGenBinImgForSamllSensor", [&] { return ZqRepairGenBinImgForSamllSensor(st, &words, &count); },
        {-2, -3}, [&] { return words == nullptr; }},
+      {"ZqRepairToGenBinImg", [&] { return ZqRepairToGenBinImg(st, &words, &count); },
+       {-1, -2}, [&] { return words == nullptr; }},
       {"ZqEnHanceImg_u8", [&] { return ZqEnHanceImg_u8(st, &enhanced); }, {-2},
        [&] { return enhanced == nullptr; }},
       {"ZqWarpAffine", [&] { return ZqWarpAffine(img8.data(), cols, rows, out8.data(), 0.3f); }, {-1},

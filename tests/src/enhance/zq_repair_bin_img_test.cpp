@@ -12,6 +12,7 @@
 #include "fingers/synth_fingers.h"
 #include "src/enhance/ZqRepairGenBinImg.h"
 #include "src/features/ZqBitValue.h"
+#include "src/features/ZqMatchCheck.h"
 #include "src/image/ZqImage.h"
 #include "src/image/ZqMemoryManager.h"
 
@@ -30,11 +31,13 @@ ImagePtr MakeImage(int rows, int cols, const std::function<uint8_t(int, int)> &p
   return img;
 }
 
-// Bits of the builder as one byte per pixel (ASSERTs a 0 result).
-std::vector<uint8_t> Bits(const ST_Image *img) {
+using Builder = int32_t (*)(const ST_Image *, uint64_t **, uint16_t *);
+
+// Bits of a builder as one byte per pixel (EXPECTs a 0 result).
+std::vector<uint8_t> Bits(const ST_Image *img, Builder build = ZqRepairGenBinImgForSamllSensor) {
   uint64_t *words = nullptr;
   uint16_t count = 0;
-  EXPECT_EQ(ZqRepairGenBinImgForSamllSensor(img, &words, &count), 0);
+  EXPECT_EQ(build(img, &words, &count), 0);
   const int n = img->width * img->height;
   EXPECT_EQ(count, (n + 63) / 64);
   std::vector<uint8_t> bits(n, 0);
@@ -84,7 +87,12 @@ TEST(HistBinSmall, TrimmedMeanThresholds) {
 TEST(RepairGenBinImg, BitsFollowTheRidgesOfASyntheticFinger) {
   const struct {
     int finger, cols, rows;
-  } cases[] = {{3, 56, 56}, {1, 56, 56}, {4, 54, 50}};
+    Builder build;
+  } cases[] = {{3, 56, 56, ZqRepairGenBinImgForSamllSensor},
+               {1, 56, 56, ZqRepairGenBinImgForSamllSensor},
+               {4, 54, 50, ZqRepairGenBinImgForSamllSensor},
+               {3, 56, 56, ZqRepairToGenBinImg},
+               {2, 64, 80, ZqRepairToGenBinImg}};
   for (const auto &c : cases) {
     const fingers::MasterFinger master =
         fingers::MakeMaster(fingers::PopulationFinger(31, c.finger));
@@ -94,7 +102,7 @@ TEST(RepairGenBinImg, BitsFollowTheRidgesOfASyntheticFinger) {
     p.contact.radius = 1.6;
     const fingers::Impression imp = fingers::Render(master, p);
     ImagePtr img = MakeImage(c.rows, c.cols, [&](int x, int y) { return imp.frame.At(x, y); });
-    const std::vector<uint8_t> bits = Bits(img.get());
+    const std::vector<uint8_t> bits = Bits(img.get(), c.build);
     int valid = 0, agree = 0;
     for (int y = 0; y < c.rows; ++y)
       for (int x = 0; x < c.cols; ++x) {
@@ -129,13 +137,38 @@ TEST(RepairGenBinImg, FlatTemplateKeepsTheOrientedSmoothing) {
   for (int y = 0; y < 40; ++y)
     for (int x = 0; x < 40; ++x) ASSERT_NEAR(out->imageData[y * out->rowBytes + x], 120, 1);
   Bits(img.get());  // the builder still succeeds
+  Bits(img.get(), ZqRepairToGenBinImg);
   EXPECT_EQ(ZqGetMallocCnts(), live);
+}
+
+// The general binariser keeps the grey value of a flat window (above one
+// half: set); the 7 x 7 variant clears it.
+TEST(RepairGenBinImg, FlatWindowsAreClearedByTheSevenBySevenVariant) {
+  ImagePtr img = MakeImage(20, 24, [](int x, int) { return static_cast<uint8_t>(x < 12 ? 90 : 200); });
+  const auto bits = [&](int32_t pad, int clear) {
+    uint64_t *words = nullptr;
+    uint16_t count = 0;
+    EXPECT_EQ(ZqGenBinImgWindow(img.get(), &words, &count, pad, clear), 0);
+    std::vector<uint8_t> out(20 * 24);
+    for (int i = 0; i < 20 * 24; ++i) out[i] = static_cast<uint8_t>(words[i / 64] >> (i % 64) & 1);
+    ZqSafeFree(words);
+    return out;
+  };
+  const std::vector<uint8_t> kept = bits(3, 0), cleared = bits(3, 1);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 24; ++x) {
+      const bool flat = x < 12 - 5 || x > 11 + 5;  // window and blur clear of the edge
+      if (!flat) continue;
+      EXPECT_EQ(kept[y * 24 + x], 1) << x;
+      EXPECT_EQ(cleared[y * 24 + x], 0) << x;
+    }
 }
 
 TEST(RepairGenBinImg, ReusesTheCallersWordsAndRefusesBadInput) {
   ImagePtr img = MakeImage(20, 20, [](int x, int) { return static_cast<uint8_t>(x % 6 < 3 ? 50 : 210); });
   ImagePtr big = MakeImage(200, 200, [](int, int) { return uint8_t{9}; });  // 40000 pixels
   ImagePtr small = MakeImage(3, 3, [](int, int) { return uint8_t{0}; });
+  ImagePtr huge = MakeImage(256, 257, [](int, int) { return uint8_t{9}; });
   const int32_t live = ZqGetMallocCnts();
   std::vector<uint64_t> mine(7, ~uint64_t{0});
   uint64_t *words = mine.data();
@@ -151,6 +184,12 @@ TEST(RepairGenBinImg, ReusesTheCallersWordsAndRefusesBadInput) {
   EXPECT_EQ(ZqRepairGenBinImgForSamllSensor(nullptr, &none, &count), -1);
   EXPECT_EQ(ZqRepairGenBinImgForSamllSensor(img.get(), nullptr, &count), -1);
   EXPECT_EQ(ZqRepairGenBinImgForSamllSensor(img.get(), &none, nullptr), -1);
+  EXPECT_EQ(ZqRepairToGenBinImg(huge.get(), &none, &count), -1);
+  EXPECT_EQ(ZqRepairToGenBinImg(big.get(), &none, &count), 0) << "up to 65535 pixels";
+  ZqSafeFree(none);
+  none = nullptr;
+  EXPECT_EQ(ZqRepairToGenBinImg(nullptr, &none, &count), -1);
+  EXPECT_EQ(none, nullptr);
   EXPECT_EQ(ZqImPrepare(img.get(), small.get()), -1) << "sizes differ";
   EXPECT_EQ(ZqSetBitValue(mine.data(), 64 * 7, 7, 1), -1);
   EXPECT_EQ(ZqGetMallocCnts(), live);
