@@ -13,6 +13,7 @@
 #include "src/enhance/ZqIntegGraph.h"
 #include "src/enhance/ZqLocalRangeNormalize.h"
 #include "src/enhance/ZqOriMaxFilter.h"
+#include "src/enhance/ZqStepClock.h"
 #include "src/image/ZqConvolve.h"
 #include "src/image/ZqScratch.h"
 
@@ -208,22 +209,27 @@ extern "C" int32_t ZqImageEnhanceSmall(const uint16_t *src, int32_t rows, int32_
   uint16_t *ori = sc.Take<uint16_t>(n);
   uint8_t *v = sc.Take<uint8_t>(n);
   if (p1 == nullptr || g == nullptr || ori == nullptr || v == nullptr) return -2;
+  zq::StepClock clock;
   // Local statistics stretch.
   if (ZqWhiteStrech(src, rows, cols, p1) != 0) return -3;
+  ZQ_LOG_STEP_TIME_X(clock, "ZqWhiteStrech", 1);
   // Local range and oriented smoothing.
   if (ZqLocalRangeNormalize_16u(p1, rows, cols, 4, p1) != 0) return -3;
   ZqGaussDirConvol(p1, cols, rows, 5, p1, 1.2f, 0.1f);
+  ZQ_LOG_STEP_TIME_X(clock, "ZqPreQuantiy", 1);
   // Gabor texture repair.
   for (int64_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(p1[i] & 0xFF);
   if (ZqImageGaborU16(v, rows, cols, g) != 0) return -3;
   if (ZqGaussDirConvol(g, cols, rows, 3, g, 1.2f, 0.1f) != 0) return -3;
   ZqLocalRangeNormalize_16u(g, rows, cols, 9, g);
+  ZQ_LOG_STEP_TIME_X(clock, "ZqGaborTextureRepair", 1);
   // Smoothing, then the envelope normalisation along the ridges.
   uint16_t *p = p1;
   if (ZqConvole16(g, cols, rows, kSmooth3x3, 3, 3, p, 255) != 0)
     memcpy(p, g, static_cast<size_t>(n) * 2);
   if (ZqCordicOrientation(p, rows, cols, ori) != 0) return -3;
   if (!EnvelopeNormalize(p, ori, rows, cols)) return -3;
+  ZQ_LOG_TOTAL_TIME(clock, "ZqImageEnhance");
   memcpy(dst, p, static_cast<size_t>(n) * 2);
   return 0;
 }
@@ -263,7 +269,9 @@ extern "C" int32_t ZqPreThresholdProcess(const uint16_t *src, int32_t rows, int3
   uint16_t *s = sc.Take<uint16_t>(n);
   if (p == nullptr || s == nullptr) return -2;
   if (ZqImageEnhanceSmall(src, rows, cols, p) != 0) return -3;
+  zq::StepClock clock;
   if (ZqGaussBandFilter(src, rows, cols, s) != 0) return -5;
+  ZQ_LOG_STEP_TIME(clock, "ZqGaussBandFilter");
   for (int64_t i = 0; i < n; ++i)
     dst[i] = static_cast<uint16_t>((65 * uint32_t{s[i]} + 35 * uint32_t{p[i]} + 50) / 100);
   return 0;

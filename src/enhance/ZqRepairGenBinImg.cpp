@@ -5,6 +5,7 @@
 
 #include "src/enhance/ZqGaussDirConvol.h"
 #include "src/enhance/ZqPreThreshold.h"
+#include "src/enhance/ZqStepClock.h"
 #include "src/features/ZqBitValue.h"
 #include "src/features/ZqMatchCheck.h"
 #include "src/image/ZqCommon.h"
@@ -97,13 +98,17 @@ extern "C" int32_t ZqImPrepare(const ST_Image *src, ST_Image *dst) {
     return -1;
   }
   Unpack(src, work);
+  zq::StepClock clock;
   if (w <= 56 && h <= 56) {
     ZqConvole(work, w, h, kSharpen3x3, 3, 3, work);
     ZqConvole(work, w, h, kSmooth3x3, 3, 3, work);
   }
+  ZQ_LOG_STEP_TIME(clock, "ZqConvole");
   for (int64_t i = 0; i < n; ++i) u[i] = work[i];
   if (ZqGaussDirConvol(u, w, h, 5, e, 1.2f, 0.1f) != 0) memcpy(e, u, static_cast<size_t>(n) * 2);
+  if (clock.on()) clock.Lap();  // the oriented smoothing is not timed
   ZqPreThresholdProcess(u, h, w, e, nullptr);
+  ZQ_LOG_STEP_TIME(clock, "ZqPreThresholdProcess");
   for (int64_t i = 0; i < n; ++i) work[i] = static_cast<uint8_t>(e[i] & 0xFF);
   Pack(work, dst);
   return 0;

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "fingers/synth_fingers.h"
@@ -15,6 +18,8 @@
 #include "src/features/ZqMatchCheck.h"
 #include "src/image/ZqImage.h"
 #include "src/image/ZqMemoryManager.h"
+#include "src/quorv_base/quorv_host_callbacks.h"
+#include "src/quorv_base/quorv_log.h"
 
 namespace {
 
@@ -193,6 +198,67 @@ TEST(RepairGenBinImg, ReusesTheCallersWordsAndRefusesBadInput) {
   EXPECT_EQ(ZqImPrepare(img.get(), small.get()), -1) << "sizes differ";
   EXPECT_EQ(ZqSetBitValue(mine.data(), 64 * 7, 7, 1), -1);
   EXPECT_EQ(ZqGetMallocCnts(), live);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> *g_lines = nullptr;
+uint64_t g_now = 0;
+
+int CaptureLine(const char *format, ...) {
+  char buf[256];
+  va_list ap;
+  va_start(ap, format);
+  const int n = std::vsnprintf(buf, sizeof buf, format, ap);
+  va_end(ap);
+  if (g_lines != nullptr) g_lines->push_back(buf);
+  return n;
+}
+
+uint64_t TickingClock() { return g_now += 3; }
+
+// With the timing switch on and a clock registered, the preparation and
+// the pre-threshold stages report their durations; otherwise they are
+// silent.
+TEST(RepairGenBinImg, StepDurationsAreLoggedOnlyWithTheSwitchAndAClock) {
+  ImagePtr img = MakeImage(40, 40, [](int x, int y) { return static_cast<uint8_t>((x + y) % 8 < 4 ? 60 : 190); });
+  ImagePtr out = MakeImage(40, 40, [](int, int) { return uint8_t{0}; });
+  std::vector<std::string> lines;
+  g_lines = &lines;
+  g_debuginfo = 2;
+  InitFuncSetLog(CaptureLine);
+  const struct {
+    uint8_t functimes;
+    bool clock;
+    bool logged;
+  } cases[] = {{1, true, true}, {0, true, false}, {1, false, false}};
+  for (const auto &c : cases) {
+    lines.clear();
+    g_functimes = c.functimes;
+    InitFuncGetSystemTime(c.clock ? TickingClock : nullptr);
+    ASSERT_EQ(ZqImPrepare(img.get(), out.get()), 0);
+    const char *expected[] = {
+        "ZqImPrepare...ZqConvole cost time = 3 ms",
+        "ZqImageEnhanceSmall...ZqWhiteStrech x1 cost time = 3 ms",
+        "ZqImageEnhanceSmall...ZqPreQuantiy x1 cost time = 3 ms",
+        "ZqImageEnhanceSmall...ZqGaborTextureRepair x1 cost time = 3 ms",
+        "ZqImageEnhanceSmall...ZqImageEnhance cost time = ",
+        "ZqPreThresholdProcess...ZqGaussBandFilter cost time = 3 ms",
+        "ZqImPrepare...ZqPreThresholdProcess cost time = ",
+    };
+    for (const char *e : expected) {
+      const bool found = std::any_of(lines.begin(), lines.end(),
+                                     [&](const std::string &l) { return l.find(e) != std::string::npos; });
+      EXPECT_EQ(found, c.logged) << e;
+    }
+  }
+  g_functimes = 0;
+  InitFuncGetSystemTime(nullptr);
+  InitFuncSetLog(nullptr);
+  g_debuginfo = 0;
+  g_lines = nullptr;
 }
 
 }  // namespace
