@@ -216,13 +216,27 @@ check "identify: the matched template is updated" "$(stored_text right-thumb+)" 
 # A stop request while the service waits for a finger (the client stops the
 # operation on SIGINT): the verification ends as stopped by the user.
 finger ""
+device_status() {
+  dbus-send --system --print-reply --dest=org.ukui.Biometric /org/ukui/Biometric \
+    org.ukui.Biometric.UpdateStatus "int32:$drvid" | awk '/int32/ { print $2 }' | sed -n '4,5p' | xargs
+}
+# Polls until the device status (first field) satisfies the test $1, for at
+# most 20 s: a loaded machine may take a while to start or end an operation.
+wait_status() {
+  local i
+  for ((i = 0; i < 200; i++)); do
+    status=$(device_status)
+    if [ "${status%% *}" "$1" 0 ]; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
 timeout 60 biometric-auth-client verify -d "$drvid" -i "$left" >"$work/client.out" 2>&1 &
 stopped=$!
-sleep 1.5
+wait_status -ne
 kill -INT "$stopped"
 wait "$stopped"
-status=$(dbus-send --system --print-reply --dest=org.ukui.Biometric /org/ukui/Biometric \
-  org.ukui.Biometric.UpdateStatus "int32:$drvid" | awk '/int32/ { print $2 }' | sed -n '4,5p' | xargs)
+wait_status -eq
 check "stopped verify: device status and result" "0 303" "$status"
 
 # Search: every stored finger whose template starts with "left".
