@@ -1,7 +1,6 @@
 // The quality dispatchers and the general scorer; see ZqImgQuality.h.
 #include <math.h>
 
-#include <vector>
 
 #include "src/enhance/ZqImgQuality.h"
 #include "src/enhance/ZqNonFingerSettings.h"

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "src/enhance/ZqImgQuality.h"
+#include "src/enhance/ZqImgQualityMasks.h"
 #include "src/enhance/ZqNonFingerSettings.h"
 #include "src/image/ZqCommon.h"
 #include "src/image/ZqConnectedArea.h"
@@ -58,33 +59,7 @@ int32_t ScoreZe4850(const uint8_t *image, uint16_t width, uint16_t height, uint8
     return -2;
 
   int64_t nValid = 0;
-  for (int64_t i = 0; i < n; ++i) {
-    valid[i] = image[i] <= kSaturation;
-    nValid += valid[i];
-  }
-  for (int32_t y = 0; y < h; ++y) {
-    uint8_t *row = valid + int64_t{y} * w;
-    if (y < kBorderRows || y >= h - kBorderRows) {
-      std::fill(row, row + w, 0);
-      continue;
-    }
-    for (int32_t x : {0, 1, w - 2, w - 1})
-      if (x >= 0 && x < w) row[x] = 0;
-  }
-
-  if (ZqDynThreshold_v2(image, h, w, 11, 5, 0, ridge) != 0 ||
-      ZqDynThreshold_v2(image, h, w, 11, 25, 0, strong) != 0)
-    return -3;
-  int64_t nRidge = 0, nStrong = 0;
-  for (int64_t i = 0; i < n; ++i) {
-    if (valid[i] == 0) ridge[i] = strong[i] = 0;
-    nRidge += ridge[i];
-    nStrong += strong[i];
-  }
-  *contrast = static_cast<uint8_t>(nRidge > 0 ? 100 * nStrong / nRidge : 0);
-
-  if (ZqDilate(valid, h, w, 0, 2, 2, valid) != 0 || ZqErode(valid, h, w, 0, 5, 5, valid) != 0)
-    return -3;
+  if (zq::Ze4850Masks(image, w, h, valid, ridge, strong, &nValid, contrast) != 0) return -3;
   const uint16_t code = gSensorName;
   uint16_t ratio = 0;
   if (RegionFilter(code, v5, ridge, h, w, outA, outB, &ratio) != 0) return -3;
@@ -105,12 +80,53 @@ int32_t ScoreZe4850(const uint8_t *image, uint16_t width, uint16_t height, uint8
   *area = static_cast<uint8_t>(n > 0 ? 100 * nValid / n : 0);
   *cond = condValue;
   *quality = ZqImgQualityAdjust_ZE4850(code, rawQuality, *contrast, condValue, ratio);
-  for (int64_t i = 0; i < n; ++i)
-    if (valid[i] != 0) map[i >> 3] = static_cast<uint8_t>(map[i >> 3] | (1u << (i & 7)));
+  zq::SetMapBits(valid, n, map);
   return 0;
 }
 
 }  // namespace
+
+namespace zq {
+
+int32_t Ze4850Masks(const uint8_t *image, int32_t w, int32_t h, uint8_t *valid, uint8_t *ridge,
+                    uint8_t *strong, int64_t *nValid, uint8_t *contrast) {
+  const int64_t n = int64_t{w} * h;
+  int64_t count = 0;
+  for (int64_t i = 0; i < n; ++i) {
+    valid[i] = image[i] <= kSaturation;
+    count += valid[i];
+  }
+  *nValid = count;
+  for (int32_t y = 0; y < h; ++y) {
+    uint8_t *row = valid + int64_t{y} * w;
+    if (y < kBorderRows || y >= h - kBorderRows) {
+      std::fill(row, row + w, 0);
+      continue;
+    }
+    for (int32_t x : {0, 1, w - 2, w - 1})
+      if (x >= 0 && x < w) row[x] = 0;
+  }
+  if (ZqDynThreshold_v2(image, h, w, 11, 5, 0, ridge) != 0 ||
+      ZqDynThreshold_v2(image, h, w, 11, 25, 0, strong) != 0)
+    return -3;
+  int64_t nRidge = 0, nStrong = 0;
+  for (int64_t i = 0; i < n; ++i) {
+    if (valid[i] == 0) ridge[i] = strong[i] = 0;
+    nRidge += ridge[i];
+    nStrong += strong[i];
+  }
+  *contrast = static_cast<uint8_t>(nRidge > 0 ? 100 * nStrong / nRidge : 0);
+  if (ZqDilate(valid, h, w, 0, 2, 2, valid) != 0 || ZqErode(valid, h, w, 0, 5, 5, valid) != 0)
+    return -3;
+  return 0;
+}
+
+void SetMapBits(const uint8_t *mask, int64_t n, uint8_t *map) {
+  for (int64_t i = 0; i < n; ++i)
+    if (mask[i] != 0) map[i >> 3] = static_cast<uint8_t>(map[i >> 3] | (1u << (i & 7)));
+}
+
+}  // namespace zq
 
 extern "C" uint8_t ZqImgQualityAdjust_ZE4850(uint16_t code, uint8_t quality, uint8_t contrast,
                                              uint8_t cond, uint16_t edgeTipRatio) {

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "fingers/synth_fingers.h"
 #include "src/alloc_failure.h"
 #include "src/enhance/ZqImgQuality.h"
+#include "src/enhance/ZqImgQualityLegacy.h"
 #include "src/enhance/ZqNonFingerSettings.h"
 #include "src/image/ZqMemoryManager.h"
 
@@ -61,6 +64,56 @@ TEST(QualityAlloc, EveryRefusedBlockFailsCleanly) {
     EXPECT_TRUE(succeeded) << c.name;
   }
   NonFingerSettingsResetForTest();
+}
+
+TEST(QualityAlloc, OlderScorersFailCleanly) {
+  const fingers::MasterFinger master = fingers::MakeMaster(fingers::PopulationFinger(32, 1));
+  fingers::ImpressionParams p;
+  p.width = 64;
+  p.height = 80;
+  const std::vector<uint8_t> img = fingers::Render(master, p).frame.gray;
+  uint8_t a = 0, q = 0, b = 0, z = 0;
+  std::vector<uint8_t> out(img.size());
+  struct Case {
+    const char *name;
+    std::function<int32_t()> run;
+  };
+  const Case cases[] = {
+      {"ZE4850", [&] { return ZqImgQuality_ZE4850(img.data(), 64, 80, &a, &q, &b, nullptr); }},
+      {"Other_v2",
+       [&] { return ZqImgQuality_Other_v2(img.data(), 64, 80, &a, &q, &b, &z, nullptr); }},
+      {"ZE4850_v2", [&] { return ZqImgQuality_ZE4850_v2(img.data(), 64, 80, &a, &q, &b, nullptr); }},
+      {"ZE4850_v3", [&] { return ZqImgQuality_ZE4850_v3(img.data(), 64, 80, &a, &q, &b, nullptr); }},
+      {"DO4851_Brun_v2",
+       [&] {
+         return ZqImgQuality_DO4851_Brun_v2(img.data(), 64, 80, nullptr, nullptr, nullptr, nullptr,
+                                            nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                            nullptr);
+       }},
+      {"DynThreshold", [&] { return ZqDynThreshold(img.data(), out.data(), 64, 80, 3, 5, 1); }},
+      {"ImgStretch", [&] { return ZqImgStretch(img.data(), 80, 64, out.data()); }},
+  };
+  for (const Case &c : cases) {
+    bool succeeded = false;
+    for (int allowed = 0; allowed < 40 && !succeeded; ++allowed) {
+      const int32_t live = ZqGetMallocCnts();
+      int32_t rc;
+      {
+        FailHeapAfter fail(allowed);
+        rc = c.run();
+      }
+      EXPECT_EQ(ZqGetMallocCnts(), live) << c.name << " after " << allowed;
+      succeeded = rc == 0;
+      if (succeeded) continue;
+      EXPECT_LT(rc, 0) << c.name;
+      // A refused first block reports -1 for DO4851 (its own validMap),
+      // -2 elsewhere.
+      if (allowed == 0) {
+        EXPECT_EQ(rc, std::string(c.name) == "DO4851_Brun_v2" ? -1 : -2) << c.name;
+      }
+    }
+    EXPECT_TRUE(succeeded) << c.name;
+  }
 }
 
 }  // namespace

@@ -126,6 +126,29 @@ TEST_F(Quality, GeneralPathOnlyAddsBitsAndIgnoresThemForScores) {
   EXPECT_GT(CountBits(clean, w * h), 0);
 }
 
+// A checkerboard of a and a + d textures every pixel (area 100), and every
+// 8 x 8 block has the population variance d^2 / 4, so cond is 10 x the
+// block weight: 900 weighs 5, 3600 weighs 8, 5625 weighs 10; t follows.
+TEST_F(Quality, CondIsTheWeightOfTheBlockVariance) {
+  const int w = 64, h = 48;
+  struct Case {
+    int d;
+    uint8_t cond;
+  };
+  const Case cases[] = {{60, 50}, {120, 80}, {150, 100}};
+  for (const Case &c : cases) {
+    const Image img = Make(h, w, [&](int y, int x) { return 50 + ((x + y) % 2) * c.d; });
+    const Scores s = Dispatch(img, w, h, nullptr);
+    ASSERT_EQ(s.rc, 0);
+    ASSERT_EQ(s.area, 100) << c.d;
+    EXPECT_EQ(s.cond, c.cond) << c.d;
+    // quality = 0.1 t + 0.9 tc with tc <= 100.
+    const int t = c.cond <= 50 ? 2 * c.cond : 2 * (100 - c.cond);
+    EXPECT_LE(s.quality, t / 10 + 90) << c.d;
+    EXPECT_GE(s.quality, t / 10) << c.d;
+  }
+}
+
 // Sizes off the sensors' grid: odd sides, fewer than 8 rows (no whole
 // block: cond 0 instead of a division by zero) and frames of 65536 pixels
 // or more (counts no longer wrap in 16 bits).
