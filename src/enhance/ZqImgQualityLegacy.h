@@ -1,9 +1,8 @@
 // The older image-quality scorers and the helpers that serve only them:
 // block-variance scorers, corner-masked ZE4850 scorers, an integral-image
 // dynamic threshold, Sobel structure planes, a Harris-like response, a
-// histogram and a percentile stretch. Nothing in the library calls them;
-// they are kept for the tools that compare scorer generations. Images and
-// validMap as in ZqImgQuality.h.
+// histogram and a percentile stretch. Nothing in the library calls them.
+// Images and validMap as in ZqImgQuality.h.
 #ifndef SRC_ENHANCE_ZQIMGQUALITYLEGACY_H_
 #define SRC_ENHANCE_ZQIMGQUALITYLEGACY_H_
 
