@@ -136,6 +136,12 @@ void FinishRecord(ST_DetectFeature *feat, ST_Feature *rec) {
 
 }  // namespace
 
+extern "C" void ZqDescrCosSin(float ori, float *cos_t, float *sin_t) { CosSin(ori, cos_t, sin_t); }
+
+extern "C" void ZqDescrSpread(float *hist, float rbin, float cbin, float obin, float w) {
+  Spread(hist, rbin, cbin, obin, w);
+}
+
 extern "C" float ZqDescrWeight(int32_t s, int32_t i, int32_t j) {
   if (s < 1 || s > 3) return 0.0f;
   i = Abs(i);

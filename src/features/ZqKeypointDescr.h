@@ -22,6 +22,15 @@ extern "C" {
 // float; 0 outside.
 float ZqDescrWeight(int32_t s, int32_t i, int32_t j);
 
+// cos and sin of a keypoint orientation as the descriptors take them:
+// cos_t = cosf(ori), sin_t = sqrtf(1 - cos_t^2), negated when ori < 0.
+void ZqDescrCosSin(float ori, float *cos_t, float *sin_t);
+
+// Adds weight w trilinearly into hist[r * 32 + c * 8 + o]: cells floor(rbin)
+// and the next, floor(cbin) and the next (each only inside 0..3), and
+// orientation bins floor(obin) mod 8 and the next mod 8.
+void ZqDescrSpread(float *hist, float rbin, float cbin, float obin, float w);
+
 // Variant 0: bits 0..127 compare each cell with the mean of its half (cells
 // 0..7, 8..15), bits 128..255 each cell with 1.05 times its left neighbour
 // in cell order (cell 0 with cell 7, cell 8 with cell 15). hist[k * 8 + o].

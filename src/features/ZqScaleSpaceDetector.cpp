@@ -5,38 +5,14 @@
 #include "src/features/ZqKeypointDescr.h"
 #include "src/features/ZqKeypointOri.h"
 #include "src/features/ZqScaleSpace.h"
+#include "src/features/ZqStageClock.h"
 #include "src/image/ZqMemStorage.h"
 #include "src/image/ZqMemoryManager.h"
-#include "src/quorv_base/quorv_host_callbacks.h"
 #include "src/quorv_base/quorv_log.h"
 
 namespace {
 
-// Logs "<func>...<stage> cost time = N ms" at level 4 when timing is on.
-class StageClock {
- public:
-  explicit StageClock(const char *func) : func_(func), on_(Enabled()), last_(Now()), start_(last_) {}
-  void Stage(const char *stage) {
-    if (!on_) return;
-    const uint64_t now = Now();
-    QUORV_LOG_IN(func_, QUORV_LOG_WARNING, "%s...%s cost time = %d ms", func_, stage,
-                 static_cast<int>(now - last_));
-    last_ = now;
-  }
-  void Total() {
-    if (!on_) return;
-    QUORV_LOG_IN(func_, QUORV_LOG_WARNING, "%s...total cost time = %d ms", func_,
-                 static_cast<int>(Now() - start_));
-  }
-
- private:
-  static bool Enabled() { return g_functimes == 1 && quorv_fp_get_system_time != nullptr; }
-  uint64_t Now() const { return on_ ? quorv_fp_get_system_time() : 0; }
-  const char *func_;
-  bool on_;
-  uint64_t last_;
-  uint64_t start_;
-};
+using zq::StageClock;
 
 // Everything one call builds; released on every path.
 struct Work {
