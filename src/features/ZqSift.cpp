@@ -19,12 +19,13 @@ constexpr const char *kName = "ZqGetMfsFeatures_v2";
 constexpr int32_t kTaps = 11;
 // Gaussian kernels in 1/65536 units, each summing to 65536.
 constexpr int32_t kBlur1[kTaps] = {73, 522, 2415, 7211, 13899, 17296, 13899, 7211, 2415, 522, 73};
-constexpr int32_t kBlur2[kTaps] = {51,    420,  2169, 7008, 14165, 17910,
-                                   14165, 7008, 2169, 420,  51};
+constexpr int32_t kBlur2[kTaps] = {51, 420, 2169, 7008, 14165, 17910, 14165, 7008, 2169, 420, 51};
 constexpr float kShrink = 0.6666667f;
 
 // Side of the enlarged image: round(1.5 * side), half away from zero.
-int32_t Enlarged(int32_t side) { return static_cast<int32_t>(roundf(1.5f * static_cast<float>(side))); }
+int32_t Enlarged(int32_t side) {
+  return static_cast<int32_t>(roundf(1.5f * static_cast<float>(side)));
+}
 
 // The four working images of one call; pool blocks, released newest first.
 struct Work {
@@ -175,7 +176,8 @@ extern "C" int32_t ZqGetMfsFeatures_v2(ST_Feature **feat1, ST_Feature **feat2,
   }
   zq::StageClock clock(kName);
   uint32_t counts[2] = {0, 0};
-  const int32_t ret = (img->height > 0 && img->width > 0) ? Run(img, feat1, feat2, counts, clock) : 0;
+  const int32_t ret =
+      (img->height > 0 && img->width > 0) ? Run(img, feat1, feat2, counts, clock) : 0;
   pextremumNum[0] = counts[0];
   pextremumNum[1] = counts[1];
   clock.Total();

@@ -83,15 +83,15 @@ void ZqSmoothOriHistInt(uint32_t hist[ZQ_SIFT_ORI_BINS]);
 // strict peak sets feats[k].ori; every other strict peak of at least
 // trunc(max * 8 / 10) copies feats[k] with its angle into slot first + n
 // while first is below 170 and the slot below 300. Returns the new n.
-int32_t ZqAssignOriPeaks(const uint32_t hist[ZQ_SIFT_ORI_BINS], ST_DetectFeature *feats,
-                         int32_t k, int32_t first, int32_t n);
+int32_t ZqAssignOriPeaks(const uint32_t hist[ZQ_SIFT_ORI_BINS], ST_DetectFeature *feats, int32_t k,
+                         int32_t first, int32_t n);
 
 // Orientation stage over the count keypoints of feats (300 slots): caps
 // count at 170, gives each its orientations (ZqCalcOriHist, two smoothing
 // passes, ZqAssignOriPeaks) and returns the records to describe,
 // min(keypoints + copies, 170).
-int32_t ZqCalcFastFeatureOris(const uint16_t *mag, const uint16_t *ori, int32_t rows,
-                              int32_t cols, ST_DetectFeature *feats, int32_t count);
+int32_t ZqCalcFastFeatureOris(const uint16_t *mag, const uint16_t *ori, int32_t rows, int32_t cols,
+                              ST_DetectFeature *feats, int32_t count);
 
 // Unweighted 4 x 4 x 8 gradient histogram of the 25 x 25 window around the
 // keypoint, rotated by its ori; bin (r, c, o) at hist[r * 32 + c * 8 + o].

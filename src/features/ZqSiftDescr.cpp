@@ -46,8 +46,8 @@ void ParityBits(const float *h, ST_Feature *feat) {
 
 }  // namespace
 
-extern "C" void descr_hist_v2(const uint16_t *mag, const uint16_t *ori, int32_t rows,
-                              int32_t cols, const ST_DetectFeature *feat, float hist[128]) {
+extern "C" void descr_hist_v2(const uint16_t *mag, const uint16_t *ori, int32_t rows, int32_t cols,
+                              const ST_DetectFeature *feat, float hist[128]) {
   if (mag == nullptr || ori == nullptr || feat == nullptr || hist == nullptr) return;
   float cos_t, sin_t;
   ZqDescrCosSin(feat->ori, &cos_t, &sin_t);

@@ -56,8 +56,8 @@ extern "C" int32_t ZqIsExtremum3x3(const int16_t *img, int32_t idx, int32_t stri
   const int16_t v = img[idx];
   if (value != nullptr) *value = v;
   if (v == 0) return 0;
-  const int32_t offsets[8] = {-stride - 1, -stride, -stride + 1, -1, 1,
-                              stride - 1,  stride,  stride + 1};
+  const int32_t offsets[8] = {-stride - 1, -stride,    -stride + 1, -1,
+                              1,           stride - 1, stride,      stride + 1};
   if (v > 0) {
     for (int32_t o : offsets)
       if (img[idx + o] >= v) return 0;
@@ -74,9 +74,8 @@ extern "C" int32_t ZqFindExtrema(const int16_t *img, int32_t rows, int32_t cols,
 }
 
 extern "C" int32_t ZqFindExtremaWithMask(const int16_t *img, int32_t rows, int32_t cols,
-                                         int32_t border, const uint8_t *mask,
-                                         ST_DetectFeature *out, ST_DetectFeature *cand,
-                                         uint16_t *count) {
+                                         int32_t border, const uint8_t *mask, ST_DetectFeature *out,
+                                         ST_DetectFeature *cand, uint16_t *count) {
   if (mask == nullptr) {
     if (count != nullptr) *count = 0;
     return 0;

@@ -55,9 +55,8 @@ extern "C" void ZqSmoothOriHistInt(uint32_t hist[ZQ_SIFT_ORI_BINS]) {
   }
 }
 
-extern "C" int32_t ZqAssignOriPeaks(const uint32_t hist[ZQ_SIFT_ORI_BINS],
-                                    ST_DetectFeature *feats, int32_t k, int32_t first,
-                                    int32_t n) {
+extern "C" int32_t ZqAssignOriPeaks(const uint32_t hist[ZQ_SIFT_ORI_BINS], ST_DetectFeature *feats,
+                                    int32_t k, int32_t first, int32_t n) {
   if (hist == nullptr || feats == nullptr) return n;
   int32_t dominant = 0;
   for (int32_t j = 1; j < ZQ_SIFT_ORI_BINS; ++j)

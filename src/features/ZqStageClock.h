@@ -14,7 +14,8 @@ namespace zq {
 // Times the stages of one call of `func` (a string that outlives the clock).
 class StageClock {
  public:
-  explicit StageClock(const char *func) : func_(func), on_(Enabled()), last_(Now()), start_(last_) {}
+  explicit StageClock(const char *func)
+      : func_(func), on_(Enabled()), last_(Now()), start_(last_) {}
 
   // Logs the time since the previous stage (or the start) under `stage`.
   void Stage(const char *stage) {

@@ -44,7 +44,8 @@ struct Outcome {
 std::string Check(Outcome &o, const Detection &full, const std::string &where) {
   std::string failure;
   if (o.ret == -2) {
-    for (const char *m : {"...working images malloc fail", "...image copy malloc fail", "...feat malloc fail"}) {
+    for (const char *m :
+         {"...working images malloc fail", "...image copy malloc fail", "...feat malloc fail"}) {
       if (Contains(o.messages, kName + m)) failure = kName + m;
     }
     EXPECT_FALSE(failure.empty()) << where;
@@ -62,8 +63,10 @@ std::string Check(Outcome &o, const Detection &full, const std::string &where) {
     EXPECT_EQ(o.counts[0], full.counts[0]) << where;
     EXPECT_EQ(o.counts[1], full.counts[1]) << where;
     if (o.counts[0] == full.counts[0] && o.counts[1] == full.counts[1]) {
-      EXPECT_EQ(std::memcmp(o.f1, full.feat1.data(), full.feat1.size() * sizeof(ST_Feature)), 0) << where;
-      EXPECT_EQ(std::memcmp(o.f2, full.feat2.data(), full.feat2.size() * sizeof(ST_Feature)), 0) << where;
+      EXPECT_EQ(std::memcmp(o.f1, full.feat1.data(), full.feat1.size() * sizeof(ST_Feature)), 0)
+          << where;
+      EXPECT_EQ(std::memcmp(o.f2, full.feat2.data(), full.feat2.size() * sizeof(ST_Feature)), 0)
+          << where;
     }
   }
   EXPECT_TRUE(Contains(o.messages, kName + "...nMaxExtremum = " + std::to_string(o.counts[0]) +
@@ -75,7 +78,9 @@ std::string Check(Outcome &o, const Detection &full, const std::string &where) {
 }
 
 // An image with padded rows (77 columns), so the packing copy is made too.
-ImagePtr TestImage() { return BlobImage(60, 77, {{20, 24, 2.5, 90}, {50, 40, 2.5, -90}, {40, 20, 2, 60}}); }
+ImagePtr TestImage() {
+  return BlobImage(60, 77, {{20, 24, 2.5, 90}, {50, 40, 2.5, -90}, {40, 20, 2, 60}});
+}
 
 TEST(SiftAlloc, EveryHeapFailurePointIsClean) {
   ImagePtr img = TestImage();
@@ -89,7 +94,8 @@ TEST(SiftAlloc, EveryHeapFailurePointIsClean) {
   int n = 0;
   for (;; ++n) {
     const int32_t start = ZqGetMallocCnts();
-    Outcome o{0, {9, 9}, reinterpret_cast<ST_Feature *>(0x1), reinterpret_cast<ST_Feature *>(0x1), {}};
+    Outcome o{
+        0, {9, 9}, reinterpret_cast<ST_Feature *>(0x1), reinterpret_cast<ST_Feature *>(0x1), {}};
     bool fired;
     {
       LibLogCapture log;
@@ -108,8 +114,9 @@ TEST(SiftAlloc, EveryHeapFailurePointIsClean) {
     EXPECT_FALSE(failure.empty()) << where;
     seen.insert(failure);
   }
-  EXPECT_EQ(seen, (std::set<std::string>{kName + "...working images malloc fail", kName + "...image copy malloc fail",
-                                         kName + "...ZqGaussianBlur_16u fail", kName + "...feat malloc fail"}));
+  EXPECT_EQ(seen, (std::set<std::string>{
+                      kName + "...working images malloc fail", kName + "...image copy malloc fail",
+                      kName + "...ZqGaussianBlur_16u fail", kName + "...feat malloc fail"}));
 }
 
 TEST(SiftAlloc, PoolsOfEverySizeAroundTheNeed) {

@@ -87,7 +87,8 @@ TEST(SiftDetector, FlatImageGivesTwoEmptyArrays) {
     EXPECT_EQ(counts[1], 0u);
     EXPECT_NE(f1, nullptr);
     EXPECT_NE(f2, nullptr);
-    EXPECT_TRUE(HasMessage(log.Messages(), "ZqGetMfsFeatures_v2...nMaxExtremum = 0, nMinExtremum = 0"));
+    EXPECT_TRUE(
+        HasMessage(log.Messages(), "ZqGetMfsFeatures_v2...nMaxExtremum = 0, nMinExtremum = 0"));
     ZqSafeFree(f1);
     ZqSafeFree(f2);
     EXPECT_EQ(ZqGetMallocCnts(), start);
@@ -159,15 +160,18 @@ TEST(SiftDetector, TimingLinesNameTheStages) {
   }
   g_functimes = 0;
   quorv_fp_get_system_time = nullptr;
-  for (const char *stage : {"ZqCalcGradMagOri", "ZqFindExtrema", "ZqCalcFeatureOris", "ZqComputeDescriptors"}) {
-    EXPECT_TRUE(HasMessage(messages, std::string("ZqGetMfsFeatures_v2...") + stage + " cost time = 3 ms"))
+  for (const char *stage :
+       {"ZqCalcGradMagOri", "ZqFindExtrema", "ZqCalcFeatureOris", "ZqComputeDescriptors"}) {
+    EXPECT_TRUE(
+        HasMessage(messages, std::string("ZqGetMfsFeatures_v2...") + stage + " cost time = 3 ms"))
         << stage;
   }
   EXPECT_TRUE(HasMessage(messages, "ZqGetMfsFeatures_v2...total cost time = 15 ms"));
 }
 
 bool SameRecords(const std::vector<ST_Feature> &a, const std::vector<ST_Feature> &b) {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(ST_Feature)) == 0;
+  return a.size() == b.size() &&
+         std::memcmp(a.data(), b.data(), a.size() * sizeof(ST_Feature)) == 0;
 }
 
 TEST(SiftDetector, ExtractionIsDeterministic) {
@@ -214,8 +218,8 @@ TEST(SiftDetector, TranslationMovesInteriorKeypointsByTheShift) {
         if (bx < 20 || by < 20 || bx > 76 || by > 76) continue;
         ++interior;
         for (const ST_Feature &q : fb) {
-          if (std::fabs(q.x - bx) < 1e-3 && std::fabs(q.y - by) < 1e-3 &&
-              q.ori == p.ori && Hamming(p, q) == 0) {
+          if (std::fabs(q.x - bx) < 1e-3 && std::fabs(q.y - by) < 1e-3 && q.ori == p.ori &&
+              Hamming(p, q) == 0) {
             ++matched;
             break;
           }
@@ -223,7 +227,8 @@ TEST(SiftDetector, TranslationMovesInteriorKeypointsByTheShift) {
       }
     }
     EXPECT_GT(interior, 10);
-    EXPECT_GE(matched, interior * 9 / 10) << s.dy << "," << s.dx << ": " << matched << " of " << interior;
+    EXPECT_GE(matched, interior * 9 / 10)
+        << s.dy << "," << s.dx << ": " << matched << " of " << interior;
   }
 }
 

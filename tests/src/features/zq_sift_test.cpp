@@ -32,8 +32,8 @@ struct Found {
 Found Find(const Dog &d, int border = ZQ_SIFT_BORDER) {
   std::vector<ST_DetectFeature> out(ZQ_SIFT_MAX_CANDIDATES), cand(ZQ_SIFT_MAX_CANDIDATES);
   Found f;
-  const int32_t n = ZqFindExtrema(d.px.data(), d.rows, d.cols, border, out.data(), cand.data(),
-                                  &f.candidates);
+  const int32_t n =
+      ZqFindExtrema(d.px.data(), d.rows, d.cols, border, out.data(), cand.data(), &f.candidates);
   f.kept.assign(out.begin(), out.begin() + n);
   return f;
 }
@@ -94,8 +94,8 @@ TEST(SiftExtrema, PlateauAndBorderGiveNoCandidate) {
     int r, c;
     bool found;
   };
-  const Case cases[] = {{6, 15, false}, {7, 15, true},  {22, 15, true}, {23, 15, false},
-                        {15, 6, false}, {15, 7, true},  {15, 22, true}, {15, 23, false}};
+  const Case cases[] = {{6, 15, false}, {7, 15, true}, {22, 15, true}, {23, 15, false},
+                        {15, 6, false}, {15, 7, true}, {15, 22, true}, {15, 23, false}};
   for (const Case &c : cases) {
     Dog d(30, 30);
     d.Set(c.r, c.c, 20);
@@ -107,7 +107,7 @@ TEST(SiftExtrema, SuppressionDropsOnlyStrictlyWeakerNeighbours) {
   struct Case {
     const char *name;
     int dx, dy;
-    int16_t a, b;  // a at (15, 15), b at (15 + dy, 15 + dx)
+    int16_t a, b;             // a at (15, 15), b at (15 + dy, 15 + dx)
     std::vector<float> kept;  // contrasts kept, scan order
   };
   const Case cases[] = {
@@ -158,9 +158,9 @@ TEST(SiftExtrema, MaskRestrictsTheScan) {
   mask[10 * 30 + 10] = 1;
   std::vector<ST_DetectFeature> out(ZQ_SIFT_MAX_CANDIDATES), cand(ZQ_SIFT_MAX_CANDIDATES);
   uint16_t count = 0;
-  ASSERT_EQ(ZqFindExtremaWithMask(d.px.data(), 30, 30, 7, mask.data(), out.data(), cand.data(),
-                                  &count),
-            1);
+  ASSERT_EQ(
+      ZqFindExtremaWithMask(d.px.data(), 30, 30, 7, mask.data(), out.data(), cand.data(), &count),
+      1);
   EXPECT_EQ(count, 1);
   EXPECT_FLOAT_EQ(out[0].contrast, 80);
 }
@@ -187,7 +187,8 @@ TEST(SiftGradient, RampGivesMagnitudeAndQuantisedAngle) {
   for (const Case &k : cases) {
     std::vector<uint16_t> s(rows * cols), m(rows * cols, 7), a(rows * cols, 7);
     for (int r = 0; r < rows; ++r)
-      for (int c = 0; c < cols; ++c) s[r * cols + c] = static_cast<uint16_t>(1000 + k.gx * c + k.gy * r);
+      for (int c = 0; c < cols; ++c)
+        s[r * cols + c] = static_cast<uint16_t>(1000 + k.gx * c + k.gy * r);
     ZqCalcGradMagOri(s.data(), rows, cols, m.data(), a.data());
     const double dx = 2.0 * k.gx, dy = 0.0 - 2.0 * k.gy;  // +0 for a level ramp
     const int mag = static_cast<int>(std::sqrt(dx * dx + dy * dy));
@@ -220,7 +221,10 @@ struct Field {
   int rows, cols;
   std::vector<uint16_t> m, a;
   Field(int r, int c, uint16_t angle, uint16_t mag = 1)
-      : rows(r), cols(c), m(static_cast<size_t>(r) * c, mag), a(static_cast<size_t>(r) * c, angle) {}
+      : rows(r),
+        cols(c),
+        m(static_cast<size_t>(r) * c, mag),
+        a(static_cast<size_t>(r) * c, angle) {}
 };
 
 TEST(SiftOriHist, WindowIsClippedToTheInnerPixels) {
@@ -229,11 +233,10 @@ TEST(SiftOriHist, WindowIsClippedToTheInnerPixels) {
     uint32_t pixels;
   };
   const Case cases[] = {
-      {20, 20, 225},      // whole 15 x 15 window
-      {0, 0, 7 * 7},      // rows and columns 1 .. 7
-      {2.5f, 20, 10 * 15},  // round half away: centre 3, columns 1 .. 10
-      {2.49f, 20, 9 * 15},
-      {38, 38, 8 * 8},      // rows and columns 31 .. 38 of 40
+      {20, 20, 225},                         // whole 15 x 15 window
+      {0, 0, 7 * 7},                         // rows and columns 1 .. 7
+      {2.5f, 20, 10 * 15},                   // round half away: centre 3, columns 1 .. 10
+      {2.49f, 20, 9 * 15}, {38, 38, 8 * 8},  // rows and columns 31 .. 38 of 40
   };
   Field f(40, 40, 12867);  // angle 0: bin 18
   for (const Case &c : cases) {
@@ -248,8 +251,8 @@ TEST(SiftOriHist, QuantisedAngleToBin) {
     uint16_t a;
     int bin;
   };
-  const Case cases[] = {{0, 0},          {357, 0},      {358, 1},  {12867, 18},
-                        {25378, 35},     {25379, 0},    {25735, 0}};
+  const Case cases[] = {{0, 0},      {357, 0},   {358, 1},  {12867, 18},
+                        {25378, 35}, {25379, 0}, {25735, 0}};
   for (const Case &c : cases) {
     Field f(20, 20, c.a, 3);
     uint32_t hist[36] = {};
@@ -291,8 +294,8 @@ TEST(SiftOriPeaks, DominantSetsOriAndOtherStrongPeaksAreCopied) {
   struct Case {
     const char *name;
     std::vector<std::pair<int, uint32_t>> bins;
-    int first, n;            // arguments
-    int newN;                // result
+    int first, n;               // arguments
+    int newN;                   // result
     std::vector<int> copyBins;  // bins of the copies, in slot order
     int dominant;
   };
@@ -335,7 +338,7 @@ TEST(SiftOriPeaks, PeakPositionIsInterpolatedAndWrapped) {
   const Case cases[] = {
       {5, 50, 100, 0, 5.0f - 25.0f / 150.0f},
       {5, 0, 100, 50, 5.0f + 25.0f / 150.0f},
-      {0, 60, 100, 0, 36.0f - 30.0f / 140.0f},   // below 0: plus 36
+      {0, 60, 100, 0, 36.0f - 30.0f / 140.0f},  // below 0: plus 36
       {35, 0, 100, 60, 35.0f + 30.0f / 140.0f},
   };
   for (const Case &c : cases) {
@@ -376,7 +379,8 @@ TEST(SiftOriStage, CopiesFollowTheKeypointsInConsecutiveSlots) {
       f[i].y = 20;
       f[i].kind = i % 2;
     }
-    const int32_t total = ZqCalcFastFeatureOris(field.m.data(), field.a.data(), 40, 40, f.data(), c.count);
+    const int32_t total =
+        ZqCalcFastFeatureOris(field.m.data(), field.a.data(), 40, 40, f.data(), c.count);
     EXPECT_EQ(total, c.total) << c.count;
     const int kept = c.count < ZQ_SIFT_MAX_KEYPOINTS ? c.count : ZQ_SIFT_MAX_KEYPOINTS;
     for (int i = 0; i < kept; ++i) EXPECT_NEAR(f[i].ori, Angle(6), 1e-6) << c.count;
@@ -405,14 +409,15 @@ TEST(SiftDescrHist, SampleGoesToTheRotatedCellsAndItsAngleBins) {
   struct Case {
     const char *name;
     float ori;
-    uint16_t a;               // its quantised angle
-    float rbin, cbin;         // where it lands
+    uint16_t a;        // its quantised angle
+    float rbin, cbin;  // where it lands
     float obin;
   };
   const float a0 = 12868 / 4096.0f - 3.1415927f;  // angle of A = 12868
   const Case cases[] = {
       {"ori 0", 0.0f, 12868, 1.5f + 6 / 4.5f, 1.5f, a0 * 1.2732395f},
-      {"ori pi/2", 1.5707964f, 12868, 1.5f, 1.5f - 6 / 4.5f, (a0 - 1.5707964f + 6.2831855f) * 1.2732395f},
+      {"ori pi/2", 1.5707964f, 12868, 1.5f, 1.5f - 6 / 4.5f,
+       (a0 - 1.5707964f + 6.2831855f) * 1.2732395f},
       {"ori -pi/2", -1.5707964f, 12868, 1.5f, 1.5f + 6 / 4.5f, (a0 + 1.5707964f) * 1.2732395f},
   };
   for (const Case &c : cases) {
