@@ -78,7 +78,7 @@ TEST_F(VerifyTwoTemplateTest, GenuinePressesReachTheDriverThresholdWithTheirMoti
       EXPECT_GE(score, T);
       EXPECT_LT(MotionError(H, p), 1.5f);
       EXPECT_NEAR(H.dtheta, p.angle, 2.0f * 3.14159265f / 180.0f);
-      EXPECT_EQ(gMatchInfoTwo.ransacNum, GetMachScore());
+      EXPECT_EQ(static_cast<int>(gMatchInfoTwo.ransacNum), GetMachScore());
     }
   }
 }
@@ -110,18 +110,18 @@ TEST_F(VerifyTwoTemplateTest, StrongComparisonWithRecallIsTheInlierCount) {
   ST_FullHMatrix H{};
   const int score = ZqVerifyTwoTemplate(&pair->sample, &pair->tpl, &H, 1, 0);
   ASSERT_GE(score, 15);
-  EXPECT_EQ(score, gQuorvMachInfo.ransacScore);
-  EXPECT_EQ(score, gMatchInfoTwo.ransacNum);
-  EXPECT_EQ(score, gMatchInfoTwo.matchScore);
-  EXPECT_EQ(gQuorvMachInfo.recallEn, 0);  // pass flag cleared: no recall
+  EXPECT_EQ(score, static_cast<int>(gQuorvMachInfo.ransacScore));
+  EXPECT_EQ(score, static_cast<int>(gMatchInfoTwo.ransacNum));
+  EXPECT_EQ(score, static_cast<int>(gMatchInfoTwo.matchScore));
+  EXPECT_EQ(static_cast<int>(gQuorvMachInfo.recallEn), 0);  // pass flag cleared: no recall
   EXPECT_LT(MotionError(H, pair->params), 0.5f);
   EXPECT_NEAR(H.dtheta, 0.25f, 0.01f);
   // The report of an identification carries the pair count and quarters.
-  EXPECT_GT(gQuorvMachInfo.pointNum, score);
-  EXPECT_GT(gQuorvMachInfo.overlapsize, 0);
-  EXPECT_GE(gQuorvMachInfo.uniformSizeMaxValue, gQuorvMachInfo.uniformSizeMinValue);
-  EXPECT_GT(gMatchInfoTwo.uniformPct, 50);
-  EXPECT_EQ(gMatchInfoTwo.overlapPct, gQuorvMachInfo.overlapsize * 100 / (96 * 96 + 1));
+  EXPECT_GT(static_cast<int>(gQuorvMachInfo.pointNum), score);
+  EXPECT_GT(static_cast<int>(gQuorvMachInfo.overlapsize), 0);
+  EXPECT_GE(static_cast<int>(gQuorvMachInfo.uniformSizeMaxValue), static_cast<int>(gQuorvMachInfo.uniformSizeMinValue));
+  EXPECT_GT(static_cast<int>(gMatchInfoTwo.uniformPct), 50);
+  EXPECT_EQ(static_cast<int>(gMatchInfoTwo.overlapPct), static_cast<int>(gQuorvMachInfo.overlapsize) * 100 / (96 * 96 + 1));
 }
 
 // With recall off every comparison that reaches inlierLimit runs the bin
@@ -133,9 +133,9 @@ TEST_F(VerifyTwoTemplateTest, RecallOffRunsTheBinCheckAndNoRecall) {
   ST_FullHMatrix H{};
   const int score = ZqVerifyTwoTemplate(&pair->sample, &pair->tpl, &H, 0, 0);
   EXPECT_GE(score, 8);
-  EXPECT_LE(score, gQuorvMachInfo.ransacScore);  // the bin check never raises m
-  EXPECT_EQ(gQuorvMachInfo.matchScore, score);
-  EXPECT_EQ(gQuorvMachInfo.recallEn, 0);
+  EXPECT_LE(score, static_cast<int>(gQuorvMachInfo.ransacScore));  // the bin check never raises m
+  EXPECT_EQ(static_cast<int>(gQuorvMachInfo.matchScore), score);
+  EXPECT_EQ(static_cast<int>(gQuorvMachInfo.recallEn), 0);
 }
 
 // Recall on below strongT: the bin check lets the recall count the sample
@@ -148,13 +148,13 @@ TEST_F(VerifyTwoTemplateTest, RecallCountsKeypointsLandingOnTheTemplate) {
   auto pair = MakeSynthPair(p);
   ST_FullHMatrix H{};
   const int score = ZqVerifyTwoTemplate(&pair->sample, &pair->tpl, &H, 1, 0);
-  ASSERT_LT(gQuorvMachInfo.ransacScore, 20);
-  ASSERT_EQ(gQuorvMachInfo.recallEn, 1);
+  ASSERT_LT(static_cast<int>(gQuorvMachInfo.ransacScore), 20);
+  ASSERT_EQ(static_cast<int>(gQuorvMachInfo.recallEn), 1);
   // Every true keypoint inside the frame is recalled (positions within
   // 0.1 px, angles within 0.03 rad); a few outliers may land by chance.
   EXPECT_GE(score, 16);
   EXPECT_LE(score, 18 + 3);
-  EXPECT_EQ(gMatchInfoTwo.matchScore, score);
+  EXPECT_EQ(static_cast<int>(gMatchInfoTwo.matchScore), score);
 }
 
 TEST_F(VerifyTwoTemplateTest, BadArgumentsAndOversizedInputAreRefused) {
@@ -162,7 +162,7 @@ TEST_F(VerifyTwoTemplateTest, BadArgumentsAndOversizedInputAreRefused) {
   ST_FullHMatrix H{};
   gMatchInfoTwo.ransacNum = 77;
   EXPECT_EQ(ZqVerifyTwoTemplate(nullptr, &pair->tpl, &H, 1, 0), -1);
-  EXPECT_EQ(gMatchInfoTwo.ransacNum, 0);  // the pair record is cleared first
+  EXPECT_EQ(static_cast<int>(gMatchInfoTwo.ransacNum), 0);  // the pair record is cleared first
   EXPECT_EQ(ZqVerifyTwoTemplate(&pair->sample, nullptr, &H, 1, 0), -1);
   EXPECT_EQ(ZqVerifyTwoTemplate(&pair->sample, &pair->tpl, nullptr, 1, 0), -1);
 
@@ -210,7 +210,7 @@ TEST_F(VerifyTwoTemplateTest, UnrelatedDescriptorsOrEdgeKeypointsScoreZero) {
   sample.pTemplateFeature = edge.data();
   gQuorvActionMode = QUORV_ACTION_IDENTIFY;
   EXPECT_EQ(ZqVerifyTwoTemplate(&sample, &pair->tpl, &H, 1, 0), 0);
-  EXPECT_EQ(gQuorvMachInfo.pointNum, 0);
+  EXPECT_EQ(static_cast<int>(gQuorvMachInfo.pointNum), 0);
 }
 
 // The near-identity test of the foreign-body branch compares the signed
@@ -243,7 +243,7 @@ TEST_F(VerifyTwoTemplateTest, ForeignBodyCutUsesTheSignedRotation) {
     } else {
       EXPECT_GE(score, 15);
     }
-    EXPECT_GE(gMatchInfoTwo.ransacNum, 15);
+    EXPECT_GE(static_cast<int>(gMatchInfoTwo.ransacNum), 15);
   }
 }
 
@@ -252,7 +252,7 @@ TEST_F(VerifyTwoTemplateTest, DirectionFlagGoesToThePairRecord) {
   ST_FullHMatrix H{};
   gRebak = 11;
   ZqVerifyTwoTemplate(&pair->sample, &pair->tpl, &H, 1, 0);
-  EXPECT_EQ(gMatchInfoTwo.rebak, 11);
+  EXPECT_EQ(static_cast<int>(gMatchInfoTwo.rebak), 11);
 }
 
 TEST_F(VerifyTwoTemplateTest, SubTemplateByIdChecksTheStoreFirst) {
