@@ -9,6 +9,7 @@
 #include "src/ZqAlg/ZqFarLevel.h"
 #include "src/ZqAlg/ZqHmatrixOps.h"
 #include "src/ZqAlg/ZqMachInfo.h"
+#include "src/ZqAlg/ZqMatchImages.h"
 #include "src/ZqAlg/ZqMatchInfoTwo.h"
 #include "src/ZqAlg/ZqMatchRecords.h"
 #include "src/ZqAlg/ZqSensorInfor.h"
@@ -90,19 +91,11 @@ void LogCost(const char *what, uint32_t since) {
             static_cast<int>(now - since));
 }
 
-// Both images and masks cover the configured sensor.
-bool ImagesCoverSensor(const ST_SubTemplate &t, uint32_t cols, uint32_t rows) {
-  const uint32_t binBytes = static_cast<uint32_t>(ZqBinImgWordCount(cols, rows)) * 8u;
-  const uint32_t maskBytes = (cols * rows + 7u) / 8u;
-  return t.templateBinDiscr != nullptr && t.templatePixValid != nullptr &&
-         t.binBufSize >= binBytes && t.maskBufSize >= maskBytes;
-}
-
 // The uniform-region check of tpl (reference) against sample (test) under H.
 int UniformRegion(const ST_SubTemplate &sample, const ST_SubTemplate &tpl, const ST_FullHMatrix &H,
                   uint16_t cols, uint16_t rows, uint8_t ignoreMasks, int16_t overLap[6],
                   int16_t *uniformSize) {
-  if (!ImagesCoverSensor(sample, cols, rows) || !ImagesCoverSensor(tpl, cols, rows))
+  if (!zq_alg::CoversSensor(sample, cols, rows) || !zq_alg::CoversSensor(tpl, cols, rows))
     return ZQ_ERR_PARAM;
   const uint8_t margin = gSensorInfor.binImageEnhance == 1 ? 2 : 0;
   const uint64_t *ref = reinterpret_cast<const uint64_t *>(tpl.templateBinDiscr);
@@ -178,7 +171,15 @@ extern "C" {
 int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
                         ST_FullHMatrix *H, uint8_t recallEn, uint8_t option) {
   const ST_SensorInfor &cfg = gSensorInfor;
-  (void)option;  // read by the full-homography scorer only
+  if (cfg.fullHomography == 1) {
+    if (H != nullptr) {
+      H->a20 = 0.0f;
+      H->a21 = 0.0f;
+      H->a22 = 1.0f;
+      H->dtheta = 0.0f;
+    }
+    return ZqVerifyTwoTemplate_v2(sample, tpl, H, recallEn, option);
+  }
   memset(&gMatchInfoTwo, 0, sizeof(gMatchInfoTwo));
   if (H == nullptr || tpl == nullptr || sample == nullptr || sample->pTemplateFeature == nullptr ||
       tpl->pTemplateFeature == nullptr)
