@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/ZqClassifierCutFar.h"
 #include "src/ZqAlg/ZqDescMatch.h"
 #include "src/ZqAlg/ZqEnrollTemplate.h"
 #include "src/ZqAlg/ZqFarLevel.h"
@@ -472,6 +473,18 @@ int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
       score = 0;
   }
 
+  if (cfg.classifierOn == 1) {
+    int32_t ret = ZQ_CLS_NOT_RUN;
+    if (score >= t && gMatchInfoTwo.ransacNum <= 14)
+      ZqClassifierCutFar(sample, tpl, H, sensorType, rows, cols, &ret);
+    gMatchInfoTwo.classifierRet = ret;
+    if (ret < 0) {
+      if (score > 1) score = 1;
+      if (identify) ++gNumRefusedByClassifier;
+    }
+    // The recall rescue is not part of this build: no rule raises the score.
+    gMatchInfoTwo.rescueCode = 0;
+  }
   LogCost("total", startMs);
   QUORV_LOG(QUORV_LOG_DEBUG, "%s...leave, match score = %d", __func__, static_cast<int>(score));
   return score;
