@@ -15,6 +15,7 @@
 #include "src/ZqAlg/ZqMatchRecords.h"
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/ZqAlg/ZqUniformSizeCheck.h"
+#include "src/ZqAlg/ZqRecallRescue.h"
 #include "src/ZqAlg/ZqVerifyRescue.h"
 #include "src/features/ZqAlgMode.h"
 #include "src/features/ZqBinImg.h"
@@ -482,8 +483,14 @@ int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
       if (score > 1) score = 1;
       if (identify) ++gNumRefusedByClassifier;
     }
-    // The recall rescue is not part of this build: no rule raises the score.
-    gMatchInfoTwo.rescueCode = 0;
+    if (recallEn == 1) {
+      int32_t code = 0;
+      const zq_alg::RescueInput in = {sample,   tpl,         H,     &rescue,    &rescueImages,
+                                      samplePos, t,          best,  ratio,      overLap[0],
+                                      sensorType, identify,  rows,  cols};
+      score = zq_alg::RecallRescue(in, score, &code);
+      gMatchInfoTwo.rescueCode = code;
+    }
   }
   LogCost("total", startMs);
   QUORV_LOG(QUORV_LOG_DEBUG, "%s...leave, match score = %d", __func__, static_cast<int>(score));
