@@ -70,13 +70,14 @@ class PoolBlocks {
 
   template <class T>
   T *Take(uint32_t n) {
+    if (count_ == static_cast<int>(sizeof(blocks_) / sizeof(blocks_[0]))) return nullptr;
     void *p = ZqSafeAllocInMemBlock(static_cast<int32_t>(n * sizeof(T)));
     if (p != nullptr) blocks_[count_++] = p;
     return static_cast<T *>(p);
   }
 
  private:
-  void *blocks_[8] = {};
+  void *blocks_[12] = {};  // four rescue images and five pair arrays
   int count_ = 0;
 };
 

@@ -52,6 +52,7 @@ class Blocks {
   Blocks(const Blocks &) = delete;
   Blocks &operator=(const Blocks &) = delete;
   void *Take(uint32_t bytes) {
+    if (count_ == static_cast<int>(sizeof(blocks_) / sizeof(blocks_[0]))) return nullptr;
     void *p = ZqSafeAllocInMemBlock(static_cast<int32_t>(bytes));
     if (p != nullptr) blocks_[count_++] = p;
     return p;
