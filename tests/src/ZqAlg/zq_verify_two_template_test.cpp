@@ -247,6 +247,31 @@ TEST_F(VerifyTwoTemplateTest, ForeignBodyCutUsesTheSignedRotation) {
   }
 }
 
+// Sensor type 10: a large overlap with a low report score is cut to 0 when
+// both sides are of good quality (above 80).
+TEST_F(VerifyTwoTemplateTest, SensorType10CutsLargeOverlapsWithLowScores) {
+  ZqSetAlgFarLevel(6);  // t = 3
+  ZqSensorTypeSet(10);
+  gQuorvActionMode = QUORV_ACTION_IDENTIFY;
+  SynthPairParams p = Motion(61, 0.05f, 2.0f, 1.0f);
+  p.trueCount = 8;
+  for (uint8_t quality : {80, 81}) {
+    auto pair = MakeSynthPair(p);
+    pair->sample.templateQuality = 90;
+    pair->tpl.templateQuality = quality;
+    ST_FullHMatrix H{};
+    const int score = ZqVerifyTwoTemplate(&pair->sample, &pair->tpl, &H, 0, 0);
+    ASSERT_GT(static_cast<int>(gQuorvMachInfo.overlapsize), 0.6 * 96 * 96);
+    ASSERT_LE(static_cast<int>(gQuorvMachInfo.matchScore), 8);
+    ASSERT_GT(static_cast<int>(gQuorvMachInfo.matchScore), 0);
+    if (quality > 80) {
+      EXPECT_EQ(score, 0);
+    } else {
+      EXPECT_EQ(score, static_cast<int>(gQuorvMachInfo.matchScore));
+    }
+  }
+}
+
 TEST_F(VerifyTwoTemplateTest, DirectionFlagGoesToThePairRecord) {
   auto pair = MakeSynthPair(Motion(8, 0.2f, 6.0f, 3.0f));
   ST_FullHMatrix H{};
