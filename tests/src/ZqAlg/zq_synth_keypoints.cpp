@@ -1,9 +1,13 @@
 #include "zq_synth_keypoints.h"
 
 #include <cmath>
+#include <map>
 #include <utility>
 
 #include "fingers/synth_fingers.h"
+#include "src/features/ZqBinImg.h"
+#include "src/features/ZqMatchCheck.h"
+#include "src/image/ZqImage.h"
 
 namespace zq_test {
 namespace {
@@ -45,9 +49,39 @@ void Describe(const fingers::MasterFinger &m, double mx, double my, double phi, 
   }
 }
 
-const fingers::MasterFinger &TheMaster() {
-  static const fingers::MasterFinger m = fingers::MakeMaster(fingers::PopulationFinger(37, 3));
-  return m;
+// Master finger `finger` of population 37, made once.
+const fingers::MasterFinger &TheMaster(int finger) {
+  static std::map<int, std::unique_ptr<fingers::MasterFinger>> cache;
+  auto &m = cache[finger];
+  if (!m) m = std::make_unique<fingers::MasterFinger>(fingers::MakeMaster(fingers::PopulationFinger(37, finger)));
+  return *m;
+}
+
+const int kSide = 96;
+
+// Binarises the 96 x 96 window whose pixel (x, y) shows master point
+// toMaster(x, y), with the bit-image builder of the extraction.
+template <class F>
+void RenderBits(const fingers::MasterFinger &m, F toMaster, std::vector<uint64_t> *bits,
+                std::vector<uint8_t> *mask) {
+  const ST_Size size = {kSide, kSide};
+  ST_Image *img = ZqCreateImage(&size, DEPTH_8U);
+  for (int y = 0; y < kSide; ++y) {
+    for (int x = 0; x < kSide; ++x) {
+      double mx, my;
+      toMaster(x, y, &mx, &my);
+      const double v = 128.0 - 100.0 * m.RidgeAt(mx, my);  // dark ridges
+      img->imageData[y * img->rowBytes + x] =
+          static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+    }
+  }
+  const uint16_t words = ZqBinImgWordCount(kSide, kSide);
+  bits->assign(words + 1u, 0);
+  uint64_t *out = bits->data();
+  uint16_t count = 0;
+  ZqGenBinImg(img, &out, &count);
+  ZqReleaseImage(&img);
+  mask->assign(kSide * kSide / 8 + 1, 0xFF);
 }
 
 void Fill(std::vector<Kp> *kps, std::vector<ST_Feature> *feat, ST_SubTemplate *t) {
@@ -75,8 +109,16 @@ ST_SubTemplate SubTemplateOver(std::vector<ST_Feature> *features, int group0, in
   return t;
 }
 
+void AttachImages(ST_SubTemplate *t, std::vector<uint64_t> *bits, std::vector<uint8_t> *mask) {
+  t->templateBinDiscr = reinterpret_cast<uint8_t *>(bits->data());
+  t->templatePixValid = mask->data();
+  t->binWordCnt = ZqBinImgWordCount(kSide, kSide);
+  t->binBufSize = kSide * kSide / 64 * 8 + 8;
+  t->maskBufSize = kSide * kSide / 8 + 1;
+}
+
 std::unique_ptr<SynthPair> MakeSynthPair(const SynthPairParams &params) {
-  const fingers::MasterFinger &m = TheMaster();
+  const fingers::MasterFinger &m = TheMaster(params.finger);
   fingers::Rng rng(params.seed);
   auto out = std::make_unique<SynthPair>();
   out->params = params;
@@ -122,7 +164,9 @@ std::unique_ptr<SynthPair> MakeSynthPair(const SynthPairParams &params) {
     const double dphi = rng.Uniform(-0.03, 0.03);
     k.f.x = static_cast<float>(xs + ex);
     k.f.y = static_cast<float>(ys + ey);
-    k.f.ori = static_cast<float>(phi - params.angle + dphi);
+    // Orientations are measured with rows running up (as the detector does):
+    // the sample sees them turned the other way from its pixel grid.
+    k.f.ori = static_cast<float>(phi + params.angle + dphi);
     const double mx = ox + params.tx + c * k.f.x - s * k.f.y;
     const double my = oy + params.ty + s * k.f.x + c * k.f.y;
     Describe(m, mx, my, phi + dphi, &k.f);
@@ -148,6 +192,18 @@ std::unique_ptr<SynthPair> MakeSynthPair(const SynthPairParams &params) {
     std::swap(smpKps[i - 1], smpKps[rng.Below(static_cast<uint32_t>(i))]);
   Fill(&smpKps, &out->sampleFeat, &out->sample);
   Fill(&tplKps, &out->tplFeat, &out->tpl);
+  if (params.images) {
+    RenderBits(m, [&](int x, int y, double *mx, double *my) {
+      *mx = ox + x;
+      *my = oy + y;
+    }, &out->tplBits, &out->tplMask);
+    RenderBits(m, [&](int x, int y, double *mx, double *my) {
+      *mx = ox + params.tx + c * x - s * y;
+      *my = oy + params.ty + s * x + c * y;
+    }, &out->sampleBits, &out->sampleMask);
+    AttachImages(&out->tpl, &out->tplBits, &out->tplMask);
+    AttachImages(&out->sample, &out->sampleBits, &out->sampleMask);
+  }
   return out;
 }
 

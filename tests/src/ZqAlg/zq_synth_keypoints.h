@@ -21,6 +21,8 @@ struct SynthPairParams {
   float ty = -4.25f;
   float posError = 0.1f;  // sample positions off by up to this, pixels
   int bitFlips = 8;       // descriptor bits of each sample keypoint flipped
+  int finger = 3;         // finger number of the population the keypoints come from
+  bool images = false;    // also render the binarised images and masks (96 x 96)
 };
 
 // Two sub-templates over their own feature arrays (not from the allocator;
@@ -30,12 +32,18 @@ struct SynthPair {
   SynthPairParams params;
   std::vector<ST_Feature> sampleFeat, tplFeat;
   ST_SubTemplate sample{}, tpl{};
+  // Binarised images and all-valid masks (params.images): 16-aligned words.
+  std::vector<uint64_t> sampleBits, tplBits;
+  std::vector<uint8_t> sampleMask, tplMask;
   SynthPair() = default;
   SynthPair(const SynthPair &) = delete;
   SynthPair &operator=(const SynthPair &) = delete;
 };
 
 std::unique_ptr<SynthPair> MakeSynthPair(const SynthPairParams &params);
+
+// Points t's images at bits and mask (96 x 96 sizes, binWordCnt set).
+void AttachImages(ST_SubTemplate *t, std::vector<uint64_t> *bits, std::vector<uint8_t> *mask);
 
 // A sub-template over features (group 0 first): the record points into the
 // vector, which must outlive it.

@@ -1,0 +1,56 @@
+// Two-template scoring: how well one sample sub-template matches one
+// enrolled sub-template, as a count of matched keypoints, and the
+// transform from the sample's pixels onto the template's.
+#ifndef SRC_ZQALG_ZQVERIFYTWOTEMPLATE_H_
+#define SRC_ZQALG_ZQVERIFYTWOTEMPLATE_H_
+
+#include <stdint.h>
+
+#include "src/ZqAlg/ZqSubTemplate.h"
+#include "src/features/ZqFullHMatrix.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Most keypoints a sample may bring to a comparison (both groups).
+#define ZQ_VERIFY_MAX_SAMPLE_KP 200
+
+// Scratch output record of the registrations.
+extern ST_FullHMatrix gCorrectHMat;
+// Direction of the comparison, set by the caller: 0 forward, 1 reverse
+// (10 and 11 for the extra-template comparisons); copied to the pair record.
+extern uint8_t gRebak;
+
+// Scores sample against tpl (the full-homography scorer when fullHomography
+// is 1, with H's last row and angle preset) and writes the sample->template transform to
+// *H. Returns the score (0 or more); -1 when an argument is NULL, either
+// side has no feature array, the sample holds more than
+// ZQ_VERIFY_MAX_SAMPLE_KP keypoints or a buffer is shorter than its counts
+// or the sensor size need; -2 when work memory is short; otherwise the
+// failure code of the uniform-region check. recallEn allows the keypoint
+// recall and the recall rescue; option is handed to the full-homography
+// scorer.
+int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
+                        ST_FullHMatrix *H, uint8_t recallEn, uint8_t option);
+
+// The full-homography scorer: an affine transform from consistent triples of
+// descriptor pairs, refitted and weighed by pixel agreement; the score is
+// the inlier count, discounted and, for 6..11, confirmed or cut to 1. H gets
+// the chosen transform. Returns the score, -1 for a NULL argument, missing
+// features or images shorter than the sensor, -2 when work memory is short.
+// recallEn and option have no effect.
+int ZqVerifyTwoTemplate_v2(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
+                           ST_FullHMatrix *H, uint8_t recallEn, uint8_t option);
+
+// ZqVerifyTwoTemplate against sub-template subIndex of enrolled finger
+// fingerId (0..9); 0 when sample or H is NULL, the finger is not valid or
+// subIndex is not one of its sub-templates.
+int ZqVerifySubTemplate(const ST_SubTemplate *sample, int16_t subIndex, int16_t fingerId,
+                        ST_FullHMatrix *H, uint8_t recallEn, uint8_t option);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif  // SRC_ZQALG_ZQVERIFYTWOTEMPLATE_H_
