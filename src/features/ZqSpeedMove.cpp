@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "src/enhance/ZqImgQuality.h"
 #include "src/enhance/ZqNonFingerDetect.h"
 #include "src/image/ZqBoxMean.h"
 #include "src/image/ZqCommon.h"
@@ -95,7 +96,7 @@ float PatchCost(const int16_t *p1, const int16_t *p2) {
 
 // Covered area in the upper 32 bits, the finger flag in the low byte.
 uint64_t Describe(const uint8_t *img, uint16_t width, uint16_t height) {
-  const int32_t area = 0;
+  const int32_t area = ZqGetImgArea_ZE4850(img, width, height);
   float p = 0.0f;
   const uint64_t finger = NonFingerDetect(img, width, height, &p) == 0 ? 1 : 0;
   return (static_cast<uint64_t>(static_cast<uint32_t>(area)) << 32) | finger;

@@ -3,6 +3,7 @@
 // (identical, shifted, partly lifted, flat).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -231,7 +232,15 @@ Image Window(int x0, int y0) {
   return w;
 }
 
+// The window with its last `rows` rows lifted off the sensor (white).
+Image Lifted(Image img, int rows) {
+  std::fill(img.end() - rows * 96, img.end(), 255);
+  return img;
+}
+
 TEST_F(SpeedMove, SyntheticPairs) {
+  Image halfWhite(96 * 96, 200);
+  std::fill(halfWhite.begin() + 48 * 96, halfWhite.end(), 255);
   struct Case {
     const char *what;
     Image a, b;
@@ -243,7 +252,12 @@ TEST_F(SpeedMove, SyntheticPairs) {
       {"shifted 20 px", Window(30, 20), Window(50, 20), 2},
       {"shifted 14 px diagonally", Window(30, 20), Window(40, 30), 0},
       {"shifted 12, 12 (17 px)", Window(30, 20), Window(42, 32), 2},
+      // The upper rows still match in place; the area drops 31 points.
+      {"bottom third lifted", Window(30, 20), Lifted(Window(30, 20), 30), 1},
+      {"bottom sixth lifted", Window(30, 20), Lifted(Window(30, 20), 16), 0},
       {"flat and flat", Image(96 * 96, 200), Image(96 * 96, 180), 0},
+      // No peaks in the flat frame: the area change alone decides.
+      {"flat and half white", Image(96 * 96, 200), halfWhite, 2},
   };
   for (const Case &k : cases) {
     EXPECT_EQ(ZqSpeedFastJustifyExampProcess(k.a.data(), k.b.data(), 96, 96), k.want) << k.what;
