@@ -37,7 +37,7 @@ void SmoothHistogram(int32_t *hist, uint32_t bins) {
   std::array<int32_t, kMaxBins> copy;
   std::copy(hist, hist + bins, copy.begin());
   for (uint32_t b = 1; b + 1 < bins; ++b) {
-    const int32_t sum = copy[b - 1] + copy[b] + copy[b + 1];
+    const int64_t sum = static_cast<int64_t>(copy[b - 1]) + copy[b] + copy[b + 1];
     hist[b] = RoundHalfAway(static_cast<float>(sum) * 0.33333334f);
   }
 }

@@ -200,6 +200,7 @@ int32_t ZqSearchFeatPair(const uint8_t *img1, const uint8_t *img2, int32_t rows,
   ZQ_CHECK(points1 == NULL || points2 == NULL || out == NULL, -2);
 
   const size_t n1 = static_cast<size_t>(count1), n2 = static_cast<size_t>(count2);
+  ZQ_CHECK(n1 * n2 * sizeof(float) > static_cast<size_t>(INT32_MAX), -2);
   float *cost = static_cast<float *>(ZqSafeAlloc(static_cast<int32_t>(n1 * n2 * sizeof(float))));
   int16_t *patches = static_cast<int16_t *>(
       ZqSafeAlloc(static_cast<int32_t>((n1 + n2) * kPatchSize * sizeof(int16_t))));
