@@ -33,7 +33,11 @@ function(fpdev_add_device_library)
     OUTPUT_NAME fpdev_quorvanta VERSION 0.1.0 SOVERSION 0)
   target_link_libraries(fpdev_quorvanta PRIVATE
     ${components} PkgConfig::LIBUSB PkgConfig::GLIB Threads::Threads m)
-  target_link_options(fpdev_quorvanta PRIVATE -Wl,--no-undefined)
+  # Only the interfaces leave the library; the components keep their
+  # symbols for the tests, which link the archives.
+  set(map ${PROJECT_SOURCE_DIR}/cmake/fpdev_quorvanta.map)
+  target_link_options(fpdev_quorvanta PRIVATE -Wl,--no-undefined -Wl,--version-script=${map})
+  set_property(TARGET fpdev_quorvanta APPEND PROPERTY LINK_DEPENDS ${map})
 endfunction()
 
 # fpdev_test(<name> SOURCES <files...> [LIBS <libs...>] [NO_MAIN])

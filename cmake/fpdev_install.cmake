@@ -1,0 +1,95 @@
+# Installation: the device library with its development files, the copy the
+# service plug-in loads, the plug-in in the service's drivers folder, the udev
+# rule for the sensors the drivers serve, and the plug-in's registration with
+# the service (through the service's own configuration tool).
+
+include_guard(GLOBAL)
+include(GNUInstallDirs)
+
+# The service's drivers folder: beside the daemon that the installed service
+# package ships (dpkg -L biometric-auth), as <daemon folder>/drivers.
+function(_fpdev_find_service_drivers_dir out)
+  set(dir "")
+  find_program(_fpdev_dpkg dpkg)
+  if(_fpdev_dpkg)
+    execute_process(COMMAND ${_fpdev_dpkg} -L biometric-auth
+                    OUTPUT_VARIABLE files RESULT_VARIABLE rc ERROR_QUIET)
+    if(rc EQUAL 0)
+      string(REGEX MATCH "[^\n]*/biometric-authenticationd(\n|$)" daemon "${files}")
+      string(STRIP "${daemon}" daemon)
+      if(daemon)
+        get_filename_component(daemon_dir "${daemon}" DIRECTORY)
+        set(dir "${daemon_dir}/drivers")
+      endif()
+    endif()
+  endif()
+  if(NOT dir)
+    # The folder the plug-in's own library path lies in.
+    set(dir "/usr/lib/biometric-authentication/drivers")
+    message(STATUS "fpdev: the service package is not installed; drivers folder ${dir}")
+  endif()
+  set(${out} "${dir}" PARENT_SCOPE)
+endfunction()
+
+if(NOT DEFINED FPDEV_SERVICE_DRIVERS_DIR)
+  _fpdev_find_service_drivers_dir(_fpdev_drivers_dir)
+  set(FPDEV_SERVICE_DRIVERS_DIR "${_fpdev_drivers_dir}" CACHE PATH
+      "The biometric-authentication service's drivers folder (zq4842.so goes here)")
+endif()
+# Where the plug-in loads the device library from (its quorvanta_library_path).
+set(FPDEV_PLUGIN_LIBRARY_PATH "/usr/lib/biometric-authentication/drivers/extra/zq4842-extra.so"
+    CACHE FILEPATH "Path of the device library as the service plug-in loads it")
+set(FPDEV_UDEV_RULES_DIR "/usr/lib/udev/rules.d" CACHE PATH "udev rules folder")
+set(FPDEV_SERVICE_CONFIG "/etc/biometric-auth/biometric-drivers.conf" CACHE FILEPATH
+    "The service's driver configuration, which the install step registers zq4842 in")
+option(FPDEV_REGISTER_SERVICE_DRIVER
+       "Register zq4842 with the service on install (never with DESTDIR)" ON)
+
+# Installs the device library, its development files, the plug-in's copy of it
+# and the udev rule. Call after fpdev_add_device_library().
+function(fpdev_install_device_library)
+  install(TARGETS fpdev_quorvanta
+          LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+                  COMPONENT runtime NAMELINK_COMPONENT development)
+  install(FILES ${PROJECT_SOURCE_DIR}/framework/fpdev.h
+          DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/fpdev_quorvanta COMPONENT development)
+  # The pkg-config file names the prefix given at install time (--prefix).
+  install(CODE "set(FPDEV_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+set(FPDEV_PC_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
+set(FPDEV_PC_INCLUDEDIR \"${CMAKE_INSTALL_INCLUDEDIR}\")
+set(FPDEV_PC_VERSION \"${PROJECT_VERSION}\")
+configure_file(\"${PROJECT_SOURCE_DIR}/data/fpdev_quorvanta.pc.in\"
+               \"${PROJECT_BINARY_DIR}/fpdev_quorvanta.pc\" @ONLY)
+file(INSTALL \"${PROJECT_BINARY_DIR}/fpdev_quorvanta.pc\"
+     DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig\")"
+          COMPONENT development)
+
+  get_filename_component(extra_dir "${FPDEV_PLUGIN_LIBRARY_PATH}" DIRECTORY)
+  get_filename_component(extra_name "${FPDEV_PLUGIN_LIBRARY_PATH}" NAME)
+  install(FILES $<TARGET_FILE:fpdev_quorvanta> DESTINATION ${extra_dir}
+          RENAME ${extra_name} COMPONENT runtime)
+
+  # The udev rule, written from the drivers' id tables by the built library.
+  add_executable(fpdev_udev_rules ${PROJECT_SOURCE_DIR}/data/udev_rules.cpp)
+  target_include_directories(fpdev_udev_rules PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(fpdev_udev_rules PRIVATE fpdev_quorvanta PkgConfig::GLIB PkgConfig::LIBUSB)
+  set(rules ${PROJECT_BINARY_DIR}/60-fpdev-quorvanta.rules)
+  add_custom_command(OUTPUT ${rules}
+                     COMMAND fpdev_udev_rules ${rules}
+                     DEPENDS fpdev_udev_rules
+                     COMMENT "udev rule from the drivers' USB id tables")
+  add_custom_target(fpdev_udev_rule ALL DEPENDS ${rules})
+  install(FILES ${rules} DESTINATION ${FPDEV_UDEV_RULES_DIR} COMPONENT runtime)
+endfunction()
+
+# Installs the plug-in into the service's drivers folder and registers it.
+function(fpdev_install_plugin target)
+  install(TARGETS ${target} LIBRARY DESTINATION ${FPDEV_SERVICE_DRIVERS_DIR} COMPONENT runtime)
+  if(FPDEV_REGISTER_SERVICE_DRIVER)
+    install(CODE "set(FPDEV_REGISTER_DRIVER_NAME \"zq4842\")
+set(FPDEV_REGISTER_DRIVER_PATH \"${FPDEV_SERVICE_DRIVERS_DIR}/$<TARGET_FILE_NAME:${target}>\")
+set(FPDEV_REGISTER_CONFIG \"${FPDEV_SERVICE_CONFIG}\")"
+            COMPONENT runtime)
+    install(SCRIPT ${PROJECT_SOURCE_DIR}/cmake/fpdev_register_driver.cmake COMPONENT runtime)
+  endif()
+endfunction()
