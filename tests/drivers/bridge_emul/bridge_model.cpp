@@ -49,6 +49,13 @@ void BridgeModel::Press(std::vector<uint8_t> image) {
   if (low_power_) WakeForPressLocked();
 }
 
+void BridgeModel::Lift() {
+  std::lock_guard<std::mutex> lock(mu_);
+  presses_.clear();
+  pin_ = false;
+  regs_[0x1D] = 0;
+}
+
 size_t BridgeModel::PendingPresses() const {
   std::lock_guard<std::mutex> lock(mu_);
   return presses_.size();

@@ -141,6 +141,9 @@ class BridgeModel : public usb_emul::DeviceModel {
   // Queues a press with `image` (width x height host pixels; the bridge sends
   // 255 - pixel, after a 2-byte header).
   void Press(std::vector<uint8_t> image);
+  // The finger leaves: presses not yet read are dropped, the pin and 0x1D
+  // fall.
+  void Lift();
   // Presses not yet consumed by an image read.
   size_t PendingPresses() const;
   // Queues the answer to the next data read (0x34 (3) + 0x35 (n, 0)).

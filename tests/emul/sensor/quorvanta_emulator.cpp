@@ -1,0 +1,208 @@
+// The emulated Quorvanta sensor as a process of its own: the 0x4842 bridge
+// (96x96, application firmware already running) in an umockdev testbed,
+// pressed by synthetic fingers. Other processes reach it through umockdev's
+// preload library:
+//
+//   quorvanta_emulator [--finger N] [--seed S] [--press-gap MS] [--ready-file PATH]
+//   LD_PRELOAD=libumockdev-preload.so.0 UMOCKDEV_DIR=<printed dir> <program>
+//
+// Once the bridge is present it prints "UMOCKDEV_DIR=<testbed root>" on
+// standard output (and writes the same line to the ready file). The finger
+// presses again and again, a new impression each time, `press-gap` ms after
+// the previous image was read (the finger lifted in between); finger -1 is
+// no finger at all. SIGUSR1 moves to the next finger, SIGUSR2 to the previous
+// one (an unread press of the old finger is dropped); SIGTERM, SIGINT and
+// SIGHUP stop the emulator.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "bridge_emul/bridge_model.h"
+#include "emul/testbed.h"
+#include "fingers/synth_fingers.h"
+
+namespace {
+
+struct Options {
+  int finger = 0;
+  uint64_t seed = 1;
+  int press_gap_ms = 300;
+  std::string ready_file;
+};
+
+void Say(const std::string &text) {
+  std::string line = "quorvanta_emulator: " + text + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
+int Usage() {
+  std::fputs(
+      "usage: quorvanta_emulator [--finger N] [--seed S] [--press-gap MS] [--ready-file PATH]\n"
+      "  Presents the emulated 0x4842 bridge and presses synthetic finger N (-1: none).\n"
+      "  SIGUSR1: next finger; SIGUSR2: previous finger; SIGTERM/SIGINT: stop.\n",
+      stderr);
+  return 2;
+}
+
+// Parses a whole decimal number into *out; false for anything else.
+bool ParseLong(const char *text, long min, long max, long *out) {
+  char *end = nullptr;
+  errno = 0;
+  long v = std::strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || v < min || v > max) return false;
+  *out = v;
+  return true;
+}
+
+std::optional<Options> ParseOptions(int argc, char **argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (i + 1 >= argc) return std::nullopt;
+    const char *value = argv[++i];
+    long v = 0;
+    if (a == "--finger" && ParseLong(value, -1, 9999, &v)) {
+      o.finger = static_cast<int>(v);
+    } else if (a == "--seed" && ParseLong(value, 0, 0x7fffffffL, &v)) {
+      o.seed = static_cast<uint64_t>(v);
+    } else if (a == "--press-gap" && ParseLong(value, 0, 60000, &v)) {
+      o.press_gap_ms = static_cast<int>(v);
+    } else if (a == "--ready-file") {
+      o.ready_file = value;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return o;
+}
+
+const char *ClassName(int finger) {
+  static const char *const kNames[] = {"arch", "tented arch", "left loop", "right loop", "whorl"};
+  return kNames[finger % 5];
+}
+
+// The finger on the sensor and its next impression.
+class Finger {
+ public:
+  Finger(uint64_t seed, int number) : seed_(seed) { Select(number); }
+
+  void Select(int number) {
+    number_ = number < -1 ? -1 : number;
+    press_ = 0;
+    if (number_ >= 0) {
+      master_ = std::make_unique<fingers::MasterFinger>(
+          fingers::MakeMaster(fingers::PopulationFinger(seed_, number_)));
+      Say("finger " + std::to_string(number_) + " (" + ClassName(number_) + ")");
+    } else {
+      master_.reset();
+      Say("no finger");
+    }
+  }
+  int number() const { return number_; }
+  bool present() const { return master_ != nullptr; }
+
+  // The next press of this finger, width x height 8-bit host pixels.
+  std::vector<uint8_t> NextPress(int width, int height) {
+    fingers::SensorSize size{width, height};
+    fingers::Impression imp = fingers::Render(
+        *master_, fingers::RandomImpression(*master_, fingers::PressSeed(*master_, press_), size));
+    Say("finger " + std::to_string(number_) + " press " + std::to_string(press_));
+    ++press_;
+    return std::move(imp.frame.gray);
+  }
+
+ private:
+  uint64_t seed_;
+  int number_ = -1;
+  int press_ = 0;
+  std::unique_ptr<fingers::MasterFinger> master_;
+};
+
+bool WriteReadyFile(const std::string &path, const std::string &line) {
+  std::string tmp = path + ".tmp";
+  std::FILE *f = std::fopen(tmp.c_str(), "w");
+  if (f == nullptr) return false;
+  bool ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
+  ok = std::fclose(f) == 0 && ok;
+  return ok && std::rename(tmp.c_str(), path.c_str()) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  std::optional<Options> options = ParseOptions(argc, argv);
+  if (!options) return Usage();
+
+  // Signals are taken synchronously by the main loop; every thread started
+  // from here on (umockdev's worker, the answer timer) inherits the mask.
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (int s : {SIGUSR1, SIGUSR2, SIGTERM, SIGINT, SIGHUP}) sigaddset(&signals, s);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  try {
+    bridge_emul::BridgeConfig config;  // 96x96, application running
+    auto model = std::make_shared<bridge_emul::BridgeModel>(config);
+    usb_emul::Testbed bed;
+    usb_emul::Device &device = bed.AddDevice(bridge_emul::BridgeDesc(0x4842), model);
+    Finger finger(options->seed, options->finger);
+
+    std::string line = "UMOCKDEV_DIR=" + bed.root_dir() + "\n";
+    if (!options->ready_file.empty() && !WriteReadyFile(options->ready_file, line)) {
+      Say("cannot write " + options->ready_file + ": " + std::strerror(errno));
+      return 1;
+    }
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+    Say("bridge 3c5d:4842 at " + device.devnode() + ", " + std::to_string(config.width) + "x" +
+        std::to_string(config.height));
+
+    using Clock = std::chrono::steady_clock;
+    const auto gap = std::chrono::milliseconds(options->press_gap_ms);
+    auto lifted_at = Clock::now() - gap;
+    auto log_cleared = Clock::now();
+    bool pressing = false;  // a press waits to be read
+    for (;;) {
+      timespec tick{0, 20 * 1000 * 1000};
+      int sig = sigtimedwait(&signals, nullptr, &tick);
+      if (sig == SIGUSR1 || sig == SIGUSR2) {
+        // A press of the old finger that was not read goes with it.
+        model->Lift();
+        pressing = false;
+        finger.Select(finger.number() + (sig == SIGUSR1 ? 1 : -1));
+      }
+      if (sig == SIGTERM || sig == SIGINT || sig == SIGHUP) break;
+
+      auto now = Clock::now();
+      if (pressing && model->PendingPresses() == 0) {
+        pressing = false;  // the image was read: the finger lifts
+        lifted_at = now;
+      }
+      if (!pressing && finger.present() && now - lifted_at >= gap) {
+        model->Press(finger.NextPress(config.width, config.height));
+        pressing = true;
+      }
+      // The transfer log serves the unit tests; here it would only grow.
+      if (now - log_cleared >= std::chrono::seconds(1)) {
+        device.ClearLog();
+        log_cleared = now;
+      }
+    }
+    Say("stopped");
+  } catch (const std::exception &e) {
+    Say(e.what());
+    return 1;
+  }
+  if (!options->ready_file.empty()) unlink(options->ready_file.c_str());
+  return 0;
+}
