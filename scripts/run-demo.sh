@@ -1,0 +1,262 @@
+#!/usr/bin/env bash
+# The whole stack on the real biometric-authentication service, without
+# fingerprint hardware: sets up and builds what is missing, installs into a
+# staging folder, then in a private mount namespace starts a system bus,
+# polkitd, the emulated Quorvanta sensor (the 0x4842 bridge, 96x96, pressed
+# by synthetic fingers) and the service daemon with the staged plug-in and
+# device library, and drives it with the service's client: list the device,
+# enrol a finger, verify a new press of it (match), verify another finger
+# (no match), identify, list the stored features, clean up.
+#
+#   sudo scripts/run-demo.sh [--no-setup] [--build-dir DIR]
+#
+# The machine's own service, its configuration and its feature database are
+# not touched: /run, /tmp, /etc/biometric-auth, /var/lib and the service's
+# drivers folder are private to the run. Exits 0 only when every step gave
+# its expected result.
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+say() { printf '%s\n' "$*"; }
+die() { say "run-demo: $*" >&2; exit 1; }
+
+if [[ "${1:-}" != --inside ]]; then
+  setup=1
+  build=$here/build/demo
+  while [[ $# -gt 0 ]]; do
+    case $1 in
+      --no-setup) setup=0 ;;
+      --build-dir) [[ $# -ge 2 ]] || die "--build-dir needs a folder"; build=$2; shift ;;
+      -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+      *) die "unknown argument $1 (see --help)" ;;
+    esac
+    shift
+  done
+  if [[ $(id -u) -ne 0 ]]; then
+    say "run-demo: this needs root, and nothing has been done yet."
+    say "  It installs missing Debian packages, makes a private mount namespace and"
+    say "  starts its own system bus, polkitd and service daemon inside it."
+    say "  Run it as: sudo $0"
+    exit 1
+  fi
+  command -v unshare >/dev/null || die "unshare (util-linux) is missing"
+  unshare --mount --propagation private true 2>/dev/null ||
+    die "no private mount namespace can be made here"
+
+  if ((setup)); then
+    say "==> Setting up (Debian packages)"
+    "$here/scripts/setup.sh" || die "setup failed"
+  fi
+  say "==> Building in $build"
+  if [[ ! -f $build/CMakeCache.txt ]]; then
+    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DFPDEV_BUILD_BENCHMARKS=OFF >"$build.configure.log" 2>&1 ||
+      { tail -20 "$build.configure.log"; die "configure failed (log: $build.configure.log)"; }
+  fi
+  cmake --build "$build" -j"$(nproc)" --target fpdev_quorvanta zq4842 fpdev_udev_rule \
+    quorvanta_emulator >"$build/demo-build.log" 2>&1 ||
+    { tail -30 "$build/demo-build.log"; die "build failed (log: $build/demo-build.log)"; }
+  stage=$build/demo-stage
+  rm -rf "$stage"
+  DESTDIR=$stage cmake --install "$build" --prefix /usr >"$build/demo-install.log" 2>&1 ||
+    { cat "$build/demo-install.log"; die "staging install failed"; }
+  say "    staged install in $stage"
+  emulator=$build/tests/emul/sensor/quorvanta_emulator
+  [[ -x $emulator ]] || die "the emulator was not built ($emulator)"
+  for tool in dbus-daemon dbus-send biometric-auth-client \
+              /usr/lib/biometric-authentication/biometric-authenticationd \
+              /usr/lib/polkit-1/polkitd; do
+    command -v "$tool" >/dev/null 2>&1 || die "$tool is missing (scripts/setup.sh installs it)"
+  done
+  exec unshare --mount --propagation private "$0" --inside "$stage" "$emulator"
+fi
+stage=$2
+emulator=$3
+started=$(date +%s%N)
+
+# --- A private world ------------------------------------------------------------
+say "==> Starting a private service world"
+set -e
+mount -t tmpfs -o mode=755 tmpfs /run
+work=/run/zq4842-demo
+mkdir -p "$work/service" "$work/varlib" /run/dbus
+mount -t tmpfs -o mode=1777 tmpfs /tmp
+
+# The service's folder with the staged drivers folder (plug-in and the
+# library's copy where the plug-in loads it); the daemon stays reachable
+# through a bind of the original folder.
+mount --bind /usr/lib/biometric-authentication "$work/service"
+mount -t tmpfs -o mode=755 tmpfs /usr/lib/biometric-authentication
+cp -a "$stage/usr/lib/biometric-authentication/." /usr/lib/biometric-authentication/
+
+# A configuration folder from the service's template, with the plug-in
+# registered by the install step's registration (the service's tool).
+mkdir -p /etc/biometric-auth
+mount -t tmpfs -o mode=755 tmpfs /etc/biometric-auth
+cp /usr/share/biometric-auth/biometric-drivers.conf.template /etc/biometric-auth/biometric-drivers.conf
+cmake -DFPDEV_REGISTER_DRIVER_NAME=zq4842 \
+  -DFPDEV_REGISTER_DRIVER_PATH=/usr/lib/biometric-authentication/drivers/zq4842.so \
+  -DFPDEV_REGISTER_CONFIG=/etc/biometric-auth/biometric-drivers.conf \
+  -P "$here/cmake/fpdev_register_driver.cmake" | sed 's/^-- /    /'
+
+# An empty feature database folder; the bus's and polkit's folders kept.
+mount --bind /var/lib "$work/varlib"
+mount -t tmpfs -o mode=755 tmpfs /var/lib
+for keep in dbus polkit-1; do
+  if [[ -d "$work/varlib/$keep" ]]; then
+    mkdir -p "/var/lib/$keep"
+    mount --bind "$work/varlib/$keep" "/var/lib/$keep"
+  fi
+done
+mkdir -p /var/lib/biometric-auth
+set +e
+
+# --- Processes --------------------------------------------------------------------
+pids=()
+stop_all() {
+  local pid
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    pid=${pids[i]}
+    kill "$pid" 2>/dev/null
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  done
+}
+trap stop_all EXIT
+trap 'exit 1' TERM INT HUP
+has_owner() {
+  dbus-send --system --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+    org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q "boolean true"
+}
+wait_for() {  # wait_for WHAT COMMAND...
+  local what=$1
+  shift
+  for _ in $(seq 100); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  say "run-demo: $what did not come up" >&2
+  exit 1
+}
+
+dbus-daemon --system --nofork --nopidfile >"$work/dbus.log" 2>&1 &
+pids+=($!)
+wait_for "the system bus" test -S /run/dbus/system_bus_socket
+/usr/lib/polkit-1/polkitd --no-debug >"$work/polkitd.log" 2>&1 &
+pids+=($!)
+wait_for "polkitd" has_owner org.freedesktop.PolicyKit1
+say "    system bus and polkitd up"
+
+"$emulator" --finger 0 --ready-file "$work/emulator.ready" >/dev/null 2>"$work/emulator.log" &
+emul=$!
+pids+=($emul)
+wait_for "the emulated sensor" test -s "$work/emulator.ready"
+umockdev_dir=$(sed -n 's/^UMOCKDEV_DIR=//p' "$work/emulator.ready")
+say "    emulated sensor 3c5d:4842 (96x96) up, pressed by synthetic finger 0"
+
+LD_PRELOAD=libumockdev-preload.so.0 UMOCKDEV_DIR=$umockdev_dir \
+  "$work/service/biometric-authenticationd" >"$work/service.log" 2>&1 &
+pids+=($!)
+wait_for "the service daemon" has_owner org.ukui.Biometric
+say "    service daemon up with the staged zq4842 plug-in and device library"
+
+# --- The round -------------------------------------------------------------------
+steps=(list enrol verify-same verify-other identify feature-list clean)
+declare -A result
+for s in "${steps[@]}"; do result[$s]="not run"; done
+client() {  # client ARGS...: runs the service's client; output in $work/client.out
+  timeout 45 biometric-auth-client "$@" >"$work/client.out" 2>&1
+  local rc=$?
+  sed 's/^/      | /' "$work/client.out" | tail -12
+  return $rc
+}
+finger() {  # finger SIGNAL NAME: moves the emulator to the next/previous finger
+  kill -"$1" "$emul"
+  sleep 0.3
+  say "    (the emulator now presses $2)"
+}
+summary() {
+  local s rc=0
+  say ""
+  local ms=$((($(date +%s%N) - started) / 1000000))
+  say "==> Summary (the round took $((ms / 1000)).$((ms % 1000 / 100)) s)"
+  for s in "${steps[@]}"; do
+    printf '    %-13s %s\n' "$s" "${result[$s]}"
+    [[ ${result[$s]} == ok* ]] || rc=1
+  done
+  return $rc
+}
+stop_round() {  # stop_round WHY: the rest cannot run
+  say ""
+  say "run-demo: FAILED: $*" >&2
+  if grep -q "flows are not available\|quorv_SensorResourceCreate(..) = -1" "$work/service.log"; then
+    say "run-demo: the cause: the sensor library's enrol and identify flows (the algorithm" >&2
+    say "  chain) are not built yet, so the device library cannot set the sensor up for" >&2
+    say "  enrolment (quorv_SensorResourceCreate fails). Everything before it ran: the staged" >&2
+    say "  install, the emulated sensor, the daemon, the plug-in and the device library's" >&2
+    say "  discovery and bridge protocol. The round cannot pass until those flows land." >&2
+  fi
+  summary
+  exit 1
+}
+
+say "==> [1/7] list the devices"
+client get-device-list -a
+drvid=$(awk -F'|' '$4 ~ /zq4842/ { gsub(/ /, "", $3); print $3 }' "$work/client.out" | head -1)
+if [[ -n "$drvid" ]]; then
+  result[list]="ok: zq4842 is device $drvid"
+else
+  result[list]="FAILED: zq4842 not listed"
+  tail -20 "$work/service.log" | sed 's/^/      service | /'
+  stop_round "the service does not list the zq4842 device (it could not open it; service log above)"
+fi
+
+say "==> [2/7] enrol finger 0 as \"demo-finger\""
+client enroll -d "$drvid" -n demo-finger
+rc=$?
+stored=$(sqlite3 /var/lib/biometric-auth/biometric.db \
+  "SELECT count(*) FROM EIGEN_INFO WHERE Driver = 'zq4842';" 2>/dev/null)
+if [[ $rc -eq 0 && "${stored:-0}" -ge 1 ]]; then
+  result[enrol]="ok: stored"
+else
+  result[enrol]="FAILED (client exit $rc, ${stored:-0} features stored)"
+  tail -25 "$work/service.log" | sed 's/^/      service | /'
+  stop_round "enrolment failed (service log above)"
+fi
+index=$(sqlite3 /var/lib/biometric-auth/biometric.db \
+  "SELECT EigenIndex FROM EIGEN_INFO WHERE Driver = 'zq4842' AND EigenIndexName = 'demo-finger';")
+
+say "==> [3/7] verify a new press of finger 0"
+client verify -d "$drvid" -i "$index"
+rc=$?
+if [[ $rc -eq 0 ]]; then result[verify-same]="ok: match"; else result[verify-same]="FAILED: no match (exit $rc)"; fi
+
+say "==> [4/7] verify another finger"
+finger USR1 "finger 1"
+client verify -d "$drvid" -i "$index"
+rc=$?
+if [[ $rc -eq 255 ]]; then result[verify-other]="ok: no match"; else result[verify-other]="FAILED: exit $rc, expected no match"; fi
+finger USR2 "finger 0"
+
+say "==> [5/7] identify finger 0 (the service's Identify method)"
+reply=$(timeout 45 dbus-send --system --print-reply --reply-timeout=40000 \
+  --dest=org.ukui.Biometric /org/ukui/Biometric org.ukui.Biometric.Identify \
+  "int32:$drvid" int32:0 int32:0 int32:-1 2>&1)
+sed 's/^/      | /' <<<"$reply"
+got=$(awk '/int32/ { printf "%s%s", s, $2; s=" " }' <<<"$reply")
+if [[ $got == "0 0" ]]; then result[identify]="ok: user 0"; else result[identify]="FAILED: [$got], expected result 0 for user 0"; fi
+
+say "==> [6/7] list the stored features"
+client get-feature-list -d "$drvid"
+rc=$?
+if [[ $rc -eq 1 ]]; then result[feature-list]="ok: 1 feature"; else result[feature-list]="FAILED: $rc features, expected 1"; fi
+
+say "==> [7/7] clean up"
+client clean -d "$drvid" -i -1
+rc=$?
+left=$(sqlite3 /var/lib/biometric-auth/biometric.db \
+  "SELECT count(*) FROM EIGEN_INFO WHERE Driver = 'zq4842';" 2>/dev/null)
+if [[ $rc -eq 0 && "${left:-1}" -eq 0 ]]; then result[clean]="ok: nothing left"; else result[clean]="FAILED (exit $rc, ${left:-?} left)"; fi
+
+summary
