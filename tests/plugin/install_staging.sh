@@ -62,7 +62,8 @@ cat >"$stage/probe.c" <<'PROBE'
 #include <fpdev.h>
 int main(void) { return fp_init() == 0 ? (fp_exit(), 0) : 1; }
 PROBE
-cc -o "$stage/probe" "$stage/probe.c" $flags -Wl,-rpath,"$lib" 2>&1
+# PROBE_CFLAGS: the sanitizer flags of a sanitizer build of the library.
+cc ${PROBE_CFLAGS:-} -o "$stage/probe" "$stage/probe.c" $flags -Wl,-rpath,"$lib" 2>&1
 check "a program builds against the staged library" 0 $?
 "$stage/probe"
 check "and runs with it" 0 $?

@@ -66,9 +66,13 @@ UMOCKDEV_DIR=$work/nothing-here "$probe" >"$work/probe" 2>/dev/null
 check "no testbed: fails" 1 "$(($? != 0))"
 check "no testbed: no device" 0 "$(grep -c '^found:' "$work/probe")"
 
-for sig in USR1 USR2 USR2; do  # one at a time: a pending signal is not queued twice
+selections() { grep -cE '(finger [0-9]+ \([a-z ]+\)|no finger)$' "$work/stderr"; }
+# One at a time, each once the previous one has been taken: a signal sent
+# while the same one is still pending is not counted twice.
+for sig in USR1 USR2 USR2; do
+  before=$(selections)
   kill -"$sig" "$emul"
-  sleep 0.5
+  for _ in $(seq 300); do (($(selections) > before)) && break; sleep 0.1; done
 done
 check "SIGUSR1: next finger, SIGUSR2: previous" "finger 1 (tented arch)|finger 0 (arch)|no finger" \
   "$(grep -oE '(finger [0-9]+ \([a-z ]+\)|no finger)$' "$work/stderr" | tail -3 | paste -sd'|')"
