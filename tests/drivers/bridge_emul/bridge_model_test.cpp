@@ -166,6 +166,28 @@ TEST(BridgeModel, PressWakesTheBridgeAndOneImageReadConsumesIt) {
   EXPECT_EQ(ReadImage(10), Bytes(10, 0));
 }
 
+TEST(BridgeModel, LiftDropsUnreadPresses) {
+  BridgeConfig config;
+  config.width = 4;
+  config.height = 2;
+  BridgeBench bench(config);
+  bench.Open();
+  EnterSensorMode();
+  bench.model().Press(Bytes(8, 0));
+  bench.model().Press(Bytes(8, 0));
+  ASSERT_TRUE(Pin());
+  bench.model().Lift();
+  EXPECT_EQ(bench.model().PendingPresses(), 0u);
+  EXPECT_FALSE(Pin());
+  EXPECT_EQ(Reg(0x1D), 0);
+  EXPECT_EQ(ReadImage(10), Bytes(10, 0)) << "no old press is read after the lift";
+  // The next finger presses as usual.
+  EnterSensorMode();
+  bench.model().Press(Bytes(8, 5));
+  EXPECT_TRUE(Pin());
+  EXPECT_EQ(ReadImage(10), (Bytes{0, 0, 250, 250, 250, 250, 250, 250, 250, 250}));
+}
+
 TEST(BridgeModel, MailboxDoorbellAnswersTheChipIdWord) {
   BridgeConfig config;
   config.chip_id_word = 0x2B50;
