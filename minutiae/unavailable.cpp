@@ -1,15 +1,7 @@
-// Placeholder for the detection pipeline and the Bozorth3 matcher until they
-// are built: detection fails and every comparison scores 0, so the library
-// links and reports "no minutiae" instead of inventing any.
+// Placeholder for the Bozorth3 matcher until it is built: every comparison
+// scores 0, so the library links and reports "no match" instead of
+// inventing one.
 #include "minutiae/bozorth.h"
-#include "minutiae/lfs.h"
-
-extern "C" int get_minutiae(lfs_minutiae **, int **, int **, int **, int **, int **, int *,
-                            int *, unsigned char **, int *, int *, int *,
-                            const unsigned char *, int, int, int, double,
-                            const lfs_params *) {
-  return -1;
-}
 
 extern "C" int bz_compare_x_y(const void *a, const void *b) {
   const int *ra = static_cast<const int *>(a);
