@@ -57,15 +57,6 @@ struct Work {
   }
 };
 
-// Padding that both the DFT windows and the binarisation grids need.
-int max_padding(int window_size, int window_offset, int grid_w, int grid_h) {
-  const double s = window_size;
-  const int dft = nearest_int(snap14((std::sqrt(2.0 * s * s) - s) / 2.0)) + window_offset;
-  const double w = grid_w, h = grid_h;
-  const int bin = nearest_int(snap14((std::sqrt(w * w + h * h) - 1.0) / 2.0));
-  return dft > bin ? dft : bin;
-}
-
 int Detect(Work &w, int *mw, int *mh, const unsigned char *idata, int iw, int ih, double ppmm,
            const lfs_params *p) {
   const int pad = max_padding(p->dft_window_size, p->dft_window_offset,

@@ -1,9 +1,11 @@
 #include "minutiae/lfs_image.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 
 #include "minutiae/lfs_common.h"
+#include "minutiae/lfs_numeric.h"
 
 extern "C" int pad_uchar_image(unsigned char **padded, int *pw, int *ph,
                                const unsigned char *data, int w, int h, int pad,
@@ -25,6 +27,14 @@ extern "C" int pad_uchar_image(unsigned char **padded, int *pw, int *ph,
   *pw = out_w;
   *ph = out_h;
   return 0;
+}
+
+extern "C" int max_padding(int window_size, int window_offset, int grid_w, int grid_h) {
+  const double s = window_size;
+  const int dft = nearest_int(snap14((std::sqrt(2.0 * s * s) - s) / 2.0)) + window_offset;
+  const double w = grid_w, h = grid_h;
+  const int bin = nearest_int(snap14((std::sqrt(w * w + h * h) - 1.0) / 2.0));
+  return dft > bin ? dft : bin;
 }
 
 extern "C" void scale_to_6_bits(unsigned char *data, int w, int h) {

@@ -13,6 +13,10 @@ extern "C" {
 int pad_uchar_image(unsigned char **padded, int *pw, int *ph, const unsigned char *data,
                     int w, int h, int pad, int pad_value);
 
+// The padding that both the DFT windows (window size, offset) and the
+// binarisation grids (width, height) need: the larger of the two.
+int max_padding(int window_size, int window_offset, int grid_w, int grid_h);
+
 // Shifts every pixel right by 2 (grey values 0..63).
 void scale_to_6_bits(unsigned char *data, int w, int h);
 

@@ -85,11 +85,8 @@ GreyImage Flat(int width, int height, unsigned char value) {
 }
 
 int DetectorPad(const lfs_params &p) {
-  const double s = p.dft_window_size;
-  const int dft = nearest_int(snap14((std::sqrt(2.0 * s * s) - s) / 2.0)) + p.dft_window_offset;
-  const double w = p.binarize_grid_width, h = p.binarize_grid_height;
-  const int bin = nearest_int(snap14((std::sqrt(w * w + h * h) - 1.0) / 2.0));
-  return std::max(dft, bin);
+  return max_padding(p.dft_window_size, p.dft_window_offset, p.binarize_grid_width,
+                     p.binarize_grid_height);
 }
 
 std::vector<unsigned char> PadAndScale(const GreyImage &img, int pad, const lfs_params &params) {

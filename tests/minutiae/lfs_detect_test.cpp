@@ -13,6 +13,7 @@
 #include "detect_steps.h"
 #include "fingers/synth_fingers.h"
 #include "minutiae/lfs.h"
+#include "minutiae/lfs_image.h"
 #include "minutiae/lfs_trace.h"
 #include "support/stderr_capture.h"
 
@@ -140,6 +141,27 @@ TEST(LfsDetectTest, DepthOtherThanEightFailsWithoutWritingResults) {
   EXPECT_EQ(dm, reinterpret_cast<int *>(0x2));
   EXPECT_EQ(b, reinterpret_cast<unsigned char *>(0x3));
   for (int v : {mw, mh, bw, bh, bd}) EXPECT_EQ(v, -7);
+}
+
+TEST(LfsDetectTest, PaddingServesTheLargerOfWindowsAndGrids) {
+  struct Case {
+    int window, offset, grid_w, grid_h, expected;
+  };
+  const Case cases[] = {
+      {24, 8, 7, 9, 13},  // the defaults: the DFT windows need 5 + 8
+      {8, 0, 7, 9, 5},    // the grids' 5 beats the windows' 2
+      {24, 0, 1, 1, 5},   // sqrt(2) * 24 - 24 = 9.94, halved and rounded
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(max_padding(c.window, c.offset, c.grid_w, c.grid_h), c.expected);
+  // A 256 x 360 input becomes 282 x 386, grey 128 round it: 32 in six bits.
+  const std::vector<unsigned char> padded =
+      minutiae_test::PadAndScale(Flat(256, 360, 200), 13, lfs_params_V2);
+  ASSERT_EQ(padded.size(), 282u * 386u);
+  EXPECT_EQ(padded[0], 32);
+  EXPECT_EQ(padded[13 * 282 + 12], 32);
+  EXPECT_EQ(padded[13 * 282 + 13], 50);
+  EXPECT_EQ(padded[385 * 282 + 281], 32);
 }
 
 TEST(LfsDetectTest, FlatImageHasNoDirectionsNoQualityAndNoMinutiae) {
