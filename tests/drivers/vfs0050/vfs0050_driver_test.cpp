@@ -518,4 +518,27 @@ TEST_F(Vfs0050VirtualClockTest, RearmWaitsFourHundredMilliseconds) {
   StopEnroll();
 }
 
+// A stop that arrives while packet 1 re-arms the sensor is a deactivation:
+// it completes once the machine is back at its start, and no second
+// activation is reported.
+TEST_F(Vfs0050VirtualClockTest, StopWhileRearmingCompletes) {
+  between_polls_ = [] { Advance(10); };
+  ASSERT_EQ(OpenAsync(), 0);
+  model_->AddEvent(Stepped(120, 1, 5));
+  StageResult stage;
+  StartEnroll(&stage);
+  RunUntil([&] { return model_->Commands().size() >= 14; });
+  ASSERT_TRUE(stage.done);
+  PollReal(150);
+  Advance(400);
+  between_polls_ = nullptr;
+  RunUntil([&] { return model_->Commands().size() >= 15; });
+  ASSERT_EQ(model_->Commands().size(), 15u) << "stopped after the arming";
+  testing_support::StderrCapture err;
+  between_polls_ = [] { Advance(10); };
+  StopEnroll();
+  EXPECT_EQ(dev_->state, DEV_STATE_INITIALIZED);
+  EXPECT_EQ(err.Text().find("BUG"), std::string::npos) << err.Text();
+}
+
 }  // namespace
