@@ -17,16 +17,23 @@ void Check(bool ok) {
   if (!ok) __builtin_trap();
 }
 
-// One scratch file per process, rewritten for every input.
-const std::string &KeyPath() {
-  static const std::string path = [] {
+// One scratch file per process, rewritten for every input and removed at
+// exit.
+struct ScratchFile {
+  std::string path;
+  ScratchFile() {
     char name[] = "/tmp/key_file_fuzz.XXXXXX";
     int fd = mkstemp(name);
     if (fd < 0) std::abort();
     close(fd);
-    return std::string(name);
-  }();
-  return path;
+    path = name;
+  }
+  ~ScratchFile() { unlink(path.c_str()); }
+};
+
+const std::string &KeyPath() {
+  static const ScratchFile file;
+  return file.path;
 }
 
 }  // namespace
