@@ -12,6 +12,7 @@
 #include <cstring>
 #include <new>
 
+#include "plugin/community_key_file.h"
 #include "plugin/community_log.h"
 #include "plugin/community_ops.h"
 
@@ -38,11 +39,6 @@ const struct usb_id kIdTable[] = {
 char kDeviceName[] = "zq4842";
 char kFullName[] = "Validity ZQ4842";
 
-// Longest key text taken from the key file.
-constexpr long kKeyMax = 32;
-// Largest key file read at all: a key text with room for comments and line
-// ends; anything bigger is no key file.
-constexpr off_t kKeyFileMax = 4096;
 // Size of the block holding the built-in key.
 constexpr size_t kDefaultKeyBlock = 30;
 
@@ -55,68 +51,6 @@ char *default_key() {
   std::memcpy(key, kHead, sizeof kHead);
   std::memcpy(key + 16, "-Key", 4);
   std::memcpy(key + 20, "-Default", 8);
-  return key;
-}
-
-void warn_default(const char *format, const char *arg) {
-  bio_print_warning(community_text(format), arg);
-}
-
-// Reads the key file at `path`; NULL when it cannot serve as a key (the
-// warning is printed here).
-char *read_key_file(const char *path) {
-  if (access(path, R_OK) != 0) {
-    warn_default("AES Key File (%s) does not Exist or has no Read Permission, use default key.\n",
-                 path);
-    return nullptr;
-  }
-  // Only a regular file of key size: a FIFO, a device or a huge file under
-  // the name is refused at once, without blocking and without reading it.
-  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  struct stat st;
-  if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kKeyFileMax)) {
-    close(fd);
-    fd = -1;
-  }
-  FILE *file = fd >= 0 ? fdopen(fd, "r") : nullptr;
-  if (file == nullptr) {
-    if (fd >= 0) close(fd);
-    warn_default("Can not open AES Key File: %s, use default key.\n", path);
-    return nullptr;
-  }
-  long size = -1;
-  if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-  if (size < 0) {
-    warn_default("Can not get the size of AES Key File: %s, use default key.\n", path);
-    std::fclose(file);
-    return nullptr;
-  }
-  if (size == 0) {
-    bio_print_warning("%s", community_text("AES Key File is Enpty, use default Key.\n"));
-    std::fclose(file);
-    return nullptr;
-  }
-  size_t n = static_cast<size_t>(size < kKeyMax ? size : kKeyMax);
-  char *key = static_cast<char *>(std::calloc(n + 1, 1));
-  if (key == nullptr) {
-    std::fclose(file);
-    return nullptr;
-  }
-  std::rewind(file);
-  size_t got = std::fread(key, 1, n, file);
-  bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  key[got] = '\0';
-  if (failed) {
-    warn_default("Can not read AES Key File: %s, use default key.\n", path);
-    std::free(key);
-    return nullptr;
-  }
-  if (key[0] == '\0') {
-    bio_print_warning("%s", community_text("AES Key is Enpty, use default Key.\n"));
-    std::free(key);
-    return nullptr;
-  }
   return key;
 }
 
@@ -186,7 +120,7 @@ int community_para_config(bio_dev *dev, GKeyFile *conf) {
                       error->code, error->message);
     g_error_free(error);
   } else if (path != nullptr) {
-    priv->aes_key = read_key_file(path);
+    priv->aes_key = community_internal_read_key_file(path);
   }
   g_free(path);
   if (priv->aes_key == nullptr) priv->aes_key = default_key();

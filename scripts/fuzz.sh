@@ -9,7 +9,8 @@
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 total=${1:-${FUZZ_SECONDS:-180}}
-targets=(print_data_fuzz cmd_frame_fuzz vfs0050_lines_fuzz tpl_blob_fuzz)
+targets=(print_data_fuzz cmd_frame_fuzz zq4846_reply_fuzz bridge_reply_fuzz vfs0050_lines_fuzz
+         stored_feature_fuzz key_file_fuzz tpl_blob_fuzz)
 declare -A caps=([tpl_blob_fuzz]=20)
 seconds=$(( total / ${#targets[@]} ))
 (( seconds >= 1 )) || seconds=1

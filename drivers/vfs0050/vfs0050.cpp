@@ -430,7 +430,9 @@ void activate_ssm(fpi_ssm *ssm) {
       }
       break;
     case kWaitInterruptStart: {
-      if (ctx->report_pending) {
+      // A report pending while inactive is a deactivation that arrived
+      // during the arming: it is reported when the machine ends.
+      if (ctx->report_pending && ctx->active) {
         ctx->report_pending = 0;
         fpi_imgdev_activate_complete(imgdev, 0);
       }

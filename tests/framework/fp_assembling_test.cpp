@@ -331,9 +331,20 @@ TEST(MovementEstimationTest, PerfectOverlapCountsAsTheWorstMatch) {
   EXPECT_EQ(Delta(set, 0), std::make_pair(-1, -2));
 }
 
-TEST(MovementEstimationTest, NoFramesChangeNothing) {
-  FrameSet set(16, 12, 24, {}, NoiseTexture());
-  fpi_do_movement_estimation(&set.ctx, set.list, 0);
+TEST(MovementEstimationTest, FewerThanTwoFramesChangeNothing) {
+  // No pair to compare: both passes report a zero error (no division by the
+  // empty count) and a lone frame keeps the deltas it came with.
+  {
+    testing_support::StderrCapture err;
+    FrameSet none(16, 12, 24, {}, NoiseTexture());
+    fpi_do_movement_estimation(&none.ctx, none.list, 0);
+    EXPECT_NE(err.Text().find("errors: 0 rev: 0"), std::string::npos) << err.Text();
+  }
+  FrameSet one(16, 12, 24, {{10, 10}}, NoiseTexture());
+  one.frames[0].frame->delta_x = 5;
+  one.frames[0].frame->delta_y = -7;
+  fpi_do_movement_estimation(&one.ctx, one.list, 1);
+  EXPECT_EQ(Delta(one, 0), std::make_pair(5, -7));
 }
 
 struct PlacementCase {

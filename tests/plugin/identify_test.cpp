@@ -194,6 +194,29 @@ TEST_F(IdentifyTest, DisabledDeviceRefuses) {
   EXPECT_EQ(fake_->identify_start_calls, 0);
 }
 
+// A stored sample that does not decode is left out of the gallery: gallery
+// positions after it name the sample one further on, and a match updates
+// (and reports) the matched finger's own record, never its neighbour's.
+TEST_F(IdentifyTest, UnreadableSampleShiftsTheGalleryNotTheMatch) {
+  StoreFeature(3000, 0, "bad", "not base64!");
+  StoreFeature(3000, 1, "first", StoredText("x"));
+  StoreFeature(3000, 2, "second", StoredText("y"));
+  const std::vector<Row> before = StoredRows();
+  ASSERT_EQ(before.size(), 7u);
+  std::vector<Row> updated = before;
+  updated[6].data = StoredText("y+");
+
+  Identify({{1, 1}});
+  EXPECT_EQ(IdentifyOp(3000), 3000);
+  ExpectBothCodes(400);
+  EXPECT_EQ(fake_->identify_gallery_size, 2);
+  EXPECT_EQ(StoredRows(), updated);
+
+  fake_->identify_start_calls = 0;
+  Identify({{1, 1}});
+  EXPECT_THAT(SearchRows(3000), ElementsAre(Row{3000, 2, "second", 1, StoredText("y+")}));
+}
+
 // A match decides only its own identification: the next one starts from
 // no result.
 TEST_F(IdentifyTest, EarlierMatchDoesNotDecideTheNextIdentification) {

@@ -185,24 +185,38 @@ extern "C" int zq4846_scan_sensor_data(uint8_t *img) {
   int r = zq_cmd_exchange(ZQ4846_CMD_SCAN, nullptr, 0, rx_buffer, sizeof rx_buffer,
                           ZQ4846_TIMEOUT_MS, &received);
   if (r != 0) return r;
-  if (rx_buffer[3] != ZQ_CMD_STATUS_OK) {
-    BQ_LOG_ERROR_MSG(TAG, "'%s' failed(st = %x).", __func__, rx_buffer[3]);
+  r = zq4846_decode_scan_reply(rx_buffer, received, img);
+  if (r != 0) return r;
+  ZQ4846_LEAVE();
+  return 0;
+}
+
+extern "C" int zq4846_decode_scan_reply(const uint8_t *rx, int received, uint8_t *img) {
+  if (rx == nullptr || img == nullptr) return BQ_ERROR_NULL_POINTER;
+  const unsigned cols = g_zq4846_cols;
+  const unsigned rows = g_zq4846_rows;
+  // A reply too short for its status byte holds no frame either.
+  if (received < static_cast<int>(kAnswer)) {
+    BQ_LOG_ERROR_MSG(TAG, "frame of %u x %u does not fit in %d bytes", cols, rows, received);
+    return BQ_ERROR_SENSOR_DIMENSION;
+  }
+  if (rx[3] != ZQ_CMD_STATUS_OK) {
+    BQ_LOG_ERROR_MSG(TAG, "'%s' failed(st = %x).", "zq4846_scan_sensor_data", rx[3]);
     return BQ_ERROR_AGAIN;
   }
 
-  const unsigned cols = g_zq4846_cols;
-  const unsigned rows = g_zq4846_rows;
   const size_t count = static_cast<size_t>(cols) * rows;
   const bool packed = g_zq4846_chip_id == ZQ4846_CHIP_ID_4845 || SixteenBitProduct(g_zq4846_pid);
   const bool ht32 = !packed && cols == 40 && rows == 152;
   const size_t bytes = count * (packed || ht32 ? 2 : 1);
   // The module's own size answers decide how much is read: they must fit in
-  // what it sent.
-  if (received < 0 || kAnswer + bytes > static_cast<size_t>(received)) {
+  // what it sent, and what it sent in the reply buffer.
+  if (received > static_cast<int>(ZQ4846_SCAN_REPLY_SIZE) ||
+      kAnswer + bytes > static_cast<size_t>(received)) {
     BQ_LOG_ERROR_MSG(TAG, "frame of %u x %u does not fit in %d bytes", cols, rows, received);
     return BQ_ERROR_SENSOR_DIMENSION;
   }
-  const uint8_t *data = rx_buffer + kAnswer;
+  const uint8_t *data = rx + kAnswer;
   if (packed || ht32) {
     if (ht32) BQ_LOG(BQ_LOG_INFO, TAG, "[%4d]:ht32+zq4857", __LINE__);
     for (size_t i = 0; i < count; ++i)
@@ -212,7 +226,6 @@ extern "C" int zq4846_scan_sensor_data(uint8_t *img) {
   } else {
     std::memcpy(img, data, count);
   }
-  ZQ4846_LEAVE();
   return 0;
 }
 

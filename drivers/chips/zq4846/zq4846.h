@@ -81,6 +81,14 @@ int zq4846_get_sensor_info(zq_sensor_info_t *info, uint16_t pid);
 // do not fit in the reply that arrived; -201 for NULL img.
 int zq4846_scan_sensor_data(uint8_t *img);
 
+// The checks and decoding of zq4846_scan_sensor_data on the first
+// `received` bytes of a command 0x81 reply `rx`, with the module state as
+// zq4846_get_sensor_info left it: -204 when the reply is shorter than its
+// 4-byte header, longer than ZQ4846_SCAN_REPLY_SIZE or too short for the
+// frame; -11 for a status other than 4; -201 for NULL pointers; else 0 with
+// the frame in img.
+int zq4846_decode_scan_reply(const uint8_t *rx, int received, uint8_t *img);
+
 // Command 0x82/0x78: clears the module's image.
 int zq4846_clear_img(void);
 

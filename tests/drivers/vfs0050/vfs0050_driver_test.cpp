@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -126,6 +127,7 @@ class Vfs0050Test : public testing::Test {
       }
       timeval tv = {0, 10000};
       fp_handle_events_timeout(&tv);
+      if (between_polls_) between_polls_();
     }
   }
 
@@ -193,6 +195,7 @@ class Vfs0050Test : public testing::Test {
     return stage;
   }
 
+  std::function<void()> between_polls_;  // run after each poll of RunUntil
   usb_emul::Testbed bed_;
   std::shared_ptr<vfs0050_emul::Vfs0050Model> model_;
   usb_emul::Device *device_ = nullptr;
@@ -447,6 +450,95 @@ TEST_F(Vfs0050Test, SynchronousEnrolmentCompletesItsStages) {
               cycle)
         << "cycle " << i;
   }
+}
+
+// The framework's time-outs on a virtual clock that moves only when a test
+// moves it; USB transfers keep real time.
+class Vfs0050VirtualClockTest : public Vfs0050Test {
+ protected:
+  void SetUp() override {
+    timespec real;
+    clock_gettime(CLOCK_MONOTONIC, &real);
+    now_ns_ = static_cast<int64_t>(real.tv_sec) * 1000000000 + real.tv_nsec;
+    fpi_poll_set_clock(VirtualNow);
+    Vfs0050Test::SetUp();
+  }
+  void TearDown() override {
+    between_polls_ = [] { Advance(10); };
+    Vfs0050Test::TearDown();
+    fpi_poll_set_clock(nullptr);
+  }
+  static void Advance(int64_t ms) { now_ns_ += ms * 1000000; }
+  static int VirtualNow(timespec *now) {
+    now->tv_sec = static_cast<time_t>(now_ns_ / 1000000000);
+    now->tv_nsec = static_cast<long>(now_ns_ % 1000000000);
+    return 0;
+  }
+  // Polls for `ms` of real time without moving the virtual clock.
+  void PollReal(int ms) {
+    between_polls_ = nullptr;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    RunUntil([&] { return std::chrono::steady_clock::now() > until; });
+  }
+  static inline int64_t now_ns_ = 0;
+};
+
+// After a capture the sensor is re-armed with packet 1 exactly 400 ms after
+// the clear sequence has ended, not earlier.
+TEST_F(Vfs0050VirtualClockTest, RearmWaitsFourHundredMilliseconds) {
+  between_polls_ = [] { Advance(10); };
+  ASSERT_EQ(OpenAsync(), 0);
+  model_->AddEvent(Stepped(120, 1, 5));
+  StageResult stage;
+  StartEnroll(&stage);
+  // Up to the clear command that follows packets 2 and 3 and the blob.
+  // Commands: open 04, packet 0, blob, 04; activation 04, packet 0, blob, 04,
+  // packet 1, blob; capture end packet 2, packet 3, blob, 04.
+  RunUntil([&] { return model_->Commands().size() >= 14; });
+  ASSERT_TRUE(stage.done);
+  const auto commands = model_->Commands();
+  ASSERT_EQ(commands.size(), 14u);
+  ASSERT_EQ(commands[13], std::vector<uint8_t>{0x04});
+
+  PollReal(150);  // the clear sequence ends; the virtual clock stands still
+  EXPECT_EQ(model_->Commands().size(), 14u) << "re-armed with the clock standing";
+  Advance(399);
+  PollReal(60);
+  EXPECT_EQ(model_->Commands().size(), 14u) << "re-armed before 400 ms";
+  Advance(1);
+  RunUntil([&] { return model_->Commands().size() >= 15; });
+  ASSERT_GE(model_->Commands().size(), 15u);
+  EXPECT_EQ(model_->Commands()[14], Bytes(vfs0050::kPacket1, 125));
+  // The stop waits for the finger wait: the arming (packet 1 and the blob)
+  // first runs to its end.
+  between_polls_ = [] { Advance(10); };
+  RunUntil([&] { return model_->Commands().size() >= 16; });
+  PollReal(50);
+  between_polls_ = [] { Advance(10); };
+  StopEnroll();
+}
+
+// A stop that arrives while packet 1 re-arms the sensor is a deactivation:
+// it completes once the machine is back at its start, and no second
+// activation is reported.
+TEST_F(Vfs0050VirtualClockTest, StopWhileRearmingCompletes) {
+  between_polls_ = [] { Advance(10); };
+  ASSERT_EQ(OpenAsync(), 0);
+  model_->AddEvent(Stepped(120, 1, 5));
+  StageResult stage;
+  StartEnroll(&stage);
+  RunUntil([&] { return model_->Commands().size() >= 14; });
+  ASSERT_TRUE(stage.done);
+  PollReal(150);
+  Advance(400);
+  between_polls_ = nullptr;
+  RunUntil([&] { return model_->Commands().size() >= 15; });
+  ASSERT_EQ(model_->Commands().size(), 15u) << "stopped after the arming";
+  testing_support::StderrCapture err;
+  between_polls_ = [] { Advance(10); };
+  StopEnroll();
+  EXPECT_EQ(dev_->state, DEV_STATE_INITIALIZED);
+  EXPECT_EQ(err.Text().find("BUG"), std::string::npos) << err.Text();
 }
 
 }  // namespace

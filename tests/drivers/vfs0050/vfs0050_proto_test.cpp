@@ -63,6 +63,31 @@ TEST(Vfs0050PacketsTest, PacketsHaveTheirLeadingBytesAndZeroPadding) {
   EXPECT_EQ(kPacket3[49], 0x02);
 }
 
+// 64-bit FNV-1a.
+uint64_t Digest(const uint8_t *data, size_t size) {
+  uint64_t h = 0xcbf29ce484222325u;
+  for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 0x100000001b3u;
+  return h;
+}
+
+TEST(Vfs0050PacketsTest, WholeBlobAndPacketsMatchTheDeviceBytes) {
+  // Digests of the device's bytes as published (packets padded with zeros to
+  // 125 bytes): any one byte changed anywhere shows.
+  const struct {
+    const char *name;
+    const uint8_t *data;
+    size_t size;
+    uint64_t digest;
+  } cases[] = {
+      {"setup", kSetup, kSetupSize, 0x097683f7b806b6a9u},
+      {"packet 0", kPacket0, kPacketSize, 0xb7bd4631e5c947c5u},
+      {"packet 1", kPacket1, kPacketSize, 0x3cc624292bbf5b9du},
+      {"packet 2", kPacket2, kPacketSize, 0x971a68ebf31e7c67u},
+      {"packet 3", kPacket3, kPacketSize, 0x0992cb65326db31fu},
+  };
+  for (const auto &c : cases) EXPECT_EQ(Digest(c.data, c.size), c.digest) << c.name;
+}
+
 TEST(Vfs0050PacketsTest, Packet2IsPacket3WithThreeTimeValuesChanged) {
   std::vector<size_t> differing;
   for (size_t i = 0; i < kPacketSize; ++i) {

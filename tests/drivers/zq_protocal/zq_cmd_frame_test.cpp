@@ -68,6 +68,33 @@ TEST(CmdFrameBuild, NullPayloadKeepsTheBufferBytes) {
   EXPECT_EQ(out[6], 0x00 ^ 0x03 ^ 0x38 ^ 0x11 ^ 0x22);
 }
 
+// The frame's own bytes are all correct, check byte included, but only the
+// first `received` of them arrived: whatever the check byte says, a frame
+// running past what arrived is refused as truncated.
+TEST(CmdFrameParse, FrameRunningPastTheReceivedBytesIsTruncated) {
+  const uint8_t frame[] = {0x02, 0x00, 0x03, 0x04, 0xA5, 0x5A, 0xF8, 0x00};
+  const struct {
+    size_t received;
+    zq_cmd_frame_error result;
+  } cases[] = {
+      {7, ZQ_FRAME_OK},        {8, ZQ_FRAME_OK},        // exactly the frame, one byte more
+      {6, ZQ_FRAME_TRUNCATED}, {5, ZQ_FRAME_TRUNCATED},  // check byte, then payload missing
+  };
+  for (const auto &c : cases) {
+    uint8_t status = 0xEE;
+    uint16_t n = 0xEEEE;
+    EXPECT_EQ(zq_cmd_frame_parse(frame, c.received, 2, &status, &n), c.result)
+        << "received " << c.received;
+    if (c.result == ZQ_FRAME_OK) {
+      EXPECT_EQ(status, 0x04);
+      EXPECT_EQ(n, 2);
+    } else {
+      EXPECT_EQ(status, 0xEE) << "received " << c.received;
+      EXPECT_EQ(n, 0xEEEE) << "received " << c.received;
+    }
+  }
+}
+
 // --- module type 1 reader against the emulated module ----------------------------
 
 class ModuleOneReader : public ::testing::Test {
@@ -141,6 +168,20 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"PayloadForNullDst", {0x02, 0x00, 0x03, 0x04, 0xA5, 0x5A, 0xF8}, 2, true,
                   BQ_ERROR_NULL_POINTER, {}}),
     [](const ::testing::TestParamInfo<ReplyCase> &info) { return std::string(info.param.name); });
+
+// A reply cut short after a complete one: the shared buffer still holds the
+// earlier reply's check byte where the short one's would be, and the short
+// reply is still refused.
+TEST_F(ModuleOneReader, ShortReplyAfterAFullOneIsRefused) {
+  const Bytes full = {0x02, 0x00, 0x03, 0x04, 0xA5, 0x5A, 0xF8};
+  ScriptReply(full);
+  Bytes dst(2, 0xEE);
+  ASSERT_EQ(usb_bulk_read_cmd(dst.data(), 2), 0);
+  ScriptReply(Bytes(full.begin(), full.end() - 1));
+  dst.assign(2, 0xEE);
+  EXPECT_EQ(usb_bulk_read_cmd(dst.data(), 2), 1);
+  EXPECT_EQ(dst, kUntouched2);
+}
 
 TEST_F(ModuleOneReader, LogsEachFramingErrorByName) {
   struct Case {

@@ -61,6 +61,16 @@ TEST(FFTFilter, OtherFiltersOnlyEnhance) {
     EXPECT_EQ(img, Texture(rows, cols));
     EXPECT_EQ(out, want);
   }
+  // Only a high nibble of exactly 1 takes the FFT path: 0x30 to 0x3F (odd
+  // high nibble too) leave the input as it was.
+  for (int filter = 0x30; filter <= 0x3F; ++filter) {
+    SCOPED_TRACE(filter);
+    std::vector<uint8_t> img = Texture(rows, cols), out(rows * cols), want(rows * cols);
+    ASSERT_EQ(ZqImageFilterEnhance(img.data(), rows, cols, filter, want.data()), 0);
+    ASSERT_EQ(FFTFilter(img.data(), static_cast<uint8_t>(filter), rows, cols, out.data(), 0.5f), 0);
+    EXPECT_EQ(img, Texture(rows, cols));
+    EXPECT_EQ(out, want);
+  }
   std::vector<uint8_t> img = Texture(rows, cols);
   EXPECT_EQ(FFTFilter(img.data(), 2, rows, cols, nullptr, 0.5f), -1);
 }

@@ -161,6 +161,26 @@ TEST(AutoGaborFilter, OrientationOnTheLastBoundaryWrapsToTheFirstKernel) {
                   Reference(img, std::vector<double>(img.size(), 0.0), 5, 1.0f, 1.9f, 3, 255), "n 10");
 }
 
+TEST(AutoGaborFilter, TieAtHalfAStepTakesKernelZeroOtherTiesTheUpperKernel) {
+  // n = 10: step 18, half a step 9. A turned angle of exactly 9 still takes
+  // kernel 0; one degree more takes kernel 1; the midpoint 27 between
+  // kernels 1 and 2 takes kernel 2.
+  const std::vector<uint8_t> img = Ridges(5);
+  const struct {
+    uint8_t orientation;
+    int kernel;
+  } cases[] = {{99, 0}, {100, 1}, {117, 2}, {116, 1}};
+  for (const auto &c : cases) {
+    std::vector<uint8_t> orientation(img.size(), c.orientation), out(img.size());
+    ASSERT_EQ(AutoGaborFilter(img.data(), orientation.data(), kRows, kCols, 10, 5, 1.0f, 1.9f, 3,
+                              out.data()), 0);
+    ExpectWithinOne(std::vector<int>(out.begin(), out.end()),
+                    Reference(img, std::vector<double>(img.size(), c.kernel * kPi / 10), 5, 1.0f,
+                              1.9f, 3, 255),
+                    "orientation " + std::to_string(c.orientation));
+  }
+}
+
 TEST(AutoGaborFilter, InPlaceAndSixteenBitOutput) {
   const std::vector<uint8_t> img = Ridges(4);
   std::vector<uint8_t> orientation(img.size(), 90), out(img.size()), inplace = img;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "src/image/ZqConnectedArea.h"
@@ -318,6 +319,28 @@ TEST(ConnectedArea, V5EmptiesBothOutputsForATallThinRegion) {
   EXPECT_EQ(a.Count(0) + b.Count(0), 2 * 120 * 100);
   ASSERT_EQ(ZqGetConnectedArea_v4(m.data(), 120, 100, 10, 5, 10, a.data(), b.data()), 0);
   EXPECT_EQ(a.Count(1), 400 + 144 + 160 + 30);
+}
+
+TEST(ConnectedArea, ThinRegionsUpToHeightSeventyPassR6) {
+  // Vertical bars one or two pixels wide: height 70 is kept, 71 is not,
+  // by the 8-bit and the 16-bit members alike.
+  const struct {
+    int width, height;
+    bool kept;
+  } cases[] = {{1, 70, true}, {1, 71, false}, {2, 70, true}, {2, 71, false}, {3, 71, true}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+    Mask bar(100, 20);
+    bar.Box(10, 5, 10 + c.height - 1, 5 + c.width - 1);
+    const int area = c.width * c.height;
+    Mask m = bar;
+    uint16_t labels = 0;
+    ASSERT_EQ(ZqGetConnectedArea_v2(m.data(), 100, 20, 10, 0, 5, nullptr, &labels), 0);
+    EXPECT_EQ(m.Count(1), c.kept ? area : 0) << "v2";
+    Mask a(100, 20), b(100, 20);
+    ASSERT_EQ(ZqGetConnectedArea_v4(bar.data(), 100, 20, 10, 5, 10, a.data(), b.data()), 0);
+    EXPECT_EQ(a.Count(1), c.kept ? area : 0) << "v4";
+  }
 }
 
 TEST(ConnectedArea, ManyTipsFailR7) {

@@ -260,6 +260,45 @@ INSTANTIATE_TEST_SUITE_P(
                       OversizeCase{"Normal16BitShortFrame", 80, 64, true}),
     [](const ::testing::TestParamInfo<OversizeCase> &info) { return std::string(info.param.name); });
 
+// The scan reply's checks on their own: a reply must hold its header, the
+// success status and the whole frame, within the reply buffer.
+TEST(Zq4846ScanReply, ChecksHeaderStatusAndSize) {
+  g_zq4846_chip_id = 0x4843;
+  g_zq4846_pid = 0x3b11;
+  g_zq4846_cols = 2;
+  g_zq4846_rows = 3;
+  Bytes reply = {0x02, 0x00, 0x07, 0x04, 1, 2, 3, 4, 5, 6, 7};
+  const struct {
+    const char *name;
+    int received;
+    uint8_t status;
+    int result;
+  } cases[] = {
+      {"whole frame", 10, 0x04, 0},
+      {"frame and more", 11, 0x04, 0},
+      {"one pixel short", 9, 0x04, BQ_ERROR_SENSOR_DIMENSION},
+      {"header only", 4, 0x04, BQ_ERROR_SENSOR_DIMENSION},
+      {"no status byte", 3, 0x04, BQ_ERROR_SENSOR_DIMENSION},
+      {"nothing", 0, 0x04, BQ_ERROR_SENSOR_DIMENSION},
+      {"negative count", -1, 0x04, BQ_ERROR_SENSOR_DIMENSION},
+      {"bad status", 10, 0x05, BQ_ERROR_AGAIN},
+      {"beyond the buffer", ZQ4846_SCAN_REPLY_SIZE + 1, 0x04, BQ_ERROR_SENSOR_DIMENSION},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes rx = reply;
+    rx[3] = c.status;
+    Bytes img(6, 0xEE);
+    EXPECT_EQ(zq4846_decode_scan_reply(rx.data(), c.received, img.data()), c.result);
+    const Bytes expected = c.result == 0 ? Bytes{1, 2, 3, 4, 5, 6} : Bytes(6, 0xEE);
+    EXPECT_EQ(img, expected);
+  }
+  Bytes img(6);
+  EXPECT_EQ(zq4846_decode_scan_reply(nullptr, 10, img.data()), BQ_ERROR_NULL_POINTER);
+  EXPECT_EQ(zq4846_decode_scan_reply(reply.data(), 10, nullptr), BQ_ERROR_NULL_POINTER);
+  g_zq4846_chip_id = g_zq4846_cols = g_zq4846_rows = g_zq4846_pid = 0;
+}
+
 // Which modules send 16-bit samples.
 struct WidthCase {
   const char *name;
