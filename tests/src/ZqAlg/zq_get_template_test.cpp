@@ -1,0 +1,226 @@
+// Sample extraction: a sensor image becomes a sample sub-template.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "fingers/nonfinger.h"
+#include "src/ZqAlg/ZqAlgInit.h"
+#include "src/ZqAlg/ZqGetTemplate.h"
+#include "src/ZqAlg/ZqMachInfo.h"
+#include "src/ZqAlg/ZqMatchRecords.h"
+#include "src/ZqAlg/ZqQualityWrappers.h"
+#include "src/ZqAlg/ZqSensorInfor.h"
+#include "src/ZqAlg/ZqSubTemplate.h"
+#include "src/features/ZqAlgMode.h"
+#include "src/image/ZqMemoryManager.h"
+#include "zq_finger_image.h"
+
+namespace {
+
+// The driver's keypoint settings for a sensor size (curvature, contrast).
+void ConfigureSensor(int cols, int rows, int curv, float contr) {
+  ZqSetSensorColRow(static_cast<int16_t>(cols), static_cast<int16_t>(rows));
+  ZqAlgInfoSet(static_cast<uint32_t>(curv), contr);
+  ZqMaxFeatNumSet(160);
+}
+
+class GetTemplateTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ZqAlgSettingsResetForTest();
+    ZqAlgModeResetForTest();
+    ZqGetTemplateResetForTest();
+    ASSERT_EQ(ZqInitAlgorithm(), 0);
+  }
+  void TearDown() override {
+    ZqReleaseTemp(sample_);
+    sample_ = nullptr;
+    ZqDestroyIntiAlg();
+    ZqGetTemplateResetForTest();
+    ZqAlgModeResetForTest();
+    ZqAlgSettingsResetForTest();
+  }
+  // A sample set up for the configured size (make it after configuring).
+  ST_SubTemplate *Sample() {
+    if (sample_ == nullptr) sample_ = ZqCreateTemp();
+    return sample_;
+  }
+  ST_SubTemplate *sample_ = nullptr;
+};
+
+int CountBits(const uint8_t *p, size_t bytes) {
+  int n = 0;
+  for (size_t i = 0; i < bytes; ++i) n += __builtin_popcount(p[i]);
+  return n;
+}
+
+TEST_F(GetTemplateTest, FingerAtEverySensorSizeObeysTheSampleInvariants) {
+  struct Case {
+    int cols, rows, curv;
+    float contr;
+  };
+  const Case cases[] = {{96, 96, 10, 0.08f}, {80, 64, 15, 0.02f}, {64, 80, 15, 0.02f},
+                        {80, 128, 15, 0.02f}, {88, 88, 15, 0.02f}, {56, 56, 20, 0.02f},
+                        {52, 52, 20, 0.01f}};
+  const uint8_t quality[4] = {80, 95, 70, 0};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.cols << "x" << c.rows);
+    ConfigureSensor(c.cols, c.rows, c.curv, c.contr);
+    ST_SubTemplate *s = ZqCreateTemp();
+    ASSERT_NE(s, nullptr);
+    s->coinFlg[3] = 0x5a;
+    s->simpleHmatrix[7].tx = 4;
+    s->rootIndex = 9;
+    std::vector<uint8_t> img = zq_test::FingerImage(c.rows, c.cols, 2);
+    const int32_t blocks = ZqGetMallocCnts();
+    ASSERT_EQ(ZqGetTemplate(img.data(), s, quality), 0);
+    EXPECT_EQ(ZqGetMallocCnts(), blocks + 1);  // the feature block only
+    const int n0 = s->nFeatureNum[0], n1 = s->nFeatureNum[1];
+    EXPECT_EQ(s->classNum, 2);
+    EXPECT_GT(n0 + n1, 0);
+    EXPECT_LE(n0 + n1, 160);
+    EXPECT_EQ(s->featBufSize, 44u * static_cast<uint32_t>(n0 + n1));
+    EXPECT_EQ(maxNum, n0);
+    EXPECT_EQ(minNum, n1);
+    EXPECT_EQ(s->templateQuality, 80);
+    EXPECT_EQ(s->templateArea, 95);
+    EXPECT_EQ(s->templateCond, 70);
+    EXPECT_EQ(s->templateExtra, 0);
+    EXPECT_EQ(gQuorvTempupdateInfor->imageArea, 95);
+    const int pixels = c.cols * c.rows;
+    EXPECT_EQ(s->binWordCnt & 0xFFFF, (pixels + 63) / 64);
+    // Valid bits: most of a full press, none past the last pixel.
+    const int valid = CountBits(s->templatePixValid, s->maskBufSize);
+    EXPECT_GT(valid, pixels / 2);
+    EXPECT_LE(valid, pixels);
+    EXPECT_EQ(s->templatePixValid[pixels / 8] >> (pixels % 8), 0);
+    for (int i = 0; i < n0 + n1; ++i) {
+      const ST_Feature &f = s->pTemplateFeature[i];
+      EXPECT_TRUE(f.x >= 0 && f.x < c.cols && f.y >= 0 && f.y < c.rows) << i;
+    }
+    EXPECT_EQ(s->coinFlg[3], 0);
+    EXPECT_EQ(s->simpleHmatrix[7].tx, 0);
+    EXPECT_EQ(s->rootIndex, 9);  // relations other than coincidence are kept
+    // A second extraction into the same sample releases the first block.
+    std::vector<uint8_t> again = zq_test::FingerImage(c.rows, c.cols, 2);
+    ASSERT_EQ(ZqGetTemplate(again.data(), s, quality), 0);
+    EXPECT_EQ(ZqGetMallocCnts(), blocks + 1);
+    ZqReleaseTemp(s);
+  }
+}
+
+TEST_F(GetTemplateTest, SaturatedImageHasNoValidPixelAndNoKeypoints) {
+  ZqSetAlgoMode(1);
+  ST_SubTemplate *s = Sample();
+  std::memset(s->templatePixValid, 0xff, s->maskBufSize);
+  std::vector<uint8_t> img(96 * 96, 251);
+  const int32_t blocks = ZqGetMallocCnts();
+  EXPECT_EQ(ZqGetTemplate(img.data(), s, nullptr), -3);
+  EXPECT_EQ(ZqGetMallocCnts(), blocks);
+  EXPECT_EQ(s->pTemplateFeature, nullptr);
+  // The detector was handed only background.
+  EXPECT_TRUE(std::all_of(img.begin(), img.end(), [](uint8_t v) { return v == 128; }));
+  std::vector<uint8_t> white(96 * 96, 255);
+  EXPECT_EQ(ZqGetTemplate(white.data(), s, nullptr), -3);
+}
+
+TEST_F(GetTemplateTest, NullArgumentsAndFreshQuality) {
+  ST_SubTemplate *s = Sample();
+  std::vector<uint8_t> img = zq_test::FingerImage(96, 96, 1);
+  EXPECT_EQ(ZqGetTemplate(nullptr, s, nullptr), -1);
+  EXPECT_EQ(ZqGetTemplate(img.data(), nullptr, nullptr), -1);
+  // Without the caller's bytes the sample carries the measurement.
+  uint8_t q[4] = {};
+  ASSERT_EQ(ZqGetImageQualityInter(img.data(), nullptr, q), 0);
+  ASSERT_EQ(ZqGetTemplate(img.data(), s, nullptr), 0);
+  EXPECT_EQ(s->templateQuality, q[0]);
+  EXPECT_EQ(s->templateArea, q[1]);
+  EXPECT_EQ(s->templateCond, q[2]);
+}
+
+TEST_F(GetTemplateTest, OtherModesExtractInTheSensorGrid) {
+  const uint8_t quality[4] = {60, 90, 50, 1};
+  for (uint8_t mode : {0, 2, 3, 4}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    ZqSetAlgoMode(mode);
+    ST_SubTemplate *s = Sample();
+    std::vector<uint8_t> img = zq_test::FingerImage(96, 96, 3);
+    const int32_t blocks = ZqGetMallocCnts() - (s->pTemplateFeature != nullptr ? 1 : 0);
+    ASSERT_EQ(ZqGetTemplate(img.data(), s, quality), 0);
+    EXPECT_EQ(ZqGetMallocCnts(), blocks + 1);
+    const int n = s->nFeatureNum[0] + s->nFeatureNum[1];
+    EXPECT_GT(n, 0);
+    // Mode 4 detects on the 144x144 enlargement and scales back by 0.667.
+    for (int i = 0; i < n; ++i) {
+      const ST_Feature &f = s->pTemplateFeature[i];
+      EXPECT_TRUE(f.x >= 0 && f.x < 96 && f.y >= 0 && f.y < 96) << i;
+    }
+    EXPECT_EQ(ZqJudgeIsNeedToReIdentify(), mode == 4 ? 1 : 0);
+  }
+}
+
+TEST_F(GetTemplateTest, ImproveFrrFlagSkipsNormalisationOnlyInModeFour) {
+  const uint8_t quality[4] = {60, 90, 50, 1};
+  auto extract = [&](uint8_t mode, uint8_t flag) {
+    ZqSetAlgoMode(mode);
+    ZqSetImproveFRRFlag(flag);
+    std::vector<uint8_t> img = zq_test::FingerImage(96, 96, 4);
+    EXPECT_EQ(ZqGetTemplate(img.data(), Sample(), quality), 0);
+    return img;  // the image as the detector saw it
+  };
+  EXPECT_NE(extract(4, 0), extract(4, 1));
+  EXPECT_EQ(extract(2, 0), extract(2, 1));
+}
+
+TEST_F(GetTemplateTest, SlideEnrolmentCapsAndRestoresDetectorSettings) {
+  ST_SubTemplate *s = Sample();
+  ZqKpNumSet(120);
+  ZqObtainKeyPointInValidRegion(1);
+  ZqSetBadPixInValidRegion(1);
+  std::vector<uint8_t> img = zq_test::FingerImage(96, 96, 5);
+  ASSERT_GE(ZqGetTemplateForEnroll(img.data(), s), 0);
+  EXPECT_LE(s->nFeatureNum[0] + s->nFeatureNum[1], 50);
+  EXPECT_GT(s->nFeatureNum[0] + s->nFeatureNum[1], 0);
+  EXPECT_EQ(s->binWordCnt & 0xFFFF, 96 * 96 / 64);
+  EXPECT_EQ(ZqGetKpNum(), 120);
+  EXPECT_EQ(ZqGetKpValidRegionSwitch(), 1);
+  EXPECT_EQ(ZqGetBadPixInValidRegion(), 1);
+
+  // Mode 5 runs no detector: -1, and the settings are still restored.
+  ZqSetAlgoMode(5);
+  std::vector<uint8_t> img5 = zq_test::FingerImage(96, 96, 5);
+  EXPECT_EQ(ZqGetTemplateForEnroll(img5.data(), s), -1);
+  EXPECT_EQ(s->pTemplateFeature, nullptr);
+  EXPECT_EQ(ZqGetKpNum(), 120);
+  EXPECT_EQ(ZqGetKpValidRegionSwitch(), 1);
+  EXPECT_EQ(ZqGetBadPixInValidRegion(), 1);
+  EXPECT_EQ(ZqGetTemplateForEnroll(nullptr, s), -1);
+}
+
+TEST_F(GetTemplateTest, NonFingerFramesAreRefusedByTheImageGates) {
+  for (fingers::NonFingerKind kind : {fingers::NonFingerKind::kEmpty,
+                                      fingers::NonFingerKind::kFlatObject,
+                                      fingers::NonFingerKind::kWhite}) {
+    SCOPED_TRACE(fingers::NonFingerKindName(kind));
+    fingers::NonFingerParams p;
+    p.kind = kind;
+    std::vector<uint8_t> img = fingers::RenderNonFinger(p).gray;
+    uint8_t q[4] = {};
+    ZqGetImageQuality(img.data(), q);
+    const int32_t detect = ZqIdentifyNonFingerDetect(img.data());
+    // Either the no-finger check or the quality gate turns the frame away.
+    // Both the no-finger check and the area gate turn the frame away.
+    EXPECT_EQ(detect, -5);
+    EXPECT_LT(q[1], 40);
+  }
+  std::vector<uint8_t> finger = zq_test::FingerImage(96, 96, 6);
+  uint8_t q[4] = {};
+  ZqGetImageQuality(finger.data(), q);
+  EXPECT_EQ(ZqIdentifyNonFingerDetect(finger.data()), 0);
+  EXPECT_GT(q[1], 40);
+}
+
+}  // namespace
