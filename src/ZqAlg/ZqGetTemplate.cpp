@@ -20,6 +20,7 @@
 #include "src/features/ZqFeatExtractPara.h"
 #include "src/features/ZqMatchCheck.h"
 #include "src/features/ZqScaleSpaceDetector.h"
+#include "src/features/ZqSift.h"
 #include "src/image/ZqCommon.h"
 #include "src/image/ZqImage.h"
 #include "src/image/ZqScratch.h"
@@ -114,10 +115,11 @@ void StoreBits(ST_SubTemplate *sample, const ST_Image *img, bool repair) {
   sample->binWordCnt = static_cast<int32_t>((static_cast<uint32_t>(sample->binWordCnt) & 0xFFFF0000u) | count);
 }
 
-// A detector that found nothing reports -2 with both arrays empty.
+// No keypoints: the scale-space detectors report -2 with both arrays NULL,
+// the fast one 0 with two empty arrays.
 bool NoKeypoints(int32_t ret, const Extraction &x, const uint32_t counts[2]) {
-  return (ret >= 0 || ret == ZQ_ERR_ALLOC) && x.feat1 == nullptr && x.feat2 == nullptr &&
-         counts[0] == 0 && counts[1] == 0;
+  if (counts[0] != 0 || counts[1] != 0) return false;
+  return ret >= 0 || (ret == ZQ_ERR_ALLOC && x.feat1 == nullptr && x.feat2 == nullptr);
 }
 
 }  // namespace
@@ -307,9 +309,8 @@ int32_t ZqGetTemplate(uint8_t *img, ST_SubTemplate *sample, const uint8_t *quali
       ret = ZqGetMfsFeatures(&x.feat1, &x.feat2, counts, para);
       break;
     case 5:
-      // The fast keypoint detector of this mode is not part of this build.
-      QUORV_LOGE("ZqGetTemplate...algoMode 5 detector unavailable, ret = %d", ZQ_ERR_PARAM);
-      ret = ZQ_ERR_PARAM;
+      para.validFlg = validBytes;
+      ret = ZqGetMfsFeatures_v2(&x.feat1, &x.feat2, counts, para);
       break;
     default:
       para.descrVariantSel = mode == 2 ? 1 : mode == 3 ? 2 : 0;
