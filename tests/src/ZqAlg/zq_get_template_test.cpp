@@ -225,3 +225,42 @@ TEST_F(GetTemplateTest, NonFingerFramesAreRefusedByTheImageGates) {
 }
 
 }  // namespace
+
+namespace {
+
+// A lattice of small bright dots on a dark ground: keypoints of one kind.
+std::vector<uint8_t> DotLattice(int rows, int cols, int step) {
+  std::vector<uint8_t> img(rows * cols, 60);
+  for (int y = step / 2; y < rows; y += step)
+    for (int x = step / 2; x < cols; x += step) {
+      img[y * cols + x] = 200;
+      if (x + 1 < cols) img[y * cols + x + 1] = 170;
+      if (y + 1 < rows) img[(y + 1) * cols + x] = 170;
+    }
+  return img;
+}
+
+TEST_F(GetTemplateTest, KeypointGroupAboveAByteIsRefused) {
+  // A cap above 255 lets one group outgrow its byte count: the sample
+  // would silently lose keypoints, so the extraction is refused.
+  ConfigureSensor(128, 128, 29, 0.002f);
+  ZqSpaFilterEn(0);
+  const uint8_t quality[4] = {60, 100, 50, 0};
+  std::vector<uint8_t> lattice = DotLattice(128, 128, 8);
+  for (size_t i = 0; i < lattice.size(); ++i)
+    lattice[i] = static_cast<uint8_t>(lattice[i] + (i * 7919 % 13));
+  ST_SubTemplate *s = Sample();
+  ZqMaxFeatNumSet(300);
+  std::vector<uint8_t> img = lattice;
+  EXPECT_EQ(ZqGetTemplate(img.data(), s, quality), ZQ_ERR_FEATURE_COUNT);
+  EXPECT_GT(std::max(maxNum, minNum), 255);
+  EXPECT_EQ(s->pTemplateFeature, nullptr);
+  EXPECT_EQ(s->featBufSize, 0u);
+  ZqMaxFeatNumSet(160);
+  img = lattice;
+  ASSERT_EQ(ZqGetTemplate(img.data(), s, quality), 0);
+  EXPECT_EQ(s->nFeatureNum[0] + s->nFeatureNum[1], 160);
+  EXPECT_EQ(s->featBufSize, 160u * 44u);
+}
+
+}  // namespace
