@@ -11,36 +11,19 @@
 #include "src/image/ZqBoxMean.h"
 #include "src/image/ZqCommon.h"
 #include "src/image/ZqLocalStat.h"
-#include "src/image/ZqMemoryManager.h"
+#include "src/image/ZqScratch.h"
 #include "src/image/ZqRankFilter.h"
-
-namespace {
-
-// A ZqSafeAlloc block freed on scope exit.
-template <typename T>
-class WorkBuf {
- public:
-  explicit WorkBuf(size_t n) : p_(static_cast<T *>(ZqSafeAlloc(n * sizeof(T)))) {}
-  ~WorkBuf() { ZqSafeFree(p_); }
-  WorkBuf(const WorkBuf &) = delete;
-  WorkBuf &operator=(const WorkBuf &) = delete;
-  T *get() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-
- private:
-  T *p_;
-};
-
-}  // namespace
 
 extern "C" {
 
 int32_t ZqErosion(uint8_t *mask, uint16_t cols, uint16_t rows, uint16_t radius) {
   if (mask == nullptr) return ZQ_ERR_PARAM;
   const size_t n = static_cast<size_t>(cols) * rows;
-  WorkBuf<uint8_t> work(n == 0 ? 1 : n);
-  if (!work) return ZQ_ERR_ALLOC;
-  memcpy(work.get(), mask, n);
+  if (n == 0) return ZQ_OK;
+  zq::ScratchStack scratch(zq::ScratchSource::kHeap);
+  uint8_t *work = scratch.Take<uint8_t>(static_cast<int64_t>(n));
+  if (work == nullptr) return ZQ_ERR_ALLOC;
+  memcpy(work, mask, n);
   const int r = radius;
   for (int y = 0; y < rows; ++y) {
     for (int x = 0; x < cols; ++x) {
@@ -48,22 +31,24 @@ int32_t ZqErosion(uint8_t *mask, uint16_t cols, uint16_t rows, uint16_t radius) 
       const int y0 = std::max(0, y - r), y1 = std::min(rows - 1, y + r);
       const int x0 = std::max(0, x - r), x1 = std::min(cols - 1, x + r);
       for (int yy = y0; yy <= y1; ++yy)
-        memset(work.get() + static_cast<size_t>(yy) * cols + x0, 0, x1 - x0 + 1);
+        memset(work + static_cast<size_t>(yy) * cols + x0, 0, x1 - x0 + 1);
     }
   }
-  memcpy(mask, work.get(), n);
+  memcpy(mask, work, n);
   return ZQ_OK;
 }
 
 int32_t ZqLogoImageEnhance(uint8_t *img, uint16_t cols, uint16_t rows) {
   if (img == nullptr) return ZQ_ERR_PARAM;
   const size_t n = static_cast<size_t>(cols) * rows;
-  WorkBuf<uint8_t> mean(n == 0 ? 1 : n);
-  if (!mean) return ZQ_ERR_ALLOC;
-  if (MeanImage(img, cols, rows, 5, mean.get()) != 0) return ZQ_ERR_STEP;
+  if (n == 0) return ZQ_OK;
+  zq::ScratchStack scratch(zq::ScratchSource::kHeap);
+  uint8_t *mean = scratch.Take<uint8_t>(static_cast<int64_t>(n));
+  if (mean == nullptr) return ZQ_ERR_ALLOC;
+  if (MeanImage(img, cols, rows, 5, mean) != 0) return ZQ_ERR_STEP;
   int lo = 255, hi = 0;
   for (size_t i = 0; i < n; ++i) {
-    const uint8_t d = static_cast<uint8_t>(img[i] + 128u - mean.get()[i]);
+    const uint8_t d = static_cast<uint8_t>(img[i] + 128u - mean[i]);
     img[i] = d;
     lo = std::min<int>(lo, d);
     hi = std::max<int>(hi, d);
@@ -82,37 +67,42 @@ int32_t ZqWetImageAreaPercent(const uint8_t *img, uint16_t cols, uint16_t rows) 
   if (img == nullptr) return ZQ_ERR_PARAM;
   const size_t n = static_cast<size_t>(cols) * rows;
   if (n == 0) return ZQ_ERR_PARAM;
-  WorkBuf<uint8_t> smooth(n), mask(n);
-  WorkBuf<float> mean(n), var(n);
-  if (!smooth || !mask || !mean || !var) return ZQ_ERR_ALLOC;
-  int32_t ret = ZqMedianFilter(img, cols, rows, 1, smooth.get());
+  zq::ScratchStack scratch(zq::ScratchSource::kHeap);
+  uint8_t *smooth = scratch.Take<uint8_t>(static_cast<int64_t>(n));
+  uint8_t *mask = scratch.Take<uint8_t>(static_cast<int64_t>(n));
+  float *mean = scratch.Take<float>(static_cast<int64_t>(n));
+  float *var = scratch.Take<float>(static_cast<int64_t>(n));
+  if (smooth == nullptr || mask == nullptr || mean == nullptr || var == nullptr)
+    return ZQ_ERR_ALLOC;
+  int32_t ret = ZqMedianFilter(img, cols, rows, 1, smooth);
   if (ret != 0) return ret;
-  ret = ZqLocalMeanVar(smooth.get(), cols, rows, 5, mean.get(), var.get());
+  ret = ZqLocalMeanVar(smooth, cols, rows, 5, mean, var);
   if (ret != 0) return ret;
-  for (size_t i = 0; i < n; ++i)
-    mask.get()[i] = (mean.get()[i] < 60.0f && var.get()[i] < 200.0f) ? 0 : 255;
-  ret = ZqErosion(mask.get(), cols, rows, 5);
+  for (size_t i = 0; i < n; ++i) mask[i] = (mean[i] < 60.0f && var[i] < 200.0f) ? 0 : 255;
+  ret = ZqErosion(mask, cols, rows, 5);
   if (ret != 0) return ret;
-  const size_t wet = static_cast<size_t>(std::count(mask.get(), mask.get() + n, 0));
+  const size_t wet = static_cast<size_t>(std::count(mask, mask + n, 0));
   return static_cast<int32_t>(100 * wet / n);
 }
 
 int32_t ZqBadPixselDetect(const uint8_t *img, uint16_t rows, uint16_t cols, uint8_t *mask) {
   if (img == nullptr || mask == nullptr) return ZQ_ERR_PARAM;
   const size_t n = static_cast<size_t>(cols) * rows;
+  if (n == 0) return ZQ_OK;
   memset(mask, 1, n);
-  WorkBuf<uint8_t> mean(n == 0 ? 1 : n);
-  if (!mean) {
+  zq::ScratchStack scratch(zq::ScratchSource::kHeap);
+  uint8_t *mean = scratch.Take<uint8_t>(static_cast<int64_t>(n));
+  if (mean == nullptr) {
     QUORV_LOGE("'%s' ZqSafeAlloc error, ret = %d", __func__, ZQ_ERR_ALLOC);
     return ZQ_ERR_ALLOC;
   }
-  int32_t ret = ZqMeanImage(img, rows, cols, 1, mean.get());
+  int32_t ret = ZqMeanImage(img, rows, cols, 1, mean);
   if (ret != 0) {
     QUORV_LOGE("'%s' ZqMeanImage error, ret = %d", __func__, ret);
     return ZQ_ERR_ALLOC;
   }
   for (size_t i = 0; i < n; ++i)
-    if (mean.get()[i] == 255) mask[i] = 0;
+    if (mean[i] == 255) mask[i] = 0;
   ret = ZqErosion(mask, cols, rows, 2);
   if (ret != 0) {
     QUORV_LOGE("'%s' ZqErosion error, ret = %d", __func__, ret);
@@ -167,11 +157,12 @@ int32_t ZqAbnormalImageDetect(const uint8_t *img, int rows, int cols) {
   const uint16_t type = ZqSensorTypeGet();
   if (img == nullptr || rows <= 0 || cols <= 0 || (type != 9 && type != 10)) return 0;
   const size_t n = static_cast<size_t>(cols) * rows;
-  WorkBuf<uint8_t> mask(n);
-  if (!mask) return 0;
-  for (size_t i = 0; i < n; ++i) mask.get()[i] = img[i] < 251 ? 1 : 0;
-  if (ZqWhiteBarDetect(img, mask.get(), rows, cols) == 1) return 1;
-  return ZqWhiteBlobDetect(img, mask.get(), rows, cols);
+  zq::ScratchStack scratch(zq::ScratchSource::kHeap);
+  uint8_t *mask = scratch.Take<uint8_t>(static_cast<int64_t>(n));
+  if (mask == nullptr) return 0;
+  for (size_t i = 0; i < n; ++i) mask[i] = img[i] < 251 ? 1 : 0;
+  if (ZqWhiteBarDetect(img, mask, rows, cols) == 1) return 1;
+  return ZqWhiteBlobDetect(img, mask, rows, cols);
 }
 
 int32_t ZqGetWhiteAbnormal(const uint8_t *img, uint16_t cols, uint16_t rows, uint8_t lo,
@@ -184,14 +175,15 @@ int32_t ZqGetWhiteAbnormal(const uint8_t *img, uint16_t cols, uint16_t rows, uin
   } else {
     *whiteArea = 0;
     const size_t n = static_cast<size_t>(cols) * rows;
-    WorkBuf<uint8_t> mask(n);
-    if (!mask) {
+    zq::ScratchStack scratch(zq::ScratchSource::kHeap);
+    uint8_t *mask = scratch.Take<uint8_t>(static_cast<int64_t>(n));
+    if (mask == nullptr) {
       ret = ZQ_ERR_ALLOC;
       QUORV_LOGE("%s...malloc err, ret = %d", __func__, ret);
     } else {
-      for (size_t i = 0; i < n; ++i) mask.get()[i] = (img[i] > lo && img[i] < hi) ? 1 : 0;
-      const int32_t r = ZqGetConnectedArea_v6_getWhiteAbnormal(mask.get(), rows, cols, 100, 0,
-                                                               whiteArea);
+      for (size_t i = 0; i < n; ++i) mask[i] = (img[i] > lo && img[i] < hi) ? 1 : 0;
+      const int32_t r =
+          ZqGetConnectedArea_v6_getWhiteAbnormal(mask, rows, cols, 100, 0, whiteArea);
       if (r != 0) {
         ret = ZQ_ERR_STEP;
         QUORV_LOGE("%s...ZqGetConnectedArea_v6_getWhiteAbnormal() = %d, ret = %d", __func__, r,
