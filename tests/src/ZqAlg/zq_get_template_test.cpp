@@ -14,6 +14,7 @@
 #include "src/ZqAlg/ZqQualityWrappers.h"
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/ZqAlg/ZqSubTemplate.h"
+#include "src/enhance/ZqGetFlag.h"
 #include "src/features/ZqAlgMode.h"
 #include "src/image/ZqMemoryManager.h"
 #include "zq_finger_image.h"
@@ -62,9 +63,10 @@ TEST_F(GetTemplateTest, FingerAtEverySensorSizeObeysTheSampleInvariants) {
     int cols, rows, curv;
     float contr;
   };
-  const Case cases[] = {{96, 96, 10, 0.08f}, {80, 64, 15, 0.02f}, {64, 80, 15, 0.02f},
-                        {80, 128, 15, 0.02f}, {88, 88, 15, 0.02f}, {56, 56, 20, 0.02f},
-                        {52, 52, 20, 0.01f}};
+  const Case cases[] = {{96, 96, 10, 0.08f},  {80, 64, 15, 0.02f},  {64, 80, 15, 0.02f},
+                        {64, 64, 15, 0.02f},  {80, 128, 15, 0.02f}, {128, 80, 15, 0.02f},
+                        {88, 88, 15, 0.02f},  {56, 56, 20, 0.02f},  {52, 52, 20, 0.01f},
+                        {50, 50, 20, 0.01f},  {80, 120, 15, 0.02f}, {128, 128, 10, 0.01f}};
   const uint8_t quality[4] = {80, 95, 70, 0};
   for (const Case &c : cases) {
     SCOPED_TRACE(testing::Message() << c.cols << "x" << c.rows);
@@ -109,6 +111,53 @@ TEST_F(GetTemplateTest, FingerAtEverySensorSizeObeysTheSampleInvariants) {
     ASSERT_EQ(ZqGetTemplate(again.data(), s, quality), 0);
     EXPECT_EQ(ZqGetMallocCnts(), blocks + 1);
     ZqReleaseTemp(s);
+  }
+}
+
+// The valid mask by the three rules of modes 0 to 3, from the flag masks of
+// the image as extraction receives it.
+std::vector<uint8_t> ExpectedValidBits(const std::vector<uint8_t> &img, int rows, int cols) {
+  const size_t n = img.size();
+  std::vector<uint8_t> a(n), b(n), bits(n / 8 + 1, 0);
+  EXPECT_EQ(ZqGetFlag(img.data(), rows, cols, a.data(), b.data()), 0);
+  size_t valid = 0, both = 0, bOnly = 0;
+  for (size_t i = 0; i < n; ++i) {
+    valid += img[i] < 251;
+    both += a[i] == 1 && b[i] == 1;
+    bOnly += b[i] == 1;
+  }
+  const size_t w = n * 9 / 10, d = n / 5;
+  const size_t diff = valid > both ? valid - both : both - valid;
+  for (size_t i = 0; i < n; ++i) {
+    bool set;
+    if ((valid < w && both < w) || diff > d)
+      set = img[i] < 251;
+    else if (bOnly < w)
+      set = a[i] == 1 && b[i] == 1;
+    else
+      set = a[i] == 1;
+    if (set) bits[i / 8] = static_cast<uint8_t>(bits[i / 8] | (1u << (i % 8)));
+  }
+  return bits;
+}
+
+TEST_F(GetTemplateTest, ValidMaskFollowsTheFlagRulesInModeTwo) {
+  ZqSetAlgoMode(2);
+  const uint8_t quality[4] = {60, 90, 50, 0};
+  std::vector<uint8_t> full = zq_test::FingerImage(96, 96, 9);
+  // Three inputs, one for each rule: a full press (flag A alone), a
+  // saturated band (the plain threshold), a light press (flags A and B).
+  std::vector<uint8_t> banded = full;
+  for (size_t i = 20 * 96; i < 50 * 96; ++i) banded.at(i) = 255;
+  std::vector<uint8_t> bright = full;
+  for (uint8_t &v : bright) v = static_cast<uint8_t>(std::min(250, v + 60));
+  for (const std::vector<uint8_t> *src : {&full, &banded, &bright}) {
+    std::vector<uint8_t> img = *src;
+    const std::vector<uint8_t> want = ExpectedValidBits(img, 96, 96);
+    ASSERT_EQ(ZqGetTemplate(img.data(), Sample(), quality), 0);
+    EXPECT_EQ(std::vector<uint8_t>(Sample()->templatePixValid,
+                                   Sample()->templatePixValid + Sample()->maskBufSize),
+              want);
   }
 }
 
