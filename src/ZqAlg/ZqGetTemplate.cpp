@@ -59,10 +59,13 @@ void PutImage(ST_Image *dst, const uint8_t *src) {
 void GetImage(const ST_Image *src, uint8_t *dst) {
   for (int y = 0; y < src->height; ++y)
     memcpy(dst + static_cast<size_t>(y) * src->width,
-           src->imageData + static_cast<size_t>(y) * src->rowBytes, static_cast<size_t>(src->width));
+           src->imageData + static_cast<size_t>(y) * src->rowBytes,
+           static_cast<size_t>(src->width));
 }
 
-void SetBit(uint8_t *map, size_t i) { map[i >> 3] = static_cast<uint8_t>(map[i >> 3] | (1u << (i & 7))); }
+void SetBit(uint8_t *map, size_t i) {
+  map[i >> 3] = static_cast<uint8_t>(map[i >> 3] | (1u << (i & 7)));
+}
 
 void SpaSmooth(uint8_t *img, int cols, int rows, int radius) {
   InitSPAImageSize(cols, rows);
@@ -112,7 +115,8 @@ void StoreBits(ST_SubTemplate *sample, const ST_Image *img, bool repair) {
   else
     ret = ZqGenBinImg(img, &words, &count);
   (void)ret;
-  sample->binWordCnt = static_cast<int32_t>((static_cast<uint32_t>(sample->binWordCnt) & 0xFFFF0000u) | count);
+  const uint32_t high = static_cast<uint32_t>(sample->binWordCnt) & 0xFFFF0000u;
+  sample->binWordCnt = static_cast<int32_t>(high | count);
 }
 
 // No keypoints: the scale-space detectors report -2 with both arrays NULL,

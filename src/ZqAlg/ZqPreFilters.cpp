@@ -275,7 +275,8 @@ int32_t ZqImgAdaptHisteq(uint8_t *img, uint32_t width, uint32_t height, uint8_t 
     return ZQ_ERR_ALLOC;
   ImgAdaptHisteq(buf, pw, ph, lo, hi, tilesX, clip, tilesY, bins);
   for (uint32_t y = 0; y < height; ++y)
-    memcpy(img + static_cast<size_t>(y) * width, buf + static_cast<size_t>(y + py) * pw + px, width);
+    memcpy(img + static_cast<size_t>(y) * width, buf + static_cast<size_t>(y + py) * pw + px,
+           width);
   return ZQ_OK;
 }
 

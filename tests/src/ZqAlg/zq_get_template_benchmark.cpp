@@ -41,7 +41,11 @@ void BM_GetTemplate(benchmark::State &state) {
   ZqDestroyIntiAlg();
   ZqAlgSettingsResetForTest();
 }
-BENCHMARK(BM_GetTemplate)->Args({96, 96})->Args({80, 64})->Args({80, 128})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetTemplate)
+    ->Args({96, 96})
+    ->Args({80, 64})
+    ->Args({80, 128})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 BENCHMARK_MAIN();

@@ -135,11 +135,13 @@ TEST_F(PreFiltersTest, CoverAreaCorrelatesTheCentredWindow) {
   std::vector<uint8_t> inv = tex;
   for (int y = 0; y < rows; ++y)
     for (int x = 0; x < cols; ++x)
-      if (y < 9 || y > 87 || x < 9 || x > 87) inv[y * cols + x] = static_cast<uint8_t>(255 - tex[y * cols + x]);
+      if (y < 9 || y > 87 || x < 9 || x > 87)
+        inv[y * cols + x] = static_cast<uint8_t>(255 - tex[y * cols + x]);
   EXPECT_EQ(ZqCoverArea(tex.data(), inv.data(), rows, cols, 40, 0.99f), 1);
   std::vector<uint8_t> edge = tex;
   for (int y = 9; y <= 87; ++y) edge[y * cols + 9] = static_cast<uint8_t>(255 - tex[y * cols + 9]);
-  for (int x = 9; x <= 87; ++x) edge[87 * cols + x] = static_cast<uint8_t>(255 - tex[87 * cols + x]);
+  for (int x = 9; x <= 87; ++x)
+    edge[87 * cols + x] = static_cast<uint8_t>(255 - tex[87 * cols + x]);
   EXPECT_EQ(ZqCoverArea(tex.data(), edge.data(), rows, cols, 40, 0.9999f), 0);
   EXPECT_EQ(ZqCoverArea(nullptr, tex.data(), rows, cols, 40, 0.5f), -1);
   EXPECT_EQ(ZqCoverArea(tex.data(), tex.data(), rows, cols, 0, 0.5f), -1);
