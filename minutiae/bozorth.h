@@ -29,13 +29,16 @@ typedef struct xyt_record {
 // then y; equal positions compare as 0.
 int bz_compare_x_y(const void *a, const void *b);
 
-// Builds the pair table of the probe in the matcher's process-wide tables and
-// returns its pair count. Not re-entrant: a later call replaces the probe.
+// Builds the edge table of the probe in the matcher's process-wide tables and
+// returns the number of its edges that take part in scoring. Not
+// re-entrant: a later call replaces the probe.
 int bz_prepare_probe(const xyt_record *probe);
 
-// Scores the gallery print against the probe of the last bz_prepare_probe;
-// >= 0, and 0 when either print has fewer than 10 minutiae.
-int bz_score_gallery(int probe_pairs, const xyt_record *probe, const xyt_record *gallery);
+// Scores the gallery print against the probe of the last bz_prepare_probe,
+// using its first probe_edges edges: the size of the largest consistent set
+// of minutia-pair correspondences; 0 when either print has fewer than 10
+// minutiae or an internal limit was hit (logged on standard error).
+int bz_score_gallery(int probe_edges, const xyt_record *probe, const xyt_record *gallery);
 
 #ifdef __cplusplus
 }
