@@ -3,6 +3,7 @@
 // the process-wide tables.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,14 @@ TEST(BozorthScore, AmbiguousLatticeStaysWithinItsLimits) {
   std::vector<XytPoint> lattice;
   for (int i = 0; i < 200; i++) lattice.push_back({(i % 14) * 9, (i / 14) * 9, 45});
   const xyt_record r = MakeRecord(lattice);
+  {
+    auto edges = std::make_unique<bozorth::EdgeTable>();
+    auto pairs = std::make_unique<bozorth::PairTable>();
+    bozorth::BuildEdges(r, edges.get());
+    const int used = bozorth::EdgesToUse(*edges);
+    bozorth::PairEdges(*edges, used, *edges, used, pairs.get());
+    ASSERT_EQ(pairs->count, bozorth::kMaxPairs);
+  }
   const int first = Score(r, r);
   EXPECT_GT(first, 8);
   EXPECT_EQ(Score(r, r), first);
