@@ -1,4 +1,4 @@
-// Bozorth3 comparisons of 40-minutia prints: a moved and jittered copy (a
+// Bozorth3 comparisons of 40- and 100-minutia prints: a moved and jittered copy (a
 // genuine comparison) and an unrelated print (an impostor one).
 #include <benchmark/benchmark.h>
 
@@ -25,12 +25,13 @@ std::vector<XytPoint> Jittered(std::vector<XytPoint> points, uint64_t seed) {
 }
 
 void BM_Compare(benchmark::State &state, bool genuine) {
+  const int count = static_cast<int>(state.range(0));
   std::vector<xyt_record> probes, galleries;
   for (uint64_t seed = 1; seed <= 16; seed++) {
-    const std::vector<XytPoint> pts = SpreadPoints(seed, 40);
+    const std::vector<XytPoint> pts = SpreadPoints(seed, count);
     probes.push_back(MakeRecord(pts));
     galleries.push_back(genuine ? MakeRecord(Jittered(pts, seed))
-                                : MakeRecord(SpreadPoints(seed + 100, 40)));
+                                : MakeRecord(SpreadPoints(seed + 100, count)));
   }
   size_t i = 0;
   long total = 0;
@@ -48,8 +49,8 @@ void BM_Compare(benchmark::State &state, bool genuine) {
       static_cast<double>(total) / static_cast<double>(state.iterations());
 }
 
-BENCHMARK_CAPTURE(BM_Compare, genuine, true);
-BENCHMARK_CAPTURE(BM_Compare, impostor, false);
+BENCHMARK_CAPTURE(BM_Compare, genuine, true)->Arg(40)->Arg(100);
+BENCHMARK_CAPTURE(BM_Compare, impostor, false)->Arg(40)->Arg(100);
 
 }  // namespace
 
