@@ -319,11 +319,13 @@ bool Compatible(const State &s, int older, int newer) {
   const float dz = lp - lg;
   const float f = 0.1f * (lp + lg);
   if (dz * dz > f * f) return false;
+  // The cheaper tests first; all of them must hold.
+  if (!Disjoint(c.probe_minutiae, c.probe_count, n.probe_minutiae, n.probe_count) ||
+      !Disjoint(c.gallery_minutiae, c.gallery_count, n.gallery_minutiae, n.gallery_count))
+    return false;
   const int turn = Wrap(DisplacementAngle(dpx, dpy) - DisplacementAngle(dgx, dgy));
   const int32_t both[2] = {c.rotation, n.rotation};
-  if (!WithinTolerance(turn, MeanRotation(both, 2))) return false;
-  return Disjoint(c.probe_minutiae, c.probe_count, n.probe_minutiae, n.probe_count) &&
-         Disjoint(c.gallery_minutiae, c.gallery_count, n.gallery_minutiae, n.gallery_count);
+  return WithinTolerance(turn, MeanRotation(both, 2));
 }
 
 // Fills a sorted list of the distinct minutiae flagged in `seen`.
