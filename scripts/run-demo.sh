@@ -75,6 +75,8 @@ emulator=$3
 started=$(date +%s%N)
 
 # --- A private world ------------------------------------------------------------
+# shellcheck source=lib/service_world.sh
+source "$here/scripts/lib/service_world.sh"
 say "==> Starting a private service world"
 set -e
 mount -t tmpfs -o mode=755 tmpfs /run
@@ -100,65 +102,27 @@ cmake -DFPDEV_REGISTER_DRIVER_NAME=zq4842 \
   -P "$here/cmake/fpdev_register_driver.cmake" | sed 's/^-- /    /'
 
 # An empty feature database folder; the bus's and polkit's folders kept.
-mount --bind /var/lib "$work/varlib"
-mount -t tmpfs -o mode=755 tmpfs /var/lib
-for keep in dbus polkit-1; do
-  if [[ -d "$work/varlib/$keep" ]]; then
-    mkdir -p "/var/lib/$keep"
-    mount --bind "$work/varlib/$keep" "/var/lib/$keep"
-  fi
-done
-mkdir -p /var/lib/biometric-auth
+world_private_varlib "$work"
 set +e
 
 # --- Processes --------------------------------------------------------------------
-pids=()
-stop_all() {
-  local pid
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    pid=${pids[i]}
-    kill "$pid" 2>/dev/null
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -9 "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-  done
-}
-trap stop_all EXIT
+trap world_stop_all EXIT
 trap 'exit 1' TERM INT HUP
-has_owner() {
-  dbus-send --system --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-    org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q "boolean true"
-}
-wait_for() {  # wait_for WHAT COMMAND...
-  local what=$1
-  shift
-  for _ in $(seq 100); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  say "run-demo: $what did not come up" >&2
-  exit 1
-}
-
-dbus-daemon --system --nofork --nopidfile >"$work/dbus.log" 2>&1 &
-pids+=($!)
-wait_for "the system bus" test -S /run/dbus/system_bus_socket
-/usr/lib/polkit-1/polkitd --no-debug >"$work/polkitd.log" 2>&1 &
-pids+=($!)
-wait_for "polkitd" has_owner org.freedesktop.PolicyKit1
+world_fail() { die "$1"; }
+world_start_bus "$work"
 say "    system bus and polkitd up"
 
 "$emulator" --finger 0 --ready-file "$work/emulator.ready" >/dev/null 2>"$work/emulator.log" &
 emul=$!
-pids+=($emul)
-wait_for "the emulated sensor" test -s "$work/emulator.ready"
+world_track "$emul"
+world_wait_for "the emulated sensor" test -s "$work/emulator.ready"
 umockdev_dir=$(sed -n 's/^UMOCKDEV_DIR=//p' "$work/emulator.ready")
 say "    emulated sensor 3c5d:4842 (96x96) up, pressed by synthetic finger 0"
 
 LD_PRELOAD=libumockdev-preload.so.0 UMOCKDEV_DIR=$umockdev_dir \
   "$work/service/biometric-authenticationd" >"$work/service.log" 2>&1 &
-pids+=($!)
-wait_for "the service daemon" has_owner org.ukui.Biometric
+world_track $!
+world_wait_for "the service daemon" world_has_owner org.ukui.Biometric
 say "    service daemon up with the staged zq4842 plug-in and device library"
 
 # --- The round -------------------------------------------------------------------

@@ -35,6 +35,8 @@ plugin=$2
 library=$3
 
 # --- A private world -----------------------------------------------------------
+# shellcheck source=../../scripts/lib/service_world.sh
+source "$(dirname "$0")/../../scripts/lib/service_world.sh"
 set -e
 mount -t tmpfs -o mode=755 tmpfs /run
 work=/run/zq4842-end-to-end
@@ -65,33 +67,14 @@ EOF
 
 # The feature-database folder: an empty one over /var/lib/biometric-auth,
 # made inside a private /var/lib that keeps the bus's and polkit's folders.
-mount --bind /var/lib "$work/varlib"
-mount -t tmpfs -o mode=755 tmpfs /var/lib
-for keep in dbus polkit-1; do
-  if [[ -d "$work/varlib/$keep" ]]; then
-    mkdir -p "/var/lib/$keep"
-    mount --bind "$work/varlib/$keep" "/var/lib/$keep"
-  fi
-done
-mkdir -p /var/lib/biometric-auth
+world_private_varlib "$work"
 db=/var/lib/biometric-auth/biometric.db
 set +e
 
 # --- Processes -------------------------------------------------------------------
-pids=()
-stop_all() {
-  local pid
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    pid=${pids[i]}
-    kill "$pid" 2>/dev/null
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -9 "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-  done
-}
 failures=0
 finish() {
-  stop_all
+  world_stop_all
   if ((failures > 0)); then
     echo "--- service log"
     cat "$work/service.log" 2>/dev/null
@@ -100,29 +83,12 @@ finish() {
 trap finish EXIT
 trap 'exit 1' TERM INT HUP
 
-has_owner() {
-  dbus-send --system --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-    org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q "boolean true"
-}
-wait_for() {  # wait_for WHAT COMMAND...
-  local what=$1
-  shift
-  for _ in $(seq 100); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  echo "FAIL: $what did not come up"
+world_fail() {
+  echo "FAIL: $1"
   failures=$((failures + 1))
   exit 1
 }
-
-dbus-daemon --system --nofork --nopidfile >"$work/dbus.log" 2>&1 &
-pids+=($!)
-wait_for "the system bus" test -S /run/dbus/system_bus_socket
-
-/usr/lib/polkit-1/polkitd --no-debug >"$work/polkitd.log" 2>&1 &
-pids+=($!)
-wait_for "polkitd" has_owner org.freedesktop.PolicyKit1
+world_start_bus "$work"
 
 script=$work/device-script
 cat >"$script" <<EOF
@@ -131,8 +97,8 @@ stages 4
 finger left-index
 EOF
 FAKE_FPDEV_SCRIPT=$script "$work/service/biometric-authenticationd" >"$work/service.log" 2>&1 &
-pids+=($!)
-wait_for "the service" has_owner org.ukui.Biometric
+world_track $!
+world_wait_for "the service" world_has_owner org.ukui.Biometric
 
 # --- Checks ----------------------------------------------------------------------
 check() {  # check NAME EXPECTED ACTUAL
