@@ -40,6 +40,14 @@ float ZqGetAngle(ST_Point16s first, ST_Point16s vertex, ST_Point16s second);
 // ZqGetAngle on the x, y of three match points.
 float ZqGetAngle_32f(ST_MatchPoint first, ST_MatchPoint vertex, ST_MatchPoint second);
 
+// The cosine ZqGetAngle_32f takes the angle of (not clamped; NaN stays NaN).
+float ZqGetAngleCos_32f(ST_MatchPoint first, ST_MatchPoint vertex, ST_MatchPoint second);
+
+// fabsf(angle(c1) - angle(c2)) < 3.0f for the angles in degrees that
+// ZqGetAngle_32f makes of cosines c1 and c2, bit for bit, calling acosf only
+// where bounds on its slope leave the answer open.
+int ZqAngleGapBelow3(float c1, float c2);
+
 // Polynomial approximation of atan2(y, x) in [-pi, pi); 0 when both
 // magnitudes are below 1e-10.
 float ZqArctan(float x, float y);

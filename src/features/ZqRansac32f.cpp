@@ -59,7 +59,8 @@ struct AngleVariant : FloatBase {
   static constexpr int kBadInput = ZQ_ERR_PARAM;
   static constexpr bool kPool = false;
   static bool Triangle(const Point *P, const Point *Q, uint16_t a, uint16_t b, uint16_t s) {
-    return fabsf(ZqGetAngle_32f(P[a], P[s], P[b]) - ZqGetAngle_32f(Q[a], Q[s], Q[b])) < 3.0f;
+    return ZqAngleGapBelow3(ZqGetAngleCos_32f(P[a], P[s], P[b]),
+                            ZqGetAngleCos_32f(Q[a], Q[s], Q[b])) != 0;
   }
 };
 

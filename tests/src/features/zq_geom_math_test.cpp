@@ -80,6 +80,37 @@ TEST(VertexAngle, HandValuesForBothVariants) {
   }
 }
 
+// The registration's triangle test takes the angle gap from the cosines and
+// skips acosf where it can: its answer must equal the plain comparison of
+// the two angles for every pair, most of all near 3 degrees and near the
+// ends of the cosine range where acos is steep.
+TEST(VertexAngle, GapTestFromCosinesMatchesPlainComparison) {
+  auto angle = [](float c) { return c >= 1.0f ? 0.0f : c <= -1.0f ? 180.0f : acosf(c) * 57.295776f; };
+  auto plain = [&](float c1, float c2) { return std::fabs(angle(c1) - angle(c2)) < 3.0f; };
+  std::mt19937 rng(20261210);
+  std::uniform_real_distribution<float> cosine(-1.02f, 1.02f), end(0.98f, 1.0001f);
+  std::uniform_real_distribution<float> gapDeg(2.9f, 3.1f), anyGap(0.0f, 8.0f);
+  for (int k = 0; k < 300000; ++k) {
+    float c1 = k % 3 == 0 ? (k % 2 ? end(rng) : -end(rng)) : cosine(rng);
+    const float a1 = angle(c1) / 57.295776f;
+    const float g = (k % 2 ? gapDeg(rng) : anyGap(rng)) / 57.295776f;
+    const float c2 = k % 5 == 0 ? cosine(rng) : std::cos(a1 + (k % 4 < 2 ? g : -g));
+    ASSERT_EQ(ZqAngleGapBelow3(c1, c2) != 0, plain(c1, c2)) << c1 << " " << c2;
+  }
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float edge[][2] = {{nan, 0.5f}, {0.5f, nan}, {1.5f, 1.0f}, {-1.0f, -3.0f}, {1.0f, 0.9986f},
+                           {0.0f, 0.0f}, {0.0f, 0.05233f}, {0.0f, 0.05237f}};
+  for (const auto &e : edge) EXPECT_EQ(ZqAngleGapBelow3(e[0], e[1]) != 0, plain(e[0], e[1])) << e[0] << " " << e[1];
+  // And the cosine is the one the vertex angle is taken of.
+  std::uniform_real_distribution<float> coord(-60.0f, 60.0f);
+  for (int k = 0; k < 20000; ++k) {
+    const ST_MatchPoint f = {coord(rng), coord(rng), 0, 0, 0}, v = {coord(rng), coord(rng), 0, 0, 0};
+    const ST_MatchPoint s = k % 2 ? ST_MatchPoint{2 * v.x - f.x, 2 * v.y - f.y, 0, 0, 0}
+                                  : ST_MatchPoint{coord(rng), coord(rng), 0, 0, 0};
+    ASSERT_EQ(ZqGetAngle_32f(f, v, s), angle(ZqGetAngleCos_32f(f, v, s))) << k;
+  }
+}
+
 // The arctangent series worked in double, with the same branches.
 double SeriesAtanRef(double x, double y) {
   const double ax = std::fabs(x), ay = std::fabs(y);
