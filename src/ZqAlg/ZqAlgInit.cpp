@@ -8,6 +8,7 @@
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/ZqAlg/ZqTemplateBuf.h"
 #include "src/features/ZqAlgMode.h"
+#include "src/features/ZqScaleSpace.h"
 #include "src/image/ZqMemoryManager.h"
 #include "src/netModel/predict.h"
 #include "src/quorv_base/quorv_log.h"
@@ -75,6 +76,7 @@ int ZqDestroyIntiAlg(void) {
   ZqReleaseTempalteBuf();
   ZqReleaseNegativeTempalteBuf();
   ZqDestroyMemBlock();
+  ZqScaleSpaceReleaseBuffers();
   return 0;
 }
 

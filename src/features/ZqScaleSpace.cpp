@@ -1,6 +1,7 @@
 #include "src/features/ZqScaleSpace.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "src/features/ZqAlgMode.h"
@@ -27,6 +28,75 @@ inline float Px(const ST_Image *img, int32_t r, int32_t c) { return ZqImgRow<flo
 ST_Image *NewFloat(int32_t rows, int32_t cols) {
   ST_Size size = {rows, cols};
   return ZqCreateImage(&size, DEPTH_32F);
+}
+
+// Pixel blocks of the pyramids, kept from call to call: a doubled frame's
+// pyramids are some megabytes, which the system allocator would hand back
+// and fault in again on every frame. A slot serves one pyramid level of one
+// kind at a time; a level it cannot serve gets an image of its own. The
+// blocks come from the C heap, outside the counted heap and the base
+// allocator, so that a call allocates through those the same sequence
+// whether the blocks are already there or not; a block the C heap refuses
+// leaves the level to an image of its own.
+struct PyrBlock {
+  uint8_t *data;
+  int32_t capacity;
+  bool busy;
+};
+constexpr int32_t kKeptOctaves = 8;
+constexpr int32_t kKeptLevels = 8;
+PyrBlock gPyrBlocks[2][kKeptOctaves][kKeptLevels];
+
+// The kept slot holding data, or NULL.
+PyrBlock *KeptSlotOf(const uint8_t *data) {
+  if (data == NULL) return NULL;
+  for (auto &kind : gPyrBlocks)
+    for (auto &oct : kind)
+      for (PyrBlock &b : oct)
+        if (b.data == data) return &b;
+  return NULL;
+}
+
+// Float image of rows x cols for level (o, m) of pyramid kind k (0
+// Gaussian, 1 difference) over a kept block, zeroed when zero is set, or a
+// new image; NULL on failure.
+ST_Image *NewPyrFloat(int32_t k, int32_t o, int32_t m, int32_t rows, int32_t cols, bool zero) {
+  const int64_t bytes = static_cast<int64_t>(rows) * cols * 4;
+  if (o >= kKeptOctaves || m >= kKeptLevels || rows <= 0 || cols <= 0 || bytes > INT32_MAX ||
+      gPyrBlocks[k][o][m].busy) {
+    return NewFloat(rows, cols);
+  }
+  PyrBlock &b = gPyrBlocks[k][o][m];
+  if (b.capacity < bytes) {
+    std::free(b.data);
+    b.data = static_cast<uint8_t *>(std::malloc(static_cast<size_t>(bytes)));
+    b.capacity = b.data != NULL ? static_cast<int32_t>(bytes) : 0;
+    if (b.data == NULL) return NewFloat(rows, cols);
+  }
+  auto *img = static_cast<ST_Image *>(ZqSafeAlloc(sizeof(ST_Image)));
+  if (img == NULL) return NULL;
+  img->depth = DEPTH_32F;
+  img->width = cols;
+  img->height = rows;
+  img->rowBytes = cols * 4;
+  img->imageSize = static_cast<int32_t>(bytes);
+  img->imageData = b.data;
+  b.busy = true;
+  if (zero) std::memset(b.data, 0, static_cast<size_t>(bytes));
+  return img;
+}
+
+// Releases an image of a pyramid, handing a kept block back to its slot.
+void ReleasePyrImage(ST_Image **img) {
+  if (*img == NULL) return;
+  PyrBlock *b = KeptSlotOf((*img)->imageData);
+  if (b == NULL) {
+    ZqReleaseImage(img);
+    return;
+  }
+  b->busy = false;
+  (*img)->imageData = NULL;
+  ZqReleaseImageHeader(img);
 }
 
 // Outer array plus octvs arrays of n NULL image pointers, or NULL.
@@ -192,7 +262,7 @@ extern "C" void ZqReleasePyr(ST_Image ****pyr, int32_t octvs, int32_t n) {
   ST_Image ***p = *pyr;
   for (int32_t o = 0; o < octvs; ++o) {
     if (p[o] == NULL) continue;
-    for (int32_t i = 0; i < n; ++i) ZqReleaseImage(&p[o][i]);
+    for (int32_t i = 0; i < n; ++i) ReleasePyrImage(&p[o][i]);
     ZqSafeFree(p[o]);
   }
   ZqSafeFree(p);
@@ -216,17 +286,22 @@ extern "C" ST_Image ***ZqBuildGaussPyr(const ST_Image *base, int32_t octvs, int3
     for (int32_t i = 0; i < n; ++i) {
       bool ok;
       if (o == 0 && i == 0) {
-        pyr[o][i] = ZqCloneImage(base);
+        const bool copyable = base->depth == DEPTH_32F && base->rowBytes == base->width * 4;
+        pyr[o][i] = copyable ? NewPyrFloat(0, o, i, base->height, base->width, false)
+                             : ZqCloneImage(base);
         ok = pyr[o][i] != NULL;
+        if (ok && copyable && base->imageSize > 0) {
+          std::memcpy(pyr[o][i]->imageData, base->imageData, static_cast<size_t>(base->imageSize));
+        }
       } else if (i == 0) {
         const ST_Image *prev = pyr[o - 1][intvls];
         // An octave needs at least one pixel.
         ok = prev->height / 2 >= 1 && prev->width / 2 >= 1;
-        pyr[o][i] = ok ? NewFloat(prev->height / 2, prev->width / 2) : NULL;
+        pyr[o][i] = ok ? NewPyrFloat(0, o, i, prev->height / 2, prev->width / 2, true) : NULL;
         ok = pyr[o][i] != NULL && ZqResize(prev, pyr[o][i], 0) == 0;
       } else {
         const ST_Image *prev = pyr[o][i - 1];
-        pyr[o][i] = NewFloat(prev->height, prev->width);
+        pyr[o][i] = NewPyrFloat(0, o, i, prev->height, prev->width, true);
         ok = pyr[o][i] != NULL &&
              FastGaussBlur(pyr[o][i - 1], pyr[o][i], static_cast<uint16_t>(i), mode) == 1;
       }
@@ -252,7 +327,7 @@ extern "C" ST_Image ***ZqBuildDogPyr(ST_Image ***gaussPyr, int32_t octvs, int32_
   for (int32_t o = 0; o < octvs; ++o) {
     for (int32_t m = 0; m < n; ++m) {
       const ST_Image *g = gaussPyr[o][m < n - 1 ? m : n - 1];
-      pyr[o][m] = NewFloat(g->height, g->width);
+      pyr[o][m] = NewPyrFloat(1, o, m, g->height, g->width, true);
       if (pyr[o][m] == NULL) {
         QUORV_LOGE("%s...dogPyr[%d][%d] malloc fail", "ZqBuildDogPyr", o, m);
         ZqReleasePyr(&pyr, octvs, n);
@@ -262,6 +337,16 @@ extern "C" ST_Image ***ZqBuildDogPyr(ST_Image ***gaussPyr, int32_t octvs, int32_
     }
   }
   return pyr;
+}
+
+extern "C" void ZqScaleSpaceReleaseBuffers(void) {
+  for (auto &kind : gPyrBlocks)
+    for (auto &oct : kind)
+      for (PyrBlock &b : oct) {
+        if (b.busy) continue;  // a live pyramid's; its release keeps it
+        std::free(b.data);
+        b = PyrBlock{NULL, 0, false};
+      }
 }
 
 extern "C" void ZqClearDogPyr(ST_Image ***dogPyr, int32_t octvs, int32_t intvls) {
