@@ -18,13 +18,7 @@ constexpr float kTwoPi = 6.2831855f;
 constexpr double kThreeHalfPi = 4.71238898038469;
 constexpr float kRadToDeg = 57.295776f;
 
-// Cosine of the angle between (ux, uy) and (wx, wy), single precision; 0
-// for a zero-length vector.
-float CosBetween(float ux, float uy, float wx, float wy) {
-  float p = (ux * ux + uy * uy) * (wx * wx + wy * wy);
-  if (p == 0.0f) p = 1.0f;
-  return (ux * wx + uy * wy) / sqrtf(p);
-}
+using zq_geom::CosBetween;
 
 // The angle in degrees of cosine c, single precision.
 float AngleOfCos(float c) {
@@ -160,21 +154,12 @@ float ZqGetAngle_32f(ST_MatchPoint first, ST_MatchPoint vertex, ST_MatchPoint se
 }
 
 float ZqGetAngleCos_32f(ST_MatchPoint first, ST_MatchPoint vertex, ST_MatchPoint second) {
-  return CosBetween(first.x - vertex.x, first.y - vertex.y, second.x - vertex.x,
-                    second.y - vertex.y);
+  return zq_geom::AngleCos32f(first, vertex, second);
 }
 
 int ZqAngleGapBelow3(float c1, float c2) {
-  // acos has slope -1 / sqrt(1 - c^2): at least 1 in size, and at most
-  // 1 / sqrt(1 - m^2) between c1 and c2 when both lie in [-m, m]. Where
-  // these bounds put the gap 0.06 rad (3.4 degrees) or more, or below
-  // 0.0518 rad (2.97 degrees), no rounding of acosf can change the answer.
-  const double lo = c1 < -1.0f ? -1.0 : c1 > 1.0f ? 1.0 : c1;
-  const double hi = c2 < -1.0f ? -1.0 : c2 > 1.0f ? 1.0 : c2;
-  const double d = lo - hi;
-  if (d >= 0.06 || d <= -0.06) return 0;
-  const double m = fmax(fabs(lo), fabs(hi));
-  if (d * d < 0.0518 * 0.0518 * (1.0 - m * m)) return 1;
+  const int bound = zq_geom::AngleGapBelow3Bound(c1, c2);
+  if (bound >= 0) return bound;
   return fabsf(AngleOfCos(c1) - AngleOfCos(c2)) < 3.0f;
 }
 

@@ -4,6 +4,7 @@
 #ifndef SRC_FEATURES_ZQGEOMMATH_H_
 #define SRC_FEATURES_ZQGEOMMATH_H_
 
+#include <math.h>
 #include <stdint.h>
 
 #include "src/features/ZqMatchPoint.h"
@@ -68,6 +69,42 @@ int ZqGetMiddleValue1(const float *pData, uint32_t count, float *pMiddle);
 
 #ifdef __cplusplus
 }
+
+// Inline parts of the vertex-angle functions for the registration's inner
+// loop; the functions above give the same bits.
+namespace zq_geom {
+
+// Cosine of the angle between (ux, uy) and (wx, wy), single precision; 0
+// for a zero-length vector.
+inline float CosBetween(float ux, float uy, float wx, float wy) {
+  float p = (ux * ux + uy * uy) * (wx * wx + wy * wy);
+  if (p == 0.0f) p = 1.0f;
+  return (ux * wx + uy * wy) / sqrtf(p);
+}
+
+// ZqGetAngleCos_32f.
+inline float AngleCos32f(const ST_MatchPoint &first, const ST_MatchPoint &vertex,
+                         const ST_MatchPoint &second) {
+  return CosBetween(first.x - vertex.x, first.y - vertex.y, second.x - vertex.x,
+                    second.y - vertex.y);
+}
+
+// ZqAngleGapBelow3 where bounds decide it (0 or 1), else -1. acos has slope
+// -1 / sqrt(1 - c^2): at least 1 in size, and at most 1 / sqrt(1 - m^2)
+// between c1 and c2 when both lie in [-m, m]. Where these bounds put the
+// gap at 0.06 rad (3.4 degrees) or more, or below 0.0518 rad (2.97
+// degrees), no rounding of acosf can change the answer.
+inline int AngleGapBelow3Bound(float c1, float c2) {
+  const double lo = c1 < -1.0f ? -1.0 : c1 > 1.0f ? 1.0 : c1;
+  const double hi = c2 < -1.0f ? -1.0 : c2 > 1.0f ? 1.0 : c2;
+  const double d = lo - hi;
+  if (d >= 0.06 || d <= -0.06) return 0;
+  const double m = fmax(fabs(lo), fabs(hi));
+  if (d * d < 0.0518 * 0.0518 * (1.0 - m * m)) return 1;
+  return -1;
+}
+
+}  // namespace zq_geom
 #endif
 
 #endif  // SRC_FEATURES_ZQGEOMMATH_H_

@@ -59,8 +59,10 @@ struct AngleVariant : FloatBase {
   static constexpr int kBadInput = ZQ_ERR_PARAM;
   static constexpr bool kPool = false;
   static bool Triangle(const Point *P, const Point *Q, uint16_t a, uint16_t b, uint16_t s) {
-    return ZqAngleGapBelow3(ZqGetAngleCos_32f(P[a], P[s], P[b]),
-                            ZqGetAngleCos_32f(Q[a], Q[s], Q[b])) != 0;
+    const float cP = zq_geom::AngleCos32f(P[a], P[s], P[b]);
+    const float cQ = zq_geom::AngleCos32f(Q[a], Q[s], Q[b]);
+    const int bound = zq_geom::AngleGapBelow3Bound(cP, cQ);
+    return bound >= 0 ? bound != 0 : ZqAngleGapBelow3(cP, cQ) != 0;
   }
 };
 
