@@ -37,20 +37,20 @@ uint8_t Clamp255(int32_t v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ?
 bool Enhance(uint8_t *d, int32_t rows, int32_t cols) {
   const int64_t n = int64_t{rows} * cols;
   zq::ScratchStack sc(zq::ScratchSource::kHeap);
-  ST_Complex32f *spec = sc.Take<ST_Complex32f>(n);
+  ST_Complex32f *spectrum = sc.Take<ST_Complex32f>(n);
   uint16_t *u = sc.Take<uint16_t>(n);
   uint8_t *map = sc.Take<uint8_t>(n);
   uint8_t *a = sc.Take<uint8_t>(4 * n);
   uint8_t *t = sc.Take<uint8_t>(n);
   uint8_t *b = sc.Take<uint8_t>(4 * n);
-  if (spec == nullptr || u == nullptr || map == nullptr || a == nullptr || t == nullptr ||
+  if (spectrum == nullptr || u == nullptr || map == nullptr || a == nullptr || t == nullptr ||
       b == nullptr) {
     QUORV_LOGE("%s...fftImage malloc fail, ret = %d", "ZqEnHanceImg_u8", -2);
     return false;
   }
   // Frequency step: drop the weak and the highest frequencies.
-  if (imgFFT(d, rows, cols, spec) != 0 || fftFilterEnergy(spec, rows, cols, 0, 0.5f) != 0 ||
-      fftLowPass(spec, cols, rows, 0.8f) != 0 || realImgIFFT(spec, rows, cols, d) != 0 ||
+  if (imgFFT(d, rows, cols, spectrum) != 0 || fftFilterEnergy(spectrum, rows, cols, 0, 0.5f) != 0 ||
+      fftLowPass(spectrum, cols, rows, 0.8f) != 0 || realImgIFFT(spectrum, rows, cols, d) != 0 ||
       HistNormalize_u8(d, static_cast<uint16_t>(cols), static_cast<uint16_t>(rows), d, 0.01f) != 0)
     return false;
   // Orientation of the result.

@@ -38,8 +38,8 @@ void Fail(const std::string &message) {
   exit(2);
 }
 
-Rows ReadRows(const std::string &dir, const TableSpec &spec) {
-  const std::string path = dir + "/" + spec.file + ".csv";
+Rows ReadRows(const std::string &dir, const TableSpec &shape) {
+  const std::string path = dir + "/" + shape.file + ".csv";
   std::ifstream in(path);
   if (!in) Fail("cannot read " + path);
   Rows rows;
@@ -59,12 +59,12 @@ Rows ReadRows(const std::string &dir, const TableSpec &spec) {
       if (end == cell.c_str() || std::string(end).find_first_not_of(" \t\r") != std::string::npos) {
         Fail(path + ":" + std::to_string(line_no) + ": not an integer: '" + cell + "'");
       }
-      const long lo = spec.int16 ? INT16_MIN : INT32_MIN, hi = spec.int16 ? INT16_MAX : INT32_MAX;
+      const long lo = shape.int16 ? INT16_MIN : INT32_MIN, hi = shape.int16 ? INT16_MAX : INT32_MAX;
       if (v < lo || v > hi) Fail(path + ":" + std::to_string(line_no) + ": value out of range");
       row.push_back(v);
     }
-    if (static_cast<int>(row.size()) != spec.columns) {
-      Fail(path + ":" + std::to_string(line_no) + ": expected " + std::to_string(spec.columns) +
+    if (static_cast<int>(row.size()) != shape.columns) {
+      Fail(path + ":" + std::to_string(line_no) + ": expected " + std::to_string(shape.columns) +
            " columns");
     }
     if (!rows.empty() && row[0] < rows.back()[0]) {
@@ -95,11 +95,11 @@ std::string FarSource(const std::string &dir) {
   for (int k = 1; k <= 8; ++k) {
     const std::string n = std::to_string(k);
     const std::string file = "far" + n;
-    const TableSpec spec{file.c_str(), "", "", k == 7 ? 7 : 6, false};
-    const Rows rows = ReadRows(dir, spec);
+    const TableSpec shape{file.c_str(), "", "", k == 7 ? 7 : 6, false};
+    const Rows rows = ReadRows(dir, shape);
     out += "\nconst int32_t nR" + n + " = " + std::to_string(rows.size()) + ";\n";
     out += "const int32_t puchdata" + n + "[" + std::to_string(rows.size()) + " * " +
-           std::to_string(spec.columns) + "] = {\n" + RowLines(rows, false) + "};\n";
+           std::to_string(shape.columns) + "] = {\n" + RowLines(rows, false) + "};\n";
   }
   return out;
 }
@@ -107,11 +107,11 @@ std::string FarSource(const std::string &dir) {
 std::string ListSource(const std::string &dir, const std::vector<TableSpec> &specs) {
   std::string out = kBanner;
   out += "#include \"src/features/ZqRuleListData.h\"\n\nnamespace zq_rules {\n";
-  for (const TableSpec &spec : specs) {
-    const Rows rows = ReadRows(dir, spec);
-    out += "\nconst int16_t " + std::string(spec.symbol) + "[" + std::to_string(rows.size()) +
+  for (const TableSpec &shape : specs) {
+    const Rows rows = ReadRows(dir, shape);
+    out += "\nconst int16_t " + std::string(shape.symbol) + "[" + std::to_string(rows.size()) +
            "][kListColumns] = {\n" + RowLines(rows, true) + "};\n";
-    out += "const int32_t " + std::string(spec.count) + " = " + std::to_string(rows.size()) + ";\n";
+    out += "const int32_t " + std::string(shape.count) + " = " + std::to_string(rows.size()) + ";\n";
   }
   out += "\n}  // namespace zq_rules\n";
   return out;
