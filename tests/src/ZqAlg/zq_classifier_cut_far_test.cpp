@@ -15,6 +15,7 @@
 #include "src/ZqAlg/ZqVerifyTwoTemplate.h"
 #include "src/features/ZqAlgMode.h"
 #include "zq_synth_keypoints.h"
+#include "zq_alg_state.h"
 
 namespace {
 
@@ -23,11 +24,7 @@ class ClassifierTest : public ::testing::Test {
   void SetUp() override { Reset(); }
   void TearDown() override { Reset(); }
   static void Reset() {
-    ZqAlgSettingsResetForTest();
-    ZqAlgModeResetForTest();
-    ZqMachInfoResetForTest();
-    ZqMatchInfoTwoResetForTest();
-    gQuorvActionMode = 0;
+    zq_test::ResetAlgorithmState();
   }
 };
 

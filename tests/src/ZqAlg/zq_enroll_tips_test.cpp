@@ -15,6 +15,7 @@
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/features/ZqAlgMode.h"
 #include "zq_synth_keypoints.h"
+#include "zq_alg_state.h"
 
 namespace {
 
@@ -111,11 +112,7 @@ class EnrollTipsTest : public ::testing::Test {
     Reset();
   }
   static void Reset() {
-    ZqAlgSettingsResetForTest();
-    ZqAlgModeResetForTest();
-    ZqMachInfoResetForTest();
-    ZqMatchInfoTwoResetForTest();
-    gQuorvActionMode = 0;
+    zq_test::ResetAlgorithmState();
   }
   static SynthPairParams Params(uint64_t seed, int finger) {
     SynthPairParams p;

@@ -13,6 +13,7 @@
 #include "src/ZqAlg/ZqVerifyTwoTemplate.h"
 #include "src/features/ZqAlgMode.h"
 #include "zq_synth_keypoints.h"
+#include "zq_alg_state.h"
 
 namespace {
 
@@ -160,11 +161,7 @@ class RescueGateTest : public ::testing::Test {
   void SetUp() override { Reset(); }
   void TearDown() override { Reset(); }
   static void Reset() {
-    ZqAlgSettingsResetForTest();
-    ZqAlgModeResetForTest();
-    ZqMachInfoResetForTest();
-    ZqMatchInfoTwoResetForTest();
-    gQuorvActionMode = 0;
+    zq_test::ResetAlgorithmState();
   }
 };
 

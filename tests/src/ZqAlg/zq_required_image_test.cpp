@@ -12,6 +12,7 @@
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/features/ZqAlgMode.h"
 #include "zq_synth_keypoints.h"
+#include "zq_alg_state.h"
 
 namespace {
 
@@ -46,11 +47,7 @@ class RequiredImageTest : public ::testing::Test {
   }
   void TearDown() override { Reset(); }
   static void Reset() {
-    ZqAlgSettingsResetForTest();
-    ZqAlgModeResetForTest();
-    ZqMachInfoResetForTest();
-    ZqMatchInfoTwoResetForTest();
-    gQuorvActionMode = 0;
+    zq_test::ResetAlgorithmState();
   }
   static zq_test::SynthPairParams Params(uint64_t seed, int finger, float angle, float tx, float ty) {
     zq_test::SynthPairParams p;

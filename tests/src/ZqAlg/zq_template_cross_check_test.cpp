@@ -21,6 +21,7 @@
 #include "src/image/ZqMemoryManager.h"
 #include "src/quorv_base/quorv_log.h"
 #include "zq_synth_keypoints.h"
+#include "zq_alg_state.h"
 
 namespace {
 
@@ -69,11 +70,7 @@ class CrossCheckTest : public ::testing::Test {
     Reset();
   }
   static void Reset() {
-    ZqAlgSettingsResetForTest();
-    ZqAlgModeResetForTest();
-    ZqMachInfoResetForTest();
-    ZqMatchInfoTwoResetForTest();
-    gQuorvActionMode = 0;
+    zq_test::ResetAlgorithmState();
     g_debuginfo = 0;
     quorv_fp_log = nullptr;
     gLines.clear();

@@ -13,6 +13,7 @@
 #include "src/ZqAlg/ZqVerifyTwoTemplate.h"
 #include "src/features/ZqAlgMode.h"
 #include "zq_synth_keypoints.h"
+#include "zq_alg_state.h"
 
 namespace {
 
@@ -64,12 +65,7 @@ class VerifyV2Test : public ::testing::Test {
   void SetUp() override { Reset(); }
   void TearDown() override { Reset(); }
   static void Reset() {
-    ZqAlgSettingsResetForTest();
-    ZqAlgModeResetForTest();
-    ZqMachInfoResetForTest();
-    ZqMatchInfoTwoResetForTest();
-    gQuorvActionMode = 0;
-    gRebak = 0;
+    zq_test::ResetAlgorithmState();
   }
 };
 

@@ -180,10 +180,12 @@ TEST(SinCos, HugeAndInfiniteArgumentsReturn) {
   // The turn-by-turn reduction must end even when a turn changes nothing.
   for (float v : {1e9f, -1e9f, std::numeric_limits<float>::infinity(),
                   -std::numeric_limits<float>::infinity()}) {
-    (void)Zqsin(v);
-    (void)ZqCos(v);
+    // Whatever turn the reduction stops at, the result is NaN or stays
+    // within the polynomials' range: never a large finite value.
+    for (float r : {Zqsin(v), ZqCos(v)}) {
+      EXPECT_TRUE(std::isnan(r) || std::fabs(r) <= 1.01f) << v << " gives " << r;
+    }
   }
-  SUCCEED();
 }
 
 // Upper median by an independent route.
