@@ -5,7 +5,6 @@
 
 extern "C" {
 
-void quorv_SetLastImageInfo(uint8_t, uint8_t, uint8_t) {}
 int quorv_EnrollNonFingerPredict(const uint8_t *) { return 0; }
 int quorv_IdentifyNonFingerPredict(const uint8_t *) { return 0; }
 __attribute__((weak)) int ZqTemplateUpdate(int, uint32_t *) { return -1; }

@@ -1,5 +1,5 @@
-// Services of the enrol step that the template and identify functions use:
-// the last-image info and the non-finger predictors.
+// The enrol step's non-finger predictors, as the template and identify
+// functions use them.
 #ifndef SRC_FPSENSORLIB_QUORV_PENDING_RESOURCES_H_
 #define SRC_FPSENSORLIB_QUORV_PENDING_RESOURCES_H_
 
@@ -11,7 +11,6 @@
 extern "C" {
 #endif
 
-void quorv_SetLastImageInfo(uint8_t quality, uint8_t area, uint8_t cond);
 int quorv_EnrollNonFingerPredict(const uint8_t *image);
 int quorv_IdentifyNonFingerPredict(const uint8_t *image);
 

@@ -7,6 +7,7 @@
 #include "src/FpSensorLib/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_core_calls.h"
+#include "src/FpSensorLib/quorv_enroll_info.h"
 #include "src/FpSensorLib/quorv_image_lists.h"
 #include "src/FpSensorLib/quorv_pending_resources.h"
 #include "src/FpSensorLib/quorv_template_store.h"
@@ -204,7 +205,7 @@ int quorv_GetFpImageAndTpl(uint8_t mode, uint8_t *imageOut, int32_t *offset, uin
   memcpy(img, capture.p, n);
   uint8_t rec[5];
   const int rated = RateImage(rec);
-  quorv_SetLastImageInfo(rec[0], rec[1], rec[2]);
+  g_quorvLastImageInfo = QuorvLastImageInfo{rec[0], rec[1], rec[2]};
   memcpy(g_fp_image_buf->g_fpImageBufAlg, img, n);
   if (rated < 0 || rec[1] == 0 || rec[0] == 0) {
     QUORV_LOGE("%s...ZqGetImageQuality error, NOT finger image, ret = %d", func, -5);
