@@ -8,5 +8,6 @@ extern "C" {
 int quorv_EnrollNonFingerPredict(const uint8_t *) { return 0; }
 int quorv_IdentifyNonFingerPredict(const uint8_t *) { return 0; }
 __attribute__((weak)) int ZqTemplateUpdate(int, uint32_t *) { return -1; }
+__attribute__((weak)) int ZqTemplateUpdateEnhance(void) { return 0; }
 
 }  // extern "C"

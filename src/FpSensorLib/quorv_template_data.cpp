@@ -104,9 +104,13 @@ int VerifyTwo(const char *func, bool unsigned_thr, uint16_t sampleLength, const 
                  "%s...fail to get template! ZqDataToQuorvTemplate() != 0, ret = %d", func, -4);
     return -4;
   }
-  // Below the threshold: signed for the first form, unsigned for _v2.
+  // Below the threshold: signed for the first form, unsigned for _v2. A
+  // failing scorer (negative) is below any threshold: read unsigned it
+  // would pass as a huge score.
   auto below = [&](int score) {
-    if (unsigned_thr) return static_cast<uint32_t>(score) < static_cast<uint32_t>(threshold);
+    if (unsigned_thr) {
+      return score < 0 || static_cast<uint32_t>(score) < static_cast<uint32_t>(threshold);
+    }
     return static_cast<int64_t>(score) < threshold;
   };
   gRebak = 0;
