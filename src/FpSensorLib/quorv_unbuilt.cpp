@@ -19,9 +19,6 @@ int Unavailable(const char *func) {
 
 extern "C" {
 
-int quorv_ClearEnrollPara(void) { return 0; }
-int quorv_EnrollByImage(int, uint8_t, const uint8_t *) { return Unavailable(__func__); }
-int quorv_ForceEnroll(int, uint8_t, uint8_t *) { return Unavailable(__func__); }
 int quorv_IdentifyByImage(const uint8_t *, int, uint8_t *fid, uint8_t *update) {
   if (fid != nullptr) *fid = QUORV_NO_FINGER;
   if (update != nullptr) *update = 0;
@@ -44,7 +41,6 @@ int quorv_SendImageAndGetQualityArea(const unsigned char *, unsigned char *, uns
   return Unavailable(__func__);
 }
 int quorv_Enroll_frr_far(const unsigned char *) { return Unavailable(__func__); }
-int quorv_SetTplValid(int) { return Unavailable(__func__); }
 int quorv_Identify_frr_far(const unsigned char *) { return Unavailable(__func__); }
 
 }  // extern "C"
