@@ -36,11 +36,6 @@ int quorv_UpdateTemplate(uint8_t, uint8_t *slot) {
   return Unavailable(__func__);
 }
 
-int quorv_Init_frr_far(void) { return Unavailable(__func__); }
-int quorv_SendImageAndGetQualityArea(const unsigned char *, unsigned char *, unsigned char *) {
-  return Unavailable(__func__);
-}
-int quorv_Enroll_frr_far(const unsigned char *) { return Unavailable(__func__); }
 int quorv_Identify_frr_far(const unsigned char *) { return Unavailable(__func__); }
 
 }  // extern "C"

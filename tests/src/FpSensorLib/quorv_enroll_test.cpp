@@ -16,6 +16,8 @@
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_enroll.h"
 #include "src/FpSensorLib/quorv_enroll_info.h"
+#include "src/FpSensorLib/quorv_image_lists.h"
+#include "src/FpSensorLib/quorv_image_queries.h"
 #include "src/FpSensorLib/quorv_resources.h"
 #include "src/FpSensorLib/quorv_sensor_lib.h"
 #include "src/FpSensorLib/sensorlib_fixture.h"
@@ -24,6 +26,7 @@
 #include "src/ZqAlg/ZqMatchInfoTwo.h"
 #include "src/ZqAlg/ZqQualityWrappers.h"
 #include "src/ZqAlg/ZqVerifyByTemplate.h"
+#include "src/Quorv_sensor/quorv_spi_instance.h"
 #include "src/features/ZqAlgMode.h"
 #include "src/image/ZqMemoryManager.h"
 
@@ -278,6 +281,97 @@ TEST_F(EnrollTest, AFingerAlreadyEnrolledIsRefusedWhenTheCheckIsOn) {
   const std::vector<uint8_t> other = Press(Master(3), 0, 0, 0);
   EXPECT_EQ(quorv_EnrollByImage(1, 0, other.data()), QUORV_OK) << "a new finger goes on";
   EXPECT_EQ(quorv_SetTplValid(12), -1);
+}
+
+TEST_F(EnrollTest, SlideModesForceTheKeptImage) {
+  const std::vector<uint8_t> kept = Press(master_, 1, 0, 0);
+  const std::vector<uint8_t> other = Press(master_, 2, 20, 0, 0.5);
+  QuorvImgeBuf *b = g_fp_image_buf;
+  memcpy(b->g_forceEnrollBuf, kept.data(), kept.size());
+  memcpy(b->g_fpImageBuf, other.data(), other.size());
+  quorv_SetSlideEnrollEn(6);
+  quorv_SetImageSaveEn(1);
+  uint8_t scratch = 0;
+  ASSERT_EQ(quorv_ForceEnroll(4, 0, &scratch), QUORV_OK);
+  EXPECT_EQ(memcmp(b->g_fpImageBuf, kept.data(), kept.size()), 0) << "restored before enrolling";
+  EXPECT_EQ(ZqGetSubtemplatesNum(4), 1);
+  uint8_t n = 0;
+  ASSERT_EQ(quorv_GetFpImageNum(&n), 0);
+  EXPECT_EQ(n, 0) << "one kept image, numbered 0";
+  std::vector<uint8_t> saved(kept.size());
+  quorv_GetFpImageBuffOnly(saved.data(), static_cast<uint16_t>(saved.size()), 0);
+  EXPECT_EQ(saved, kept);
+
+  EXPECT_EQ(quorv_SlideForceEnroll(0, 3), 0);
+  ASSERT_EQ(quorv_GetEnrollImageNum(), 1);
+  quorv_GetEnrollImageBuffOnly(saved.data(), static_cast<uint16_t>(saved.size()), 1);
+  EXPECT_EQ(saved, kept);
+}
+
+TEST_F(EnrollTest, ForcedEnrolmentByImageSkipsAllButTheRating) {
+  quorv_GetImgQualityByFwHandle(RatingHandler);
+  g_rating.bytes[0] = 1;  // never asked: a quality of 1 would fail any gate
+  quorv_EnrollNonFingerDetect(1);
+  quorv_EnrollmentDuplicateCheckEn(1);
+  const std::vector<uint8_t> p = Press(master_, 0, 0, 0);
+  ASSERT_EQ(quorv_ForceEnrollByImage(5, 0, p.data()), QUORV_OK);
+  ASSERT_EQ(quorv_ForceEnrollByImage(5, 1, p.data()), QUORV_OK) << "no tips check";
+  EXPECT_EQ(g_rating.mode_seen, 99u);
+  EXPECT_EQ(gEnrollInfo.forceEnrollRet, 0);
+  EXPECT_EQ(gEnrollInfo.subTplsNum, 2);
+  EXPECT_GT(gEnrollInfo.quality, 1);
+  EXPECT_EQ(quorv_ForceEnrollByImage(5, 7, p.data()), QUORV_ERR_ALGORITHM) << "not the next index";
+  EXPECT_EQ(gQuorvActionMode, QUORV_ACTION_IDLE);
+}
+
+TEST_F(EnrollTest, FrrFarEnrolmentAdvancesItsOwnIndex) {
+  EXPECT_EQ(quorv_Enroll_frr_far(nullptr), QUORV_ERR_INPUT);
+  for (const std::string &m : HostLog()) {
+    EXPECT_EQ(m.find("quorv_Enroll_frr_far"), std::string::npos) << "refused silently: " << m;
+  }
+  const double poses[][3] = {{0, 0, 0}, {-16, -12, 0.3}, {16, 12, -0.3}};
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(quorv_Enroll_frr_far(Press(master_, i, poses[i][0], poses[i][1], poses[i][2]).data()),
+              QUORV_OK)
+        << i;
+    EXPECT_EQ(g_quorvInternalEnrollIndex, i + 1);
+    EXPECT_NE(template_cur, nullptr) << "the sample stays current";
+  }
+  EXPECT_EQ(ZqGetSubtemplatesNum(0), 3);
+  const std::vector<uint8_t> again = Press(master_, 2, 16, 12, -0.3);
+  EXPECT_EQ(quorv_Enroll_frr_far(again.data()), QUORV_ERR_MUST_MOVE);
+  EXPECT_EQ(memcmp(g_fp_image_buf->g_forceEnrollBuf, again.data(), again.size()), 0);
+  EXPECT_EQ(g_quorvInternalEnrollIndex, 3);
+  EXPECT_EQ(gQuorvActionMode, QUORV_ACTION_IDLE);
+
+  EXPECT_EQ(quorv_Init_frr_far(), 0);
+  EXPECT_EQ(g_quorvInternalEnrollIndex, 0);
+  EXPECT_EQ(ZqGetSubtemplatesNum(0), 0);
+  quorv_SensorResourceDestroy();
+  EXPECT_EQ(template_cur, nullptr);
+}
+
+TEST_F(EnrollTest, RatingQueriesRefuseWhatTheyCannotRate) {
+  const std::vector<uint8_t> p = Press(master_, 0, 0, 0);
+  uint8_t out[4];
+  ASSERT_GE(ZqGetImageQuality(p.data(), out), 0);
+  EXPECT_EQ(quorv_VerifyImagebuf(p.data(), out[0], 0), -1) << "quality equal to the threshold";
+  EXPECT_EQ(quorv_VerifyImagebuf(p.data(), out[0] - 1, out[1] - 1), 0);
+  EXPECT_EQ(quorv_VerifyImagebuf(nullptr, 0, 0), -1) << "no rating, no pass";
+
+  uint8_t q = 9, a = 9, c = 9;
+  EXPECT_EQ(quorv_SendImageAndGetQualityArea(p.data(), nullptr, &a), -1);
+  ASSERT_EQ(quorv_SendImageAndGetQualityAreaCond(p.data(), &q, &a, &c), 0);
+  EXPECT_EQ(q, out[0]);
+  EXPECT_EQ(a, out[1]);
+  EXPECT_EQ(c, out[2]);
+
+  std::vector<uint8_t> dst(QUORV_SPI_IMAGE_BUF_SIZE + 1, 0xaa);
+  EXPECT_EQ(quorv_GetSensorImageBeforeFilter(dst.data(), QUORV_SPI_IMAGE_BUF_SIZE + 1), -1);
+  EXPECT_EQ(dst[0], 0xaa);
+  EXPECT_EQ(quorv_GetSensorImageBeforeFilter(dst.data(), QUORV_SPI_IMAGE_BUF_SIZE), 0);
+  EXPECT_EQ(quorv_GetSensorImageBeforeFilter(nullptr, 1), -1);
+  EXPECT_EQ(quorv_GetSensorImage(0, nullptr), -1);
 }
 
 // --- Predictors --------------------------------------------------------------
