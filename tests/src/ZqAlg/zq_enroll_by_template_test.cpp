@@ -19,7 +19,9 @@
 #include "src/ZqAlg/ZqOverlap.h"
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/ZqAlg/ZqSubTemplate.h"
+#include "src/ZqAlg/ZqVerifyTwoTemplate.h"
 #include "zq_alg_state.h"
+#include "zq_synth_keypoints.h"
 
 namespace {
 
@@ -60,10 +62,10 @@ class EnrollTest : public ::testing::Test {
   // A press of master m with its window centre at the pattern centre +
   // (dx, dy), turned by rotation.
   static Crop Press(const fingers::MasterFinger &m, int press, double dx, double dy,
-                    double rotation = 0.0) {
+                    double rotation = 0.0, int side = kSide) {
     fingers::ImpressionParams ip;
     ip.seed = fingers::PressSeed(m, press);
-    ip.width = ip.height = kSide;
+    ip.width = ip.height = side;
     const fingers::Point c = m.PatternCenter();
     ip.center = fingers::Point{c.x + dx, c.y + dy};
     ip.rotation = rotation;
@@ -178,6 +180,184 @@ TEST_F(EnrollTest, OverlappingCropsOfOneMasterRelateToEachOther) {
     // All three in one group under crop 0.
     EXPECT_EQ(f.subtemplates[k].rootIndex, 0) << k;
   }
+}
+
+TEST_F(EnrollTest, CodesFollowTheScoreThresholdsAndTheLowestIndexWinsATie) {
+  zq_test::SynthPairParams p;
+  p.trueCount = 13;
+  p.tx = -10;  // an overlap of about 70 %
+  p.ty = -20;
+  p.images = true;
+  auto pair = zq_test::MakeSynthPair(p);
+  ST_FullHMatrix H{};
+  const int s = ZqVerifyTwoTemplate(&pair->sample, &pair->tpl, &H, 0, 1);
+  ASSERT_GT(s, 5);
+  ASSERT_LT(s, 20);  // so that an update level has exactly this score
+  const uint8_t atScore = static_cast<uint8_t>(s + 8);
+  ASSERT_EQ(gUpdateScores[atScore], s);
+  struct Case {
+    uint8_t verifyLevel, updateLevel;
+    int code;
+  } cases[] = {
+      {14, atScore, 2},                               // exactly the update score
+      {14, static_cast<uint8_t>(atScore + 1), 1},     // one short: the verify level's lower score
+      {0, static_cast<uint8_t>(atScore + 1), 0},      // verify level 0 never gives 1
+      {static_cast<uint8_t>(atScore + 1), 28, 1},     // gUpdateScores[L - 1] == s
+  };
+  ST_QuorvEnrollTemplate &f = Finger(4);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(::testing::Message() << "levels " << int(c.verifyLevel) << "/" << int(c.updateLevel));
+    ZqSetAlgFarLevel(c.verifyLevel);
+    ZqSetUpdateTemplateFarLevel(c.updateLevel);
+    uint8_t out = 0;
+    ASSERT_EQ(ZqEnrollByTemplate(&pair->tpl, 4, 0, &out), 0);
+    ASSERT_EQ(ZqEnrollByTemplate(&pair->sample, 4, 1, &out), 0);
+    EXPECT_EQ(ZqGetCoinFlg(f.subtemplates[1].coinFlg, 0), c.code);
+    EXPECT_EQ(f.subtemplates[1].rootIndex, c.code == 2 ? 0 : 1);
+  }
+  // Two equal best scores: two roots holding the same press.
+  ZqSetAlgFarLevel(14);
+  ZqSetUpdateTemplateFarLevel(16);
+  uint8_t out = 0;
+  ASSERT_EQ(ZqEnrollByTemplate(&pair->tpl, 4, 0, &out), 0);
+  ASSERT_EQ(ZqSubTemplateCopy(&f.subtemplates[1], &pair->tpl), 0);
+  f.subtemplates[1].rootIndex = 1;
+  f.currentSubtemplatesNum = 2;
+  ASSERT_EQ(ZqEnrollByTemplate(&pair->sample, 4, 2, &out), 0);
+  EXPECT_EQ(ZqGetCoinFlg(f.subtemplates[2].coinFlg, 0), 2);
+  EXPECT_EQ(ZqGetCoinFlg(f.subtemplates[2].coinFlg, 1), 2);
+  EXPECT_EQ(f.subtemplates[2].rootIndex, 0);
+}
+
+// Keeps the first `valid` pixels of t's mask (row-major) and clears the rest.
+void KeepValidPixels(ST_SubTemplate *t, uint32_t valid) {
+  std::memset(t->templatePixValid, 0, t->maskBufSize);
+  for (uint32_t i = 0; i < valid; ++i) t->templatePixValid[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
+}
+
+TEST_F(EnrollTest, CodeThreeOnlyAboveEightyPercentOverlap) {
+  // The same press twice maps every pixel onto itself: the pair overlap is
+  // the valid pixels. On an 80 x 80 sensor, 80 % is 5120 pixels.
+  const int side = 80;
+  ZqSetSensorColRow(side, side);
+  ASSERT_EQ(ZqInitAlgorithm(), 0);
+  const fingers::MasterFinger m = Master(5);
+  Crop a = Press(m, 0, 0, 0, 0.0, side);
+  struct Case {
+    uint32_t valid;
+    int code;
+  } cases[] = {{5120, 2}, {5121, 3}, {side * side, 3}};
+  ST_QuorvEnrollTemplate &f = Finger(1);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.valid);
+    KeepValidPixels(a.sample.get(), c.valid);
+    uint8_t out = 0;
+    ASSERT_EQ(ZqEnrollByTemplate(a.sample.get(), 1, 0, &out), 0);
+    ASSERT_EQ(ZqEnrollByTemplate(a.sample.get(), 1, 1, &out), 0);
+    EXPECT_EQ(ZqGetCoinFlg(f.subtemplates[1].coinFlg, 0), c.code);
+    // Nothing of the repeat is new.
+    EXPECT_EQ(f.subtemplates[1].extendArea, 0);
+    EXPECT_EQ(f.coverageArea, static_cast<int32_t>(c.valid * 100 / (side * side)));
+  }
+}
+
+// A rigid pose: pixel coordinates of one press onto a common plane.
+struct Pose {
+  double angle, tx, ty;
+};
+
+ST_FullHMatrix PoseMatrix(const Pose &p) {
+  const float c = static_cast<float>(std::cos(p.angle)), s = static_cast<float>(std::sin(p.angle));
+  return ST_FullHMatrix{c, -s, static_cast<float>(p.tx), s, c, static_cast<float>(p.ty),
+                        0, 0, 1, static_cast<float>(p.angle)};
+}
+
+// The transform from press a onto press b.
+ST_FullHMatrix Between(const Pose &a, const Pose &b) {
+  ST_FullHMatrix inv, out;
+  const ST_FullHMatrix pa = PoseMatrix(a), pb = PoseMatrix(b);
+  ZqHmatrixInv(&inv, &pb);
+  ZqHmatrixConverse(&out, &pa, &inv);
+  return out;
+}
+
+// Largest distance between where H and truth send the corners and centre
+// of the sensor.
+double MapError(const ST_FullHMatrix &H, const ST_FullHMatrix &truth) {
+  double worst = 0;
+  const double pts[5][2] = {{0, 0}, {95, 0}, {0, 95}, {95, 95}, {48, 48}};
+  for (const auto &q : pts) {
+    const double x = q[0], y = q[1];
+    worst = std::fmax(worst, std::hypot(H.a00 * x + H.a01 * y + H.a02 -
+                                            (truth.a00 * x + truth.a01 * y + truth.a02),
+                                        H.a10 * x + H.a11 * y + H.a12 -
+                                            (truth.a10 * x + truth.a11 * y + truth.a12)));
+  }
+  return worst;
+}
+
+TEST_F(EnrollTest, RootRefreshMovesEveryWellMatchedGroupUnderTheNewRoot) {
+  // Groups before: {0: 1, 2}, {3: 4, 7}, {5: 6}, {8}, {9}. The sample
+  // joined root 0; it matched 4 and 5 well, 8 with score 7 and 9 with code 1.
+  const Pose poses[10] = {{0.0, 0, 0},     {0.1, 20, 5},  {-0.2, -15, 10}, {0.3, 60, -20},
+                          {0.25, 45, -5},  {-0.1, 10, 50}, {0.05, 25, 60},  {0.35, 70, 0},
+                          {0.0, -40, -40}, {0.2, 5, -30}};
+  const Pose sample{0.15, 30, 20};
+  const int roots[10] = {0, 0, 0, 3, 3, 5, 5, 3, 8, 9};
+  ST_QuorvEnrollTemplate &f = Finger(6);
+  f.currentSubtemplatesNum = 10;
+  for (int k = 0; k < 10; ++k) {
+    f.subtemplates[k].rootIndex = static_cast<uint16_t>(roots[k]);
+    f.subtemplates[k].rootHmatrix = roots[k] == k ? ST_FullHMatrix{} : Between(poses[k], poses[roots[k]]);
+  }
+  uint8_t codes[ZQ_COIN_FLG_BYTES] = {};
+  uint8_t scores[MAX_SUBTEMPLATES_PER_FINGER] = {};
+  std::vector<ST_FullHMatrix> toTpl(10);
+  std::vector<ST_FullHMatrix *> toTplPtr(10);
+  for (int k = 0; k < 10; ++k) {
+    toTpl[k] = Between(sample, poses[k]);
+    toTplPtr[k] = &toTpl[k];
+  }
+  struct Rel {
+    int index, code, score;
+  } rels[] = {{1, 2, 12}, {4, 2, 8}, {5, 3, 30}, {8, 2, 7}, {9, 1, 30}};
+  for (const Rel &r : rels) {
+    ZqSetCoinFlg(codes, static_cast<uint8_t>(r.index), static_cast<uint8_t>(r.code));
+    scores[r.index] = static_cast<uint8_t>(r.score);
+  }
+  const ST_FullHMatrix toRoot = Between(sample, poses[0]);
+  const ST_QuorvEnrollTemplate before = f;
+  // Also with a count larger than the finger holds: only its slots move.
+  for (uint32_t n : {10u, 96u, 1000u}) {
+    SCOPED_TRACE(n);
+    for (int k = 0; k < 10; ++k) {
+      f.subtemplates[k].rootIndex = before.subtemplates[k].rootIndex;
+      f.subtemplates[k].rootHmatrix = before.subtemplates[k].rootHmatrix;
+    }
+    ASSERT_EQ(ZqEnrollTempateRootRefresh(6, codes, scores, toTplPtr.data(), n, 0, &toRoot), 0);
+    const bool movedExpected[10] = {false, false, false, true, true, true, true, true, false, false};
+    for (int k = 0; k < 10; ++k) {
+      SCOPED_TRACE(k);
+      const ST_SubTemplate &s = f.subtemplates[k];
+      if (!movedExpected[k]) {
+        EXPECT_EQ(s.rootIndex, before.subtemplates[k].rootIndex);
+        EXPECT_EQ(std::memcmp(&s.rootHmatrix, &before.subtemplates[k].rootHmatrix,
+                              sizeof s.rootHmatrix), 0);
+        continue;
+      }
+      EXPECT_EQ(s.rootIndex, 0);
+      const ST_FullHMatrix truth = Between(poses[k], poses[0]);
+      EXPECT_LT(MapError(s.rootHmatrix, truth), 1e-3);
+      EXPECT_NEAR(s.rootHmatrix.dtheta, poses[k].angle - poses[0].angle, 1e-5);
+    }
+  }
+  // Missing inputs and unknown fingers change nothing.
+  const ST_QuorvEnrollTemplate after = f;
+  EXPECT_EQ(ZqEnrollTempateRootRefresh(6, nullptr, scores, toTplPtr.data(), 10, 0, &toRoot), 0);
+  EXPECT_EQ(ZqEnrollTempateRootRefresh(6, codes, scores, toTplPtr.data(), 10, 0, nullptr), 0);
+  EXPECT_EQ(ZqEnrollTempateRootRefresh(10, codes, scores, toTplPtr.data(), 10, 0, &toRoot), 0);
+  EXPECT_EQ(ZqEnrollTempateRootRefresh(-1, codes, scores, toTplPtr.data(), 10, 0, &toRoot), 0);
+  EXPECT_EQ(std::memcmp(&after, &f, sizeof f), 0);
 }
 
 }  // namespace
