@@ -20,6 +20,7 @@
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/ZqAlg/ZqSubTemplate.h"
 #include "src/ZqAlg/ZqVerifyTwoTemplate.h"
+#include "src/image/ZqMemoryManager.h"
 #include "zq_alg_state.h"
 #include "zq_synth_keypoints.h"
 
@@ -358,6 +359,160 @@ TEST_F(EnrollTest, RootRefreshMovesEveryWellMatchedGroupUnderTheNewRoot) {
   EXPECT_EQ(ZqEnrollTempateRootRefresh(10, codes, scores, toTplPtr.data(), 10, 0, &toRoot), 0);
   EXPECT_EQ(ZqEnrollTempateRootRefresh(-1, codes, scores, toTplPtr.data(), 10, 0, &toRoot), 0);
   EXPECT_EQ(std::memcmp(&after, &f, sizeof f), 0);
+}
+
+// Largest distance between where H sends pixels of crop `from` and where
+// they truly lie in crop `to`, over a grid of pixels seen in both.
+double CropMapError(const ST_FullHMatrix &H, const fingers::Impression &from,
+                    const fingers::Impression &to, int *checked) {
+  double worst = 0;
+  *checked = 0;
+  for (int y = 4; y < kSide; y += 8) {
+    for (int x = 4; x < kSide; x += 8) {
+      const fingers::Point t = to.FromMaster(from.ToMaster(x, y));
+      if (t.x < 0 || t.y < 0 || t.x > kSide - 1 || t.y > kSide - 1) continue;
+      ++*checked;
+      const double X = H.a00 * x + H.a01 * y + H.a02, Y = H.a10 * x + H.a11 * y + H.a12;
+      worst = std::fmax(worst, std::hypot(X - t.x, Y - t.y));
+    }
+  }
+  return worst;
+}
+
+// Pixels of crop a inside crop b's window (as a share of the sensor, in
+// percent), and of those inside none of `earlier`'s windows.
+bool Inside(const fingers::Impression &a, const fingers::Impression &b, int x, int y) {
+  const fingers::Point t = b.FromMaster(a.ToMaster(x, y));
+  return t.x >= -0.5 && t.y >= -0.5 && t.x < kSide - 0.5 && t.y < kSide - 0.5;
+}
+
+int TrueOverlap(const fingers::Impression &a, const fingers::Impression &b) {
+  int n = 0;
+  for (int y = 0; y < kSide; ++y)
+    for (int x = 0; x < kSide; ++x) n += Inside(a, b, x, y);
+  return n * 100 / (kSide * kSide);
+}
+
+int TrueNewArea(const fingers::Impression &a, const std::vector<const fingers::Impression *> &earlier) {
+  int n = 0;
+  for (int y = 0; y < kSide; ++y) {
+    for (int x = 0; x < kSide; ++x) {
+      bool seen = false;
+      for (const fingers::Impression *e : earlier) seen = seen || Inside(a, *e, x, y);
+      n += !seen;
+    }
+  }
+  return n * 100 / (kSide * kSide);
+}
+
+TEST_F(EnrollTest, EightCropsOfOneMasterEndToEnd) {
+  // Two rows of crops 80 px apart at first (no relation across), then crops
+  // between them that tie the groups together; the last one nearly repeats
+  // the first.
+  const fingers::MasterFinger m = Master(7);
+  const double grid[8][2] = {{-40, -16}, {40, -16}, {-40, 16}, {40, 16},
+                             {0, -16},   {0, 16},   {-20, 0},  {-30, -16}};
+  std::vector<Crop> crops;
+  for (int k = 0; k < 8; ++k) crops.push_back(Press(m, k, grid[k][0], grid[k][1]));
+  ST_QuorvEnrollTemplate &f = Finger(5);
+  std::vector<const fingers::Impression *> earlier;
+  bool merged = false;
+  int32_t coverage = 0;
+  for (int k = 0; k < 8; ++k) {
+    SCOPED_TRACE(::testing::Message() << "crop " << k);
+    uint16_t rootsBefore[8];
+    for (int i = 0; i < k; ++i) rootsBefore[i] = f.subtemplates[i].rootIndex;
+    uint8_t out = 0xFF;
+    ASSERT_EQ(ZqEnrollByTemplate(crops[k].sample.get(), 5, static_cast<int16_t>(k), &out), 0);
+    EXPECT_EQ(out, 0);
+    EXPECT_EQ(f.currentSubtemplatesNum, k + 1);
+    const ST_SubTemplate &s = f.subtemplates[k];
+    for (int i = 0; i < k; ++i) {
+      merged = merged || f.subtemplates[i].rootIndex != rootsBefore[i];
+      const int overlap = TrueOverlap(crops[k].imp, crops[i].imp);
+      const int code = ZqGetCoinFlg(s.coinFlg, static_cast<uint8_t>(i));
+      SCOPED_TRACE(::testing::Message() << "against " << i << ", overlap " << overlap);
+      if (overlap >= 30) {
+        EXPECT_GE(code, 2);
+      }
+      if (overlap >= 85) {
+        EXPECT_EQ(code, 3);
+      } else if (overlap <= 75) {
+        EXPECT_NE(code, 3);
+      }
+    }
+    // The area nothing earlier covered, and only that, is added.
+    EXPECT_NEAR(s.extendArea, TrueNewArea(crops[k].imp, earlier), 3);
+    EXPECT_EQ(f.coverageArea, coverage + s.extendArea);
+    coverage = f.coverageArea;
+    earlier.push_back(&crops[k].imp);
+  }
+  // The two rows became one group, by moving a group under another root.
+  EXPECT_TRUE(merged);
+  const uint16_t root = f.subtemplates[0].rootIndex;
+  for (int k = 0; k < 8; ++k) {
+    SCOPED_TRACE(::testing::Message() << "crop " << k);
+    const ST_SubTemplate &s = f.subtemplates[k];
+    EXPECT_EQ(s.rootIndex, root);
+    if (s.rootIndex == k) continue;
+    int checked = 0;
+    EXPECT_LT(CropMapError(s.rootHmatrix, crops[k].imp, crops[s.rootIndex].imp, &checked), 1.5);
+    EXPECT_GE(checked, 8);
+  }
+}
+
+TEST_F(EnrollTest, AddedAreaCountsRootsAndGroupMembersTheSampleWasNotComparedWith) {
+  // A at (0, 0) with B at (40, 0) and D at (0, 40) in its group; A and D
+  // lose their keypoints, so a sample C matches B only.
+  // - C at (20, 30) joins the group through B: it adds C less B (45 %)
+  //   unless A counts through B's root transform (31 %) and D through the
+  //   group (6 %).
+  // - C at (-30, 20) overlaps B by 21 %; with the update score set above
+  //   its score it is a weak match: C stays a root of its own and adds C
+  //   less B (78 %) unless A counts through B's root transform (45 %).
+  const fingers::MasterFinger m = Master(8);
+  Crop a = Press(m, 0, 0, 0), b = Press(m, 1, 40, 0), d = Press(m, 2, 0, 40);
+  Crop joins = Press(m, 3, 20, 30), apart = Press(m, 4, -30, 20);
+  struct Case {
+    Crop *sample;
+    int code, root;
+    std::vector<const fingers::Impression *> covering;
+  } cases[] = {
+      {&joins, 2, 0, {&a.imp, &b.imp, &d.imp}},
+      {&apart, 1, 3, {&a.imp, &b.imp}},
+  };
+  ST_QuorvEnrollTemplate &f = Finger(9);
+  for (const Case &k : cases) {
+    SCOPED_TRACE(::testing::Message() << "sample " << (k.sample == &joins ? "joins" : "apart"));
+    uint8_t out = 0;
+    ASSERT_EQ(ZqEnrollByTemplate(a.sample.get(), 9, 0, &out), 0);
+    ASSERT_EQ(ZqEnrollByTemplate(b.sample.get(), 9, 1, &out), 0);
+    ASSERT_EQ(ZqEnrollByTemplate(d.sample.get(), 9, 2, &out), 0);
+    ASSERT_EQ(f.subtemplates[1].rootIndex, 0);
+    ASSERT_EQ(f.subtemplates[2].rootIndex, 0);
+    for (int slot : {0, 2}) {
+      ST_SubTemplate &t = f.subtemplates[slot];
+      ZqSafeFree(t.pTemplateFeature);
+      t.pTemplateFeature = nullptr;
+      t.featBufSize = 0;
+      t.nFeatureNum[0] = t.nFeatureNum[1] = 0;
+    }
+    if (k.code == 1) {
+      ST_FullHMatrix H{};
+      const int score = ZqVerifyTwoTemplate(k.sample->sample.get(), &f.subtemplates[1], &H, 0, 1);
+      ASSERT_GE(score, gUpdateScores[13]);
+      ASSERT_LT(score, 20);
+      ZqSetUpdateTemplateFarLevel(static_cast<uint8_t>(score + 9));
+    }
+    ASSERT_EQ(ZqEnrollByTemplate(k.sample->sample.get(), 9, 3, &out), 0);
+    ZqSetUpdateTemplateFarLevel(16);
+    const ST_SubTemplate &s = f.subtemplates[3];
+    EXPECT_EQ(ZqGetCoinFlg(s.coinFlg, 0), 0);
+    EXPECT_EQ(ZqGetCoinFlg(s.coinFlg, 1), k.code);
+    EXPECT_EQ(ZqGetCoinFlg(s.coinFlg, 2), 0);
+    EXPECT_EQ(s.rootIndex, k.root);
+    EXPECT_NEAR(s.extendArea, TrueNewArea(k.sample->imp, k.covering), 2);
+  }
 }
 
 }  // namespace
