@@ -137,7 +137,7 @@ TEST_F(BuffRefreshTest, BufferedSamplesUpdateTheFingerTheyWereAttributedTo) {
   EXPECT_EQ(gQuorvMachInfo.buffUpdateIndex[0], 4);
   EXPECT_EQ(gQuorvMachInfo.buffUpdateIndex[1], 5);
   for (int k = 2; k < 16; ++k) EXPECT_EQ(gQuorvMachInfo.buffUpdateIndex[k], 255) << k;
-  EXPECT_EQ(gQuorvMachInfo.updateIndex, 42) << "restored";
+  EXPECT_EQ(int32_t{gQuorvMachInfo.updateIndex}, 42) << "restored";
   EXPECT_EQ(std::memcmp(Finger(3).subtemplates[4].pTemplateFeature, a5->pTemplateFeature, a5->featBufSize), 0);
   // The used slots are empty and alone; the other finger's sample waits.
   const uint8_t states[3] = {0, 1, 0};

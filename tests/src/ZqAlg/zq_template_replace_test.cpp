@@ -186,7 +186,7 @@ TEST_F(TemplateReplaceTest, AddedAreasFollowTheStoredTransforms) {
   EXPECT_EQ(f.subtemplates[1].extendArea, 50);
   EXPECT_EQ(f.subtemplates[2].extendArea, 75);
   EXPECT_EQ(f.subtemplates[3].extendArea, 25);
-  EXPECT_EQ(gQuorvMachInfo.sampleExtendArea, 25);
+  EXPECT_EQ(int32_t{gQuorvMachInfo.sampleExtendArea}, 25);
 
   f.subtemplates[1].extendArea = 11;
   f.subtemplates[2].rootIndex = 90;  // names no sub-template: covers nothing through it

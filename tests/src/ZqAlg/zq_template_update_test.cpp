@@ -66,13 +66,13 @@ TEST_F(TemplateUpdateTest, IdentifiedSampleGrowsItsFingerByOneAndIsConsumed) {
   EXPECT_EQ(updated, 3u);
   EXPECT_EQ(f.currentSubtemplatesNum, 5);
   EXPECT_EQ(gUpdateTemplateId, 4);
-  EXPECT_EQ(gQuorvMachInfo.updateIndex, 4);
-  EXPECT_EQ(gQuorvMachInfo.updataMode, 1);
+  EXPECT_EQ(int32_t{gQuorvMachInfo.updateIndex}, 4);
+  EXPECT_EQ(int32_t{gQuorvMachInfo.updataMode}, 1);
   EXPECT_EQ(gAutoMatchLevel.continueSucessUpdateNum, 5);
   const ST_SubTemplate &added = f.subtemplates[4];
   ASSERT_EQ(added.featBufSize, sample->featBufSize);
   EXPECT_EQ(std::memcmp(added.pTemplateFeature, sample->pTemplateFeature, added.featBufSize), 0);
-  EXPECT_EQ(added.extendArea, gQuorvMachInfo.sampleExtendArea);
+  EXPECT_EQ(added.extendArea, int32_t{gQuorvMachInfo.sampleExtendArea});
   EXPECT_EQ(f.coverageArea, coverageBefore + added.extendArea);
   EXPECT_LT(added.extendArea, 60) << "most of it is covered by the enrolled presses";
   // Related to the presses it overlaps: a code of 2 or 3 and a group.
@@ -256,9 +256,9 @@ TEST_F(ReplacementTest, FullFingerRotatesThroughItsDynamicSlots) {
     uint32_t updated = 77;
     ASSERT_EQ(ZqTemplateUpdate(1, &updated), 0);
     EXPECT_EQ(updated, 7u);
-    EXPECT_EQ(gQuorvMachInfo.updataMode, 6);
+    EXPECT_EQ(int32_t{gQuorvMachInfo.updataMode}, 6);
     const int x = gUpdateTemplateId;
-    EXPECT_EQ(gQuorvMachInfo.updateIndex, x);
+    EXPECT_EQ(int32_t{gQuorvMachInfo.updateIndex}, x);
     ASSERT_GE(x, 32);
     ASSERT_LT(x, 48);
     EXPECT_EQ(Finger(7).currentSubtemplatesNum, 48);
@@ -290,7 +290,7 @@ TEST_F(ReplacementTest, NearlyTheSamePressReplacesAFixedSlotThatAddsLess) {
   ST_SubTemplate *sample = Keep(Press(m, 1, 3, 3, 0.09));
   Offer(sample, 1);
   ASSERT_EQ(ZqTemplateUpdate(1, nullptr), 0);
-  EXPECT_EQ(gQuorvMachInfo.updataMode, 2);
+  EXPECT_EQ(int32_t{gQuorvMachInfo.updataMode}, 2);
   EXPECT_EQ(gUpdateTemplateId, 1);
   const ST_SubTemplate &now = Finger(1).subtemplates[1];
   ASSERT_EQ(now.featBufSize, sample->featBufSize);
