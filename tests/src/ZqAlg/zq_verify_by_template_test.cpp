@@ -27,130 +27,17 @@
 #include "src/ZqAlg/ZqVerifyTwoTemplate.h"
 #include "src/image/ZqMemoryManager.h"
 #include "zq_alg_state.h"
+#include "zq_press_fixture.h"
 
 namespace {
 
-const int kSide = 96;
+using zq_test::Crop;
+using zq_test::MotionError;
+using zq_test::Press;
 
-struct SampleDeleter {
-  void operator()(ST_SubTemplate *t) const { ZqReleaseTemp(t); }
-};
-using Sample = std::unique_ptr<ST_SubTemplate, SampleDeleter>;
+fingers::MasterFinger Master(int finger) { return zq_test::PressMaster(finger); }
 
-// One press of a master and the sample extracted from it.
-struct Crop {
-  fingers::Impression imp;
-  Sample sample;
-};
-
-fingers::MasterFinger Master(int finger) {
-  return fingers::MakeMaster(fingers::PopulationFinger(120, finger));
-}
-
-// Press `press` of m with its window centre at the pattern centre +
-// (dx, dy), turned by rotation.
-Crop Press(const fingers::MasterFinger &m, int press, double dx, double dy, double rotation = 0.0) {
-  fingers::ImpressionParams ip;
-  ip.seed = fingers::PressSeed(m, press);
-  ip.width = ip.height = kSide;
-  const fingers::Point c = m.PatternCenter();
-  ip.center = fingers::Point{c.x + dx, c.y + dy};
-  ip.rotation = rotation;
-  ip.distortion = 0.2;
-  ip.contact.radius = 1.6;  // full contact
-  Crop crop{fingers::Render(m, ip), Sample(ZqCreateTemp())};
-  EXPECT_NE(crop.sample, nullptr);
-  std::vector<uint8_t> img = crop.imp.frame.gray;
-  const uint8_t quality[4] = {80, 95, 70, 3};
-  EXPECT_EQ(ZqGetTemplate(img.data(), crop.sample.get(), quality), 0);
-  return crop;
-}
-
-// Largest distance between H's image of sample pixels and their true
-// position in the template press, over a grid seen in both.
-double MotionError(const ST_FullHMatrix &H, const Crop &smp, const Crop &tpl) {
-  double worst = 0;
-  for (int y = 16; y <= 80; y += 16) {
-    for (int x = 16; x <= 80; x += 16) {
-      const fingers::Point t = tpl.imp.FromMaster(smp.imp.ToMaster(x, y));
-      if (t.x < 0 || t.y < 0 || t.x > kSide - 1 || t.y > kSide - 1) continue;
-      const double X = H.a00 * x + H.a01 * y + H.a02, Y = H.a10 * x + H.a11 * y + H.a12;
-      worst = std::fmax(worst, std::hypot(X - t.x, Y - t.y));
-    }
-  }
-  return worst;
-}
-
-// The driver's configuration on a 96 x 96 sensor, the algorithm set up and
-// the identify action mode.
-class VerifyByTemplateTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    zq_test::ResetAlgorithmState();
-    ZqVerifyByTemplateResetForTest();
-    ZqSetSensorColRow(kSide, kSide);
-    ZqSetAlgFarLevel(14);  // T = 7
-    ZqSetUpdateTemplateFarLevel(16);
-    ZqSetForeignBodyTest(1);
-    ZqSetAlgMaxTplCnt(96);
-    ZqSetFpEnrollMaxTplCnt(48);
-    ASSERT_EQ(ZqInitAlgorithm(), 0);
-    gQuorvActionMode = QUORV_ACTION_IDENTIFY;
-  }
-  void TearDown() override {
-    ZqDestroyIntiAlg();
-    ZqVerifyByTemplateResetForTest();
-    zq_test::ResetAlgorithmState();
-  }
-
-  // Puts copies of the samples into finger f as its sub-templates 0..n-1,
-  // each its own root, and finalises the finger.
-  static void Place(int f, const std::vector<const ST_SubTemplate *> &samples) {
-    ST_QuorvEnrollTemplate &t = *gEnrolledTemplate[f];
-    for (size_t i = 0; i < samples.size(); ++i) {
-      ST_SubTemplate &s = t.subtemplates[i];
-      ASSERT_EQ(ZqSubTemplateCopy(&s, samples[i]), 0);
-      s.rootIndex = static_cast<uint16_t>(i);
-      s.rootHmatrix = ST_FullHMatrix{};
-    }
-    t.currentSubtemplatesNum = static_cast<uint16_t>(samples.size());
-    ASSERT_EQ(ZqSetTplValidFlag(static_cast<uint16_t>(f)), 0);
-  }
-
-  // Enrols the crops into finger f as the sensor library does, then
-  // finalises it.
-  static void Enroll(int f, const std::vector<Crop> &crops) {
-    const uint32_t mode = gQuorvActionMode;
-    gQuorvActionMode = QUORV_ACTION_ENROLL;
-    for (size_t i = 0; i < crops.size(); ++i) {
-      uint8_t out = 0;
-      ASSERT_EQ(ZqEnrollByTemplate(crops[i].sample.get(), static_cast<int16_t>(f),
-                                   static_cast<int16_t>(i), &out),
-                0)
-          << "finger " << f << " crop " << i;
-    }
-    ASSERT_EQ(ZqSetTplValidFlag(static_cast<uint16_t>(f)), 0);
-    gQuorvActionMode = mode;
-  }
-
-  struct Outcome {
-    int ret;
-    uint16_t fid;
-    int16_t upd;
-    ST_FullHMatrix H;
-  };
-  static Outcome Identify(const ST_SubTemplate *s, uint8_t option = 0) {
-    Outcome o{0, 0x5A5A, 0x5A, {}};
-    o.ret = ZqVerifyByTemplate(s, &o.fid, &o.upd, &o.H, option);
-    return o;
-  }
-
-  static std::string Report() {
-    int32_t len = 0;
-    const char *text = SaveMachInfo(&len);
-    return text != nullptr ? std::string(text, static_cast<size_t>(len)) : std::string();
-  }
-};
+using VerifyByTemplateTest = zq_test::VerifyStoreTest;
 
 TEST_F(VerifyByTemplateTest, NullArgumentsAreRefusedAfterTheKeptResultsAreCleared) {
   const fingers::MasterFinger m = Master(0);
