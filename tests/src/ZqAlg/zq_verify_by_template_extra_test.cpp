@@ -54,10 +54,10 @@ TEST_F(VerifyExtraTest, EmptyBufferMissesAndRestoresTheReport) {
   EXPECT_EQ(o.fid, 255);
   EXPECT_EQ(o.upd, 0);
   EXPECT_EQ(std::memcmp(&gQuorvMachInfo, &before, sizeof before), 0);
-  EXPECT_EQ(gMatchInfoTwoDebug.rescueCode, -101);
-  EXPECT_EQ(gMatchInfoTwoDebug.ransacNum, 4);
-  EXPECT_EQ(gMatchInfoTwoDebug.sampleQuality, 80);
-  EXPECT_EQ(gMatchInfoTwoDebug.sampleExtra, 3);
+  EXPECT_EQ(+gMatchInfoTwoDebug.rescueCode, -101);
+  EXPECT_EQ(+gMatchInfoTwoDebug.ransacNum, 4);
+  EXPECT_EQ(+gMatchInfoTwoDebug.sampleQuality, 80);
+  EXPECT_EQ(+gMatchInfoTwoDebug.sampleExtra, 3);
   uint16_t fid;
   int16_t upd;
   ST_FullHMatrix H;
@@ -85,17 +85,17 @@ TEST_F(VerifyExtraTest, MatchNamesTheSlotAndItsFinger) {
   // H is the transform of the match, not that of the second look.
   EXPECT_LT(zq_test::MotionError(o.H, probe, kept), 2.0);
   const ST_QuorvMachInfo &r = gQuorvMachInfo;
-  EXPECT_EQ(r.fingerId, 255);
-  EXPECT_EQ(r.matchIndex, 255);
-  EXPECT_EQ(r.extraFingerId, 4);
-  EXPECT_EQ(r.extraIndex, 5);
-  EXPECT_GE(r.recallScore, gMatchScores[14]);
-  EXPECT_EQ(r.matchScoreThr, gMatchScores[14]);
+  EXPECT_EQ(+r.fingerId, 255);
+  EXPECT_EQ(+r.matchIndex, 255);
+  EXPECT_EQ(+r.extraFingerId, 4);
+  EXPECT_EQ(+r.extraIndex, 5);
+  EXPECT_GE(+r.recallScore, gMatchScores[14]);
+  EXPECT_EQ(+r.matchScoreThr, gMatchScores[14]);
   ST_FullHMatrix reported = r.H_matrix;
   EXPECT_EQ(std::memcmp(&reported, &o.H, sizeof o.H), 0);
-  EXPECT_EQ(gMatchInfoTwoDebug.rescueCode, 3 + 1000);
-  EXPECT_EQ(gMatchInfoTwoDebug.tplQuality, 80);
-  EXPECT_EQ(gMatchInfoTwoDebug.sampleQuality, 80);
+  EXPECT_EQ(+gMatchInfoTwoDebug.rescueCode, 3 + 1000);
+  EXPECT_EQ(+gMatchInfoTwoDebug.tplQuality, 80);
+  EXPECT_EQ(+gMatchInfoTwoDebug.sampleQuality, 80);
   const std::string report = Report();
   EXPECT_NE(report.find("fingerId = 4, matchIndex = 5, matchExtra = 1"), std::string::npos) << report;
 
@@ -106,9 +106,9 @@ TEST_F(VerifyExtraTest, MatchNamesTheSlotAndItsFinger) {
   o.ret = ZqVerifyByTemplateExtra_Release(probe.sample.get(), &o.fid, &o.upd, &o.H, 0);
   ASSERT_EQ(o.ret, 0);
   EXPECT_EQ(o.fid, 4);
-  EXPECT_EQ(gQuorvMachInfo.extraFingerId, before.extraFingerId);
-  EXPECT_EQ(gQuorvMachInfo.recallScore, 3);
-  EXPECT_EQ(gMatchInfoTwoDebug.ransacNum, 4);
+  EXPECT_EQ(+gQuorvMachInfo.extraFingerId, +before.extraFingerId);
+  EXPECT_EQ(+gQuorvMachInfo.recallScore, 3);
+  EXPECT_EQ(+gMatchInfoTwoDebug.ransacNum, 4);
 }
 
 TEST_F(VerifyExtraTest, MissReportsTheBestCandidateOnlyWhenItBeatsTheIdentification) {
@@ -137,17 +137,17 @@ TEST_F(VerifyExtraTest, MissReportsTheBestCandidateOnlyWhenItBeatsTheIdentificat
     o.ret = ZqVerifyByTemplateExtra(probe.sample.get(), &o.fid, &o.upd, &o.H, 0);
     EXPECT_EQ(o.ret, -2);
     EXPECT_EQ(o.fid, 255);
-    EXPECT_EQ(gMatchInfoTwoDebug.rescueCode, c.rescue);
+    EXPECT_EQ(+gMatchInfoTwoDebug.rescueCode, c.rescue);
     if (c.rescue == -102) {
-      EXPECT_EQ(gQuorvMachInfo.recallScore, best);
-      EXPECT_EQ(gQuorvMachInfo.matchScoreThr, T);
-      EXPECT_EQ(gQuorvMachInfo.extraIndex, 64);
-      EXPECT_EQ(gQuorvMachInfo.extraFingerId, gQuorvTemplateExtraBufInfor->extraWriteIndex);
-      EXPECT_EQ(gQuorvMachInfo.fingerId, 255);
+      EXPECT_EQ(+gQuorvMachInfo.recallScore, best);
+      EXPECT_EQ(+gQuorvMachInfo.matchScoreThr, T);
+      EXPECT_EQ(+gQuorvMachInfo.extraIndex, 64);
+      EXPECT_EQ(+gQuorvMachInfo.extraFingerId, gQuorvTemplateExtraBufInfor->extraWriteIndex);
+      EXPECT_EQ(+gQuorvMachInfo.fingerId, 255);
     } else {
-      EXPECT_EQ(gQuorvMachInfo.recallScore, c.before);
-      EXPECT_EQ(gQuorvMachInfo.overlapsize, 1234);
-      EXPECT_EQ(gQuorvMachInfo.extraIndex, 255);
+      EXPECT_EQ(+gQuorvMachInfo.recallScore, c.before);
+      EXPECT_EQ(+gQuorvMachInfo.overlapsize, 1234);
+      EXPECT_EQ(+gQuorvMachInfo.extraIndex, 255);
     }
   }
 }

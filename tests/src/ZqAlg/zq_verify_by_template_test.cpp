@@ -72,8 +72,8 @@ TEST_F(VerifyByTemplateTest, NullArgumentsAreRefusedAfterTheKeptResultsAreCleare
     EXPECT_EQ(gVerifyFingerId, 255);
     EXPECT_EQ(gVerifyTemplateId, 255);
     EXPECT_EQ(gNumRefusedByClassifier + gMulCheckFar + gForeignBodyCutCnt, 0);
-    EXPECT_EQ(gQuorvMachInfo.fingerId, 255);
-    EXPECT_EQ(gQuorvMachInfo.matchScore, 0);
+    EXPECT_EQ(+gQuorvMachInfo.fingerId, 255);
+    EXPECT_EQ(+gQuorvMachInfo.matchScore, 0);
     EXPECT_EQ(fid, 7);  // outputs untouched
     EXPECT_EQ(upd, 1);
     EXPECT_EQ(gQuorvMatchPriority->fingerRingPos, 7u);  // history untouched
@@ -97,17 +97,17 @@ TEST_F(VerifyByTemplateTest, EmptyStoreComparesNothingAndKeepsTheSampleForTheBuf
     EXPECT_EQ(o.ret, c.expected);
     EXPECT_EQ(o.fid, 255);
     EXPECT_EQ(o.upd, 0);
-    EXPECT_EQ(gMatchInfoTwo.ransacNum, 77);
+    EXPECT_EQ(+gMatchInfoTwo.ransacNum, 77);
     EXPECT_EQ(gQuorvTempupdateInfor->updateFingerId, 255);
     EXPECT_EQ(gQuorvTempalteBufInfor->bufVerifyState, 0);
     const ST_SubTemplate &kept = gQuorvTempalteBufInfor->bufSample;
     ASSERT_EQ(kept.featBufSize, p.sample->featBufSize);
     EXPECT_EQ(std::memcmp(kept.pTemplateFeature, p.sample->pTemplateFeature, kept.featBufSize), 0);
     // The report carries the sample's quality bytes and the threshold.
-    EXPECT_EQ(gQuorvMachInfo.quality, 80);
-    EXPECT_EQ(gQuorvMachInfo.extraQuality, 3);
-    EXPECT_EQ(gQuorvMachInfo.matchScoreThr, gMatchScores[c.level]);
-    EXPECT_EQ(gMatchInfoTwoDebug.sampleQuality, 80);
+    EXPECT_EQ(+gQuorvMachInfo.quality, 80);
+    EXPECT_EQ(+gQuorvMachInfo.extraQuality, 3);
+    EXPECT_EQ(+gQuorvMachInfo.matchScoreThr, gMatchScores[c.level]);
+    EXPECT_EQ(+gMatchInfoTwoDebug.sampleQuality, 80);
   }
 }
 
