@@ -130,7 +130,7 @@ int RelateAndUpdate(ST_QuorvTempupdateInfor *rec, uint16_t f, uint32_t *updatedF
   ST_SubTemplate *sample = &rec->updateVerifyTemplate;
   const uint32_t n = std::min<uint32_t>(finger->currentSubtemplatesNum, kSlots);
   const uint32_t maxTpl = gSensorInfor.algMaxTplCount;
-  const uint8_t U = gSensorInfor.updateFarLevel;
+  const uint8_t U = std::min<uint8_t>(gSensorInfor.updateFarLevel, ZQ_FAR_LEVEL_COUNT - 1);
   const uint8_t L = zq_update::WorkingLevel(U, gSensorInfor.algoMode, gSensorInfor.adjustMatchEn,
                                             gAutoMatchLevel.raisedUpdateLevel, n);
   if (gSensorInfor.algoMode == 3 && rec->imageArea <= 40) {

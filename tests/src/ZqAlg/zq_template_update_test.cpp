@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <vector>
@@ -66,13 +67,13 @@ TEST_F(TemplateUpdateTest, IdentifiedSampleGrowsItsFingerByOneAndIsConsumed) {
   EXPECT_EQ(updated, 3u);
   EXPECT_EQ(f.currentSubtemplatesNum, 5);
   EXPECT_EQ(gUpdateTemplateId, 4);
-  EXPECT_EQ(gQuorvMachInfo.updateIndex, 4);
-  EXPECT_EQ(gQuorvMachInfo.updataMode, 1);
+  EXPECT_EQ(int32_t{gQuorvMachInfo.updateIndex}, 4);
+  EXPECT_EQ(int32_t{gQuorvMachInfo.updataMode}, 1);
   EXPECT_EQ(gAutoMatchLevel.continueSucessUpdateNum, 5);
   const ST_SubTemplate &added = f.subtemplates[4];
   ASSERT_EQ(added.featBufSize, sample->featBufSize);
   EXPECT_EQ(std::memcmp(added.pTemplateFeature, sample->pTemplateFeature, added.featBufSize), 0);
-  EXPECT_EQ(added.extendArea, gQuorvMachInfo.sampleExtendArea);
+  EXPECT_EQ(added.extendArea, int32_t{gQuorvMachInfo.sampleExtendArea});
   EXPECT_EQ(f.coverageArea, coverageBefore + added.extendArea);
   EXPECT_LT(added.extendArea, 60) << "most of it is covered by the enrolled presses";
   // Related to the presses it overlaps: a code of 2 or 3 and a group.
@@ -194,21 +195,25 @@ class ReplacementTest : public TemplateUpdateTest {
     fr.currentSubtemplatesNum = static_cast<uint16_t>(count);
     ASSERT_EQ(ZqSetTplValidFlag(static_cast<uint16_t>(f)), 0);
   }
+  // A press of m far enough off `near` to reach only a weak score (1..19,
+  // in *v) against it; NULL when none of the tried presses does.
+  ST_SubTemplate *WeakPress(const fingers::MasterFinger &m, const ST_SubTemplate *near, int *v) {
+    const double offsets[][2] = {{56, 0}, {0, 58}, {50, 44}, {60, 30}, {64, 0}, {45, 50}, {66, 20}, {0, 68}};
+    for (int k = 0; k < 8; ++k) {
+      ST_SubTemplate *s = Keep(Press(m, 20 + k, offsets[k][0], offsets[k][1], 0.1));
+      *v = UpdateScore(s, near);
+      if (*v >= 1 && *v <= 19) return s;
+    }
+    return nullptr;
+  }
 };
 
 TEST_F(ReplacementTest, OneLevelOneRelationIsNoDecisionTwoQualify) {
   const fingers::MasterFinger m = Master(4);
   ST_SubTemplate *near = Keep(Press(m, 0, 0, 0));
   ST_SubTemplate *other = Keep(Press(Master(5), 0, 0, 0));
-  // A press far enough off to reach only a weak score against `near`.
-  ST_SubTemplate *sample = nullptr;
   int v = 0;
-  const double offsets[][2] = {{56, 0}, {0, 58}, {50, 44}, {60, 30}, {64, 0}, {45, 50}, {66, 20}, {0, 68}};
-  for (int k = 0; k < 8 && sample == nullptr; ++k) {
-    ST_SubTemplate *s = Keep(Press(m, 20 + k, offsets[k][0], offsets[k][1], 0.1));
-    v = UpdateScore(s, near);
-    if (v >= 1 && v <= 19) sample = s;
-  }
+  ST_SubTemplate *sample = WeakPress(m, near, &v);
   ASSERT_NE(sample, nullptr) << "no press with a weak score";
   ASSERT_LT(UpdateScore(sample, other), v);
   // Update level v + 9: v reaches the level below (code 1), not the level.
@@ -256,9 +261,9 @@ TEST_F(ReplacementTest, FullFingerRotatesThroughItsDynamicSlots) {
     uint32_t updated = 77;
     ASSERT_EQ(ZqTemplateUpdate(1, &updated), 0);
     EXPECT_EQ(updated, 7u);
-    EXPECT_EQ(gQuorvMachInfo.updataMode, 6);
+    EXPECT_EQ(int32_t{gQuorvMachInfo.updataMode}, 6);
     const int x = gUpdateTemplateId;
-    EXPECT_EQ(gQuorvMachInfo.updateIndex, x);
+    EXPECT_EQ(int32_t{gQuorvMachInfo.updateIndex}, x);
     ASSERT_GE(x, 32);
     ASSERT_LT(x, 48);
     EXPECT_EQ(Finger(7).currentSubtemplatesNum, 48);
@@ -290,7 +295,7 @@ TEST_F(ReplacementTest, NearlyTheSamePressReplacesAFixedSlotThatAddsLess) {
   ST_SubTemplate *sample = Keep(Press(m, 1, 3, 3, 0.09));
   Offer(sample, 1);
   ASSERT_EQ(ZqTemplateUpdate(1, nullptr), 0);
-  EXPECT_EQ(gQuorvMachInfo.updataMode, 2);
+  EXPECT_EQ(int32_t{gQuorvMachInfo.updataMode}, 2);
   EXPECT_EQ(gUpdateTemplateId, 1);
   const ST_SubTemplate &now = Finger(1).subtemplates[1];
   ASSERT_EQ(now.featBufSize, sample->featBufSize);
@@ -301,6 +306,48 @@ TEST_F(ReplacementTest, NearlyTheSamePressReplacesAFixedSlotThatAddsLess) {
   // The replaced press went to the extra-template buffer under its finger.
   EXPECT_EQ(gQuorvTemplateExtraBufInfor->extraFingerId[0], 1);
   EXPECT_EQ(gQuorvTemplateExtraBufInfor->quorvTemplateExtraInfor[0].templateExtra, 0x5c);
+}
+
+TEST_F(ReplacementTest, ModeTwoSkipsAWeakUpdateUnlessUpdatesOrMatchesHaveBeenSucceeding) {
+  gSensorInfor.algoMode = 2;
+  const fingers::MasterFinger m = Master(17);
+  ST_SubTemplate *near = Keep(Press(m, 0, 0, 0));
+  int v = 0;
+  ST_SubTemplate *sample = WeakPress(m, near, &v);
+  ASSERT_NE(sample, nullptr) << "no press with a weak score";
+  ASSERT_GE(v, 2);
+  // The update score v - 1: the sample qualifies (code 2), and its best
+  // score v is at most that score + 1.
+  ZqSetUpdateTemplateFarLevel(static_cast<uint8_t>(v + 7));
+  const struct {
+    uint8_t algoMode, adjust, updates, matches;
+    int ret;
+  } cases[] = {
+      {2, 1, 0, 2, -2}, {2, 1, 1, 0, 0}, {2, 1, 0, 3, 0}, {1, 1, 0, 0, 0}, {2, 0, 0, 0, 0},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(testing::Message() << "mode " << int(c.algoMode) << " adjust " << int(c.adjust)
+                                    << " updates " << int(c.updates) << " matches " << int(c.matches));
+    LogLines().clear();
+    Fill(2, {near}, 1);
+    gSensorInfor.algoMode = c.algoMode;
+    gSensorInfor.adjustMatchEn = c.adjust;
+    gAutoMatchLevel.continueSucessUpdateNum = c.updates;
+    gAutoMatchLevel.continueSucessMatchNum = c.matches;
+    Offer(sample, 2);
+    uint32_t updated = 77;
+    EXPECT_EQ(ZqTemplateUpdate(1, &updated), c.ret);
+    EXPECT_EQ(Finger(2).currentSubtemplatesNum, c.ret == 0 ? 2 : 1);
+    if (c.ret == -2) {
+      EXPECT_EQ(updated, 77u) << "decided before the relations";
+      char line[256];
+      snprintf(line, sizeof line,
+               "ZqTemplateUpdate...NO need update, ucMaxMatchPointNum( = %d) <= updateFarLevel + 1( = %d), "
+               "continueSucessUpdateNum( = 0) < 1, continueSucessMatchNum( = 2) < 3",
+               v, v);
+      EXPECT_TRUE(Logged(line));
+    }
+  }
 }
 
 }  // namespace
