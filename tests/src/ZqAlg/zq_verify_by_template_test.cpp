@@ -195,8 +195,9 @@ TEST_F(VerifyByTemplateTest, HeldOutPressFindsItsFingerAndImpostorsFindNone) {
   EXPECT_NE(report.find("fingerId = 3, matchIndex = " + std::to_string(best) + ", matchExtra = 0"),
             std::string::npos)
       << report;
-  EXPECT_NE(report.find("subTempNum = 8\nsubTempIndex = 0-0, 1-0, 2-0, 3-0, 4-0, 5-0, 6-0, 7-0, \n"),
-            std::string::npos)
+  EXPECT_NE(
+      report.find("subTempNum = 8\nsubTempIndex = 0-0, 1-0, 2-0, 3-0, 4-0, 5-0, 6-0, 7-0, \n"),
+      std::string::npos)
       << report;
 
   // Another press of finger 3: the learned sub-template leads the order.
@@ -372,7 +373,8 @@ TEST_F(VerifyByTemplateTest, SavedDeletedAndReloadedFingersIdentifyBitForBit) {
   std::vector<std::vector<Crop>> crops(2);
   for (int f = 0; f < 2; ++f) {
     const fingers::MasterFinger m = Master(f + 5);
-    for (int i = 0; i < 4; ++i) crops[f].push_back(Press(m, i, 16.0 * (i % 2) - 8, 16.0 * (i / 2) - 8));
+    for (int i = 0; i < 4; ++i)
+      crops[f].push_back(Press(m, i, 16.0 * (i % 2) - 8, 16.0 * (i / 2) - 8));
     Enroll(f + 1, crops[f]);
   }
   std::vector<Crop> probes;
