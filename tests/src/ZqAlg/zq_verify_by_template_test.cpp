@@ -514,3 +514,47 @@ TEST_F(VerifyByTemplateTest, ActionModeDecidesWhatTheMatchHandsOn) {
 }
 
 }  // namespace
+
+namespace {
+
+// Six presses around the probe, each too far off to reach the strictest
+// threshold alone without recall: their weak matches pooled together do.
+TEST_F(VerifyByTemplateTest, WeakMatchesOfOneFingerPooledTogetherMatch) {
+  const fingers::MasterFinger m = Master(3);
+  Crop probe = Press(m, 0, 0, 0);
+  const double around[6][2] = {{40, 40}, {-40, 40}, {40, -40}, {-40, -40}, {0, 48}, {48, 0}};
+  std::vector<Crop> crops;
+  std::vector<const ST_SubTemplate *> samples;
+  for (int i = 0; i < 6; ++i) {
+    crops.push_back(Press(m, i + 1, around[i][0], around[i][1], 0.05 * i));
+    samples.push_back(crops.back().sample.get());
+  }
+  Place(3, samples);
+  ZqSetAlgFarLevel(28);
+  const int T = gMatchScores[28];
+  for (uint8_t pooling : {0, 1}) {
+    SCOPED_TRACE(testing::Message() << "pooling " << +pooling);
+    ZqSetMultiAreaMathEn(pooling);
+    gAutoMatchLevel.recallEn = 0;  // as while the levels are raised
+    gAutoMatchLevel.continueSucessMatchNum = 1;
+    const Outcome o = Identify(probe.sample.get());
+    EXPECT_GT(+gQuorvAreaMatchToplogy->areaNum, 1);
+    if (pooling == 0) {
+      EXPECT_EQ(o.ret, -1);
+      EXPECT_EQ(o.fid, 255);
+      EXPECT_LT(gVerifyScores, T);
+      continue;
+    }
+    ASSERT_EQ(o.ret, 0);
+    EXPECT_EQ(o.fid, 3);
+    EXPECT_EQ(o.upd, 0);  // a pooled match never updates the template
+    EXPECT_GE(gVerifyScores, T);
+    EXPECT_EQ(gVerifyFingerId, 3);
+    EXPECT_EQ(gQuorvTempupdateInfor->updateFlag, 0);
+    // Nothing else of an acceptance: the history learns nothing.
+    EXPECT_EQ(gQuorvMatchPriority->fingerRingPos, 0u);
+    EXPECT_EQ(gQuorvMatchPriority->fingerRing[0], ZQ_RING_EMPTY);
+  }
+}
+
+}  // namespace
