@@ -558,3 +558,32 @@ TEST_F(VerifyByTemplateTest, WeakMatchesOfOneFingerPooledTogetherMatch) {
 }
 
 }  // namespace
+
+namespace {
+
+// A candidate below the threshold is compared the other way round too; the
+// higher reverse score is taken with its transform turned back.
+TEST_F(VerifyByTemplateTest, HigherReverseScoreIsTakenWithItsInverseTransform) {
+  const fingers::MasterFinger m = Master(3);
+  Crop probe = Press(m, 0, 0, 0);
+  Crop tpl = Press(m, 1, 20, -14, 0.14);
+  Place(4, {tpl.sample.get()});
+  ZqSetAlgFarLevel(20);
+  gAutoMatchLevel.recallEn = 0;  // as while the levels are raised
+  const int T = gMatchScores[20];
+  ST_FullHMatrix h{};
+  const int forward = ZqVerifyTwoTemplate(probe.sample.get(), tpl.sample.get(), &h, 0, 0);
+  const int reverse = ZqVerifyTwoTemplate(tpl.sample.get(), probe.sample.get(), &h, 0, 0);
+  ASSERT_GE(forward, 1);
+  ASSERT_LT(forward, T);
+  ASSERT_GE(reverse, T);
+  gRebak = 9;
+  const Outcome o = Identify(probe.sample.get());
+  ASSERT_EQ(o.ret, 0);
+  EXPECT_EQ(o.fid, 4);
+  EXPECT_EQ(gVerifyScores, reverse);
+  EXPECT_EQ(gRebak, 1);
+  EXPECT_LT(MotionError(o.H, probe, tpl), 2.0);  // still sample -> template
+}
+
+}  // namespace
