@@ -32,6 +32,7 @@ fingers::ImpressionParams Press(const fingers::MasterFinger &m, int k, fingers::
   fingers::Variation v;
   v.max_rotation = max_rotation_deg * M_PI / 180.0;
   v.spread = max_shift / 2;
+  v.dry_gaps_on_skin = true;
   fingers::ImpressionParams p = fingers::RandomImpression(m, fingers::PressSeed(m, k), size, v);
   const fingers::Point c = m.PatternCenter();
   const double dx = p.center.x - c.x, dy = p.center.y - c.y;
