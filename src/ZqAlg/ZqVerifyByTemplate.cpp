@@ -234,7 +234,8 @@ Verdict Candidate(Search &st, int f, int k, int16_t *upd) {
   }
   gLastMatchScore = gQuorvMachInfo.matchScore;
 
-  if (st.best >= st.T) {
+  // Only a candidate that scored can be accepted, also where T is 0.
+  if (st.best >= st.T && st.best > 0) {
     const int32_t cond = ZqCheckTemplatesCondition(st.sample, &finger);
     QUORV_LOGD(
         "%s...value = %d, H_matrix[1] = %f, gQuorvMachInfo.matchScore = %d, "
