@@ -23,6 +23,8 @@
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/ZqAlg/ZqSubTemplate.h"
 #include "src/ZqAlg/ZqTemplateBuf.h"
+#include "src/ZqAlg/ZqTplData.h"
+#include "src/ZqAlg/ZqTplLoader.h"
 #include "src/ZqAlg/ZqVerifyByTemplate.h"
 #include "src/ZqAlg/ZqVerifyTwoTemplate.h"
 #include "src/image/ZqMemoryManager.h"
@@ -339,6 +341,173 @@ TEST_F(VerifyByTemplateTest, ComparisonErrorsAreNeverAccepted) {
     EXPECT_EQ(gVerifyFingerId, 255);
     EXPECT_EQ(gQuorvMatchPriority->fingerRingPos, 0u);
     EXPECT_EQ(gQuorvMatchPriority->fingerRing[0], ZQ_RING_EMPTY);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// What an identification produced, to compare bit for bit.
+struct Result {
+  int ret;
+  uint16_t fid;
+  int16_t upd;
+  int32_t score, sub;
+  ST_FullHMatrix H;
+  ST_QuorvMachInfo report;
+};
+
+Result IdentifyFresh(const ST_SubTemplate *probe) {
+  ZqResetMatchPriority(gQuorvMatchPriority);  // the same history every time
+  Result r{};
+  r.ret = ZqVerifyByTemplate(probe, &r.fid, &r.upd, &r.H, 0);
+  r.score = gVerifyScores;
+  r.sub = gVerifyTemplateId;
+  GetMachInfo(&r.report);
+  return r;
+}
+
+TEST_F(VerifyByTemplateTest, SavedDeletedAndReloadedFingersIdentifyBitForBit) {
+  std::vector<std::vector<Crop>> crops(2);
+  for (int f = 0; f < 2; ++f) {
+    const fingers::MasterFinger m = Master(f + 5);
+    for (int i = 0; i < 4; ++i) crops[f].push_back(Press(m, i, 16.0 * (i % 2) - 8, 16.0 * (i / 2) - 8));
+    Enroll(f + 1, crops[f]);
+  }
+  std::vector<Crop> probes;
+  probes.push_back(Press(Master(5), 9, 5, 9, 0.1));
+  probes.push_back(Press(Master(6), 9, -9, 4, -0.1));
+  probes.push_back(Press(Master(7), 9, 0, 0));
+  std::vector<Result> before;
+  for (const Crop &p : probes) before.push_back(IdentifyFresh(p.sample.get()));
+  ASSERT_EQ(before[0].ret, 0);
+  ASSERT_EQ(before[1].ret, 0);
+  EXPECT_EQ(before[0].fid, 1);
+  EXPECT_EQ(before[1].fid, 2);
+  EXPECT_LT(before[2].ret, 0);
+
+  for (int f = 1; f <= 2; ++f) {
+    std::vector<uint8_t> blob(ZqGetTplDataSize(static_cast<uint16_t>(f)));
+    uint8_t type = 0;
+    uint32_t size = 0;
+    ASSERT_EQ(ZqSaveTplData(static_cast<int16_t>(f), &type, &size, blob.data()), 0);
+    ASSERT_EQ(ZqDelTpl(static_cast<uint16_t>(f)), 0);
+    ASSERT_EQ(ZqIniAlgTplData(static_cast<int16_t>(f), type, size, blob.data()), 0);
+  }
+  for (size_t i = 0; i < probes.size(); ++i) {
+    SCOPED_TRACE(i);
+    const Result after = IdentifyFresh(probes[i].sample.get());
+    EXPECT_EQ(after.ret, before[i].ret);
+    EXPECT_EQ(after.fid, before[i].fid);
+    EXPECT_EQ(after.upd, before[i].upd);
+    EXPECT_EQ(after.score, before[i].score);
+    EXPECT_EQ(after.sub, before[i].sub);
+    EXPECT_EQ(std::memcmp(&after.H, &before[i].H, sizeof after.H), 0);
+    EXPECT_EQ(std::memcmp(&after.report, &before[i].report, sizeof after.report), 0);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The members of finger 3's group besides sub-template 0, placed by the
+// stored transforms (shift sx, +10 and -10 px) whether or not that is where
+// they lie.
+void JoinGroup(float sx) {
+  for (int k = 1; k < 3; ++k) {
+    ST_SubTemplate &t = gEnrolledTemplate[3]->subtemplates[k];
+    t.rootIndex = 0;
+    t.rootHmatrix = ST_FullHMatrix{1, 0, sx, 0, 1, k == 1 ? 10.0f : -10.0f, 0, 0, 1, 0};
+  }
+}
+
+// A weak-looking match (matchScore at most 8) is confirmed by the other
+// members of its group when the cross-check is on.
+TEST_F(VerifyByTemplateTest, CrossCheckDecidesWeakLookingMatches) {
+  const fingers::MasterFinger m = Master(2);
+  Crop probe = Press(m, 0, 0, 0);
+  Crop weak = Press(m, 1, 43, -30, 0.2);
+  Crop near1 = Press(m, 7, -6, 7), near2 = Press(m, 17, 5, 1, -0.1);
+  Crop other1 = Press(Master(11), 0, 0, 0), other2 = Press(Master(12), 0, 0, 0);
+  ZqSetMulTemplateCrossCheckEn(1);
+  struct Case {
+    const char *what;
+    const ST_SubTemplate *a, *b;
+    float sx;
+    bool crossCheck;
+    int32_t sub, cuts;
+    int16_t upd;
+    uint16_t code, count;
+  };
+  const Case cases[] = {
+      {"cross-check off", near1.sample.get(), near2.sample.get(), 8, false, 0, 0, 1, 0, 0},
+      // Members that cover the match but see nothing of the sample: only
+      // weak support, so no template update.
+      {"weak support", other1.sample.get(), other2.sample.get(), -30, true, 0, 0, 0, 12, 1},
+      // A member that matches the sample elsewhere than its stored place
+      // rejects sub-template 0; the search goes on and accepts member 1.
+      {"rejected, then a later one", near1.sample.get(), near2.sample.get(), 8, true, 1, 1, 1,
+       static_cast<uint16_t>(-31), 1},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    ZqSetMulTemplateCrossCheckEn(c.crossCheck ? 1 : 0);
+    ZqClearErollTemplate(3);
+    Place(3, {weak.sample.get(), c.a, c.b});
+    JoinGroup(c.sx);
+    ZqResetMatchPriority(gQuorvMatchPriority);
+    const Outcome o = Identify(probe.sample.get());
+    ASSERT_EQ(o.ret, 0);
+    EXPECT_EQ(o.fid, 3);
+    EXPECT_EQ(o.upd, c.upd);
+    EXPECT_EQ(gVerifyTemplateId, c.sub);
+    EXPECT_EQ(gMulCheckFar, c.cuts);
+    EXPECT_EQ(+gQuorvMachInfo.crossCheckCode, c.code);
+    EXPECT_EQ(+gQuorvMachInfo.crossCheckCnt, c.count);
+    EXPECT_EQ(gQuorvTempupdateInfor->updateFlag, c.upd);
+    EXPECT_EQ(gQuorvTempalteBufInfor->bufVerifyState, c.upd);
+    // A rejected candidate counts as compared: the update skips it.
+    EXPECT_EQ(ZqGetCoinFlg(gQuorvTempupdateInfor->updateVerifyTemplate.coinFlg, 0), c.cuts);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Only the identify family hands the sample on to the update and keeps the
+// report; enrolment's duplicate check only learns the answer.
+TEST_F(VerifyByTemplateTest, ActionModeDecidesWhatTheMatchHandsOn) {
+  const fingers::MasterFinger m = Master(4);
+  Crop tpl = Press(m, 0, 0, 0);
+  Crop probe = Press(m, 1, 9, 11, 0.1);
+  Place(7, {tpl.sample.get()});
+  const struct {
+    uint32_t mode;
+    bool handsOn, clearsReport;
+  } cases[] = {{QUORV_ACTION_IDLE, false, false},
+               {QUORV_ACTION_ENROLL, false, true},
+               {QUORV_ACTION_IDENTIFY, true, true},
+               {QUORV_ACTION_IDENTIFY_RETRY, true, true},
+               {QUORV_ACTION_IDENTIFY_RESCAN, true, true}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(testing::Message() << "mode " << c.mode);
+    ZqResetMachInfoRecord();
+    gQuorvMachInfo.updateIndex = 17;
+    ZqClearSubTemplate(&gQuorvTempupdateInfor->updateVerifyTemplate);
+    gQuorvActionMode = c.mode;
+    const Outcome o = Identify(probe.sample.get());
+    ASSERT_EQ(o.ret, 0);
+    EXPECT_EQ(o.fid, 7);
+    EXPECT_EQ(o.upd, 1);
+    EXPECT_EQ(gQuorvTempupdateInfor->updateFingerId, c.handsOn ? 7 : 255);
+    EXPECT_EQ(gQuorvTempupdateInfor->updateFlag, c.handsOn ? 1 : 0);
+    EXPECT_EQ(gQuorvTempupdateInfor->updateVerifyTemplate.featBufSize,
+              c.handsOn ? probe.sample->featBufSize : 0u);
+    EXPECT_EQ(+gQuorvMachInfo.updateIndex, c.clearsReport ? 255 : 17);
+    EXPECT_EQ(+gQuorvMachInfo.fingerId, c.handsOn ? 7 : 255);
   }
 }
 
