@@ -93,6 +93,55 @@ TEST_F(TemplateUpdateTest, IdentifiedSampleGrowsItsFingerByOneAndIsConsumed) {
   EXPECT_EQ(gAutoMatchLevel.continueSucessUpdateNum, 0);
 }
 
+TEST_F(TemplateUpdateTest, UpdatesAfterEveryIdentificationAttachNoImpostorPress) {
+  // Four enrolled fingers; presses of them and of four other fingers are
+  // identified in turn, each followed by an update as the sensor library
+  // runs it.
+  for (int f = 0; f < 4; ++f) EnrolFour(f, Master(30 + f));
+  struct Probe {
+    int master, press;
+    double dx, dy, rot;
+  };
+  std::vector<Probe> probes;
+  for (int k = 0; k < 3; ++k) {
+    for (int f = 0; f < 8; ++f) {
+      probes.push_back({30 + f, 10 + k, (k % 2 ? 1 : -1) * (8.0 + 4 * k), 6.0 - 5 * k, 0.1 * (k - 1.5)});
+    }
+  }
+  std::vector<ST_SubTemplate *> presses;
+  for (const Probe &p : probes) presses.push_back(Keep(Press(Master(p.master), p.press, p.dx, p.dy, p.rot)));
+  std::vector<int> counts(4);
+  for (int round = 0; round < 2; ++round) {
+    for (size_t i = 0; i < probes.size(); ++i) {
+      const Probe &p = probes[i];
+      SCOPED_TRACE(testing::Message() << "round " << round << " master " << p.master << " press " << p.press);
+      const bool genuine = p.master < 34;
+      for (int f = 0; f < 4; ++f) counts[f] = Finger(f).currentSubtemplatesNum;
+      uint16_t finger = 255;
+      const int ret = Identify(presses[i], &finger);
+      uint32_t updated = 255;
+      const int up = ZqTemplateUpdate(1, &updated);
+      if (!genuine) {
+        EXPECT_NE(ret, 0);
+        EXPECT_NE(up, 0);
+        EXPECT_EQ(updated, 255u);
+      } else if (ret == 0) {
+        EXPECT_EQ(finger, p.master - 30);
+        if (up == 0) {
+          EXPECT_EQ(updated, finger);
+        }
+      }
+      for (int f = 0; f < 4; ++f) {
+        const int grown = up == 0 && static_cast<int>(updated) == f ? 1 : 0;
+        EXPECT_EQ(Finger(f).currentSubtemplatesNum, counts[f] + grown) << "finger " << f;
+      }
+    }
+  }
+  int total = 0;
+  for (int f = 0; f < 4; ++f) total += Finger(f).currentSubtemplatesNum;
+  EXPECT_GT(total, 4 * 4 + 8) << "genuine presses grew their fingers";
+}
+
 TEST_F(TemplateUpdateTest, UpdatedFingerIdentifiesTheSameAfterSaveAndReload) {
   const fingers::MasterFinger m = Master(2);
   EnrolFour(1, m);

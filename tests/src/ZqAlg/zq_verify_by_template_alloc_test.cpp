@@ -76,7 +76,8 @@ TEST(VerifyPoolAllocTest, PoolingWorkArraysThatCannotBeMadeGiveMinusTwo) {
     area.pointNum = 6;
     area.ratio = 0.9f;
     for (int k = 0; k < 6; ++k) {
-      const float x = static_cast<float>(10 + 13 * k + 5 * a), y = static_cast<float>(8 + 11 * ((k * 5 + a) % 7));
+      const float x = static_cast<float>(10 + 13 * k + 5 * a),
+                  y = static_cast<float>(8 + 11 * ((k * 5 + a) % 7));
       area.samplePoints[k] = ST_Point32f{x, y};
       area.tempPoints[k] = ST_Point32f{x + 4.0f, y - 3.0f};
     }

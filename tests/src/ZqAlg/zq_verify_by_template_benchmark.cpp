@@ -48,8 +48,9 @@ void BM_VerifyByTemplate5x48(benchmark::State &state) {
     ZqSetTplValidFlag(static_cast<uint16_t>(f));
   }
   const bool genuine = state.range(0) == 1;
-  const zq_test::Crop probe = genuine ? zq_test::Press(zq_test::PressMaster(kFingers - 1), 60, 6, -9, 0.1)
-                                      : zq_test::Press(zq_test::PressMaster(30), 1, 0, 0);
+  const zq_test::Crop probe =
+      genuine ? zq_test::Press(zq_test::PressMaster(kFingers - 1), 60, 6, -9, 0.1)
+              : zq_test::Press(zq_test::PressMaster(30), 1, 0, 0);
   gQuorvActionMode = QUORV_ACTION_IDENTIFY;
   uint16_t fid = 0;
   int16_t upd = 0;

@@ -97,7 +97,8 @@ TEST_F(VerifyExtraTest, MatchNamesTheSlotAndItsFinger) {
   EXPECT_EQ(+gMatchInfoTwoDebug.tplQuality, 80);
   EXPECT_EQ(+gMatchInfoTwoDebug.sampleQuality, 80);
   const std::string report = Report();
-  EXPECT_NE(report.find("fingerId = 4, matchIndex = 5, matchExtra = 1"), std::string::npos) << report;
+  EXPECT_NE(report.find("fingerId = 4, matchIndex = 5, matchExtra = 1"), std::string::npos)
+      << report;
 
   // The release variant finds the same slot and leaves the report alone.
   PlantReport(3);

@@ -78,10 +78,10 @@ TEST(VerifyFailureTest, CutsAndTheConfiguredLevelClassifyAFailure) {
     int expected;
   };
   const Case cases[] = {
-      {-1, {0, 0, 0}, 3, 7, -1},  {-2, {0, 0, 0}, 0, 7, -2},  {-1, {2, 0, 0}, 3, 7, -3},
-      {-1, {0, 1, 0}, 3, 7, -4},  {-1, {1, 1, 5}, 3, 7, -5},  {-1, {0, 0, 1}, 3, 7, -6},
-      {-1, {3, 0, 1}, 3, 7, -3},  {-1, {0, 2, 1}, 3, 7, -4},  {-1, {1, 0, 0}, 7, 7, -7},
-      {-2, {0, 0, 0}, 0, 0, -7},  {-1, {0, 0, 0}, 6, 7, -1},  {-1, {0, 0, 0}, 12, 7, -7},
+      {-1, {0, 0, 0}, 3, 7, -1}, {-2, {0, 0, 0}, 0, 7, -2}, {-1, {2, 0, 0}, 3, 7, -3},
+      {-1, {0, 1, 0}, 3, 7, -4}, {-1, {1, 1, 5}, 3, 7, -5}, {-1, {0, 0, 1}, 3, 7, -6},
+      {-1, {3, 0, 1}, 3, 7, -3}, {-1, {0, 2, 1}, 3, 7, -4}, {-1, {1, 0, 0}, 7, 7, -7},
+      {-2, {0, 0, 0}, 0, 0, -7}, {-1, {0, 0, 0}, 6, 7, -1}, {-1, {0, 0, 0}, 12, 7, -7},
   };
   for (const Case &c : cases) {
     EXPECT_EQ(zq_alg::ClassifyVerifyFailure(c.ret, c.cuts, c.best, c.cfgT), c.expected)
@@ -106,7 +106,8 @@ class WeakPoolTest : public ::testing::Test {
 
   // Sample point i of a spread-out set.
   static ST_Point32f SamplePoint(int i) {
-    return ST_Point32f{static_cast<float>(8 + (i * 37) % 80), static_cast<float>(6 + (i * 53) % 84)};
+    return ST_Point32f{static_cast<float>(8 + (i * 37) % 80),
+                       static_cast<float>(6 + (i * 53) % 84)};
   }
   // Adds an area of finger f holding pairs first..first+n-1 of one rigid
   // motion (angle a, shift dx, dy).

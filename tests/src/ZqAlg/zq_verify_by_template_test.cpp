@@ -195,8 +195,9 @@ TEST_F(VerifyByTemplateTest, HeldOutPressFindsItsFingerAndImpostorsFindNone) {
   EXPECT_NE(report.find("fingerId = 3, matchIndex = " + std::to_string(best) + ", matchExtra = 0"),
             std::string::npos)
       << report;
-  EXPECT_NE(report.find("subTempNum = 8\nsubTempIndex = 0-0, 1-0, 2-0, 3-0, 4-0, 5-0, 6-0, 7-0, \n"),
-            std::string::npos)
+  EXPECT_NE(
+      report.find("subTempNum = 8\nsubTempIndex = 0-0, 1-0, 2-0, 3-0, 4-0, 5-0, 6-0, 7-0, \n"),
+      std::string::npos)
       << report;
 
   // Another press of finger 3: the learned sub-template leads the order.
@@ -372,7 +373,8 @@ TEST_F(VerifyByTemplateTest, SavedDeletedAndReloadedFingersIdentifyBitForBit) {
   std::vector<std::vector<Crop>> crops(2);
   for (int f = 0; f < 2; ++f) {
     const fingers::MasterFinger m = Master(f + 5);
-    for (int i = 0; i < 4; ++i) crops[f].push_back(Press(m, i, 16.0 * (i % 2) - 8, 16.0 * (i / 2) - 8));
+    for (int i = 0; i < 4; ++i)
+      crops[f].push_back(Press(m, i, 16.0 * (i % 2) - 8, 16.0 * (i / 2) - 8));
     Enroll(f + 1, crops[f]);
   }
   std::vector<Crop> probes;
@@ -509,6 +511,79 @@ TEST_F(VerifyByTemplateTest, ActionModeDecidesWhatTheMatchHandsOn) {
     EXPECT_EQ(+gQuorvMachInfo.updateIndex, c.clearsReport ? 255 : 17);
     EXPECT_EQ(+gQuorvMachInfo.fingerId, c.handsOn ? 7 : 255);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Six presses around the probe, each too far off to reach the strictest
+// threshold alone without recall: their weak matches pooled together do.
+TEST_F(VerifyByTemplateTest, WeakMatchesOfOneFingerPooledTogetherMatch) {
+  const fingers::MasterFinger m = Master(3);
+  Crop probe = Press(m, 0, 0, 0);
+  const double around[6][2] = {{40, 40}, {-40, 40}, {40, -40}, {-40, -40}, {0, 48}, {48, 0}};
+  std::vector<Crop> crops;
+  std::vector<const ST_SubTemplate *> samples;
+  for (int i = 0; i < 6; ++i) {
+    crops.push_back(Press(m, i + 1, around[i][0], around[i][1], 0.05 * i));
+    samples.push_back(crops.back().sample.get());
+  }
+  Place(3, samples);
+  ZqSetAlgFarLevel(28);
+  const int T = gMatchScores[28];
+  for (uint8_t pooling : {0, 1}) {
+    SCOPED_TRACE(testing::Message() << "pooling " << +pooling);
+    ZqSetMultiAreaMathEn(pooling);
+    gAutoMatchLevel.recallEn = 0;  // as while the levels are raised
+    gAutoMatchLevel.continueSucessMatchNum = 1;
+    const Outcome o = Identify(probe.sample.get());
+    EXPECT_GT(+gQuorvAreaMatchToplogy->areaNum, 1);
+    if (pooling == 0) {
+      EXPECT_EQ(o.ret, -1);
+      EXPECT_EQ(o.fid, 255);
+      EXPECT_LT(gVerifyScores, T);
+      continue;
+    }
+    ASSERT_EQ(o.ret, 0);
+    EXPECT_EQ(o.fid, 3);
+    EXPECT_EQ(o.upd, 0);  // a pooled match never updates the template
+    EXPECT_GE(gVerifyScores, T);
+    EXPECT_EQ(gVerifyFingerId, 3);
+    EXPECT_EQ(gQuorvTempupdateInfor->updateFlag, 0);
+    // Nothing else of an acceptance: the history learns nothing.
+    EXPECT_EQ(gQuorvMatchPriority->fingerRingPos, 0u);
+    EXPECT_EQ(gQuorvMatchPriority->fingerRing[0], ZQ_RING_EMPTY);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A candidate below the threshold is compared the other way round too; the
+// higher reverse score is taken with its transform turned back.
+TEST_F(VerifyByTemplateTest, HigherReverseScoreIsTakenWithItsInverseTransform) {
+  const fingers::MasterFinger m = Master(3);
+  Crop probe = Press(m, 0, 0, 0);
+  Crop tpl = Press(m, 1, 20, -14, 0.14);
+  Place(4, {tpl.sample.get()});
+  ZqSetAlgFarLevel(20);
+  gAutoMatchLevel.recallEn = 0;  // as while the levels are raised
+  const int T = gMatchScores[20];
+  ST_FullHMatrix h{};
+  const int forward = ZqVerifyTwoTemplate(probe.sample.get(), tpl.sample.get(), &h, 0, 0);
+  const int reverse = ZqVerifyTwoTemplate(tpl.sample.get(), probe.sample.get(), &h, 0, 0);
+  ASSERT_GE(forward, 1);
+  ASSERT_LT(forward, T);
+  ASSERT_GE(reverse, T);
+  gRebak = 9;
+  const Outcome o = Identify(probe.sample.get());
+  ASSERT_EQ(o.ret, 0);
+  EXPECT_EQ(o.fid, 4);
+  EXPECT_EQ(gVerifyScores, reverse);
+  EXPECT_EQ(gRebak, 1);
+  EXPECT_LT(MotionError(o.H, probe, tpl), 2.0);  // still sample -> template
 }
 
 }  // namespace
