@@ -1,4 +1,5 @@
-// The sensor library when the algorithm heap refuses: no record, a dump
+// The sensor library when the algorithm heap refuses: no record, no
+// half-built work buffers, a dump
 // without its version lines, and image lists that drop an append or keep a
 // node without an image.
 #include <gtest/gtest.h>
@@ -12,6 +13,9 @@
 #include "src/alloc_failure.h"
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_image_lists.h"
+#include "src/FpSensorLib/quorv_resources.h"
+#include "src/Quorv_sensor/quorv_sensor_instance.h"
+#include "src/image/ZqMemoryManager.h"
 #include "src/FpSensorLib/quorv_sensor_lib.h"
 #include "src/quorv_base/quorv_log.h"
 
@@ -24,15 +28,54 @@ using testing_support::FailHeapAfter;
 class SensorLibAllocTest : public SensorLibTest {};
 
 TEST_F(SensorLibAllocTest, CreateWithoutMemoryLeavesNoRecord) {
+  const int32_t baseline = gMallocCnts;
   Create();
-  {
-    FailHeapAfter fail(0);
-    EXPECT_EQ(quorv_SensorResourceCreate(), -1);
+  bool record_step_failed = false;
+  for (int n = 0;; ++n) {
+    int8_t ret;
+    {
+      FailHeapAfter fail(n);
+      ret = quorv_SensorResourceCreate();
+    }
+    if (ret == 0) break;
+    EXPECT_EQ(ret, -1) << n;
+    if (quorv_GetSensorInstanceHandle() != nullptr && g_pQuorvConfigInfo == nullptr) {
+      // The instances were made, the record was not: the old one is gone.
+      record_step_failed = true;
+      HostLog().clear();
+      quorv_SetAlgFarLevel(3);
+      EXPECT_EQ(HostLog().size(), 1u) << "setters refuse instead of writing through NULL";
+    }
   }
-  EXPECT_EQ(g_pQuorvConfigInfo, nullptr) << "the old record is gone, no new one";
-  HostLog().clear();
-  quorv_SetAlgFarLevel(3);
-  EXPECT_EQ(HostLog().size(), 1u) << "setters refuse instead of writing through NULL";
+  EXPECT_TRUE(record_step_failed);
+  quorv_SensorResourceDestroy();
+  EXPECT_EQ(gMallocCnts, baseline) << "each step replaced what an earlier call made";
+}
+
+TEST_F(SensorLibAllocTest, InitWithoutMemoryLeavesNoHalfBuiltBuffers) {
+  const int32_t baseline = gMallocCnts;
+  Create();
+  for (int n = 0;; ++n) {
+    int ret;
+    {
+      FailHeapAfter fail(n);
+      ret = quorv_InitFpAlg();
+    }
+    if (ret == 0) break;
+    ASSERT_EQ(ret, -1) << n;
+    if (g_fp_image_buf != nullptr) {
+      const QuorvImgeBuf *b = g_fp_image_buf;
+      for (const uint8_t *p : {b->g_fpImageBuf, b->g_fpImageBufBeforeSpa, b->g_fpImageBufAfterSpa,
+                               b->g_fpImageBufAlg, b->g_lastImageBuf, b->g_forceEnrollBuf,
+                               b->g_fpImageBufReserve1, b->g_fpImageBufReserve2}) {
+        EXPECT_NE(p, nullptr) << n;
+      }
+    }
+  }
+  EXPECT_NE(template_backup, nullptr);
+  EXPECT_NE(imageInfoBuf, nullptr);
+  quorv_SensorResourceDestroy();
+  EXPECT_EQ(gMallocCnts, baseline);
 }
 
 TEST_F(SensorLibAllocTest, DumpSkipsTheVersionLinesWithoutItsBuffer) {
