@@ -12,7 +12,7 @@ namespace {
 // Bytes the functions may touch: N*8 + 5, cut to the allocation.
 uint32_t UsableBytes() {
   const uint32_t want = quorv_ImageInfoCapacity() * QUORV_IMAGE_INFO_ENTRY + QUORV_IMAGE_INFO_EXTRA;
-  return want < imageInfoBufLen ? want : imageInfoBufLen;
+  return want < imageInfoBufSize ? want : imageInfoBufSize;
 }
 
 bool Missing(const char *func) {

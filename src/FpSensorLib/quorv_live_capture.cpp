@@ -21,9 +21,9 @@ int Leave(const char *func, int ret) {
 // Rating by the host handler: true when it answered 0 or more and set all
 // four values.
 bool RatedByHost(uint8_t *q) {
-  if (g_quorvImgQualityHandle == nullptr) return false;
+  if (g_quorvImgQualityHandler == nullptr) return false;
   uint8_t v[4] = {255, 255, 255, 255};
-  if (g_quorvImgQualityHandle(&v[0], &v[1], &v[2], &v[3]) < 0) return false;
+  if (g_quorvImgQualityHandler(&v[0], &v[1], &v[2], &v[3]) < 0) return false;
   for (uint8_t b : v)
     if (b == 255) return false;
   memcpy(q, v, 4);

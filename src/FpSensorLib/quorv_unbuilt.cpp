@@ -19,28 +19,10 @@ int Unavailable(const char *func) {
 
 extern "C" {
 
-int quorv_IdentifyByImage(const uint8_t *, int, uint8_t *fid, uint8_t *update) {
-  if (fid != nullptr) *fid = QUORV_NO_FINGER;
-  if (update != nullptr) *update = 0;
-  return Unavailable(__func__);
-}
-
-int quorv_DelFinger(unsigned) { return Unavailable(__func__); }
-int quorv_InitAlgTplData(uint8_t, uint8_t, uint32_t, const uint8_t *) {
-  return Unavailable(__func__);
-}
-int quorv_SaveAlgTplData(int, uint8_t *, uint32_t *, uint8_t *) { return Unavailable(__func__); }
-int quorv_GetAlgTplData(int, uint8_t *, uint32_t *, uint8_t *) { return Unavailable(__func__); }
-int quorv_UpdateTemplate(uint8_t, uint8_t *slot) {
-  if (slot != nullptr) *slot = QUORV_NO_FINGER;
-  return Unavailable(__func__);
-}
-
 int quorv_Init_frr_far(void) { return Unavailable(__func__); }
 int quorv_SendImageAndGetQualityArea(const unsigned char *, unsigned char *, unsigned char *) {
   return Unavailable(__func__);
 }
 int quorv_Enroll_frr_far(const unsigned char *) { return Unavailable(__func__); }
-int quorv_Identify_frr_far(const unsigned char *) { return Unavailable(__func__); }
 
 }  // extern "C"
