@@ -9,6 +9,7 @@
 #ifndef TESTS_SRC_FPSENSORLIB_FAKE_SENSOR_ACCESS_H_
 #define TESTS_SRC_FPSENSORLIB_FAKE_SENSOR_ACCESS_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
