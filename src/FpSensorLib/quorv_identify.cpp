@@ -7,10 +7,12 @@
 #include "src/FpSensorLib/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_core_calls.h"
+#include "src/FpSensorLib/quorv_enroll_info.h"
 #include "src/FpSensorLib/quorv_hist_normalize.h"
 #include "src/FpSensorLib/quorv_identify.h"
 #include "src/FpSensorLib/quorv_image_lists.h"
-#include "src/FpSensorLib/quorv_pending_resources.h"
+#include "src/FpSensorLib/quorv_enroll.h"
+#include "src/FpSensorLib/quorv_resources.h"
 #include "src/FpSensorLib/quorv_sensor_lib.h"
 #include "src/ZqAlg/ZqFarLevel.h"
 #include "src/ZqAlg/ZqGetTemplate.h"
@@ -84,14 +86,14 @@ bool Identify::Measure() {
     taken = hr >= 0 && complete && g_quorvImgQualityHandler != nullptr;
     if (hr < 0 || !complete) {
       QUORV_LOG_IN(func_, QUORV_LOG_WARNING,
-                   "%s...g_quorvImgQualityHandler() = %d, area = %d, quality = %d, cond = %d, "
+                   "%s...quorv_GetImgQualityByFw() = %d, area = %d, quality = %d, cond = %d, "
                    "contrast = %d",
                    func_, -1, area, quality, cond, contrast);
     }
   }
   int qr = 0;
   if (!taken) qr = g_quorvCore.GetImageQuality(b_->g_fpImageBuf, rec_);
-  quorv_SetLastImageInfo(quality, area, cond);
+  g_quorvLastImageInfo = QuorvLastImageInfo{quality, area, cond};
   if (qr < 0 || quality == 0 || area == 0) {
     if (factory_) {
       result_ = -5;

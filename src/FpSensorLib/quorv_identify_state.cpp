@@ -1,7 +1,7 @@
 // What identification keeps between calls, and the accessors and
 // forwarders over the algorithm core's match statistics.
 #include "src/FpSensorLib/quorv_identify.h"
-#include "src/FpSensorLib/quorv_pending_resources.h"
+#include "src/FpSensorLib/quorv_resources.h"
 #include "src/ZqAlg/ZqFarLevel.h"
 #include "src/ZqAlg/ZqPreFilters.h"
 #include "src/ZqAlg/ZqQualityWrappers.h"

@@ -88,7 +88,7 @@ int quorv_GetImageData(int, uint8_t *quality, uint32_t readMode) {
       return Leave(__func__, -5);
     }
   }
-  quorv_SetLastImageInfo(quality[0], quality[1], quality[2]);
+  g_quorvLastImageInfo = QuorvLastImageInfo{quality[0], quality[1], quality[2]};
   QUORV_LOGI("%s...last area = %d, quality = %d, ret = %d", __func__, quality[1], quality[0], ret);
   memcpy(b->g_fpImageBufAlg, b->g_fpImageBuf, size);
   return Leave(__func__, ret);

@@ -7,7 +7,6 @@
 
 #include "src/FpSensorLib/quorv_enroll.h"
 #include "src/FpSensorLib/quorv_enroll_info.h"
-#include "src/FpSensorLib/quorv_pending_resources.h"
 #include "src/FpSensorLib/quorv_resources.h"
 
 #ifdef __cplusplus

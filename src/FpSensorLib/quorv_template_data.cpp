@@ -7,8 +7,11 @@
 #include "src/FpSensorLib/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_core_calls.h"
+#include "src/FpSensorLib/quorv_enroll_info.h"
 #include "src/FpSensorLib/quorv_image_lists.h"
-#include "src/FpSensorLib/quorv_pending_resources.h"
+#include "src/FpSensorLib/quorv_image_rating.h"
+#include "src/FpSensorLib/quorv_enroll.h"
+#include "src/FpSensorLib/quorv_resources.h"
 #include "src/FpSensorLib/quorv_template_store.h"
 #include "src/Quorv_sensor/quorv_fp_image.h"
 #include "src/ZqAlg/ZqAlloc.h"
@@ -38,18 +41,6 @@ class Sample {
 struct IdleOnExit {
   ~IdleOnExit() { gQuorvActionMode = QUORV_ACTION_IDLE; }
 };
-
-// The library's image rating: the host's when it gives all four values,
-// else ZqGetImageQuality of g_fpImageBuf. Negative when that fails.
-int RateImage(uint8_t *rec) {
-  memset(rec, 0xff, 5);
-  if (g_quorvImgQualityHandler != nullptr) {
-    const int hr = g_quorvImgQualityHandler(&rec[0], &rec[1], &rec[2], &rec[3]);
-    const bool complete = rec[0] != 0xff && rec[1] != 0xff && rec[2] != 0xff && rec[3] != 0xff;
-    if (hr >= 0 && complete && g_quorvImgQualityHandler != nullptr) return hr;
-  }
-  return g_quorvCore.GetImageQuality(g_fp_image_buf->g_fpImageBuf, rec);
-}
 
 // The overlap count of a cols x rows grid under the affine part of h:
 // pixels whose mapped position, rounded in single precision and
@@ -103,9 +94,13 @@ int VerifyTwo(const char *func, bool unsigned_thr, uint16_t sampleLength, const 
                  "%s...fail to get template! ZqDataToQuorvTemplate() != 0, ret = %d", func, -4);
     return -4;
   }
-  // Below the threshold: signed for the first form, unsigned for _v2.
+  // Below the threshold: signed for the first form, unsigned for _v2. A
+  // failing scorer (negative) is below any threshold: read unsigned it
+  // would pass as a huge score.
   auto below = [&](int score) {
-    if (unsigned_thr) return static_cast<uint32_t>(score) < static_cast<uint32_t>(threshold);
+    if (unsigned_thr) {
+      return score < 0 || static_cast<uint32_t>(score) < static_cast<uint32_t>(threshold);
+    }
     return static_cast<int64_t>(score) < threshold;
   };
   gRebak = 0;
@@ -202,9 +197,9 @@ int quorv_GetFpImageAndTpl(uint8_t mode, uint8_t *imageOut, int32_t *offset, uin
   }
   uint8_t *img = g_fp_image_buf->g_fpImageBuf;
   memcpy(img, capture.p, n);
-  uint8_t rec[5];
-  const int rated = RateImage(rec);
-  quorv_SetLastImageInfo(rec[0], rec[1], rec[2]);
+  uint8_t rec[QUORV_QUALITY_RECORD_BYTES];
+  const int rated = quorv_RateImage(rec, 1, nullptr);
+  g_quorvLastImageInfo = QuorvLastImageInfo{rec[0], rec[1], rec[2]};
   memcpy(g_fp_image_buf->g_fpImageBufAlg, img, n);
   if (rated < 0 || rec[1] == 0 || rec[0] == 0) {
     QUORV_LOGE("%s...ZqGetImageQuality error, NOT finger image, ret = %d", func, -5);

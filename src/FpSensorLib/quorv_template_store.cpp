@@ -5,7 +5,7 @@
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_core_calls.h"
 #include "src/FpSensorLib/quorv_image_lists.h"
-#include "src/FpSensorLib/quorv_pending_resources.h"
+#include "src/FpSensorLib/quorv_resources.h"
 #include "src/FpSensorLib/quorv_sensor_lib.h"
 #include "src/Quorv_sensor/quorv_image_list.h"
 #include "src/ZqAlg/ZqAlgInit.h"
