@@ -14,16 +14,33 @@
 #include "src/FpSensorLib/quorv_sensor_lib.h"
 #include "src/Quorv_sensor/quorv_image_list.h"
 #include "src/ZqAlg/ZqEnrollTemplate.h"
+#include "src/ZqAlg/ZqSubTemplate.h"
 
 namespace sensorlib_test {
 namespace {
 
-// Frames of `n` different fingers: every one covers the sensor and none
-// correlates with its neighbour.
+// Frames of `n` different fingers that cover the sensor, each chosen so
+// that it does not correlate with the one before (needs the library's
+// configuration for the cover-area threshold).
 std::vector<Frame> DistinctFrames(int n, int first_finger = 20) {
   std::vector<Frame> frames;
-  for (int i = 0; i < n; ++i) frames.push_back(FingerFrame(first_finger + i));
+  for (int finger = first_finger; static_cast<int>(frames.size()) < n; ++finger) {
+    Frame f = FingerFrame(finger);
+    if (!frames.empty() && quorv_CoverArea(frames.back().data(), f.data(), kRows, kCols, 5) != 0)
+      continue;
+    frames.push_back(std::move(f));
+  }
   return frames;
+}
+
+// Whether two frames differ, without printing megabytes when they do.
+::testing::AssertionResult SameFrames(const std::vector<Frame> &got,
+                                      const std::vector<Frame> &want) {
+  if (got.size() != want.size())
+    return ::testing::AssertionFailure() << got.size() << " images, want " << want.size();
+  for (size_t i = 0; i < got.size(); ++i)
+    if (got[i] != want[i]) return ::testing::AssertionFailure() << "image " << i << " differs";
+  return ::testing::AssertionSuccess();
 }
 
 std::vector<Frame> Pick(const std::vector<Frame> &frames, const std::vector<int> &positions) {
@@ -67,7 +84,7 @@ TEST_F(SlideEnrollTest, V1EnrolsTheEvenlySampledImages) {
   fake_sensor::PushSlide(0, Thirty());
   uint8_t out = 0;
   EXPECT_EQ(quorv_SlideEnroll_V1(2, 0, &out), 12);
-  EXPECT_EQ(RescanImages(), Pick(Thirty(), {1, 4, 6, 9, 11, 14, 16, 19, 21, 24, 26, 29}));
+  EXPECT_TRUE(SameFrames(RescanImages(), Pick(Thirty(), {1, 4, 6, 9, 11, 14, 16, 19, 21, 24, 26, 29})));
   EXPECT_EQ(ZqGetSubtemplatesNum(2), 12);
   EXPECT_TRUE(SavedSlideImages().empty());
   EXPECT_EQ(gQuorvActionMode, 0u);
@@ -75,15 +92,10 @@ TEST_F(SlideEnrollTest, V1EnrolsTheEvenlySampledImages) {
 
 TEST_F(SlideEnrollTest, V1StopsWhenTheRemainingCountIsReached) {
   quorv_SetImageSaveEn(1);
-  const std::vector<Frame> frames = DistinctFrames(4);
-  fake_sensor::PushSlide(0, frames);
+  const std::vector<Frame> frames = DistinctFrames(4, 60);
   uint8_t out = 0;
-  // Enrolled 10 of 12 already: two remain, and the per-slide cap is 12.
-  for (int i = 0; i < 10; ++i) {
-    fake_sensor::PushSlide(0, {Thirty()[i]});
-  }
-  // Build the finger's first ten sub-templates one slide each.
-  fake_sensor::Reset();
+  // The finger's first ten sub-templates, one slide each: two remain, and
+  // the per-slide cap is 12.
   for (uint8_t i = 0; i < 10; ++i) {
     fake_sensor::PushSlide(0, {Thirty()[i]});
     ASSERT_EQ(quorv_SlideEnroll_V1(0, i, &out), 1);
@@ -91,7 +103,7 @@ TEST_F(SlideEnrollTest, V1StopsWhenTheRemainingCountIsReached) {
   quorv_DestroyRescanImage();
   fake_sensor::PushSlide(0, frames);
   EXPECT_EQ(quorv_SlideEnroll_V1(0, 10, &out), 2);
-  EXPECT_EQ(RescanImages(), Pick(frames, {1, 3}));  // step 2: positions 1, 3
+  EXPECT_TRUE(SameFrames(RescanImages(), Pick(frames, {1, 3})));  // step 2
   EXPECT_EQ(ZqGetSubtemplatesNum(0), 12);
 }
 
@@ -114,7 +126,7 @@ TEST_F(SlideEnrollTest, UnmovedNeighboursAreDroppedInCaptureOrder) {
   fake_sensor::PushSlide(0, {a, a, a, b});
   uint8_t out = 0;
   EXPECT_EQ(quorv_SlideEnroll_V1(0, 0, &out), 2);
-  EXPECT_EQ(RescanImages(), (std::vector<Frame>{a, b}));
+  EXPECT_TRUE(SameFrames(RescanImages(), {a, b}));
 }
 
 TEST_F(SlideEnrollTest, SlideWithoutFingerIsRefused) {
@@ -138,7 +150,7 @@ TEST_F(SlideEnrollTest, V2DropsImagesLikeTheEmptySensorAfterTheSlide) {
   fake_sensor::PushSlide(0, {a, b});
   uint8_t out = 0;
   EXPECT_EQ(quorv_SlideEnroll_V2(0, 0, &out), 1);
-  EXPECT_EQ(RescanImages(), std::vector<Frame>{a});
+  EXPECT_TRUE(SameFrames(RescanImages(), {a}));
 }
 
 TEST_F(SlideEnrollTest, V5FastSlideIsSampledOrRefused) {
@@ -152,7 +164,7 @@ TEST_F(SlideEnrollTest, V5FastSlideIsSampledOrRefused) {
   quorv_SetFastSlideNeedEnroll(1);
   fake_sensor::PushSlide(0, frames);
   EXPECT_EQ(quorv_SlideEnroll_V5(0, 7, &out), 5);  // 12 - 7 remain
-  EXPECT_EQ(EnrollImages(), Pick(frames, {1, 5, 9, 13, 17}));
+  EXPECT_TRUE(SameFrames(EnrollImages(), Pick(frames, {1, 5, 9, 13, 17})));
   EXPECT_NE(template_cur, nullptr);
   EXPECT_FALSE(SavedSlideImages().empty());  // V5 leaves the slide
 }
@@ -167,38 +179,27 @@ TEST_F(SlideEnrollTest, V5SingleImageCountsTwiceWhileTwoRemain) {
   quorv_SetEnrollmentTipsEn(0);  // no overlap check against the first
   fake_sensor::PushSlide(0, {a});
   EXPECT_EQ(quorv_SlideEnroll_V5(0, 11, &out), 1);
-  EXPECT_EQ(EnrollImages(), (std::vector<Frame>{a, a}));
+  EXPECT_TRUE(SameFrames(EnrollImages(), {a, a}));
 }
 
-TEST_F(SlideEnrollTest, V5RejectsASlideThatDidNotMoveFromTheLastOne) {
-  const std::vector<Frame> swipe = SwipeFrames(14, 6, 6);
-  uint8_t out = 0;
-  fake_sensor::PushSlide(0, swipe);
-  const int first = quorv_SlideEnroll_V5(0, 0, &out);
-  ASSERT_GT(first, 0);
-  const std::vector<Frame> kept = EnrollImages();
-  ST_SubTemplate *const cur = template_cur;
-  fake_sensor::PushSlide(0, swipe);
-  EXPECT_EQ(quorv_SlideEnroll_V5(0, 1, &out), -6);
-  EXPECT_EQ(EnrollImages(), kept);
-  EXPECT_EQ(template_cur, cur);
-}
-
-TEST_F(SlideEnrollTest, V4CollectsPressesThatMoved) {
-  const Frame a = FingerFrame(15);
+TEST_F(SlideEnrollTest, V4CollectsPressesWithoutEnrolling) {
+  const Frame a = FingerFrame(15), b = FingerFrame(16);
   uint8_t out = 0;
   fake_sensor::PushCapture(0, a);
   EXPECT_EQ(quorv_SlideEnroll_V4(0, 0, &out), 0);
-  EXPECT_EQ(EnrollImages(), std::vector<Frame>{a});
-  ST_SubTemplate *const cur = template_cur;
-  ASSERT_NE(cur, nullptr);
-  fake_sensor::PushCapture(0, a);  // the same press again
-  EXPECT_EQ(quorv_SlideEnroll_V4(0, 1, &out), -6);
-  EXPECT_EQ(EnrollImages(), std::vector<Frame>{a});
-  EXPECT_EQ(template_cur, cur);
+  ST_SubTemplate *const first = template_cur;
+  ASSERT_NE(first, nullptr);
+  fake_sensor::PushCapture(0, b);
+  EXPECT_EQ(quorv_SlideEnroll_V4(0, 1, &out), 0);
+  EXPECT_NE(template_cur, first);
   fake_sensor::PushCapture(-5, a);
-  EXPECT_EQ(quorv_SlideEnroll_V4(0, 1, &out), -5);
-  EXPECT_EQ(ZqGetSubtemplatesNum(0), 0);  // V4 enrols nothing itself
+  EXPECT_EQ(quorv_SlideEnroll_V4(0, 2, &out), -5);
+  quorv_SetImageQualityScore(101);
+  fake_sensor::PushCapture(0, a);
+  EXPECT_EQ(quorv_SlideEnroll_V4(0, 2, &out), -3);
+  EXPECT_TRUE(SameFrames(EnrollImages(), {a, b}));  // the raw presses
+  EXPECT_EQ(ZqGetSubtemplatesNum(0), 0);            // V4 enrols nothing itself
+  EXPECT_EQ(gQuorvActionMode, 0u);
 }
 
 TEST_F(SlideEnrollTest, BulkEnrolmentSkipsImagesThatFailExtraction) {
@@ -215,14 +216,14 @@ TEST_F(SlideEnrollTest, BulkEnrolmentSkipsImagesThatFailExtraction) {
 // Each engine enrols a swipe of one finger; a press of that finger is then
 // identified as it.
 TEST_F(SlideEnrollTest, EnrolledSwipeIdentifiesAPressOfTheSameFinger) {
-  const int finger = 17;
-  const std::vector<Frame> swipe = SwipeFrames(finger, 12, 6);
-  const Frame press = FingerFrame(finger, 5, 3);
+  quorv_SetEnrollmentTipsEn(0);
+  quorv_SetFastSlideNeedEnroll(1);
   for (uint8_t engine = 1; engine <= 5; ++engine) {
     SCOPED_TRACE(testing::Message() << "V" << static_cast<int>(engine));
+    const int finger = 40 + engine;
+    const std::vector<Frame> swipe = SwipeFrames(finger, 12, 6);
+    const Frame press = FingerFrame(finger, 5, 3);
     quorv_SetSlideEnrollEn(engine);
-    quorv_SetEnrollmentTipsEn(0);
-    ASSERT_EQ(quorv_DelFinger(engine), 0);
     uint8_t out = 0;
     int got = 0;
     if (engine == 3 || engine == 4) {
@@ -235,7 +236,9 @@ TEST_F(SlideEnrollTest, EnrolledSwipeIdentifiesAPressOfTheSameFinger) {
       got = quorv_Enroll(engine, 0, &out);
     }
     ASSERT_GT(got, 0);
-    if (engine >= 4) ASSERT_GT(quorv_SlideEnrollAllImage(engine), 0);
+    if (engine >= 4) {
+      ASSERT_GT(quorv_SlideEnrollAllImage(engine), 0);
+    }
     ASSERT_GT(ZqGetSubtemplatesNum(engine), 0);
     quorv_SetTplValid(engine);
     uint8_t fid = 0, update = 0;
