@@ -34,6 +34,14 @@ bool RatedByHost(uint8_t *q) {
 
 extern "C" {
 
+int quorv_LiveReady(const char *func) {
+  const QuorvConfigInfo *c = g_pQuorvConfigInfo;
+  const QuorvImgeBuf *b = g_fp_image_buf;
+  if (c != nullptr && b != nullptr && b->bufSize >= c->sensor_cols * c->sensor_rows) return 1;
+  QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...input error, ret = %d", func, -1);
+  return 0;
+}
+
 uint32_t quorv_GetImagePixel(const uint8_t *image) {
   const QuorvConfigInfo *c = g_pQuorvConfigInfo;
   if (image == nullptr || c == nullptr) return 0;
@@ -46,10 +54,7 @@ uint32_t quorv_GetImagePixel(const uint8_t *image) {
 int quorv_GetImageData(int, uint8_t *quality, uint32_t readMode) {
   const QuorvConfigInfo *c = g_pQuorvConfigInfo;
   const QuorvImgeBuf *b = g_fp_image_buf;
-  if (quality == nullptr || c == nullptr || b == nullptr) {
-    QUORV_LOGE("%s...input error, ret = %d", __func__, -1);
-    return Leave(__func__, -1);
-  }
+  if (quality == nullptr || !quorv_LiveReady(__func__)) return Leave(__func__, -1);
   QUORV_LOGV("quorv_GetImageData...interrupt_mode = %d", c->mcu_interrupt_mode);
   const uint32_t size = b->bufSize;
   memset(b->g_fpImageBuf, 0, size);

@@ -13,6 +13,11 @@
 extern "C" {
 #endif
 
+// True when the configuration record and the work buffers exist and the
+// buffers hold the configured cols x rows (the size may have grown since
+// quorv_InitFpAlg); otherwise logs "input error" in `func`'s name.
+int quorv_LiveReady(const char *func);
+
 // Slide engines V6 and V7: (fingerId, enrollIndex, out).
 int quorv_SlideEnroll_V6(uint16_t fingerId, uint8_t enrollIndex, uint8_t *out);
 int quorv_SlideEnroll_V7(uint16_t fingerId, uint8_t enrollIndex, uint8_t *out);

@@ -40,9 +40,8 @@ int quorv_NoneSlideEnroll(uint16_t fingerId, uint8_t enrollIndex, uint8_t *out) 
   gQuorvActionMode = QUORV_ACTION_ENROLL;
 
   do {
-    if (c == nullptr || g_fp_image_buf == nullptr) {
+    if (!quorv_LiveReady(__func__)) {
       ret = -1;
-      QUORV_LOGE("%s...input error, ret = %d", __func__, ret);
       break;
     }
     uint8_t *alg = g_fp_image_buf->g_fpImageBufAlg;
@@ -216,10 +215,7 @@ int quorv_Enroll(uint16_t fingerId, uint8_t enrollIndex, uint8_t *out) {
 
 int quorv_GetSlideEnrollImageCnt(void) {
   const QuorvConfigInfo *c = g_pQuorvConfigInfo;
-  if (c == nullptr || g_fp_image_buf == nullptr) {
-    QUORV_LOGE("%s...input error, ret = %d", __func__, -1);
-    return -1;
-  }
+  if (!quorv_LiveReady(__func__)) return -1;
   quorv_live::SlideView view(c, g_fp_image_buf);
   if (!view.ok()) {
     QUORV_LOGE("%s...ZqAlloc image buf error!, ret = %d", __func__, -1);

@@ -2,6 +2,8 @@
 // and V5, the cover-area comparison and the even sampling of a slide.
 #include <string.h>
 
+#include <optional>
+
 #include "src/FpSensorLib/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_image_lists.h"
@@ -53,10 +55,7 @@ int CapturePress(const QuorvConfigInfo *c, uint8_t *buf) {
 int EnrollSlide(const char *func, bool v2, uint16_t fingerId, uint8_t enrollIndex, uint8_t *out) {
   const QuorvConfigInfo *c = g_pQuorvConfigInfo;
   QuorvImgeBuf *b = g_fp_image_buf;
-  if (c == nullptr || b == nullptr) {
-    QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...input error, ret = %d", func, -1);
-    return -1;
-  }
+  if (!quorv_LiveReady(func)) return -1;
   quorv_live::Clock clock;
   ST_SubTemplate *sample = ZqCreateTemp();
   if (sample == nullptr) {
@@ -64,7 +63,7 @@ int EnrollSlide(const char *func, bool v2, uint16_t fingerId, uint8_t enrollInde
     return -1;
   }
   gQuorvActionMode = QUORV_ACTION_ENROLL;
-  SlideView *view = nullptr;
+  std::optional<SlideView> view;
   int ret = 0;
   do {
     const int r = quorv_SlideEnrollReadImage(b->g_fpImageBufAlg);
@@ -77,7 +76,7 @@ int EnrollSlide(const char *func, bool v2, uint16_t fingerId, uint8_t enrollInde
       QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...fail to get image, error, ret = %d", func, ret);
       break;
     }
-    view = new SlideView(c, b);
+    view.emplace(c, b);
     if (!view->ok()) {
       ret = -1;
       QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...ZqAlloc image buf error!, ret = %d", func, ret);
@@ -189,7 +188,6 @@ int EnrollSlide(const char *func, bool v2, uint16_t fingerId, uint8_t enrollInde
 
   quorv_DestroyImage();
   ZqReleaseTemp(sample);
-  delete view;
   gQuorvActionMode = QUORV_ACTION_IDLE;
   if (clock.on())
     QUORV_LOG_IN(func, QUORV_LOG_WARNING, "%s...total cost time = %d ms", func, clock.Total());
@@ -288,10 +286,7 @@ int quorv_SlideEnroll_V2(uint16_t fingerId, uint8_t enrollIndex, uint8_t *out) {
 int quorv_SlideEnroll_V3(uint16_t fingerId, uint8_t enrollIndex, uint8_t *out) {
   const QuorvConfigInfo *c = g_pQuorvConfigInfo;
   QuorvImgeBuf *b = g_fp_image_buf;
-  if (c == nullptr || b == nullptr) {
-    QUORV_LOGE("%s...input error, ret = %d", __func__, -1);
-    return -1;
-  }
+  if (!quorv_LiveReady(__func__)) return -1;
   ST_SubTemplate *sample = ZqCreateTemp();
   if (sample == nullptr) {
     QUORV_LOGE("%s...template_cur = NULL, ret = %d", __func__, -1);
@@ -346,10 +341,7 @@ int quorv_SlideEnroll_V4(uint16_t fingerId, uint8_t enrollIndex, uint8_t *) {
   (void)fingerId;
   const QuorvConfigInfo *c = g_pQuorvConfigInfo;
   QuorvImgeBuf *b = g_fp_image_buf;
-  if (c == nullptr || b == nullptr) {
-    QUORV_LOGE("%s...input error, ret = %d", __func__, -1);
-    return -1;
-  }
+  if (!quorv_LiveReady(__func__)) return -1;
   ST_SubTemplate *sample = ZqCreateTemp();
   if (sample == nullptr) {
     QUORV_LOGE("%s...template_cur = NULL, ret = %d", __func__, -1);
@@ -398,10 +390,7 @@ int quorv_SlideEnroll_V5(uint16_t fingerId, uint8_t enrollIndex, uint8_t *) {
   (void)fingerId;
   const QuorvConfigInfo *c = g_pQuorvConfigInfo;
   QuorvImgeBuf *b = g_fp_image_buf;
-  if (c == nullptr || b == nullptr) {
-    QUORV_LOGE("%s...input error, ret = %d", __func__, -1);
-    return -1;
-  }
+  if (!quorv_LiveReady(__func__)) return -1;
   ST_SubTemplate *first = ZqCreateTemp();
   if (first == nullptr) {
     QUORV_LOGE("%s...template_fist = NULL, ret = %d", __func__, -1);
@@ -414,7 +403,7 @@ int quorv_SlideEnroll_V5(uint16_t fingerId, uint8_t enrollIndex, uint8_t *) {
     return -1;
   }
   gQuorvActionMode = QUORV_ACTION_ENROLL;
-  SlideView *view = nullptr;
+  std::optional<SlideView> view;
   bool endKept = false, firstKept = false;
   int m = 0;
   int ret = 0;
@@ -426,7 +415,7 @@ int quorv_SlideEnroll_V5(uint16_t fingerId, uint8_t enrollIndex, uint8_t *) {
       QUORV_LOGE("%s...fail to get image, error, ret = %d", __func__, ret);
       break;
     }
-    view = new SlideView(c, b);
+    view.emplace(c, b);
     if (!view->ok()) {
       ret = -1;
       QUORV_LOGE("%s...ZqAlloc image buf error!, ret = %d", __func__, ret);
@@ -519,7 +508,7 @@ int quorv_SlideEnroll_V5(uint16_t fingerId, uint8_t enrollIndex, uint8_t *) {
     endKept = true;
   } while (false);
 
-  if ((ret == -6 || ret == -7 || ret == -8) && c->image_save == 1 && view != nullptr) {
+  if ((ret == -6 || ret == -7 || ret == -8) && c->image_save == 1 && view.has_value()) {
     for (int j = 1; j <= m; ++j) {
       view->Load(static_cast<uint8_t>(j), view->work());
       quorv_SaveRescanImage(view->work());
@@ -527,14 +516,13 @@ int quorv_SlideEnroll_V5(uint16_t fingerId, uint8_t enrollIndex, uint8_t *) {
   }
   if (!firstKept) ZqReleaseTemp(first);
   if (!endKept) ZqReleaseTemp(end);
-  delete view;
   gQuorvActionMode = QUORV_ACTION_IDLE;
   return ret;
 }
 
 int quorv_SlideEnrollAllImage(uint16_t fingerId) {
   QuorvImgeBuf *b = g_fp_image_buf;
-  ST_SubTemplate *sample = b != nullptr ? ZqCreateTemp() : nullptr;
+  ST_SubTemplate *sample = quorv_LiveReady(__func__) ? ZqCreateTemp() : nullptr;
   int ret = -1;
   if (sample == nullptr) {
     QUORV_LOGE("%s...template_cur = NULL, ret = %d", __func__, ret);

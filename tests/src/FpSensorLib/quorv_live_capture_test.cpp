@@ -114,6 +114,15 @@ TEST_F(LiveCaptureTest, WithoutWorkBuffersNothingIsCaptured) {
   EXPECT_EQ(fake_sensor::Recorded().get_fp_image, 0);
 }
 
+TEST_F(LiveCaptureTest, SizeGrownSinceInitialisationIsRefused) {
+  // The buffers hold 80 x 64; a capture of 96 x 96 would overrun them.
+  quorv_SetFpSensorColsRows(96, 96);
+  fake_sensor::PushCapture(0, Frame(96 * 96, 100));
+  uint8_t q[5];
+  EXPECT_EQ(quorv_GetImageData(0, q, 0), -1);
+  EXPECT_EQ(fake_sensor::PendingCaptures(), 1u);
+}
+
 TEST_F(LiveCaptureTest, NullQualityRecordIsRefused) {
   fake_sensor::PushCapture(0, FingerFrame(0));
   EXPECT_EQ(quorv_GetImageData(0, nullptr, 0), -1);

@@ -140,6 +140,14 @@ TEST_F(SlideEnrollTest, SlideWithoutFingerIsRefused) {
   EXPECT_EQ(ZqGetSubtemplatesNum(0), 0);
   fake_sensor::PushSlide(-3, blank);  // a read error
   EXPECT_EQ(quorv_SlideEnroll_V1(0, 0, &out), -5);
+  // Buffers smaller than the configured size: nothing is read.
+  quorv_SetFpSensorColsRows(96, 96);
+  for (auto engine : {quorv_SlideEnroll_V1, quorv_SlideEnroll_V2, quorv_SlideEnroll_V3,
+                      quorv_SlideEnroll_V4, quorv_SlideEnroll_V5}) {
+    EXPECT_EQ(engine(0, 0, &out), -1);
+  }
+  EXPECT_EQ(fake_sensor::Recorded().slide_enroll, 4);
+  EXPECT_EQ(fake_sensor::Recorded().get_fp_image, 0);
 }
 
 TEST_F(SlideEnrollTest, V2DropsImagesLikeTheEmptySensorAfterTheSlide) {
