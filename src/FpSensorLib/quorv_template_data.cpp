@@ -147,12 +147,12 @@ extern "C" {
 
 int quorv_GetFpImageAndTpl(uint8_t mode, uint8_t *imageOut, int32_t *offset, uint8_t *data) {
   const char *func = __func__;
+  IdleOnExit idle;
   quorv_DestroyRescanImage();
   if (imageOut == nullptr || offset == nullptr || data == nullptr) {
     QUORV_LOGE("%s...input error, ret = %d", func, -1);
     return -1;
   }
-  IdleOnExit idle;
   const QuorvConfigInfo *c = quorv_config_for(func);
   const uint32_t n = c != nullptr ? c->sensor_cols * c->sensor_rows : 0;
   if (c == nullptr || g_fp_image_buf == nullptr || n > g_fp_image_buf->bufSize) {

@@ -15,6 +15,7 @@
 #include "src/FpSensorLib/quorv_sensor_lib.h"
 #include "src/FpSensorLib/quorv_template_store.h"
 #include "src/FpSensorLib/sensorlib_script.h"
+#include "src/fake_chip.h"
 #include "src/ZqAlg/ZqHmatrixOps.h"
 #include "src/ZqAlg/ZqMachInfo.h"
 #include "src/ZqAlg/ZqVerifyTwoTemplate.h"
@@ -268,6 +269,60 @@ TEST_F(TemplateStoreTest, IdentifyAndEnrolFromData) {
   EXPECT_EQ(quorv_EnrollFrrFarByTpl(1, 0, data.data(), len), -7);
   EXPECT_EQ(quorv_EnrollFrrFarByTpl(1, 0, data.data(), 2), -1);
   EXPECT_EQ(gQuorvActionMode, QUORV_ACTION_IDLE);
+}
+
+// The module's rating for the captures below: quality, area, cond.
+uint8_t g_module_rating[3] = {60, 95, 60};
+int ModuleRating(uint8_t *q, uint8_t *a, uint8_t *c, uint8_t *contrast) {
+  *q = g_module_rating[0];
+  *a = g_module_rating[1];
+  *c = g_module_rating[2];
+  *contrast = 0;
+  return 0;
+}
+
+// Capture, gates and serialisation. The chip type 0 reader answers at once
+// and leaves the capture buffer as it was made (zeroed).
+TEST_F(TemplateStoreTest, ImageAndTemplateFromACapture) {
+  testing_support::FakeChip chip(0);
+  quorv_SetMcuInterrupMode(1);
+  quorv_GetImgQualityByFwHandle(ModuleRating);
+  // 168 x 160 = 26,880 pixels: more than a 25,600-byte capture buffer.
+  quorv_SetFpSensorColsRows(168, 160);
+  ASSERT_EQ(quorv_InitFpAlg(), 0);
+  const size_t n = 168 * 160;
+  std::vector<uint8_t> out(n + 1, 0xAA), data(64 * 1024);
+  int32_t offset = 3;
+  g_quorvTplDataFlag = 0;
+  ASSERT_EQ(quorv_GetFpImageAndTpl(1, out.data(), &offset, data.data()), 0);
+  EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + n), std::vector<uint8_t>(n, 0));
+  EXPECT_EQ(out[n], 0xAA) << "cols x rows bytes, no more";
+  EXPECT_GT(offset, 3) << "written after the caller's offset";
+  EXPECT_EQ(g_quorvTplDataFlag, 1);
+  EXPECT_EQ(gQuorvActionMode, QUORV_ACTION_IDLE);
+
+  // Gates by mode: enrol (30 / 90), identify (30 / 30), none.
+  struct Case {
+    uint8_t mode, quality, area;
+    int expected;
+  } cases[] = {
+      {0, 29, 95, -3}, {0, 60, 89, -4}, {0, 60, 90, 0}, {1, 60, 29, -4}, {1, 30, 30, 0},
+      {2, 1, 1, 0},    {2, 0, 50, -5},  {1, 60, 0, -5},
+  };
+  for (const Case &c : cases) {
+    g_module_rating[0] = c.quality;
+    g_module_rating[1] = c.area;
+    offset = 0;
+    EXPECT_EQ(quorv_GetFpImageAndTpl(c.mode, out.data(), &offset, data.data()), c.expected)
+        << "mode " << +c.mode << " q " << +c.quality << " a " << +c.area;
+  }
+  g_module_rating[0] = 60;
+  g_module_rating[1] = 95;
+  Script().template_ret = -3;
+  EXPECT_EQ(quorv_GetFpImageAndTpl(1, out.data(), &offset, data.data()), -3)
+      << "the extraction's code unchanged";
+  EXPECT_EQ(quorv_GetFpImageAndTpl(1, nullptr, &offset, data.data()), -1);
+  quorv_GetImgQualityByFwHandle(nullptr);
 }
 
 }  // namespace
