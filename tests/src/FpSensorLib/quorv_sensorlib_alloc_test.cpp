@@ -9,7 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "fingers/synth_fingers.h"
+#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/FpSensorLib/quorv_enroll.h"
 #include "src/FpSensorLib/sensorlib_fixture.h"
+#include "src/ZqAlg/ZqEnrollTemplate.h"
 #include "src/alloc_failure.h"
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_image_lists.h"
@@ -144,6 +148,61 @@ TEST_F(ImageListsAllocTest, AFailedImageKeepsANodeThatReadersSkip) {
   EXPECT_EQ(dst, std::vector<uint8_t>(16, 0xee));
   EXPECT_EQ(quorv_GetEnrollImageNum(), 1) << "the take still unlinks the node";
   EXPECT_TRUE(ListMessages().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Every allocation of an enrol step refused in turn: the enrol step answers
+// -1 (memory), -2 (a step that failed for it) or -5 (a rating that failed
+// with its scorer's -1); the forced one may also pass an extraction's code
+// on. Neither leaves a sample behind or the enrol mode set, and the finger
+// gains nothing.
+TEST_F(SensorLibAllocTest, EnrolStepsWithoutMemoryReleaseTheirSamples) {
+  Create();
+  quorv_SetFpSensorColsRows(96, 96);
+  ASSERT_EQ(quorv_InitFpAlg(), 0);
+  const fingers::MasterFinger m = fingers::MakeMaster(fingers::PopulationFinger(43, 0));
+  fingers::ImpressionParams ip;
+  ip.seed = fingers::PressSeed(m, 0);
+  ip.width = ip.height = 96;
+  ip.center = m.PatternCenter();
+  ip.contact.radius = 1.6;
+  const std::vector<uint8_t> press = fingers::Render(m, ip).frame.gray;
+
+  using Step = int (*)(const uint8_t *);
+  struct Case {
+    Step step;
+    bool passes_extraction_codes;
+  };
+  const Case cases[] = {
+      {[](const uint8_t *p) { return quorv_EnrollByImage(0, 0, p); }, false},
+      {[](const uint8_t *p) { return quorv_ForceEnrollByImage(0, 0, p); }, true},
+  };
+  for (const Case &c : cases) {
+    const Step step = c.step;
+    int failures = 0;
+    for (int n = 0;; ++n) {
+      const int32_t heap = gMallocCnts;
+      int ret;
+      {
+        FailHeapAfter fail(n);
+        ret = step(press.data());
+      }
+      if (ret == 0) break;
+      ++failures;
+      EXPECT_TRUE(ret == -1 || ret == -2 || ret == -5 || (c.passes_extraction_codes && ret < 0))
+          << n << ": " << ret;
+      EXPECT_EQ(gQuorvActionMode, 0u) << n;
+      EXPECT_EQ(ZqGetSubtemplatesNum(0), 0) << n;
+      ZqCancelEnroll(0);
+      EXPECT_LE(gMallocCnts, heap + 1) << n << ": at most the finger's record stays";
+    }
+    EXPECT_GT(failures, 3);
+    EXPECT_EQ(ZqGetSubtemplatesNum(0), 1);
+    ZqCancelEnroll(0);
+  }
 }
 
 }  // namespace
