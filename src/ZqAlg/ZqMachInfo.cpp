@@ -224,6 +224,8 @@ void ZqGetVerifyFarLevel(uint8_t *level, uint8_t *score) {
   if (score != NULL) *score = gMatchScores[l < ZQ_FAR_LEVEL_COUNT ? l : ZQ_FAR_LEVEL_COUNT - 1];
 }
 
+void ZqResetMachInfoRecord(void) { ResetRecord(); }
+
 void ZqGetTwoTemplateMatchPairKP(void) {}
 void ZqGetSubTemplateMatchPairKP(void) {}
 void ZqGetTemplateKP(void) {}

@@ -89,6 +89,8 @@ int32_t GetMachInfoLenght(void);
 // Empties the text, resets the record (ids 255, the rest 0), maxNum and
 // minNum to 0 and gVerifyRet to -2.
 void ClearMachInfo(void);
+// Resets the record alone: ids 255, every other field 0.
+void ZqResetMachInfoRecord(void);
 // gVerifyRet = ret.
 void SetVerifyRet(int32_t ret);
 

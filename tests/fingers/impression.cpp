@@ -237,6 +237,7 @@ ImpressionParams RandomImpression(const MasterFinger &master, uint64_t seed, Sen
   p.contact.irregularity = rng.Uniform(0.05, 0.3);
   p.contact.aspect = rng.Uniform(1.0, 1.4);
   p.skin.pressure = rng.Uniform(0.3, 0.7);
+  p.skin.dry_gaps_on_skin = variation.dry_gaps_on_skin;
   const double skin_draw = rng.Uniform();
   if (skin_draw < variation.skin_change) {
     p.skin.dryness = rng.Uniform(0.3, 0.8);

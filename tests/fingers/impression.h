@@ -46,6 +46,10 @@ struct SkinParams {
   double pressure = 0.5;  // 0 light .. 1 hard: harder gives wider ridges
   double dryness = 0;     // 0..1: thin, broken ridges
   double wetness = 0;     // 0..1: thick ridges merging across valleys
+  // Dry gaps where the skin itself is dry (pores, flakes: the same places
+  // in every press of the finger, with a little of the press's own) instead
+  // of a field of the press alone.
+  bool dry_gaps_on_skin = false;
 };
 
 // The partial-contact blob: an irregular disc, in window coordinates.
@@ -114,6 +118,7 @@ struct Variation {
   double max_contact = 1.1;
   double max_contact_shift = 0.2;  // blob centre shift, fraction of the window
   double skin_change = 0.25;   // probability of a dry press, and of a wet one
+  bool dry_gaps_on_skin = false;  // SkinParams::dry_gaps_on_skin of every press
   bool raw16 = false;          // also fill raw samples
 };
 

@@ -7,7 +7,7 @@
 
 namespace fingers {
 namespace {
-enum : uint64_t { kTagDry = 13, kTagWet = 14, kTagTexture = 17 };
+enum : uint64_t { kTagDry = 13, kTagWet = 14, kTagTexture = 17, kTagSkinDry = 18 };
 }  // namespace
 
 SkinModel::SkinModel(const SkinParams &skin, uint64_t seed, uint64_t finger_seed)
@@ -16,6 +16,7 @@ SkinModel::SkinModel(const SkinParams &skin, uint64_t seed, uint64_t finger_seed
       bias_((skin.pressure - 0.5) * 0.5 + 0.9 * skin.wetness - 0.55 * skin.dryness),
       gap_threshold_(1.0 - 1.1 * skin.dryness),
       dry_gaps_(MixSeed(seed, kTagDry), 3.5),
+      skin_gaps_(MixSeed(finger_seed, kTagSkinDry), 6.0),
       wet_puddles_(MixSeed(seed, kTagWet), 9.0),
       texture_(MixSeed(finger_seed, kTagTexture), 2.5) {}
 
@@ -25,7 +26,12 @@ double SkinModel::Darkness(double ridge_signal, Point master_pt, double wx, doub
   double ridge = SmoothStep(-0.45, 0.45, level);
   if (skin_.dryness > 0) {
     // Dry skin touches in patches: ridges break where the gap field is high.
-    const double g = dry_gaps_.At(master_pt.x, master_pt.y);
+    // Skin that is dry in places breaks mostly at the same places in every
+    // press; the press adds a little of its own.
+    const double g = skin_.dry_gaps_on_skin
+                         ? 0.8 * skin_gaps_.At(master_pt.x, master_pt.y) +
+                               0.2 * dry_gaps_.At(master_pt.x, master_pt.y)
+                         : dry_gaps_.At(master_pt.x, master_pt.y);
     ridge *= SmoothStep(gap_threshold_ + 0.12, gap_threshold_ - 0.12, g);
   }
   // The finger's own fine texture (pores, ridge-width changes) moves with

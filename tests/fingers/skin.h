@@ -24,6 +24,7 @@ class SkinModel {
   double bias_;
   double gap_threshold_;
   ValueNoise dry_gaps_;
+  ValueNoise skin_gaps_;  // the finger's own dry places
   ValueNoise wet_puddles_;
   ValueNoise texture_;
 };

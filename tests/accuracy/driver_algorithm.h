@@ -1,0 +1,43 @@
+// The algorithm core set up as the driver sets it up for a common sensor:
+// the sensor library's own setters on a fresh configuration record (sensor
+// size with its keypoint settings, algorithm mode 1, SPA smoothing, 96 kept
+// and 48 enrolled sub-templates, far level 14, update far level 16, template
+// buffer off, foreign-body test on), then ZqInitAlgorithm.
+#pragma once
+
+#include <memory>
+
+#include "accuracy/pgm_corpus.h"
+#include "src/ZqAlg/ZqSubTemplate.h"
+
+namespace accuracy {
+
+// Releases a sample made by ZqCreateTemp.
+struct SampleDeleter {
+  void operator()(ST_SubTemplate *s) const { ZqReleaseTemp(s); }
+};
+using Sample = std::unique_ptr<ST_SubTemplate, SampleDeleter>;
+
+// Owns the process-global algorithm state for its lifetime (one at a time).
+class DriverAlgorithm {
+ public:
+  // Configures for cols x rows images and initialises; throws
+  // std::runtime_error when the initialisation fails.
+  DriverAlgorithm(int cols, int rows);
+  ~DriverAlgorithm();
+  DriverAlgorithm(const DriverAlgorithm &) = delete;
+  DriverAlgorithm &operator=(const DriverAlgorithm &) = delete;
+
+  // The sample of image under action mode `mode` (1 enrol, 2 identify), or
+  // null with *code set to the extraction's failure. The image must have
+  // the configured size (std::invalid_argument otherwise).
+  Sample Extract(const GrayImage &image, uint32_t mode, int *code) const;
+
+  // The match threshold of the configured far level.
+  int Threshold() const;
+
+ private:
+  int cols_, rows_;
+};
+
+}  // namespace accuracy

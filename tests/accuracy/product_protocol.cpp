@@ -1,0 +1,112 @@
+#include "accuracy/product_protocol.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <ostream>
+#include <stdexcept>
+
+#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/ZqEnrollByTemplate.h"
+#include "src/ZqAlg/ZqEnrollTemplate.h"
+#include "src/ZqAlg/ZqFarLevel.h"
+#include "src/ZqAlg/ZqMachInfo.h"
+#include "src/ZqAlg/ZqVerifyByTemplate.h"
+
+namespace accuracy {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+}  // namespace
+
+ProductResult RunProduct(const DriverAlgorithm &alg, const std::vector<CorpusEntry> &corpus, int k,
+                         std::ostream &csv) {
+  if (k < 1) throw std::invalid_argument("enrol at least one impression per finger");
+  std::vector<int> fingers;
+  for (const CorpusEntry &e : corpus) {
+    if (fingers.empty() || fingers.back() != e.finger) fingers.push_back(e.finger);
+  }
+  if (fingers.size() < 2) throw std::invalid_argument("the product protocol needs two fingers");
+  std::map<int, int> slot_of;  // enrolled finger -> slot
+  const int enrolled = std::min<int>(10, static_cast<int>(fingers.size()) / 2);
+  for (int i = 0; i < enrolled; ++i) slot_of[fingers[static_cast<size_t>(i)]] = i;
+
+  ProductResult r;
+  r.enrolled_fingers = enrolled;
+  // Enrolment: the first k impressions of each enrolled finger.
+  std::vector<bool> enrol_press(corpus.size(), false);
+  std::map<int, int> taken;  // impressions looked at per enrolled finger
+  std::map<int, int16_t> next_index;
+  for (size_t i = 0; i < corpus.size(); ++i) {
+    const auto slot = slot_of.find(corpus[i].finger);
+    if (slot == slot_of.end() || taken[corpus[i].finger]++ >= k) continue;
+    enrol_press[i] = true;
+    int code = 0;
+    Sample s = alg.Extract(ReadPgm(corpus[i].path), QUORV_ACTION_ENROLL, &code);
+    if (!s) {
+      ++r.enrol_failures;
+      continue;
+    }
+    int16_t &index = next_index[corpus[i].finger];
+    uint8_t out = 0;
+    const Clock::time_point t0 = Clock::now();
+    const int ret = ZqEnrollByTemplate(s.get(), static_cast<int16_t>(slot->second), index, &out);
+    r.enrol_seconds += Seconds(t0);
+    if (ret != 0) {
+      ++r.enrol_failures;
+      continue;
+    }
+    ++index;
+    ++r.enrolled_samples;
+  }
+  for (const auto &f : slot_of) ZqSetTplValidFlag(static_cast<uint16_t>(f.second));
+  gQuorvActionMode = 0;
+
+  csv << "press,slot,result,finger,score,seconds\n";
+  for (size_t i = 0; i < corpus.size(); ++i) {
+    if (enrol_press[i]) continue;
+    const auto slot = slot_of.find(corpus[i].finger);
+    const int expected = slot == slot_of.end() ? -1 : slot->second;
+    int code = 0;
+    Sample s = alg.Extract(ReadPgm(corpus[i].path), QUORV_ACTION_IDENTIFY, &code);
+    uint16_t fid = 255;
+    int16_t update = 0;
+    ST_FullHMatrix h{};
+    int ret = code;
+    double seconds = 0;
+    if (s) {
+      ZqInitAutoMatchLevel();
+      const Clock::time_point t0 = Clock::now();
+      ret = ZqVerifyByTemplate(s.get(), &fid, &update, &h, 1);
+      seconds = Seconds(t0);
+      r.identify_seconds.push_back(seconds);
+    } else {
+      ++r.failed_extractions;
+    }
+    const bool accepted = ret == 0;
+    if (expected >= 0) {
+      ++r.genuine;
+      if (accepted && fid == expected) ++r.genuine_named;
+      if (accepted && fid != expected) ++r.genuine_wrong_finger;
+    } else {
+      ++r.impostor;
+      if (accepted) ++r.impostor_accepted;
+    }
+    char line[160];
+    std::snprintf(line, sizeof line, "%s,%d,%d,%d,%d,%.6f\n", corpus[i].Name().c_str(), expected,
+                  ret, accepted ? static_cast<int>(fid) : -1, s ? static_cast<int>(gVerifyScores) : 0,
+                  seconds);
+    csv << line;
+  }
+  gQuorvActionMode = 0;
+  return r;
+}
+
+}  // namespace accuracy
