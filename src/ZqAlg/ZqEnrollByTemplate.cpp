@@ -236,7 +236,7 @@ int Enroll(const ST_SubTemplate *sample, int16_t fingerId, int16_t enrollIndex, 
   ST_SubTemplate &nw = f->subtemplates[index];
   ret = ZqSubTemplateCopy(&nw, sample);
   if (ret < 0) {
-    QUORV_LOGE("%s...ZqSubTemplateCopy() err, ret = -1", __func__);
+    QUORV_LOGE("%s...ZqSubTemplateCopy() err, ret = -1", "ZqEnrollByTemplate");
     return ret == -2 ? -2 : -6;
   }
   nw.rootIndex = static_cast<uint16_t>(index);
