@@ -85,7 +85,7 @@ struct Measured {
   int genuine_n = 0, impostor_n = 0;
   int genuine_before = 0, impostor_before = 0;  // accepted without the cuts
   int genuine_after = 0, impostor_after = 0;    // accepted with them
-  int impostor_best = 0;                        // highest impostor score
+  int impostor_best = 0;                        // highest impostor score without the cuts
 };
 
 void Fail(const std::string &message) {
@@ -152,28 +152,34 @@ int Direction(const ST_SubTemplate &probe, const ST_SubTemplate &tpl, Vec *vec, 
 }
 
 // Identification's scoring of one candidate, with and without the cuts.
+// The vectors kept are those of the comparisons made without the cuts, so
+// that they do not depend on the rows the library holds.
 void Compare(const ST_SubTemplate &probe, const ST_SubTemplate &tpl, int threshold, bool genuine, Measured *m) {
-  bool before = false, after = false;
+  std::vector<Vec> &kept = genuine ? m->genuine : m->impostor;
   Vec vec;
   int32_t ret = 0;
   gRebak = 0;
-  int score = Direction(probe, tpl, &vec, &ret);
-  if (!vec.empty()) (genuine ? m->genuine : m->impostor).push_back(vec);
-  before = score >= threshold || ret == -11;
-  if (score >= 1 && score < threshold) {
+  const int forward = Direction(probe, tpl, &vec, &ret);
+  if (!vec.empty()) kept.push_back(vec);
+  const bool forward_reached = forward >= threshold || ret == -11;  // a cut comparison reached it
+  bool before = forward_reached, after = forward >= threshold;
+  int best = forward_reached ? threshold : forward;
+  if (forward >= 1 && forward < threshold) {
     gRebak = 1;
     const int reverse = Direction(tpl, probe, &vec, &ret);
-    if (!vec.empty()) (genuine ? m->genuine : m->impostor).push_back(vec);
-    before = before || reverse >= threshold || ret == -11;
-    score = std::max(score, reverse);
+    after = reverse >= threshold;
+    if (!forward_reached) {
+      if (!vec.empty()) kept.push_back(vec);
+      before = reverse >= threshold || ret == -11;
+      best = std::max(best, ret == -11 ? threshold : reverse);
+    }
   }
-  after = score >= threshold;
   if (genuine) {
     ++m->genuine_n;
     m->genuine_before += before;
     m->genuine_after += after;
   } else {
-    m->impostor_best = std::max(m->impostor_best, score);
+    m->impostor_best = std::max(m->impostor_best, best);
     ++m->impostor_n;
     m->impostor_before += before;
     m->impostor_after += after;
