@@ -19,30 +19,6 @@ int Unavailable(const char *func) {
 
 extern "C" {
 
-void quorv_InitFuncSpiWrite(QuorvSpiWriteFunc f) { InitFuncSpiWrite(f); }
-void quorv_InitFuncSpiRead(QuorvSpiReadFunc f) { InitFuncSpiRead(f); }
-void quorv_InitFuncUsleep(QuorvUsleepFunc f) { InitFuncUsleep(f); }
-void quorv_InitFuncGetSystemTime(QuorvGetSystemTimeFunc f) { InitFuncGetSystemTime(f); }
-void quorv_InitFuncGetMcuStatus(QuorvGetMcuStatusFunc f) { InitFuncGetMcuStatus(f); }
-
-// Builds the configuration record so that the setters have somewhere to
-// write, then reports that the flows are missing.
-int8_t quorv_SensorResourceCreate(void) {
-  quorv_optimize_identify_reset();
-  if (quorv_config_create() != 0) return -1;
-  return static_cast<int8_t>(Unavailable(__func__));
-}
-void quorv_SensorResourceDestroy(void) {
-  quorv_DestroyImageTpl();
-  quorv_DestroyEnrollImage();
-  quorv_DestroyRescanImage();
-  quorv_config_destroy();
-}
-int quorv_InitFpAlg(void) { return Unavailable(__func__); }
-
-int quorv_ClearEnrollPara(void) { return 0; }
-int quorv_EnrollByImage(int, uint8_t, const uint8_t *) { return Unavailable(__func__); }
-int quorv_ForceEnroll(int, uint8_t, uint8_t *) { return Unavailable(__func__); }
 int quorv_IdentifyByImage(const uint8_t *, int, uint8_t *fid, uint8_t *update) {
   if (fid != nullptr) *fid = QUORV_NO_FINGER;
   if (update != nullptr) *update = 0;
@@ -60,12 +36,6 @@ int quorv_UpdateTemplate(uint8_t, uint8_t *slot) {
   return Unavailable(__func__);
 }
 
-int quorv_Init_frr_far(void) { return Unavailable(__func__); }
-int quorv_SendImageAndGetQualityArea(const unsigned char *, unsigned char *, unsigned char *) {
-  return Unavailable(__func__);
-}
-int quorv_Enroll_frr_far(const unsigned char *) { return Unavailable(__func__); }
-int quorv_SetTplValid(int) { return Unavailable(__func__); }
 int quorv_Identify_frr_far(const unsigned char *) { return Unavailable(__func__); }
 
 }  // extern "C"

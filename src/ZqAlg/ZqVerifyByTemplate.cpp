@@ -44,9 +44,7 @@ uint32_t NowMs() {
              : 0u;
 }
 
-uint8_t Level(uint8_t level) {
-  return level < ZQ_FAR_LEVEL_COUNT ? level : ZQ_FAR_LEVEL_COUNT - 1;
-}
+uint8_t Level(uint8_t level) { return level < ZQ_FAR_LEVEL_COUNT ? level : ZQ_FAR_LEVEL_COUNT - 1; }
 
 const ST_QuorvEnrollTemplate *ValidFinger(int f) {
   const ST_QuorvEnrollTemplate *t = gEnrolledTemplate[f];
@@ -161,8 +159,8 @@ Verdict Candidate(Search &st, int f, int k, int16_t *upd) {
   QUORV_LOGD("%s...ZqVerifySubTemplate() score = %d, matchCnts = %d", "ZqVerifyByTemplate", score,
              st.machCnt);
   if (g_functimes != 0 && quorv_fp_get_system_time != nullptr)
-    QUORV_LOG(QUORV_LOG_WARNING, "%s...ZqVerifySubTemplate cost time = %d ms",
-              "ZqVerifyByTemplate", static_cast<int>(NowMs() - startMs));
+    QUORV_LOG(QUORV_LOG_WARNING, "%s...ZqVerifySubTemplate cost time = %d ms", "ZqVerifyByTemplate",
+              static_cast<int>(NowMs() - startMs));
 
   if (score >= 1 && score < st.T) {
     if (score != 1 && pool.pointNum != 0 && pool.areaNum < ZQ_AREAS_MAX) {
@@ -234,7 +232,8 @@ Verdict Candidate(Search &st, int f, int k, int16_t *upd) {
   }
   gLastMatchScore = gQuorvMachInfo.matchScore;
 
-  if (st.best >= st.T) {
+  // Only a candidate that scored can be accepted, also where T is 0.
+  if (st.best >= st.T && st.best > 0) {
     const int32_t cond = ZqCheckTemplatesCondition(st.sample, &finger);
     QUORV_LOGD(
         "%s...value = %d, H_matrix[1] = %f, gQuorvMachInfo.matchScore = %d, "
@@ -276,9 +275,10 @@ int Accept(Search &st, int16_t upd) {
       ret = ZqSubTemplateCopy(&buf.bufSample, st.sample);
     }
     if (ret != 0) {
-      QUORV_LOGE("%s...gQuorvTempupdateInfor->updateVerifyTemplate.pTemplateFeature == NULL, "
-                 "ret = %d",
-                 "ZqVerifyByTemplate", ret);
+      QUORV_LOGE(
+          "%s...gQuorvTempupdateInfor->updateVerifyTemplate.pTemplateFeature == NULL, "
+          "ret = %d",
+          "ZqVerifyByTemplate", ret);
       return ret;
     }
   }
@@ -315,10 +315,11 @@ int PoolFallback(Search &st) {
 
 // Steps of every exit but the input error.
 int Leave(Search &st, int ret) {
-  QUORV_LOGI("%s...leave, gVerifyScores = %d, gVerifyFingerId = %d, gVerifyTemplateId = %d, "
-             "ret = %d, machCnts = %d, reverseMachCnts = %d",
-             "ZqVerifyByTemplate", gVerifyScores, gVerifyFingerId, gVerifyTemplateId, ret,
-             st.machCnt, st.reverseCnt);
+  QUORV_LOGI(
+      "%s...leave, gVerifyScores = %d, gVerifyFingerId = %d, gVerifyTemplateId = %d, "
+      "ret = %d, machCnts = %d, reverseMachCnts = %d",
+      "ZqVerifyByTemplate", gVerifyScores, gVerifyFingerId, gVerifyTemplateId, ret, st.machCnt,
+      st.reverseCnt);
   if (st.identify) {
     gQuorvMachInfo = st.savedReport;
     ST_QuorvMachInfo &r = gQuorvMachInfo;
@@ -353,9 +354,10 @@ int Leave(Search &st, int ret) {
     } else {
       const int copy = ZqSubTemplateCopy(&gQuorvTempalteBufInfor->bufSample, st.sample);
       if (copy != 0) {
-        QUORV_LOGE("%s...gQuorvTempupdateInfor->updateVerifyTemplate.pTemplateFeature == NULL, "
-                   "ret = %d",
-                   "ZqVerifyByTemplate", copy);
+        QUORV_LOGE(
+            "%s...gQuorvTempupdateInfor->updateVerifyTemplate.pTemplateFeature == NULL, "
+            "ret = %d",
+            "ZqVerifyByTemplate", copy);
         return copy;
       }
     }

@@ -157,8 +157,8 @@ int SearchExtra(Variant v, const ST_SubTemplate *sample, uint16_t *fingerId, int
 
 extern "C" {
 
-int ZqVerifyByTemplateExtra(const ST_SubTemplate *sample, uint16_t *fingerId,
-                            int16_t *updateFlag, ST_FullHMatrix *H, uint8_t option) {
+int ZqVerifyByTemplateExtra(const ST_SubTemplate *sample, uint16_t *fingerId, int16_t *updateFlag,
+                            ST_FullHMatrix *H, uint8_t option) {
   return ZqVerifyByTemplateExtra_Debug(sample, fingerId, updateFlag, H, option);
 }
 

@@ -13,8 +13,7 @@ constexpr uint32_t kStaleEntry = 255;
 // (the stable neighbour-swap sort of the history).
 template <typename Id>
 void SortByHits(Id *ids, const int32_t *hitsById, int n) {
-  std::stable_sort(ids, ids + n,
-                   [hitsById](Id a, Id b) { return hitsById[a] > hitsById[b]; });
+  std::stable_sort(ids, ids + n, [hitsById](Id a, Id b) { return hitsById[a] > hitsById[b]; });
 }
 
 }  // namespace

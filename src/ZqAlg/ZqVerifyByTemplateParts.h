@@ -16,11 +16,11 @@ namespace zq_alg {
 // Result of a failed identification by the cut that rejected it.
 enum VerifyFailure {
   kVerifyNoMatch = -1,
-  kVerifyClassifierCut = -3,     // the false-accept classifier, the cross-check never
-  kVerifyCrossCheckCut = -4,     // the cross-check, the classifier never
-  kVerifyBothCut = -5,           // both
-  kVerifyForeignBodyCut = -6,    // only the foreign-body test
-  kVerifyConfiguredLevel = -7,   // best score reached the configured level's threshold
+  kVerifyClassifierCut = -3,    // the false-accept classifier, the cross-check never
+  kVerifyCrossCheckCut = -4,    // the cross-check, the classifier never
+  kVerifyBothCut = -5,          // both
+  kVerifyForeignBodyCut = -6,   // only the foreign-body test
+  kVerifyConfiguredLevel = -7,  // best score reached the configured level's threshold
 };
 
 // Fingers 0..9 ordered by their hits in ring (the finger ring of the match
@@ -50,14 +50,13 @@ struct VerifyCuts {
 // -5, -3, -4 or -6 by the cuts (ret itself when none), then -7 whenever
 // bestScore reached cfgThreshold (the threshold of the configured verify
 // far level).
-int ClassifyVerifyFailure(int ret, const VerifyCuts &cuts, int32_t bestScore,
-                          int32_t cfgThreshold);
+int ClassifyVerifyFailure(int ret, const VerifyCuts &cuts, int32_t bestScore, int32_t cfgThreshold);
 
 // How a pooled group of weak matches is accepted.
 struct WeakPoolRule {
-  int32_t threshold;     // T of the verify far level
-  uint8_t adjustMatchEn; // adaptive far level on
-  uint8_t successRun;    // continueSucessMatchNum of the adaptive level
+  int32_t threshold;      // T of the verify far level
+  uint8_t adjustMatchEn;  // adaptive far level on
+  uint8_t successRun;     // continueSucessMatchNum of the adaptive level
 };
 
 // The weak-area fallback: groups the unused areas of pool by finger (an

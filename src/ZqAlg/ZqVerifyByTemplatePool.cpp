@@ -68,8 +68,10 @@ int PoolWeakAreas(ST_QuorvAreaMatchToplogy *pool, const WeakPoolRule &rule, int3
   int32_t capacity = 1;
   for (int32_t a = 0; a < areas; ++a) capacity += AreaPoints(pool->areas[a]);
   Work w;
-  w.ref = static_cast<ST_Point16s *>(ZqSafeAlloc(capacity * static_cast<int32_t>(sizeof(ST_Point16s))));
-  w.test = static_cast<ST_Point16s *>(ZqSafeAlloc(capacity * static_cast<int32_t>(sizeof(ST_Point16s))));
+  w.ref =
+      static_cast<ST_Point16s *>(ZqSafeAlloc(capacity * static_cast<int32_t>(sizeof(ST_Point16s))));
+  w.test =
+      static_cast<ST_Point16s *>(ZqSafeAlloc(capacity * static_cast<int32_t>(sizeof(ST_Point16s))));
   w.index = static_cast<uint16_t *>(ZqSafeAlloc(capacity * static_cast<int32_t>(sizeof(uint16_t))));
   if (w.ref == nullptr || w.test == nullptr || w.index == nullptr) {
     QUORV_LOGE("%s...tempPointPos == NULL", "ZqVerifyByTemplate");

@@ -1,8 +1,9 @@
 // The accuracy benchmark: runs the algorithm, configured as the driver
 // configures it, over a folder of <finger>_<impression>.pgm impressions.
-//   zq_accuracy --protocol fvc DIR [--max-eer PCT]
+//   zq_accuracy --protocol fvc DIR [--max-eer PCT] [--max-fmr PCT]
 //   zq_accuracy --protocol product DIR [--enrol K] [--max-frr PCT] [--max-far PCT]
-// The protocol's CSV rows go to stdout, its figures to stderr. Exit status 0;
+// --max-fmr limits the FMR at the threshold of the driver's far level. The
+// protocol's CSV rows go to stdout, its figures to stderr. Exit status 0;
 // 3 when a figure exceeds its --max- limit; 2 for bad arguments; 1 when the
 // corpus cannot be read or the algorithm cannot be set up.
 #include <algorithm>
@@ -23,7 +24,7 @@
 namespace {
 
 int Usage() {
-  std::cerr << "usage: zq_accuracy --protocol fvc DIR [--max-eer PCT]\n"
+  std::cerr << "usage: zq_accuracy --protocol fvc DIR [--max-eer PCT] [--max-fmr PCT]\n"
                "       zq_accuracy --protocol product DIR [--enrol K] [--max-frr PCT] [--max-far PCT]\n";
   return 2;
 }
@@ -49,7 +50,7 @@ bool Within(const char *what, double value, double limit) {
 }
 
 int Fvc(const accuracy::DriverAlgorithm &alg, const std::vector<accuracy::CorpusEntry> &corpus,
-        int fingers, double max_eer) {
+        int fingers, double max_eer, double max_fmr) {
   const accuracy::FvcResult r = accuracy::RunFvc(alg, corpus, std::cout);
   std::cout.flush();
   Line("fvc: %d fingers, %zu impressions, %d without a sample", fingers, corpus.size(),
@@ -67,7 +68,9 @@ int Fvc(const accuracy::DriverAlgorithm &alg, const std::vector<accuracy::Corpus
        Pct(e.eer), Pct(e.eer_low), Pct(e.eer_high), Pct(e.fmr100), Pct(e.fmr1000),
        Pct(e.zero_fmr));
   Line("fvc: comparison mean %.3f ms", 1000.0 * r.comparison_seconds / static_cast<double>(n));
-  return Within("EER", Pct(e.eer), max_eer) ? 0 : 3;
+  const bool ok_eer = Within("EER", Pct(e.eer), max_eer);
+  const bool ok_fmr = Within("FMR at the threshold", Pct(at.fmr), max_fmr);
+  return ok_eer && ok_fmr ? 0 : 3;
 }
 
 int Product(const accuracy::DriverAlgorithm &alg, const std::vector<accuracy::CorpusEntry> &corpus,
@@ -103,13 +106,14 @@ int Product(const accuracy::DriverAlgorithm &alg, const std::vector<accuracy::Co
 int main(int argc, char **argv) {
   std::string protocol, dir;
   int k = 8;
-  double max_eer = -1, max_frr = -1, max_far = -1;
+  double max_eer = -1, max_fmr = -1, max_frr = -1, max_far = -1;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const bool has_value = i + 1 < argc;
     if (a == "--protocol" && has_value) protocol = argv[++i];
     else if (a == "--enrol" && has_value) k = std::atoi(argv[++i]);
     else if (a == "--max-eer" && has_value) max_eer = std::atof(argv[++i]);
+    else if (a == "--max-fmr" && has_value) max_fmr = std::atof(argv[++i]);
     else if (a == "--max-frr" && has_value) max_frr = std::atof(argv[++i]);
     else if (a == "--max-far" && has_value) max_far = std::atof(argv[++i]);
     else if (!a.empty() && a[0] != '-' && dir.empty()) dir = a;
@@ -124,7 +128,7 @@ int main(int argc, char **argv) {
     }
     const accuracy::GrayImage first = accuracy::ReadPgm(corpus.front().path);
     const accuracy::DriverAlgorithm alg(first.width, first.height);
-    if (protocol == "fvc") return Fvc(alg, corpus, fingers, max_eer);
+    if (protocol == "fvc") return Fvc(alg, corpus, fingers, max_eer, max_fmr);
     if (fingers < 2) {
       Line("zq_accuracy: the product protocol needs two fingers");
       return 2;

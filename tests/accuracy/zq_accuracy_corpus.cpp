@@ -4,10 +4,7 @@
 // Files <finger>_<impression>.pgm, both numbered from 1, and truth.csv with
 // each press's pose on its master: finger,impression,center_x,center_y,
 // rotation_deg, then the skin and contact of the press: pressure,dryness,
-// wetness,contact_radius,noise. Every press is a plausible random press of the generator
-// (contact, skin, distortion, sensor noise) whose rotation lies within
-// +-max-rotation degrees and whose window centre lies at most max-shift
-// pixels from the finger's pattern centre.
+// wetness,contact_radius,noise. The presses are those of corpus_press.h.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +12,7 @@
 #include <iostream>
 #include <string>
 
+#include "accuracy/corpus_press.h"
 #include "fingers/synth_fingers.h"
 
 namespace {
@@ -23,24 +21,6 @@ int Usage() {
   std::cerr << "usage: zq_accuracy_corpus --out DIR [--fingers N] [--impressions N] [--size WxH]\n"
                "                          [--seed S] [--max-rotation DEG] [--max-shift PX]\n";
   return 2;
-}
-
-// The press of impression k: the generator's random press with the pose
-// limited to the corpus's rotation and shift.
-fingers::ImpressionParams Press(const fingers::MasterFinger &m, int k, fingers::SensorSize size,
-                                double max_rotation_deg, double max_shift) {
-  fingers::Variation v;
-  v.max_rotation = max_rotation_deg * M_PI / 180.0;
-  v.spread = max_shift / 2;
-  v.dry_gaps_on_skin = true;
-  fingers::ImpressionParams p = fingers::RandomImpression(m, fingers::PressSeed(m, k), size, v);
-  const fingers::Point c = m.PatternCenter();
-  const double dx = p.center.x - c.x, dy = p.center.y - c.y;
-  const double d = std::hypot(dx, dy);
-  if (d > max_shift) {
-    p.center = {c.x + dx * max_shift / d, c.y + dy * max_shift / d};
-  }
-  return p;
 }
 
 }  // namespace
@@ -87,7 +67,8 @@ int main(int argc, char **argv) {
     for (int f = 0; f < n_fingers; ++f) {
       const fingers::MasterFinger m = fingers::MakeMaster(fingers::PopulationFinger(seed, f));
       for (int k = 0; k < n_impressions; ++k) {
-        const fingers::ImpressionParams p = Press(m, k, size, max_rotation, max_shift);
+        const fingers::ImpressionParams p =
+            accuracy::CorpusPress(m, k, size, max_rotation, max_shift);
         const fingers::Impression imp = fingers::Render(m, p);
         const std::string name = std::to_string(f + 1) + "_" + std::to_string(k + 1);
         if (!fingers::WritePgm(out + "/" + name + ".pgm", imp.frame.width, imp.frame.height,

@@ -8,6 +8,8 @@
 namespace fingers {
 namespace {
 enum : uint64_t { kTagDry = 13, kTagWet = 14, kTagTexture = 17, kTagSkinDry = 18 };
+// Share of a ridge's darkness a dry gap on the skin takes away.
+constexpr double kGapFade = 0.65;
 }  // namespace
 
 SkinModel::SkinModel(const SkinParams &skin, uint64_t seed, uint64_t finger_seed)
@@ -28,11 +30,15 @@ double SkinModel::Darkness(double ridge_signal, Point master_pt, double wx, doub
     // Dry skin touches in patches: ridges break where the gap field is high.
     // Skin that is dry in places breaks mostly at the same places in every
     // press; the press adds a little of its own.
-    const double g = skin_.dry_gaps_on_skin
-                         ? 0.8 * skin_gaps_.At(master_pt.x, master_pt.y) +
-                               0.2 * dry_gaps_.At(master_pt.x, master_pt.y)
-                         : dry_gaps_.At(master_pt.x, master_pt.y);
-    ridge *= SmoothStep(gap_threshold_ + 0.12, gap_threshold_ - 0.12, g);
+    if (skin_.dry_gaps_on_skin) {
+      const double g = 0.8 * skin_gaps_.At(master_pt.x, master_pt.y) +
+                       0.2 * dry_gaps_.At(master_pt.x, master_pt.y);
+      // A capacitive pixel still senses skin a few microns away: a gap
+      // fades the ridge rather than erasing it.
+      ridge *= 1.0 - kGapFade * SmoothStep(gap_threshold_ - 0.12, gap_threshold_ + 0.12, g);
+    } else {
+      ridge *= SmoothStep(gap_threshold_ + 0.12, gap_threshold_ - 0.12, dry_gaps_.At(master_pt.x, master_pt.y));
+    }
   }
   // The finger's own fine texture (pores, ridge-width changes) moves with
   // the skin, the same in every press.

@@ -1,4 +1,5 @@
-// The sensor library when the algorithm heap refuses: no record, a dump
+// The sensor library when the algorithm heap refuses: no record, no
+// half-built work buffers, a dump
 // without its version lines, and image lists that drop an append or keep a
 // node without an image.
 #include <gtest/gtest.h>
@@ -8,10 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "fingers/synth_fingers.h"
+#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/FpSensorLib/quorv_enroll.h"
 #include "src/FpSensorLib/sensorlib_fixture.h"
+#include "src/ZqAlg/ZqEnrollTemplate.h"
 #include "src/alloc_failure.h"
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_image_lists.h"
+#include "src/FpSensorLib/quorv_resources.h"
+#include "src/Quorv_sensor/quorv_sensor_instance.h"
+#include "src/image/ZqMemoryManager.h"
 #include "src/FpSensorLib/quorv_sensor_lib.h"
 #include "src/quorv_base/quorv_log.h"
 
@@ -24,15 +32,54 @@ using testing_support::FailHeapAfter;
 class SensorLibAllocTest : public SensorLibTest {};
 
 TEST_F(SensorLibAllocTest, CreateWithoutMemoryLeavesNoRecord) {
+  const int32_t baseline = gMallocCnts;
   Create();
-  {
-    FailHeapAfter fail(0);
-    EXPECT_EQ(quorv_SensorResourceCreate(), -1);
+  bool record_step_failed = false;
+  for (int n = 0;; ++n) {
+    int8_t ret;
+    {
+      FailHeapAfter fail(n);
+      ret = quorv_SensorResourceCreate();
+    }
+    if (ret == 0) break;
+    EXPECT_EQ(ret, -1) << n;
+    if (quorv_GetSensorInstanceHandle() != nullptr && g_pQuorvConfigInfo == nullptr) {
+      // The instances were made, the record was not: the old one is gone.
+      record_step_failed = true;
+      HostLog().clear();
+      quorv_SetAlgFarLevel(3);
+      EXPECT_EQ(HostLog().size(), 1u) << "setters refuse instead of writing through NULL";
+    }
   }
-  EXPECT_EQ(g_pQuorvConfigInfo, nullptr) << "the old record is gone, no new one";
-  HostLog().clear();
-  quorv_SetAlgFarLevel(3);
-  EXPECT_EQ(HostLog().size(), 1u) << "setters refuse instead of writing through NULL";
+  EXPECT_TRUE(record_step_failed);
+  quorv_SensorResourceDestroy();
+  EXPECT_EQ(gMallocCnts, baseline) << "each step replaced what an earlier call made";
+}
+
+TEST_F(SensorLibAllocTest, InitWithoutMemoryLeavesNoHalfBuiltBuffers) {
+  const int32_t baseline = gMallocCnts;
+  Create();
+  for (int n = 0;; ++n) {
+    int ret;
+    {
+      FailHeapAfter fail(n);
+      ret = quorv_InitFpAlg();
+    }
+    if (ret == 0) break;
+    ASSERT_EQ(ret, -1) << n;
+    if (g_fp_image_buf != nullptr) {
+      const QuorvImgeBuf *b = g_fp_image_buf;
+      for (const uint8_t *p : {b->g_fpImageBuf, b->g_fpImageBufBeforeSpa, b->g_fpImageBufAfterSpa,
+                               b->g_fpImageBufAlg, b->g_lastImageBuf, b->g_forceEnrollBuf,
+                               b->g_fpImageBufReserve1, b->g_fpImageBufReserve2}) {
+        EXPECT_NE(p, nullptr) << n;
+      }
+    }
+  }
+  EXPECT_NE(template_backup, nullptr);
+  EXPECT_NE(imageInfoBuf, nullptr);
+  quorv_SensorResourceDestroy();
+  EXPECT_EQ(gMallocCnts, baseline);
 }
 
 TEST_F(SensorLibAllocTest, DumpSkipsTheVersionLinesWithoutItsBuffer) {
@@ -101,6 +148,61 @@ TEST_F(ImageListsAllocTest, AFailedImageKeepsANodeThatReadersSkip) {
   EXPECT_EQ(dst, std::vector<uint8_t>(16, 0xee));
   EXPECT_EQ(quorv_GetEnrollImageNum(), 1) << "the take still unlinks the node";
   EXPECT_TRUE(ListMessages().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Every allocation of an enrol step refused in turn: the enrol step answers
+// -1 (memory), -2 (a step that failed for it) or -5 (a rating that failed
+// with its scorer's -1); the forced one may also pass an extraction's code
+// on. Neither leaves a sample behind or the enrol mode set, and the finger
+// gains nothing.
+TEST_F(SensorLibAllocTest, EnrolStepsWithoutMemoryReleaseTheirSamples) {
+  Create();
+  quorv_SetFpSensorColsRows(96, 96);
+  ASSERT_EQ(quorv_InitFpAlg(), 0);
+  const fingers::MasterFinger m = fingers::MakeMaster(fingers::PopulationFinger(43, 0));
+  fingers::ImpressionParams ip;
+  ip.seed = fingers::PressSeed(m, 0);
+  ip.width = ip.height = 96;
+  ip.center = m.PatternCenter();
+  ip.contact.radius = 1.6;
+  const std::vector<uint8_t> press = fingers::Render(m, ip).frame.gray;
+
+  using Step = int (*)(const uint8_t *);
+  struct Case {
+    Step step;
+    bool passes_extraction_codes;
+  };
+  const Case cases[] = {
+      {[](const uint8_t *p) { return quorv_EnrollByImage(0, 0, p); }, false},
+      {[](const uint8_t *p) { return quorv_ForceEnrollByImage(0, 0, p); }, true},
+  };
+  for (const Case &c : cases) {
+    const Step step = c.step;
+    int failures = 0;
+    for (int n = 0;; ++n) {
+      const int32_t heap = gMallocCnts;
+      int ret;
+      {
+        FailHeapAfter fail(n);
+        ret = step(press.data());
+      }
+      if (ret == 0) break;
+      ++failures;
+      EXPECT_TRUE(ret == -1 || ret == -2 || ret == -5 || (c.passes_extraction_codes && ret < 0))
+          << n << ": " << ret;
+      EXPECT_EQ(gQuorvActionMode, 0u) << n;
+      EXPECT_EQ(ZqGetSubtemplatesNum(0), 0) << n;
+      ZqCancelEnroll(0);
+      EXPECT_LE(gMallocCnts, heap + 1) << n << ": at most the finger's record stays";
+    }
+    EXPECT_GT(failures, 3);
+    EXPECT_EQ(ZqGetSubtemplatesNum(0), 1);
+    ZqCancelEnroll(0);
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_image_lists.h"
+#include "src/FpSensorLib/quorv_resources.h"
 #include "src/FpSensorLib/quorv_sensor_lib.h"
 #include "src/Quorv_sensor/quorv_sensor_instance.h"
 #include "src/Quorv_sensor/quorv_slide_instance.h"
@@ -35,6 +36,7 @@ int Capture(const char *format, ...) {
 }
 
 void ResetAll() {
+  quorv_ResourcesResetForTest();
   quorv_ImageListsResetForTest();
   quorv_ConfigResetForTest();
   ZqAlgSettingsResetForTest();
