@@ -8,6 +8,7 @@
 #include "src/ZqAlg/ZqKpAgreement.h"
 #include "src/ZqAlg/ZqMatchImages.h"
 #include "src/ZqAlg/ZqMatchInfoTwo.h"
+#include "src/ZqAlg/ZqRuleVectors.h"
 #include "src/enhance/ZqFastAtan2.h"
 #include "src/features/ZqClassifier.h"
 #include "src/features/ZqFarRuleTable.h"
@@ -206,6 +207,13 @@ namespace zq_alg {
 
 namespace {
 
+// Hands a false-reject list vector to the observer.
+void Observe(int32_t kind, const int16_t vec[6], int32_t score, int32_t t) {
+  ZqRuleVector v = {kind, 0, 6, {0}, score, t};
+  for (int c = 0; c < 6; ++c) v.vec[c] = vec[c];
+  ZqRuleVectorNotify(&v);
+}
+
 // The false-reject lists (rules 21 and 22).
 int32_t FalseRejectLists(const RescueInput &in, int32_t score, int32_t *code) {
   const ZqRescueData &d = *in.data;
@@ -253,19 +261,59 @@ int32_t FalseRejectLists(const RescueInput &in, int32_t score, int32_t *code) {
                     static_cast<int16_t>(ZqRoundHalfAway(sim * 100.0f)),
                     static_cast<int16_t>(ZqRoundHalfAway(gain * 100.0f)),
                     static_cast<int16_t>(ZqRoundHalfAway(100.0f * oriVar))};
-  if (fabsf(sdx - sdy) < 0.12f && shear < 3.0f && ZqCheckFrList(vec, 0) == 1) {
+  const bool list0Gate = fabsf(sdx - sdy) < 0.12f && shear < 3.0f;
+  const bool list1Gate =
+      score < in.t && in.ratio > 0.76f && binCount > 5 && in.compared > 999 && hullArea > 99;
+  int16_t vec1[6] = {vec[0], vec[1], vec[2],
+                     static_cast<int16_t>(ZqRoundHalfAway(in.ratio * 100.0f)),
+                     static_cast<int16_t>(binCount), vec[5]};
+  if (ZqRuleVectorObserved()) {
+    if (list0Gate) Observe(ZQ_RULE_FR_LIST0, vec, score, in.t);
+    if (list1Gate) Observe(ZQ_RULE_FR_LIST1, vec1, score, in.t);
+  }
+  if (list0Gate && ZqCheckFrList(vec, 0) == 1) {
     *code = 21;
     return in.t;
   }
-  if (score < in.t && in.ratio > 0.76f && binCount > 5 && in.compared > 999 && hullArea > 99) {
-    vec[4] = static_cast<int16_t>(binCount);
-    vec[3] = static_cast<int16_t>(ZqRoundHalfAway(in.ratio * 100.0f));
-    if (ZqCheckFrList(vec, 1) == 1) {
-      *code = 22;
-      return in.t;
-    }
+  if (list1Gate && ZqCheckFrList(vec1, 1) == 1) {
+    *code = 22;
+    return in.t;
   }
   return score;
+}
+
+// Rule table 7 over the rescue copy: -12 when a row holds the comparison's
+// local measurements, 0 when none does, 1 when the gate of the look-up does
+// not hold. Writes the measurements into gMatchInfoTwo.
+int32_t Table7(const RescueInput &in, int32_t score) {
+  const ST_MatchInfoTwo &info = gMatchInfoTwo;
+  int32_t flag = 0, kin2Num = 0, kin2Avr = 0, num1Avr = 0, recallNum = 0, recallAvr = 0;
+  int32_t strong = 0;
+  uint8_t pointSim = 0;
+  ZqRescueData &d = *in.data;
+  getLocalFeature(d.tplPts, d.smpPts, d.idx, d.count, d.inl, in.H, in.sample, in.tpl, in.rows,
+                  in.cols, &kin2Num, &kin2Avr, &num1Avr, &recallNum, &recallAvr, &strong,
+                  &pointSim, 9, 30, 180, &flag);
+  if (!(flag == 1 && kin2Num > 9 && info.uniformPct > 65 && pointSim > 30 &&
+        (recallAvr == 0 || recallAvr > 180) && info.overlapPct > 30))
+    return 1;
+  int32_t vec[ZQ_DATA_T_V2_LEN];
+  memset(vec, 0, sizeof(vec));
+  ZqGetDataT_v2(vec, info);
+  const ST_FarRuleTable t7 = ZqFarRuleTableGet(7);
+  bool columnsFit = t7.nIndex != nullptr;
+  for (int32_t c = 0; columnsFit && c < t7.nC; ++c)
+    columnsFit = t7.nIndex[c] >= 0 && t7.nIndex[c] < ZQ_DATA_T_V2_LEN;
+  if (!columnsFit) return 1;
+  if (ZqRuleVectorObserved()) {
+    const int32_t n = t7.nC < ZQ_RULE_VECTOR_MAX ? t7.nC : ZQ_RULE_VECTOR_MAX;
+    ZqRuleVector v = {ZQ_RULE_TABLE7, 0, n, {0}, score, in.t};
+    for (int32_t c = 0; c < n; ++c) v.vec[c] = vec[t7.nIndex[c]];
+    ZqRuleVectorNotify(&v);
+  }
+  int32_t cut = 0;
+  ZqCheckFAR(t7.nR, t7.nC, t7.puchdata, t7.nIndex, t7.nSig, vec, -12, &cut);
+  return cut == -12 ? -12 : 0;
 }
 
 }  // namespace
@@ -273,39 +321,26 @@ int32_t FalseRejectLists(const RescueInput &in, int32_t score, int32_t *code) {
 int32_t RecallRescue(const RescueInput &in, int32_t score, int32_t *code) {
   *code = 0;
   if (in.sensorType != 9) return score;
+  const int32_t before = score;
   bool listsRaised = false;
   if (score < in.t && in.best >= 5 && in.best <= 49 && in.ratio > 0.6f) {
     score = FalseRejectLists(in, score, code);
     listsRaised = *code != 0;
   }
   const ST_MatchInfoTwo &info = gMatchInfoTwo;
-  if (!listsRaised && in.identify && score < in.t && in.data->inl > 5 && info.uniformPct > 65 &&
-      info.overlapPct > 30) {
-    int32_t flag = 0, kin2Num = 0, kin2Avr = 0, num1Avr = 0, recallNum = 0, recallAvr = 0;
-    int32_t strong = 0;
-    uint8_t pointSim = 0;
-    ZqRescueData &d = *in.data;
-    getLocalFeature(d.tplPts, d.smpPts, d.idx, d.count, d.inl, in.H, in.sample, in.tpl, in.rows,
-                    in.cols, &kin2Num, &kin2Avr, &num1Avr, &recallNum, &recallAvr, &strong,
-                    &pointSim, 9, 30, 180, &flag);
-    if (flag == 1 && kin2Num > 9 && info.uniformPct > 65 && pointSim > 30 &&
-        (recallAvr == 0 || recallAvr > 180) && info.overlapPct > 30) {
-      int32_t vec[ZQ_DATA_T_V2_LEN];
-      memset(vec, 0, sizeof(vec));
-      ZqGetDataT_v2(vec, info);
-      const ST_FarRuleTable t7 = ZqFarRuleTableGet(7);
-      int32_t cut = 0;
-      bool columnsFit = t7.nIndex != nullptr;
-      for (int32_t c = 0; columnsFit && c < t7.nC; ++c)
-        columnsFit = t7.nIndex[c] >= 0 && t7.nIndex[c] < ZQ_DATA_T_V2_LEN;
-      if (columnsFit) {
-        ZqCheckFAR(t7.nR, t7.nC, t7.puchdata, t7.nIndex, t7.nSig, vec, -12, &cut);
-        if (cut != -12) {
-          score = in.t;
-          *code = 1;
-        }
-      }
+  const bool table7Gate = in.identify && before < in.t && in.data->inl > 5 &&
+                          info.uniformPct > 65 && info.overlapPct > 30;
+  if (table7Gate && !listsRaised) {
+    if (Table7(in, before) == 0) {
+      score = in.t;
+      *code = 1;
     }
+  } else if (table7Gate && ZqRuleVectorObserved()) {
+    // Measured for the observer only; the pair record stays as the lists
+    // left it (nothing reads the rescue copy after the rescue).
+    const ST_MatchInfoTwo kept = gMatchInfoTwo;
+    Table7(in, before);
+    gMatchInfoTwo = kept;
   }
   return score;
 }

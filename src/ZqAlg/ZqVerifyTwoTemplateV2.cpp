@@ -8,6 +8,7 @@
 #include "src/ZqAlg/ZqMachInfo.h"
 #include "src/ZqAlg/ZqMatchImages.h"
 #include "src/ZqAlg/ZqMatchInfoTwo.h"
+#include "src/ZqAlg/ZqRuleVectors.h"
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/ZqAlg/ZqVerifyTwoTemplate.h"
 #include "src/enhance/ZqFastAtan2.h"
@@ -199,6 +200,11 @@ int ZqVerifyTwoTemplate_v2(const ST_SubTemplate *sample, const ST_SubTemplate *t
                                 static_cast<int16_t>(ovPct),
                                 static_cast<int16_t>(ZqRoundHalfAway(oriVar * 100.0f)),
                                 static_cast<int16_t>(binCount)};
+        if (listType != 0 && ZqRuleVectorObserved()) {
+          ZqRuleVector v = {ZQ_RULE_FA_LIST, listType, 6, {0}, result, 0};
+          for (int c = 0; c < 6; ++c) v.vec[c] = vec[c];
+          ZqRuleVectorNotify(&v);
+        }
         if (listType != 0 && ZqCheckFaList(vec, listType) == 1) {
           result = 1;
           if (quorv_IsIdentifyMode(gQuorvActionMode)) ++gNumRefusedByClassifier;

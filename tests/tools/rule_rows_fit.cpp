@@ -5,36 +5,42 @@
 namespace rule_rows {
 namespace {
 
-bool CoversAny(const Vec &row, const std::vector<Vec> &vs) {
+Vec Signs(const Vec &sig, size_t n) { return sig.empty() ? Vec(kSig, kSig + std::min<size_t>(n, kCols)) : sig; }
+
+bool CoversAny(const Vec &row, const std::vector<Vec> &vs, const Vec &sig) {
   for (const Vec &v : vs) {
-    if (Covers(row, v)) return true;
+    if (Covers(row, v, sig)) return true;
   }
   return false;
 }
 
 }  // namespace
 
-bool Covers(const Vec &row, const Vec &v) {
-  for (int c = 0; c < kCols; ++c) {
-    if ((row[c] - v[c]) * kSig[c] < 0) return false;
+bool Covers(const Vec &row, const Vec &v, const Vec &sig) {
+  const Vec s = Signs(sig, row.size());
+  for (size_t c = 0; c < row.size(); ++c) {
+    if ((static_cast<long long>(row[c]) - v[c]) * s[c] < 0) return false;
   }
   return true;
 }
 
-std::vector<Vec> FitRows(const TableShape &t, const std::vector<Vec> &impostor, const std::vector<Vec> &genuine) {
-  const Vec first(t.first, t.first + kCols), last(t.last, t.last + kCols);
-  std::vector<Vec> impostors = impostor;
-  std::sort(impostors.begin(), impostors.end());
-  impostors.erase(std::unique(impostors.begin(), impostors.end()), impostors.end());
+std::vector<Vec> FitRows(const TableShape &t, const std::vector<Vec> &target, const std::vector<Vec> &avoided) {
+  const size_t cols = t.first.size();
+  const Vec sig = Signs(t.sig, cols);
+  const Vec &first = t.first, &last = t.last;
+  const bool has_last = !last.empty();
+  std::vector<Vec> targets = target;
+  std::sort(targets.begin(), targets.end());
+  targets.erase(std::unique(targets.begin(), targets.end()), targets.end());
   std::vector<Vec> rows;
-  for (const Vec &v : impostors) {
-    if (Covers(first, v) || Covers(last, v)) continue;  // cut already
+  for (const Vec &v : targets) {
+    if (Covers(first, v, sig) || (has_last && Covers(last, v, sig))) continue;  // held already
     Vec row = v;
     bool in_range = true;
-    for (int c = 0; c < kCols; ++c) {
+    for (size_t c = 0; c < cols; ++c) {
       // Hold the bound inside the range; a vector beyond the range's far
-      // end cannot be covered.
-      if (kSig[c] > 0) {
+      // end cannot be held.
+      if (sig[c] > 0) {
         row[c] = std::max(row[c], t.lo[c]);
         in_range = in_range && row[c] <= t.hi[c];
       } else {
@@ -42,18 +48,18 @@ std::vector<Vec> FitRows(const TableShape &t, const std::vector<Vec> &impostor, 
         in_range = in_range && row[c] >= t.lo[c];
       }
     }
-    if (!in_range || CoversAny(row, genuine)) continue;
-    for (int c = 0; c < kCols; ++c) {
-      // The farthest bound in the range that takes in no genuine vector,
+    if (!in_range || CoversAny(row, avoided, sig)) continue;
+    for (size_t c = 0; c < cols; ++c) {
+      // The farthest bound in the range that takes in no avoided vector,
       // then half-way there.
-      const int end = kSig[c] > 0 ? t.hi[c] : t.lo[c];
+      const int end = sig[c] > 0 ? t.hi[c] : t.lo[c];
       int reach = end;
-      for (const Vec &g : genuine) {
+      for (const Vec &g : avoided) {
         Vec probe = row;
         probe[c] = end;
-        if (!Covers(probe, g)) continue;
-        const int stop = g[c] - kSig[c];
-        reach = kSig[c] > 0 ? std::min(reach, stop) : std::max(reach, stop);
+        if (!Covers(probe, g, sig)) continue;
+        const int stop = g[c] - sig[c];
+        reach = sig[c] > 0 ? std::min(reach, stop) : std::max(reach, stop);
       }
       row[c] += (reach - row[c]) / 2;
     }
@@ -64,17 +70,21 @@ std::vector<Vec> FitRows(const TableShape &t, const std::vector<Vec> &impostor, 
   // row or follow the last.
   std::vector<Vec> kept;
   for (size_t i = 0; i < rows.size(); ++i) {
-    bool inside = Covers(first, rows[i]) || Covers(last, rows[i]) || rows[i][0] < first[0] || rows[i][0] > last[0];
+    bool inside = Covers(first, rows[i], sig) || rows[i][0] < first[0] ||
+                  (has_last && (Covers(last, rows[i], sig) || rows[i][0] > last[0]));
     for (size_t j = 0; j < rows.size() && !inside; ++j) {
-      if (j != i) inside = Covers(rows[j], rows[i]) && (rows[j] != rows[i] || j < i);
+      if (j != i) inside = Covers(rows[j], rows[i], sig) && (rows[j] != rows[i] || j < i);
     }
     if (!inside) kept.push_back(rows[i]);
   }
   std::stable_sort(kept.begin(), kept.end(), [](const Vec &a, const Vec &b) { return a[0] < b[0]; });
-  if (static_cast<int>(kept.size()) > t.max_rows - 2) kept.resize(static_cast<size_t>(std::max(t.max_rows - 2, 0)));
+  const int given = has_last ? 2 : 1;
+  if (static_cast<int>(kept.size()) > t.max_rows - given) {
+    kept.resize(static_cast<size_t>(std::max(t.max_rows - given, 0)));
+  }
   std::vector<Vec> out{first};
   out.insert(out.end(), kept.begin(), kept.end());
-  out.push_back(last);
+  if (has_last) out.push_back(last);
   return out;
 }
 
