@@ -137,6 +137,43 @@ TEST(RuleTables, FittedRowsStayWithinTheRowCountsAndColumnRanges) {
   }
 }
 
+TEST(RuleLists, FittedRowsStayWithinTheRowCountsAndColumnRangesAndKeepTheGivenRows) {
+  using namespace zq_rules;
+  struct Shape {
+    const char *name;
+    const int16_t (*rows)[kListColumns];
+    int32_t count, max_rows;
+    std::vector<int16_t> lo, hi, first, last;  // last empty: none given
+  };
+  const Shape shapes[] = {
+      {"false-reject 0", gFrList0_6dims, gFrList0Rows, 48, {5, 1088, 104, 82, 0, 3}, {12, 3925, 1335, 92, 25, 30},
+       {5, 2699, 158, 88, 25, 4}, {12, 2537, 1335, 87, 4, 3}},
+      {"false-reject 1", gFrList1_6dims, gFrList1Rows, 157, {5, 1019, 100, 77, 6, 0}, {9, 6728, 1039, 93, 37, 77},
+       {5, 2049, 279, 79, 8, 28}, {9, 2028, 498, 81, 6, 12}},
+      {"false-accept 1", gMode4DO4851_WarpMatch_Fa_6dims, gMode4DO4851_WarpMatch_FaRows, 109,
+       {6, 5, 67, 18, 1, 0}, {12, 38, 91, 91, 53, 8}, {6, 22, 86, 66, 9, 1}, {}},
+      {"false-accept 2", gMode5FW4853_WarpMatch_Fa_6dims, gMode5FW4853_WarpMatch_FaRows, 69,
+       {7, 9, 63, 17, 0, 0}, {11, 47, 91, 83, 38, 7}, {7, 9, 91, 19, 6, 0}, {}},
+      {"false-accept 3", gMode5FW4855_WarpMatch_Fa_6dims, gMode5FW4855_WarpMatch_FaRows, 110,
+       {7, 12, 58, 22, 0, 0}, {12, 48, 91, 84, 31, 13}, {7, 20, 89, 39, 1, 2}, {}},
+  };
+  for (const Shape &s : shapes) {
+    SCOPED_TRACE(s.name);
+    ASSERT_GE(s.count, 1);
+    EXPECT_LE(s.count, s.max_rows);
+    EXPECT_EQ(std::vector<int16_t>(s.rows[0], s.rows[0] + kListColumns), s.first);
+    if (!s.last.empty()) {
+      EXPECT_EQ(std::vector<int16_t>(s.rows[s.count - 1], s.rows[s.count - 1] + kListColumns), s.last);
+    }
+    for (int r = 0; r < s.count; ++r) {
+      for (int c = 0; c < kListColumns; ++c) {
+        EXPECT_TRUE(s.rows[r][c] >= s.lo[c] && s.rows[r][c] <= s.hi[c])
+            << "row " << r << " column " << c << ": " << s.rows[r][c];
+      }
+    }
+  }
+}
+
 TEST(FrList, VectorAtOrAboveEveryColumnOfARow) {
   // List 0 row 0 is {5, 2699, 158, 88, 25, 4}.
   const int16_t row0[6] = {5, 2699, 158, 88, 25, 4};
@@ -148,9 +185,9 @@ TEST(FrList, VectorAtOrAboveEveryColumnOfARow) {
     EXPECT_EQ(ZqCheckFrList(vec, 0), 0) << "column " << c;
   }
   // List 1 last row {9, 2028, 498, 81, 6, 12}: dominated by a larger vector.
-  const int16_t big[6] = {9, 3000, 600, 90, 6, 20};
+  const int16_t big[6] = {9, 3000, 600, 81, 6, 20};
   EXPECT_EQ(ZqCheckFrList(big, 1), 1);
-  EXPECT_EQ(ZqCheckFrList(big, 0), 0);  // list 0 needs similarity gain >= 25 or 4 with 12 inliers
+  EXPECT_EQ(ZqCheckFrList(big, 0), 0);  // every list 0 row needs a similarity of 82 or more
   const int16_t top[6] = {INT16_MAX, INT16_MAX, INT16_MAX, INT16_MAX, INT16_MAX, INT16_MAX};
   EXPECT_EQ(ZqCheckFrList(top, 2), 0);
   EXPECT_EQ(ZqCheckFrList(top, 255), 0);
