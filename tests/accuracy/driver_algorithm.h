@@ -18,12 +18,22 @@ struct SampleDeleter {
 };
 using Sample = std::unique_ptr<ST_SubTemplate, SampleDeleter>;
 
+// The driver's FW4843 parameter set (80 x 128 frames, algorithm mode 2,
+// classifier and adaptive matching on, far level 15, template buffer on),
+// with the chip type and algorithm mode replaced, so that the rule tables
+// of another chip run at that configuration.
+struct Fw4843Set {
+  int chip = 12;
+  int mode = 2;
+};
+
 // Owns the process-global algorithm state for its lifetime (one at a time).
 class DriverAlgorithm {
  public:
-  // Configures for cols x rows images and initialises; throws
-  // std::runtime_error when the initialisation fails.
-  DriverAlgorithm(int cols, int rows);
+  // Configures for cols x rows images and initialises (with the FW4843 set
+  // when fw4843 is given); throws std::runtime_error when the
+  // initialisation fails.
+  DriverAlgorithm(int cols, int rows, const Fw4843Set *fw4843 = nullptr);
   ~DriverAlgorithm();
   DriverAlgorithm(const DriverAlgorithm &) = delete;
   DriverAlgorithm &operator=(const DriverAlgorithm &) = delete;

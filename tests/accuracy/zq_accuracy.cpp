@@ -2,6 +2,7 @@
 // configures it, over a folder of <finger>_<impression>.pgm impressions.
 //   zq_accuracy --protocol fvc DIR [--max-eer PCT] [--max-fmr PCT]
 //   zq_accuracy --protocol product DIR [--enrol K] [--max-frr PCT] [--max-far PCT]
+//   ... [--fw4843 CHIP MODE]: the driver's FW4843 set with chip and mode replaced
 // --max-fmr limits the FMR at the threshold of the driver's far level. The
 // protocol's CSV rows go to stdout, its figures to stderr. Exit status 0;
 // 3 when a figure exceeds its --max- limit; 2 for bad arguments; 1 when the
@@ -25,7 +26,8 @@ namespace {
 
 int Usage() {
   std::cerr << "usage: zq_accuracy --protocol fvc DIR [--max-eer PCT] [--max-fmr PCT]\n"
-               "       zq_accuracy --protocol product DIR [--enrol K] [--max-frr PCT] [--max-far PCT]\n";
+               "       zq_accuracy --protocol product DIR [--enrol K] [--max-frr PCT] [--max-far PCT]\n"
+               "       (either with [--fw4843 CHIP MODE] for the FW4843 set, chip and mode replaced)\n";
   return 2;
 }
 
@@ -107,6 +109,8 @@ int main(int argc, char **argv) {
   std::string protocol, dir;
   int k = 8;
   double max_eer = -1, max_fmr = -1, max_frr = -1, max_far = -1;
+  accuracy::Fw4843Set fw4843;
+  bool fw4843_on = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const bool has_value = i + 1 < argc;
@@ -116,6 +120,11 @@ int main(int argc, char **argv) {
     else if (a == "--max-fmr" && has_value) max_fmr = std::atof(argv[++i]);
     else if (a == "--max-frr" && has_value) max_frr = std::atof(argv[++i]);
     else if (a == "--max-far" && has_value) max_far = std::atof(argv[++i]);
+    else if (a == "--fw4843" && i + 2 < argc) {
+      fw4843_on = true;
+      fw4843.chip = std::atoi(argv[++i]);
+      fw4843.mode = std::atoi(argv[++i]);
+    }
     else if (!a.empty() && a[0] != '-' && dir.empty()) dir = a;
     else return Usage();
   }
@@ -127,7 +136,7 @@ int main(int argc, char **argv) {
       fingers += i == 0 || corpus[i].finger != corpus[i - 1].finger;
     }
     const accuracy::GrayImage first = accuracy::ReadPgm(corpus.front().path);
-    const accuracy::DriverAlgorithm alg(first.width, first.height);
+    const accuracy::DriverAlgorithm alg(first.width, first.height, fw4843_on ? &fw4843 : nullptr);
     if (protocol == "fvc") return Fvc(alg, corpus, fingers, max_eer, max_fmr);
     if (fingers < 2) {
       Line("zq_accuracy: the product protocol needs two fingers");
