@@ -113,3 +113,41 @@ TEST(RuleRowsFit, RowCountStaysWithinTheTable) {
 }
 
 }  // namespace
+
+namespace {
+
+// A false-reject list: every column a lower bound (the rows hold genuine
+// near misses, spare impostors), and a false-accept list with no given last
+// row.
+TEST(RuleRowsFit, LowerBoundColumnsAndNoGivenLastRow) {
+  struct Case {
+    const char *name;
+    rule_rows::TableShape shape;
+    std::vector<Vec> hold, spare, want;
+  };
+  const Vec lower(3, -1), upper(3, 1);
+  const Case cases[] = {
+      // Each column half-way down to its range's low end: 10 -> 5, 100 -> 50, 40 -> 20.
+      {"lower bounds, nothing to spare", {5, {0, 0, 0}, {20, 200, 80}, {0, 150, 70}, {20, 190, 79}, lower},
+       {{10, 100, 40}}, {}, {{0, 150, 70}, {5, 50, 20}, {20, 190, 79}}},
+      // An impostor at (6, 60, 30) is spared: columns 0 and 1 grow as before,
+      // then column 2 would take it in and stops half-way from 40 to 31.
+      {"lower bounds stop short of an impostor", {5, {0, 0, 0}, {20, 200, 80}, {0, 150, 70}, {20, 190, 79}, lower},
+       {{10, 100, 40}}, {{6, 60, 30}}, {{0, 150, 70}, {5, 50, 36}, {20, 190, 79}}},
+      // No last row: the fitted row follows the first, nothing after it.
+      {"no given last row", {3, {1, 0, 0}, {9, 50, 50}, {1, 5, 5}, {}, upper},
+       {{3, 10, 10}}, {}, {{1, 5, 5}, {6, 30, 30}}},
+      // The row count counts the first row only.
+      {"room for one fitted row", {2, {1, 0, 0}, {9, 50, 50}, {1, 5, 5}, {}, upper},
+       {{3, 10, 10}, {8, 1, 1}}, {}, {{1, 5, 5}, {6, 30, 30}}},
+  };
+  for (const Case &c : cases) {
+    const std::vector<Vec> rows = FitRows(c.shape, c.hold, c.spare);
+    EXPECT_EQ(rows, c.want) << c.name;
+    for (size_t r = 1; r < rows.size(); ++r) {
+      for (const Vec &s : c.spare) EXPECT_FALSE(Covers(rows[r], s, c.shape.sig)) << c.name << " row " << r;
+    }
+  }
+}
+
+}  // namespace
