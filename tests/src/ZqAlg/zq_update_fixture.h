@@ -10,8 +10,8 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fingers/synth_fingers.h"
