@@ -1,7 +1,7 @@
 // The no-finger network's constant tables: seven sets of eight float
 // tables for a 17 -> 13 -> 13 -> 2 network. Each set lives in its own
 // generated source file (ZqNonFingerTables*.cpp, written by
-// tools/gen_nonfinger_tables.py; see there where the values come from).
+// tests/tools/zq_fit_nonfinger; see there where the values come from).
 #ifndef SRC_ENHANCE_ZQNONFINGERTABLES_H_
 #define SRC_ENHANCE_ZQNONFINGERTABLES_H_
 

@@ -2,27 +2,33 @@
 // src/features/rule_rows: edit those and regenerate, not this file.
 #include "src/features/ZqFarRuleTable.h"
 
-const int32_t nR1 = 2;
-const int32_t puchdata1[2 * 6] = {
+const int32_t nR1 = 4;
+const int32_t puchdata1[4 * 6] = {
     6, 0, 26, 24, 88, 13,
+    10, 50, 51, 20, 85, 18,
+    11, 350, 47, 71, 63, 18,
     14, 1047, 19, 72, 61, 8,
 };
 
-const int32_t nR2 = 2;
-const int32_t puchdata2[2 * 6] = {
+const int32_t nR2 = 3;
+const int32_t puchdata2[3 * 6] = {
     6, 0, 30, 33, 88, 14,
+    11, 350, 50, 71, 64, 19,
     14, 1047, 19, 72, 61, 8,
 };
 
-const int32_t nR3 = 2;
-const int32_t puchdata3[2 * 6] = {
+const int32_t nR3 = 3;
+const int32_t puchdata3[3 * 6] = {
     5, 0, 31, 62, 89, 19,
+    10, 132, 50, 79, 62, 28,
     13, 149, 41, 51, 66, 8,
 };
 
-const int32_t nR4 = 2;
-const int32_t puchdata4[2 * 6] = {
+const int32_t nR4 = 4;
+const int32_t puchdata4[4 * 6] = {
     6, 0, 13, 34, 90, 12,
+    10, 50, 44, 20, 84, 26,
+    11, 350, 40, 71, 63, 26,
     14, 575, 18, 80, 71, 11,
 };
 
@@ -32,9 +38,11 @@ const int32_t puchdata5[2 * 6] = {
     20, 0, 0, 72, 83, 20,
 };
 
-const int32_t nR6 = 2;
-const int32_t puchdata6[2 * 6] = {
+const int32_t nR6 = 4;
+const int32_t puchdata6[4 * 6] = {
     6, 0, 26, 32, 90, 8,
+    9, 50, 55, 20, 86, 18,
+    10, 416, 49, 78, 63, 18,
     12, 501, 27, 55, 63, 7,
 };
 
@@ -44,8 +52,10 @@ const int32_t puchdata7[2 * 7] = {
     14, 20, 42, 16, 200, 185, 4,
 };
 
-const int32_t nR8 = 2;
-const int32_t puchdata8[2 * 6] = {
+const int32_t nR8 = 4;
+const int32_t puchdata8[4 * 6] = {
     6, 0, 20, 33, 90, 12,
+    9, 50, 56, 20, 86, 18,
+    10, 350, 51, 71, 63, 18,
     13, 867, 18, 89, 65, 8,
 };

@@ -130,6 +130,10 @@ TEST(NonFinger, EachKindHasItsSignature) {
       {NonFingerKind::kFlatObject, 60, 160, 1.0, 0.2},
       {NonFingerKind::kDirty, 150, 214, 0.1, 0.3},
       {NonFingerKind::kWhite, 252, 255, 0.0, 1.0},
+      {NonFingerKind::kWater, 130, 205, 0.4, 0.2},
+      {NonFingerKind::kFabric, 100, 190, 1.0, 0.1},
+      {NonFingerKind::kInterference, 150, 205, 0.15, 0.3},
+      {NonFingerKind::kDark, 0, 3, 1.0, 1.0},
   };
   for (const Case &c : cases) {
     for (uint64_t seed : {1u, 2u, 3u}) {
@@ -168,6 +172,10 @@ TEST(NonFinger, EachKindHasItsSignature) {
       if (c.kind == NonFingerKind::kWhite) {
         EXPECT_GT(s.white, 0.95);
         EXPECT_EQ(*std::max_element(f.raw.begin(), f.raw.end()), 0);
+      }
+      if (c.kind == NonFingerKind::kDark) {
+        EXPECT_EQ(s.dark, 1.0);
+        EXPECT_EQ(*std::min_element(f.raw.begin(), f.raw.end()), 4095);
       }
     }
   }

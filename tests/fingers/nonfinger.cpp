@@ -77,6 +77,80 @@ std::vector<float> Dirty(const NonFingerParams &p, Rng *rng, const ValueNoise &t
   return dark;
 }
 
+std::vector<float> Water(const NonFingerParams &p, Rng *rng, const ValueNoise &texture) {
+  const int w = p.width, h = p.height;
+  std::vector<float> dark(static_cast<size_t>(w) * h, 0.0f);
+  // A thin film darkens the glass a little; drops darken more inside and
+  // show a darker meniscus at their rim.
+  const double film = rng->Uniform(0.0, 0.15);
+  const int drops = 2 + static_cast<int>(rng->Below(7));
+  struct Drop {
+    double cx, cy, r, depth;
+  };
+  std::vector<Drop> all;
+  for (int d = 0; d < drops; ++d) {
+    all.push_back({rng->Uniform(0.0, w), rng->Uniform(0.0, h), rng->Uniform(5.0, 0.35 * std::min(w, h)),
+                   rng->Uniform(0.25, 0.6)});
+  }
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      double v = film * (1.0 + 0.5 * texture.At(x * 0.5, y * 0.5));
+      for (const Drop &d : all) {
+        const double rho = std::sqrt((x - d.cx) * (x - d.cx) + (y - d.cy) * (y - d.cy));
+        const double inside = SmoothStep(d.r + 1.5, d.r - 1.5, rho);
+        const double rim = DetExp(-(rho - d.r) * (rho - d.r) / 4.0);
+        v += inside * d.depth * 0.6 + rim * d.depth * 0.5;
+      }
+      dark[static_cast<size_t>(y) * w + x] = static_cast<float>(std::min(1.0, v));
+    }
+  }
+  return dark;
+}
+
+std::vector<float> Fabric(const NonFingerParams &p, Rng *rng, const ValueNoise &texture) {
+  const int w = p.width, h = p.height;
+  std::vector<float> dark(static_cast<size_t>(w) * h, 0.0f);
+  // Warp and weft threads 3 to 5 pixels apart, crossing at a right angle,
+  // under a broad contact that covers most of the window.
+  const double period = rng->Uniform(3.0, 5.0), dir = rng->Uniform(0.0, kPi);
+  const double k = 2 * kPi / period, c = DetCos(dir), s = DetSin(dir);
+  const double level = rng->Uniform(0.35, 0.7), weave = rng->Uniform(0.3, 0.6);
+  const double cx = w * rng->Uniform(0.3, 0.7), cy = h * rng->Uniform(0.3, 0.7);
+  const double r = 0.5 * std::sqrt(static_cast<double>(w) * w + static_cast<double>(h) * h) *
+                   rng->Uniform(0.7, 1.2);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const double u = k * (c * x + s * y), v = k * (-s * x + c * y);
+      const double threads = 0.5 * (DetCos(u) + DetCos(v));
+      const double rho = std::sqrt((x - cx) * (x - cx) + (y - cy) * (y - cy));
+      const double contact = SmoothStep(0.0, 4.0, r - rho) * (0.85 + 0.15 * texture.At(x, y));
+      dark[static_cast<size_t>(y) * w + x] =
+          static_cast<float>(std::clamp(contact * (level + weave * 0.5 * threads), 0.0, 1.0));
+    }
+  }
+  return dark;
+}
+
+std::vector<float> Interference(const NonFingerParams &p, Rng *rng) {
+  const int w = p.width, h = p.height;
+  std::vector<float> dark(static_cast<size_t>(w) * h, 0.0f);
+  // Row bands from a noisy supply (a fast ripple or a slow drift, never at
+  // ridge spacing), plus a few column offsets.
+  const double period = rng->Chance(0.5) ? rng->Uniform(2.0, 5.5) : rng->Uniform(14.0, 30.0);
+  const double amp = rng->Uniform(0.05, 0.25);
+  const double phase = rng->Uniform(0.0, 2 * kPi);
+  std::vector<double> column(static_cast<size_t>(w), 0.0);
+  for (double &v : column) v = rng->Chance(0.15) ? rng->Uniform(-0.15, 0.15) : 0.0;
+  for (int y = 0; y < h; ++y) {
+    const double band = amp * (1.0 + DetSin(2 * kPi * y / period + phase));
+    for (int x = 0; x < w; ++x) {
+      dark[static_cast<size_t>(y) * w + x] =
+          static_cast<float>(std::clamp(0.05 + band + column[static_cast<size_t>(x)], 0.0, 1.0));
+    }
+  }
+  return dark;
+}
+
 }  // namespace
 
 const char *NonFingerKindName(NonFingerKind kind) {
@@ -86,6 +160,10 @@ const char *NonFingerKindName(NonFingerKind kind) {
     case NonFingerKind::kFlatObject: return "flat_object";
     case NonFingerKind::kDirty: return "dirty";
     case NonFingerKind::kWhite: return "white";
+    case NonFingerKind::kWater: return "water";
+    case NonFingerKind::kFabric: return "fabric";
+    case NonFingerKind::kInterference: return "interference";
+    case NonFingerKind::kDark: return "dark";
   }
   return "unknown";
 }
@@ -120,6 +198,21 @@ Frame RenderNonFinger(const NonFingerParams &params) {
       sensor.gain = 1;
       sensor.noise = std::min(sensor.noise, 2.0);
       sensor.raw_base = -200;
+      break;
+    case NonFingerKind::kWater: dark = Water(params, &rng, texture); break;
+    case NonFingerKind::kFabric: dark = Fabric(params, &rng, texture); break;
+    case NonFingerKind::kInterference:
+      dark = Interference(params, &rng);
+      sensor.noise = std::max(sensor.noise, 8.0);
+      break;
+    case NonFingerKind::kDark:
+      // Front end pinned at the bottom: 8-bit samples at or near 0, raw at
+      // full scale.
+      sensor.background = -3;
+      sensor.offset = 0;
+      sensor.gain = 1;
+      sensor.noise = std::min(sensor.noise, 2.0);
+      sensor.raw_base = sensor.raw_max + 200.0;
       break;
   }
   Frame frame;

@@ -14,9 +14,17 @@ enum class NonFingerKind {
   kFlatObject,  // a flat object pressed on: broad even contact, no ridges
   kDirty,       // smudges and specks on an otherwise empty sensor
   kWhite,       // a saturated frame: 8-bit samples at or near 255, raw at 0
+  kWater,       // water drops or a wet film left on the glass: smooth blobs
+  kFabric,      // a sleeve or cloth pressed on: a fine woven cross-hatch
+  kInterference,  // electrical interference: row and column bands, heavy noise
+  kDark,        // a frame pinned low: 8-bit samples at or near 0
 };
 
-// Name of a kind ("empty", "edge_touch", "flat_object", "dirty", "white").
+// Number of kinds; they run 0 .. kNonFingerKinds - 1.
+inline constexpr int kNonFingerKinds = 9;
+
+// Name of a kind ("empty", "edge_touch", "flat_object", "dirty", "white",
+// "water", "fabric", "interference", "dark").
 const char *NonFingerKindName(NonFingerKind kind);
 
 struct NonFingerParams {

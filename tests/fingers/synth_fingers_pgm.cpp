@@ -100,7 +100,7 @@ int main(int argc, char **argv) {
       }
     }
     if (nonfinger) {
-      for (int k = 0; k < 5; ++k) {
+      for (int k = 0; k < fingers::kNonFingerKinds; ++k) {
         fingers::NonFingerParams np;
         np.seed = seed + static_cast<uint64_t>(k);
         np.kind = static_cast<fingers::NonFingerKind>(k);

@@ -1,7 +1,7 @@
-// The sensor library as the device library ships it until its flows exist:
-// create builds the configuration record and setters keep their values (with
-// their clamps), host registrations reach the sensor access layer, and every
-// flow fails with -1.
+// The sensor library as the device library ships it: create builds the
+// configuration record and setters keep their values (with their clamps),
+// host registrations reach the sensor access layer, and the template and
+// identify flows refuse with -1 before the resources exist.
 #include <gtest/gtest.h>
 
 #include "src/FpSensorLib/quorv_config.h"
@@ -69,13 +69,13 @@ TEST(QuorvSensorLib, HostRegistrationsReachTheAccessLayer) {
   EXPECT_EQ(g_quorvHostCallbacks.GetMcuStatus, nullptr);
 }
 
-TEST(QuorvSensorLib, FlowsFailUntilTheLibraryIsBuilt) {
+TEST(QuorvSensorLib, FlowsRefuseWithoutResources) {
   uint8_t frame[4] = {}, fid = 0, update = 1, slot = 0, type = 0;
   uint32_t len = 0;
   EXPECT_EQ(quorv_IdentifyByImage(frame, 2, &fid, &update), -1);
   EXPECT_EQ(fid, QUORV_NO_FINGER);
   EXPECT_EQ(update, 0);
-  EXPECT_EQ(quorv_InitAlgTplData(0, 1, 4, frame), -1);
+  EXPECT_EQ(quorv_InitAlgTplData(0, 1, 4, frame), -2) << "four zero bytes are no template blob";
   EXPECT_EQ(quorv_SaveAlgTplData(0, &type, &len, frame), -1);
   EXPECT_EQ(quorv_UpdateTemplate(1, &slot), -1);
   EXPECT_EQ(slot, QUORV_NO_FINGER);

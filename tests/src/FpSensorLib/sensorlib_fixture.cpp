@@ -6,6 +6,8 @@
 #include <algorithm>
 
 #include "src/FpSensorLib/quorv_config.h"
+#include "src/FpSensorLib/quorv_core_calls.h"
+#include "src/FpSensorLib/quorv_identify.h"
 #include "src/FpSensorLib/quorv_image_lists.h"
 #include "src/FpSensorLib/quorv_resources.h"
 #include "src/FpSensorLib/quorv_sensor_lib.h"
@@ -37,6 +39,8 @@ int Capture(const char *format, ...) {
 
 void ResetAll() {
   quorv_ResourcesResetForTest();
+  quorv_CoreCallsResetForTest();
+  quorv_IdentifyResetForTest();
   quorv_ImageListsResetForTest();
   quorv_ConfigResetForTest();
   ZqAlgSettingsResetForTest();

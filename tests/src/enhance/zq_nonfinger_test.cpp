@@ -372,10 +372,9 @@ TEST_F(NonFinger, NullImageWritesNothing) {
   EXPECT_EQ(p, 42.0f);
 }
 
-TEST_F(NonFinger, StandInTablesTellFingersFromEmptyFrames) {
-  // The stand-in tables decide on the sampled contrast and the mean
-  // gradient: pressed fingers pass; empty, grazed, flat, dirty and white
-  // frames do not.
+TEST_F(NonFinger, DefaultTablesTellFingersFromEmptyFrames) {
+  // The default set through NonFingerDetect: pressed fingers pass; empty,
+  // grazed, flat, dirty and white frames do not.
   const fingers::MasterFinger master = fingers::MakeMaster({});
   for (uint64_t seed = 1; seed <= 3; ++seed) {
     fingers::ImpressionParams ip = fingers::RandomImpression(master, seed, {96, 96});

@@ -108,6 +108,35 @@ TEST(RuleTables, LayoutAndKnownRows) {
   EXPECT_EQ(ZqFarRuleTableGet(8).nR, nR8);
 }
 
+TEST(RuleTables, FittedRowsStayWithinTheRowCountsAndColumnRanges) {
+  struct Shape {
+    int32_t max_rows;
+    std::vector<int32_t> lo, hi;
+  };
+  const Shape shapes[8] = {
+      {380, {6, 0, 9, 6, 51, 0}, {14, 1932, 75, 97, 92, 32}},
+      {523, {6, 0, 9, 7, 51, 0}, {14, 1932, 82, 97, 94, 34}},
+      {245, {5, 0, 25, 15, 61, 7}, {13, 263, 75, 98, 89, 49}},
+      {363, {6, 0, 10, 13, 62, 8}, {14, 855, 61, 98, 90, 45}},
+      {174, {6, 0, 0, 15, 72, 8}, {20, 587, 53, 98, 89, 50}},
+      {409, {6, 0, 11, 13, 63, 7}, {12, 832, 83, 95, 93, 30}},
+      {196, {6, 6, 2, 0, 175, 161, 0}, {14, 20, 86, 99, 215, 203, 10}},
+      {361, {6, 0, 8, 8, 61, 7}, {13, 867, 84, 97, 94, 29}},
+  };
+  for (int k = 1; k <= 8; ++k) {
+    const ST_FarRuleTable t = ZqFarRuleTableGet(k);
+    const Shape &s = shapes[k - 1];
+    ASSERT_EQ(t.nC, static_cast<int32_t>(s.lo.size())) << k;
+    EXPECT_LE(t.nR, s.max_rows) << k;
+    for (int r = 0; r < t.nR; ++r) {
+      for (int c = 0; c < t.nC; ++c) {
+        const int32_t v = t.puchdata[r * t.nC + c];
+        EXPECT_TRUE(v >= s.lo[c] && v <= s.hi[c]) << "table " << k << " row " << r << " column " << c << ": " << v;
+      }
+    }
+  }
+}
+
 TEST(FrList, VectorAtOrAboveEveryColumnOfARow) {
   // List 0 row 0 is {5, 2699, 158, 88, 25, 4}.
   const int16_t row0[6] = {5, 2699, 158, 88, 25, 4};

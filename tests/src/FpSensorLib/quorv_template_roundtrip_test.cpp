@@ -1,0 +1,173 @@
+// Template storage on the real algorithm core, in the driver's sequences:
+// one finger enrolled and saved, the library rebuilt, the blob loaded into
+// any slot after deleting all ten, and identification finds that slot; a
+// damaged blob and a slot past the store are refused.
+#include <gtest/gtest.h>
+
+#include <stdint.h>
+
+#include <vector>
+
+#include "fingers/synth_fingers.h"
+#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/FpSensorLib/quorv_enroll.h"
+#include "src/FpSensorLib/quorv_resources.h"
+#include "src/FpSensorLib/quorv_sensor_lib.h"
+#include "src/FpSensorLib/quorv_template_store.h"
+#include "src/FpSensorLib/sensorlib_fixture.h"
+#include "src/ZqAlg/ZqAlgInit.h"
+#include "src/ZqAlg/ZqEnrollTemplate.h"
+#include "src/ZqAlg/ZqMachInfo.h"
+#include "src/ZqAlg/ZqVerifyByTemplate.h"
+#include "src/features/ZqAlgMode.h"
+
+namespace {
+
+using sensorlib_test::SensorLibTest;
+
+constexpr int kSide = 96;
+constexpr size_t kBlobBuffer = 0x100007;  // the driver's save buffer
+
+fingers::MasterFinger Master(int finger) {
+  return fingers::MakeMaster(fingers::PopulationFinger(44, finger));
+}
+
+std::vector<uint8_t> Press(const fingers::MasterFinger &m, int press, double dx, double dy,
+                           double rotation = 0.0) {
+  fingers::ImpressionParams ip;
+  ip.seed = fingers::PressSeed(m, press);
+  ip.width = ip.height = kSide;
+  const fingers::Point c = m.PatternCenter();
+  ip.center = fingers::Point{c.x + dx, c.y + dy};
+  ip.rotation = rotation;
+  ip.distortion = 0.2;
+  ip.contact.radius = 1.6;
+  return fingers::Render(m, ip).frame.gray;
+}
+
+class TemplateRoundTripTest : public SensorLibTest {
+ protected:
+  void SetUp() override {
+    SensorLibTest::SetUp();
+    ResetCore();
+    Open();
+  }
+  void TearDown() override {
+    SensorLibTest::TearDown();
+    ResetCore();
+  }
+  static void ResetCore() {
+    ZqAlgModeResetForTest();
+    ZqMachInfoResetForTest();
+    ZqVerifyByTemplateResetForTest();
+    quorv_EnrollResetForTest();
+    gQuorvActionMode = QUORV_ACTION_IDLE;
+  }
+  // Create, configure and initialise, as the driver opens the library.
+  void Open() {
+    ASSERT_EQ(quorv_SensorResourceCreate(), 0);
+    quorv_SetFpSensorColsRows(kSide, kSide);
+    quorv_SetEnrollMaxTpl(12);
+    quorv_SetFpAlgMaxTpl(48);
+    quorv_SetAlgFarLevel(14);
+    quorv_SetEnrollmentTipsEn(0);
+    ASSERT_EQ(quorv_InitFpAlg(), 0);
+  }
+  // The driver's load: every slot emptied, then the blob into slot.
+  int Load(uint8_t slot, const std::vector<uint8_t> &blob) {
+    for (unsigned f = 0; f < QUORV_FINGER_SLOTS; ++f) EXPECT_EQ(quorv_DelFinger(f), 0);
+    return quorv_InitAlgTplData(slot, type_, static_cast<uint32_t>(blob.size()), blob.data());
+  }
+  int Identify(const std::vector<uint8_t> &image) {
+    fid_ = 0;
+    upd_ = 0;
+    return quorv_IdentifyByImage(image.data(), 2, &fid_, &upd_);
+  }
+
+  uint8_t type_ = 0;
+  uint8_t fid_ = 0;
+  uint8_t upd_ = 0;
+};
+
+TEST_F(TemplateRoundTripTest, SavedFingerLoadsIntoAnySlotAndIsIdentifiedThere) {
+  const fingers::MasterFinger finger = Master(0);
+  const double offsets[][2] = {{0, 0}, {-20, -16}, {20, 16}, {-20, 16}, {20, -16}, {0, 20}};
+  ASSERT_EQ(quorv_ClearEnrollPara(), 0);
+  for (uint8_t i = 0; i < 6; ++i) {
+    ASSERT_EQ(quorv_EnrollByImage(0, i, Press(finger, i, offsets[i][0], offsets[i][1]).data()), 0)
+        << "press " << +i;
+  }
+  std::vector<uint8_t> blob(kBlobBuffer);
+  uint32_t len = 0;
+  ASSERT_EQ(quorv_SaveAlgTplData(0, &type_, &len, blob.data()), 0);
+  ASSERT_GT(len, 0u);
+  ASSERT_LE(len, kBlobBuffer);
+  EXPECT_EQ(type_, 121);
+  EXPECT_EQ(static_cast<int>(len), quorv_GetAlgTplDataSize(0));
+  blob.resize(len);
+
+  // The library rebuilt as after a -1.
+  quorv_SensorResourceDestroy();
+  Open();
+
+  const std::vector<uint8_t> probe = Press(finger, 9, 6, -4, 0.1);
+  const std::vector<uint8_t> stranger = Press(Master(3), 0, 0, 0);
+  for (uint8_t k = 0; k < QUORV_FINGER_SLOTS; ++k) {
+    ASSERT_EQ(Load(k, blob), 0) << "slot " << +k;
+    EXPECT_EQ(quorv_GetSubtemplatesNum(k), 6);
+    EXPECT_EQ(Identify(probe), 0) << "slot " << +k;
+    EXPECT_EQ(fid_, k);
+    EXPECT_NE(Identify(stranger), 0) << "slot " << +k;
+    EXPECT_EQ(fid_, QUORV_NO_FINGER);
+  }
+
+  // After a match the driver asks for an update and, when one was made,
+  // stores the slot's blob again.
+  ASSERT_EQ(Load(4, blob), 0);
+  ASSERT_EQ(Identify(probe), 0);
+  uint8_t slot = 0;
+  const int updated = quorv_UpdateTemplate(upd_, &slot);
+  if (updated == 0) {
+    EXPECT_EQ(slot, 4);
+    std::vector<uint8_t> again(kBlobBuffer);
+    uint32_t again_len = 0;
+    uint8_t type = 0;
+    EXPECT_EQ(quorv_GetAlgTplData(slot, &type, &again_len, again.data()), 0);
+    EXPECT_GT(again_len, 0u);
+  } else {
+    EXPECT_EQ(updated, -1);
+  }
+}
+
+TEST_F(TemplateRoundTripTest, DamagedBlobsAndBadSlotsAreRefused) {
+  const fingers::MasterFinger finger = Master(1);
+  ASSERT_EQ(quorv_ClearEnrollPara(), 0);
+  const double offsets[][2] = {{0, 0}, {-20, -16}, {20, 16}};
+  for (uint8_t i = 0; i < 3; ++i) {
+    ASSERT_EQ(quorv_EnrollByImage(0, i, Press(finger, i, offsets[i][0], offsets[i][1]).data()), 0);
+  }
+  std::vector<uint8_t> blob(kBlobBuffer);
+  uint32_t len = 0;
+  ASSERT_EQ(quorv_SaveAlgTplData(0, &type_, &len, blob.data()), 0);
+  blob.resize(len);
+
+  for (size_t at : {static_cast<size_t>(len / 2), static_cast<size_t>(len) - 1}) {
+    std::vector<uint8_t> damaged = blob;
+    damaged[at] ^= 0x01;
+    EXPECT_EQ(Load(2, damaged), -3) << "byte " << at << " of " << len;
+    EXPECT_EQ(quorv_GetSubtemplatesNum(2), 0) << "the slot stays empty";
+  }
+  EXPECT_EQ(quorv_InitAlgTplData(10, type_, len, blob.data()), -1);
+  EXPECT_EQ(quorv_InitAlgTplData(3, type_, len, nullptr), -1);
+  for (int slot : {10, -1, 65536}) {
+    uint32_t n = 0;
+    uint8_t t = 0;
+    EXPECT_EQ(quorv_SaveAlgTplData(slot, &t, &n, blob.data()), -1) << slot;
+    EXPECT_EQ(quorv_GetAlgTplData(slot, &t, &n, blob.data()), -1) << slot;
+  }
+  EXPECT_EQ(quorv_SaveAlgTplData(5, &type_, &len, blob.data()), -1) << "an empty slot";
+  EXPECT_EQ(quorv_GetAlgTplDataSize(10), 0);
+  EXPECT_EQ(quorv_GetTemplateVersion(), 0x1415927du);
+}
+
+}  // namespace
