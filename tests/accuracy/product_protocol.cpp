@@ -12,6 +12,7 @@
 #include "src/ZqAlg/ZqEnrollTemplate.h"
 #include "src/ZqAlg/ZqFarLevel.h"
 #include "src/ZqAlg/ZqMachInfo.h"
+#include "src/ZqAlg/ZqTemplateUpdate.h"
 #include "src/ZqAlg/ZqVerifyByTemplate.h"
 
 namespace accuracy {
@@ -27,7 +28,7 @@ double Seconds(Clock::time_point since) {
 }  // namespace
 
 ProductResult RunProduct(const DriverAlgorithm &alg, const std::vector<CorpusEntry> &corpus, int k,
-                         std::ostream &csv) {
+                         bool update, std::ostream &csv) {
   if (k < 1) throw std::invalid_argument("enrol at least one impression per finger");
   std::vector<int> fingers;
   for (const CorpusEntry &e : corpus) {
@@ -69,7 +70,7 @@ ProductResult RunProduct(const DriverAlgorithm &alg, const std::vector<CorpusEnt
   for (const auto &f : slot_of) ZqSetTplValidFlag(static_cast<uint16_t>(f.second));
   gQuorvActionMode = 0;
 
-  csv << "press,slot,result,finger,score,seconds\n";
+  csv << "press,slot,result,finger,score,seconds,update\n";
   for (size_t i = 0; i < corpus.size(); ++i) {
     if (enrol_press[i]) continue;
     const auto slot = slot_of.find(corpus[i].finger);
@@ -77,20 +78,35 @@ ProductResult RunProduct(const DriverAlgorithm &alg, const std::vector<CorpusEnt
     int code = 0;
     Sample s = alg.Extract(ReadPgm(corpus[i].path), QUORV_ACTION_IDENTIFY, &code);
     uint16_t fid = 255;
-    int16_t update = 0;
+    int16_t flag = 0;
     ST_FullHMatrix h{};
     int ret = code;
     double seconds = 0;
     if (s) {
       ZqInitAutoMatchLevel();
       const Clock::time_point t0 = Clock::now();
-      ret = ZqVerifyByTemplate(s.get(), &fid, &update, &h, 1);
+      ret = ZqVerifyByTemplate(s.get(), &fid, &flag, &h, 1);
       seconds = Seconds(t0);
       r.identify_seconds.push_back(seconds);
     } else {
       ++r.failed_extractions;
     }
     const bool accepted = ret == 0;
+    const int score = s ? static_cast<int>(gVerifyScores) : 0;
+    int path = 0;  // the update's path: 1 added, 2..6 replaced
+    if (accepted && update) {
+      uint32_t updated = 0;
+      const Clock::time_point t0 = Clock::now();
+      const int up = ZqTemplateUpdate(flag, &updated);
+      r.update_seconds += Seconds(t0);
+      if (up == 0) {
+        path = static_cast<int>(gQuorvMachInfo.updataMode);
+        ++(path == 1 ? r.updates_added : r.updates_replaced);
+        if (static_cast<int>(updated) != expected) ++r.updates_wrong_finger;
+      } else {
+        ++r.updates_refused;
+      }
+    }
     if (expected >= 0) {
       ++r.genuine;
       if (accepted && fid == expected) ++r.genuine_named;
@@ -100,9 +116,8 @@ ProductResult RunProduct(const DriverAlgorithm &alg, const std::vector<CorpusEnt
       if (accepted) ++r.impostor_accepted;
     }
     char line[160];
-    std::snprintf(line, sizeof line, "%s,%d,%d,%d,%d,%.6f\n", corpus[i].Name().c_str(), expected,
-                  ret, accepted ? static_cast<int>(fid) : -1, s ? static_cast<int>(gVerifyScores) : 0,
-                  seconds);
+    std::snprintf(line, sizeof line, "%s,%d,%d,%d,%d,%.6f,%d\n", corpus[i].Name().c_str(),
+                  expected, ret, accepted ? static_cast<int>(fid) : -1, score, seconds, path);
     csv << line;
   }
   gQuorvActionMode = 0;

@@ -1,20 +1,41 @@
-# Writes a small seeded corpus and runs both accuracy protocols on it with
-# the limits the algorithm reaches there. Variables: WRITER, ACCURACY, OUT.
+# Writes a seeded corpus and runs the accuracy program on it with the limits
+# the algorithm reaches there. Variables: WRITER, ACCURACY, OUT; CORPUS, the
+# writer's options (space-separated); RUNS, the runs separated by "|", each
+# a protocol and its options. A product run with --update must also reach
+# an FRR no higher than the last product run without it.
 file(REMOVE_RECURSE ${OUT})
-execute_process(COMMAND ${WRITER} --out ${OUT} --fingers 6 --impressions 8 --seed 40
-                RESULT_VARIABLE rc)
+separate_arguments(corpus_args UNIX_COMMAND "${CORPUS}")
+execute_process(COMMAND ${WRITER} --out ${OUT} ${corpus_args} RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "corpus writer failed: ${rc}")
 endif()
-# Seed 40 gives EER 11.90 % and FMR 0 at the threshold (FVC), FRR 0 and FAR 0
-# with 5 enrolled impressions of 3 fingers (product).
-foreach(run "fvc;--max-eer;15;--max-fmr;0" "product;--enrol;5;--max-frr;0;--max-far;0")
-  list(GET run 0 protocol)
-  list(SUBLIST run 1 -1 limits)
-  execute_process(COMMAND ${ACCURACY} --protocol ${protocol} ${OUT} ${limits}
-                  OUTPUT_FILE ${OUT}/${protocol}.csv ERROR_VARIABLE figures RESULT_VARIABLE rc)
-  message("${figures}")
+string(REPLACE "|" ";" runs "${RUNS}")
+set(plain_frr "")
+set(n 0)
+foreach(run ${runs})
+  separate_arguments(args UNIX_COMMAND "${run}")
+  list(GET args 0 protocol)
+  list(SUBLIST args 1 -1 options)
+  math(EXPR n "${n} + 1")
+  execute_process(COMMAND ${ACCURACY} --protocol ${protocol} ${OUT} ${options}
+                  OUTPUT_FILE ${OUT}/run${n}_${protocol}.csv ERROR_VARIABLE figures
+                  RESULT_VARIABLE rc)
+  message("zq_accuracy --protocol ${run}\n${figures}")
   if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "zq_accuracy --protocol ${protocol} failed: ${rc}")
+    message(FATAL_ERROR "zq_accuracy --protocol ${run} failed: ${rc}")
+  endif()
+  if(protocol STREQUAL "product")
+    if(NOT figures MATCHES "FRR ([0-9.]+)%")
+      message(FATAL_ERROR "no FRR in the figures of ${run}")
+    endif()
+    set(frr ${CMAKE_MATCH_1})
+    list(FIND options "--update" with_updates)
+    if(with_updates EQUAL -1)
+      set(plain_frr ${frr})
+    elseif(plain_frr STREQUAL "")
+      message(FATAL_ERROR "${run}: no run without updates to compare with")
+    elseif(frr GREATER plain_frr)
+      message(FATAL_ERROR "${run}: FRR ${frr}% with updates, ${plain_frr}% without")
+    endif()
   endif()
 endforeach()

@@ -1,8 +1,9 @@
 // The accuracy benchmark: runs the algorithm, configured as the driver
 // configures it, over a folder of <finger>_<impression>.pgm impressions.
 //   zq_accuracy --protocol fvc DIR [--max-eer PCT] [--max-fmr PCT]
-//   zq_accuracy --protocol product DIR [--enrol K] [--max-frr PCT] [--max-far PCT]
+//   zq_accuracy --protocol product DIR [--enrol K] [--update] [--max-frr PCT] [--max-far PCT]
 //   ... [--fw4843 CHIP MODE]: the driver's FW4843 set with chip and mode replaced
+// --update runs the template update after every accepted identification.
 // --max-fmr limits the FMR at the threshold of the driver's far level. The
 // protocol's CSV rows go to stdout, its figures to stderr. Exit status 0;
 // 3 when a figure exceeds its --max- limit; 2 for bad arguments; 1 when the
@@ -26,7 +27,8 @@ namespace {
 
 int Usage() {
   std::cerr << "usage: zq_accuracy --protocol fvc DIR [--max-eer PCT] [--max-fmr PCT]\n"
-               "       zq_accuracy --protocol product DIR [--enrol K] [--max-frr PCT] [--max-far PCT]\n"
+               "       zq_accuracy --protocol product DIR [--enrol K] [--update] [--max-frr PCT]\n"
+               "                   [--max-far PCT]\n"
                "       (either with [--fw4843 CHIP MODE] for the FW4843 set, chip and mode replaced)\n";
   return 2;
 }
@@ -76,8 +78,8 @@ int Fvc(const accuracy::DriverAlgorithm &alg, const std::vector<accuracy::Corpus
 }
 
 int Product(const accuracy::DriverAlgorithm &alg, const std::vector<accuracy::CorpusEntry> &corpus,
-            int k, double max_frr, double max_far) {
-  const accuracy::ProductResult r = accuracy::RunProduct(alg, corpus, k, std::cout);
+            int k, bool update, double max_frr, double max_far) {
+  const accuracy::ProductResult r = accuracy::RunProduct(alg, corpus, k, update, std::cout);
   std::cout.flush();
   Line("product: %d fingers enrolled from %d impressions each: %d sub-templates, %d refused, "
        "%.2f ms per enrolment",
@@ -92,6 +94,14 @@ int Product(const accuracy::DriverAlgorithm &alg, const std::vector<accuracy::Co
   Line("product: %d impostor presses: %d accepted: FAR %.2f%%", r.impostor, r.impostor_accepted,
        far);
   if (r.failed_extractions > 0) Line("product: %d presses without a sample", r.failed_extractions);
+  if (update) {
+    const int updates = r.updates_added + r.updates_replaced;
+    Line("product: updates: %d added, %d replaced a sub-template, %d refused; %d of another "
+         "finger; %.3f ms per update",
+         r.updates_added, r.updates_replaced, r.updates_refused, r.updates_wrong_finger,
+         updates + r.updates_refused > 0 ? 1000.0 * r.update_seconds / (updates + r.updates_refused)
+                                         : 0.0);
+  }
   if (!r.identify_seconds.empty()) {
     const double sum = std::accumulate(r.identify_seconds.begin(), r.identify_seconds.end(), 0.0);
     const double worst = *std::max_element(r.identify_seconds.begin(), r.identify_seconds.end());
@@ -108,6 +118,7 @@ int Product(const accuracy::DriverAlgorithm &alg, const std::vector<accuracy::Co
 int main(int argc, char **argv) {
   std::string protocol, dir;
   int k = 8;
+  bool update = false;
   double max_eer = -1, max_fmr = -1, max_frr = -1, max_far = -1;
   accuracy::Fw4843Set fw4843;
   bool fw4843_on = false;
@@ -116,6 +127,7 @@ int main(int argc, char **argv) {
     const bool has_value = i + 1 < argc;
     if (a == "--protocol" && has_value) protocol = argv[++i];
     else if (a == "--enrol" && has_value) k = std::atoi(argv[++i]);
+    else if (a == "--update") update = true;
     else if (a == "--max-eer" && has_value) max_eer = std::atof(argv[++i]);
     else if (a == "--max-fmr" && has_value) max_fmr = std::atof(argv[++i]);
     else if (a == "--max-frr" && has_value) max_frr = std::atof(argv[++i]);
@@ -129,6 +141,7 @@ int main(int argc, char **argv) {
     else return Usage();
   }
   if (dir.empty() || (protocol != "fvc" && protocol != "product") || k < 1) return Usage();
+  if (update && protocol != "product") return Usage();
   try {
     const std::vector<accuracy::CorpusEntry> corpus = accuracy::ListCorpus(dir);
     int fingers = 0;
@@ -142,7 +155,7 @@ int main(int argc, char **argv) {
       Line("zq_accuracy: the product protocol needs two fingers");
       return 2;
     }
-    return Product(alg, corpus, k, max_frr, max_far);
+    return Product(alg, corpus, k, update, max_frr, max_far);
   } catch (const std::exception &e) {
     Line("zq_accuracy: %s", e.what());
     return 1;

@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "fingers/synth_fingers.h"
@@ -21,67 +20,27 @@
 #include "src/ZqAlg/ZqSubTemplate.h"
 #include "src/ZqAlg/ZqVerifyTwoTemplate.h"
 #include "src/image/ZqMemoryManager.h"
-#include "zq_alg_state.h"
+#include "zq_press_fixture.h"
 #include "zq_synth_keypoints.h"
 
 namespace {
 
 const int kSide = 96;
 
-struct SampleDeleter {
-  void operator()(ST_SubTemplate *t) const { ZqReleaseTemp(t); }
-};
-using Sample = std::unique_ptr<ST_SubTemplate, SampleDeleter>;
+using zq_test::Crop;
+using zq_test::Press;
 
-// One press of a master with the sample extracted from it.
-struct Crop {
-  fingers::Impression imp;
-  Sample sample;
-};
-
-// The driver's configuration for a 96 x 96 sensor; the store set up.
-class EnrollTest : public ::testing::Test {
+// The identification fixture's store, in the enrol action mode.
+class EnrollTest : public zq_test::VerifyStoreTest {
  protected:
   void SetUp() override {
-    zq_test::ResetAlgorithmState();
-    ZqSetSensorColRow(kSide, kSide);
-    ZqSetAlgFarLevel(14);
-    ZqSetUpdateTemplateFarLevel(16);
-    ZqSetForeignBodyTest(1);
-    ZqSetAlgMaxTplCnt(96);
-    ZqSetFpEnrollMaxTplCnt(48);
-    ASSERT_EQ(ZqInitAlgorithm(), 0);
+    VerifyStoreTest::SetUp();
     gQuorvActionMode = QUORV_ACTION_ENROLL;
-  }
-  void TearDown() override {
-    ZqDestroyIntiAlg();
-    zq_test::ResetAlgorithmState();
   }
 
   static ST_QuorvEnrollTemplate &Finger(int f) { return *gEnrolledTemplate[f]; }
 
-  // A press of master m with its window centre at the pattern centre +
-  // (dx, dy), turned by rotation.
-  static Crop Press(const fingers::MasterFinger &m, int press, double dx, double dy,
-                    double rotation = 0.0, int side = kSide) {
-    fingers::ImpressionParams ip;
-    ip.seed = fingers::PressSeed(m, press);
-    ip.width = ip.height = side;
-    const fingers::Point c = m.PatternCenter();
-    ip.center = fingers::Point{c.x + dx, c.y + dy};
-    ip.rotation = rotation;
-    ip.distortion = 0.2;
-    ip.contact.radius = 1.6;  // full contact
-    Crop crop{fingers::Render(m, ip), Sample(ZqCreateTemp())};
-    EXPECT_NE(crop.sample, nullptr);
-    std::vector<uint8_t> img = crop.imp.frame.gray;
-    const uint8_t quality[4] = {80, 95, 70, 0};
-    EXPECT_EQ(ZqGetTemplate(img.data(), crop.sample.get(), quality), 0);
-    return crop;
-  }
-  static fingers::MasterFinger Master(int finger) {
-    return fingers::MakeMaster(fingers::PopulationFinger(40, finger));
-  }
+  static fingers::MasterFinger Master(int finger) { return zq_test::PressMaster(finger, 40); }
 };
 
 TEST_F(EnrollTest, FirstSampleStartsTheFingerAfresh) {

@@ -22,14 +22,15 @@ namespace {
 const int kSide = 96;
 }  // namespace
 
-fingers::MasterFinger PressMaster(int finger) {
-  return fingers::MakeMaster(fingers::PopulationFinger(120, finger));
+fingers::MasterFinger PressMaster(int finger, uint64_t population) {
+  return fingers::MakeMaster(fingers::PopulationFinger(population, finger));
 }
 
-Crop Press(const fingers::MasterFinger &m, int press, double dx, double dy, double rotation) {
+Crop Press(const fingers::MasterFinger &m, int press, double dx, double dy, double rotation,
+           int side) {
   fingers::ImpressionParams ip;
   ip.seed = fingers::PressSeed(m, press);
-  ip.width = ip.height = kSide;
+  ip.width = ip.height = side;
   const fingers::Point c = m.PatternCenter();
   ip.center = fingers::Point{c.x + dx, c.y + dy};
   ip.rotation = rotation;
@@ -43,17 +44,22 @@ Crop Press(const fingers::MasterFinger &m, int press, double dx, double dy, doub
   return crop;
 }
 
-double MotionError(const ST_FullHMatrix &H, const Crop &smp, const Crop &tpl) {
+double MotionError(const ST_FullHMatrix &H, const fingers::Impression &smp,
+                   const fingers::Impression &tpl, int step) {
   double worst = 0;
-  for (int y = 16; y <= 80; y += 16) {
-    for (int x = 16; x <= 80; x += 16) {
-      const fingers::Point t = tpl.imp.FromMaster(smp.imp.ToMaster(x, y));
+  for (int y = step; y <= kSide - step; y += step) {
+    for (int x = step; x <= kSide - step; x += step) {
+      const fingers::Point t = tpl.FromMaster(smp.ToMaster(x, y));
       if (t.x < 0 || t.y < 0 || t.x > kSide - 1 || t.y > kSide - 1) continue;
       const double X = H.a00 * x + H.a01 * y + H.a02, Y = H.a10 * x + H.a11 * y + H.a12;
       worst = std::fmax(worst, std::hypot(X - t.x, Y - t.y));
     }
   }
   return worst;
+}
+
+double MotionError(const ST_FullHMatrix &H, const Crop &smp, const Crop &tpl) {
+  return MotionError(H, smp.imp, tpl.imp);
 }
 
 void VerifyStoreTest::SetUp() {
@@ -87,18 +93,23 @@ void VerifyStoreTest::Place(int f, const std::vector<const ST_SubTemplate *> &sa
   ASSERT_EQ(ZqSetTplValidFlag(static_cast<uint16_t>(f)), 0);
 }
 
-void VerifyStoreTest::Enroll(int f, const std::vector<Crop> &crops) {
+void VerifyStoreTest::Enroll(int f, const std::vector<const ST_SubTemplate *> &samples) {
   const uint32_t mode = gQuorvActionMode;
   gQuorvActionMode = QUORV_ACTION_ENROLL;
-  for (size_t i = 0; i < crops.size(); ++i) {
+  for (size_t i = 0; i < samples.size(); ++i) {
     uint8_t out = 0;
-    ASSERT_EQ(ZqEnrollByTemplate(crops[i].sample.get(), static_cast<int16_t>(f),
-                                 static_cast<int16_t>(i), &out),
+    ASSERT_EQ(ZqEnrollByTemplate(samples[i], static_cast<int16_t>(f), static_cast<int16_t>(i), &out),
               0)
-        << "finger " << f << " crop " << i;
+        << "finger " << f << " sample " << i;
   }
   ASSERT_EQ(ZqSetTplValidFlag(static_cast<uint16_t>(f)), 0);
   gQuorvActionMode = mode;
+}
+
+void VerifyStoreTest::Enroll(int f, const std::vector<Crop> &crops) {
+  std::vector<const ST_SubTemplate *> samples;
+  for (const Crop &c : crops) samples.push_back(c.sample.get());
+  Enroll(f, samples);
 }
 
 VerifyStoreTest::Outcome VerifyStoreTest::Identify(const ST_SubTemplate *s, uint8_t option) {

@@ -26,16 +26,21 @@ struct Crop {
   SamplePtr sample;
 };
 
-// Finger `finger` of the identification tests' population.
-fingers::MasterFinger PressMaster(int finger);
+// Finger `finger` of a population of masters (by default the
+// identification tests' one).
+fingers::MasterFinger PressMaster(int finger, uint64_t population = 120);
 
-// Press `press` of m on the configured 96 x 96 sensor, its window centre at
-// the pattern centre + (dx, dy), turned by rotation, in full contact; the
-// sample carries the quality bytes {80, 95, 70, 3}.
-Crop Press(const fingers::MasterFinger &m, int press, double dx, double dy, double rotation = 0.0);
+// Press `press` of m on a side x side sensor (the configured one), its
+// window centre at the pattern centre + (dx, dy), turned by rotation, in
+// full contact; the sample carries the quality bytes {80, 95, 70, 3}.
+Crop Press(const fingers::MasterFinger &m, int press, double dx, double dy, double rotation = 0.0,
+           int side = 96);
 
 // Largest distance between H's image of sample pixels and their true
-// position in the template press, over a grid seen in both.
+// position in the template press, over the grid step, 2 step, ... up to
+// 96 - step of the 96 x 96 sensor, at the points seen in both.
+double MotionError(const ST_FullHMatrix &H, const fingers::Impression &smp,
+                   const fingers::Impression &tpl, int step = 16);
 double MotionError(const ST_FullHMatrix &H, const Crop &smp, const Crop &tpl);
 
 // The driver's configuration on a 96 x 96 sensor (far level 14, update
@@ -49,8 +54,10 @@ class VerifyStoreTest : public ::testing::Test {
   // Puts copies of the samples into finger f as its sub-templates 0..n-1,
   // each its own root, and finalises the finger.
   static void Place(int f, const std::vector<const ST_SubTemplate *> &samples);
-  // Enrols the crops into finger f as the sensor library does, then
-  // finalises it.
+  // Enrols the samples (or the crops' samples) into finger f as the sensor
+  // library does, in the enrol action mode, then finalises it; the action
+  // mode is restored.
+  static void Enroll(int f, const std::vector<const ST_SubTemplate *> &samples);
   static void Enroll(int f, const std::vector<Crop> &crops);
 
   struct Outcome {

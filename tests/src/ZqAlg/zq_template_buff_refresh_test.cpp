@@ -117,9 +117,9 @@ TEST_F(BuffRefreshTest, StrongMatchesJoinTheNewestSamplesGroup) {
 TEST_F(BuffRefreshTest, BufferedSamplesUpdateTheFingerTheyWereAttributedTo) {
   const fingers::MasterFinger a = Master(13), b = Master(14);
   const double grid[4][2] = {{0, 0}, {12, 0}, {0, 12}, {-12, -8}};
-  std::vector<ST_SubTemplate *> enrol;
+  std::vector<const ST_SubTemplate *> enrol;
   for (int k = 0; k < 4; ++k) enrol.push_back(Keep(Press(a, k, grid[k][0], grid[k][1])));
-  Enrol(3, enrol);
+  Enroll(3, enrol);
   ST_SubTemplate *a5 = Keep(Press(a, 5, 16, 9, 0.1)), *a6 = Keep(Press(a, 6, -8, 15, -0.1));
   for (ST_SubTemplate *s : {a5, Keep(Press(b, 1, 0, 0)), a6}) ASSERT_EQ(ZqTemplateBuffRefresh(s, 1, 255), 0);
   ASSERT_EQ(Buf().bufGroup[0], 2);
@@ -153,7 +153,7 @@ TEST_F(BuffRefreshTest, BufferedSamplesUpdateTheFingerTheyWereAttributedTo) {
 
 TEST_F(BuffRefreshTest, SamplesWhoseLeaderLeftLeadTheirGroup) {
   const fingers::MasterFinger a = Master(15), c = Master(16);
-  Enrol(2, {Keep(Press(a, 0, 0, 0)), Keep(Press(a, 1, 12, 4))});
+  Enroll(2, std::vector<const ST_SubTemplate *>{Keep(Press(a, 0, 0, 0)), Keep(Press(a, 1, 12, 4))});
   // Slot 0 (finger a) leads slots 1 and 2 (another finger) by construction.
   ST_SubTemplate *slots[3] = {Keep(Press(a, 2, 6, -10, 0.1)), Keep(Press(c, 0, 0, 0)),
                               Keep(Press(c, 1, 10, 5))};

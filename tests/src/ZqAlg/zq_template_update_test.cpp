@@ -10,6 +10,7 @@
 #include <set>
 #include <vector>
 
+#include "src/ZqAlg/ZqAlgInit.h"
 #include "src/ZqAlg/ZqHmatrixOps.h"
 #include "src/ZqAlg/ZqMachInfo.h"
 #include "src/ZqAlg/ZqTemplateBuf.h"
@@ -32,9 +33,9 @@ class TemplateUpdateTest : public UpdateTest {
   // Finger f enrolled from four presses of master m on a grid of shifts.
   void EnrolFour(int f, const fingers::MasterFinger &m) {
     const double shifts[4][2] = {{0, 0}, {12, 0}, {0, 12}, {-12, -8}};
-    std::vector<ST_SubTemplate *> presses;
+    std::vector<const ST_SubTemplate *> presses;
     for (int k = 0; k < 4; ++k) presses.push_back(Keep(Press(m, k, shifts[k][0], shifts[k][1])));
-    Enrol(f, presses);
+    Enroll(f, presses);
   }
   // The record holds no sample and names no finger.
   static void ExpectConsumed() {

@@ -18,6 +18,7 @@
 #include "src/features/ZqScaleSpaceDetector.h"
 #include "src/image/ZqImage.h"
 #include "src/image/ZqMemoryManager.h"
+#include "zq_press_fixture.h"
 #include "zq_synth_keypoints.h"
 
 namespace {
@@ -87,21 +88,6 @@ fingers::ImpressionParams Press(const fingers::MasterFinger &m, uint64_t seed, d
   return ip;
 }
 
-// Largest distance between H's image and the true position over a grid of
-// sample pixels seen in both impressions.
-double MotionError(const ST_FullHMatrix &H, const Detected &smp, const Detected &tpl) {
-  double worst = 0;
-  for (int y = 24; y <= 72; y += 24) {
-    for (int x = 24; x <= 72; x += 24) {
-      const fingers::Point t = tpl.imp.FromMaster(smp.imp.ToMaster(x, y));
-      if (t.x < 0 || t.y < 0 || t.x > kSide - 1 || t.y > kSide - 1) continue;
-      const double X = H.a00 * x + H.a01 * y + H.a02, Y = H.a10 * x + H.a11 * y + H.a12;
-      worst = std::fmax(worst, std::hypot(X - t.x, Y - t.y));
-    }
-  }
-  return worst;
-}
-
 class VerifyDetectedTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -134,7 +120,7 @@ TEST_F(VerifyDetectedTest, GenuinePressesMatchWithTheirMotionAndOthersDoNot) {
       ST_FullHMatrix H{};
       const int score = ZqVerifyTwoTemplate(&smp->sub, &tpl->sub, &H, 1, 0);
       EXPECT_GE(score, T);
-      EXPECT_LT(MotionError(H, *smp, *tpl), 1.5);
+      EXPECT_LT(zq_test::MotionError(H, smp->imp, tpl->imp, 24), 1.5);
       // The template press is unturned: the sample->template angle is rot.
       EXPECT_NEAR(H.dtheta, mo.rot, 2.0 * M_PI / 180.0);
     }
