@@ -329,8 +329,8 @@ Seen Observe(const ST_SubTemplate &probe, const ST_SubTemplate &tpl) {
   return d;
 }
 
-// A comparison of identification: forward, and reverse where some rows
-// could leave the forward one a miss in 1 .. threshold - 1.
+// A comparison of identification: forward, and reverse where the forward
+// score, with some rows or without, is a miss in 1 .. threshold - 1.
 struct Pair {
   bool genuine;
   Seen forward, reverse;
@@ -397,7 +397,8 @@ RuleMeasured MeasureRules(uint8_t chip, uint8_t mode, const std::vector<accuracy
       p.forward = Observe(*samples[i], *samples[j]);
       const int lo = std::min(p.forward.score, p.forward.before);
       const int hi = std::max(p.forward.score, p.forward.before);
-      if (lo < m.threshold && hi >= 1) {
+      // A looked-up rule may move the forward score across the threshold.
+      if ((lo < m.threshold && hi >= 1) || !p.forward.vectors.empty()) {
         gRebak = 1;
         p.reverse = Observe(*samples[j], *samples[i]);
         p.has_reverse = true;
