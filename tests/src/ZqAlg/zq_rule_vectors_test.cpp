@@ -7,6 +7,7 @@
 #include <map>
 #include <vector>
 
+#include "fingers/rng.h"
 #include "src/FpSensorLib/quorv_action_mode.h"
 #include "src/ZqAlg/ZqFarLevel.h"
 #include "src/ZqAlg/ZqMatchInfoTwo.h"
@@ -53,6 +54,7 @@ TEST_F(RuleVectorsTest, RescueVectorsSeenWithoutChangingTheComparison) {
   gQuorvActionMode = QUORV_ACTION_IDENTIFY;
   EXPECT_EQ(ZqRuleVectorObserved(), 0);
   std::map<int, int> kinds;
+  int raisedWithTable7Gate = 0;
   for (int seed = 1; seed <= 12; ++seed) {
     for (int count : {8, 12, 16}) {
       zq_test::SynthPairParams p;
@@ -69,23 +71,30 @@ TEST_F(RuleVectorsTest, RescueVectorsSeenWithoutChangingTheComparison) {
       ZqSetRuleVectorObserverForTest(nullptr, nullptr);
       EXPECT_EQ(observed.score, plain.score);
       EXPECT_EQ(std::memcmp(&observed.record, &plain.record, sizeof plain.record), 0);
+      // The record is byte-packed: its fields are read by value.
+      const int32_t ransacNum = plain.record.ransacNum, overlapSize = plain.record.overlapSize;
+      const int32_t overlapPct = plain.record.overlapPct;
       for (const ZqRuleVector &v : seen) {
         ++kinds[v.kind];
         EXPECT_EQ(v.threshold, 20);
         EXPECT_LT(v.score, 20);
         EXPECT_EQ(v.list, 0);
-        EXPECT_EQ(v.vec[0], plain.record.ransacNum) << "kind " << v.kind;
+        EXPECT_EQ(v.vec[0], ransacNum) << "kind " << v.kind;
         if (v.kind == ZQ_RULE_TABLE7) {
           EXPECT_EQ(v.n, 7);
-          EXPECT_EQ(v.vec[2], plain.record.overlapPct);
+          EXPECT_EQ(v.vec[2], overlapPct);
         } else {
           EXPECT_TRUE(v.kind == ZQ_RULE_FR_LIST0 || v.kind == ZQ_RULE_FR_LIST1) << v.kind;
           EXPECT_EQ(v.n, 6);
-          EXPECT_EQ(v.vec[1], plain.record.overlapSize);  // compared pixels
+          EXPECT_EQ(v.vec[1], overlapSize);  // compared pixels
         }
       }
       // A raise by a rule needs its vector.
-      const int code = plain.record.rescueCode;
+      const int32_t code = plain.record.rescueCode;
+      // Raised by a list with the agreement and overlap that table 7 asks: the
+      // observer had its measurements taken, and the record compared equal above.
+      const int32_t uniformPct = plain.record.uniformPct;
+      if ((code == 21 || code == 22) && uniformPct > 65 && overlapPct > 30) ++raisedWithTable7Gate;
       if (code != 0) {
         const int kind = code == 21 ? ZQ_RULE_FR_LIST0 : code == 22 ? ZQ_RULE_FR_LIST1 : ZQ_RULE_TABLE7;
         bool found = false;
@@ -96,6 +105,84 @@ TEST_F(RuleVectorsTest, RescueVectorsSeenWithoutChangingTheComparison) {
   }
   EXPECT_GT(kinds[ZQ_RULE_FR_LIST0], 0);
   EXPECT_GT(kinds[ZQ_RULE_FR_LIST1], 0);
+  EXPECT_GT(raisedWithTable7Gate, 0);
+}
+
+// Eight keypoints at the same places on both sides, identical bit images,
+// the sample's mask over the left half: a full-homography score of 8 that
+// the confirmation rules keep, so the false-accept list of the chip is
+// looked up.
+struct Scene {
+  std::vector<ST_Feature> smpFeat, tplFeat;
+  std::vector<uint64_t> smpBits, tplBits;
+  std::vector<uint8_t> smpMask, tplMask;
+  ST_SubTemplate sample{}, tpl{};
+  Scene() {
+    const float xy[8][2] = {{10, 10}, {20, 10}, {10, 20}, {20, 20}, {12, 13}, {17, 12}, {14, 18}, {16, 16}};
+    fingers::Rng rng(1234);
+    for (const auto &p : xy) {
+      ST_Feature f{};
+      f.x = p[0];
+      f.y = p[1];
+      f.ori = 0.3f;
+      for (uint32_t &w : f.descr) w = static_cast<uint32_t>(rng.Next());
+      smpFeat.push_back(f);
+    }
+    tplFeat = smpFeat;
+    tplBits.resize(96 * 96 / 64 + 1);
+    for (uint64_t &w : tplBits) w = rng.Next() | (rng.Next() << 32);
+    smpBits = tplBits;
+    tplMask.assign(96 * 96 / 8 + 1, 0xFF);
+    smpMask.assign(96 * 96 / 8 + 1, 0);
+    for (int y = 0; y < 96; ++y)
+      for (int x = 0; x < 48; ++x) smpMask[(y * 96 + x) / 8] |= 1u << ((y * 96 + x) % 8);
+    sample = zq_test::SubTemplateOver(&smpFeat, 8, 0);
+    tpl = zq_test::SubTemplateOver(&tplFeat, 8, 0);
+    zq_test::AttachImages(&sample, &smpBits, &smpMask);
+    zq_test::AttachImages(&tpl, &tplBits, &tplMask);
+  }
+};
+
+// The false-accept list vector of the full-homography scorer, by chip and
+// mode; none where no list applies or the classifier is off.
+TEST_F(RuleVectorsTest, FalseAcceptListVectorByChipAndMode) {
+  struct Case {
+    uint16_t chip;
+    uint8_t mode, classifierOn;
+    int list;  // 0: nothing looked up
+  };
+  const Case cases[] = {{10, 4, 1, 1}, {14, 5, 1, 2}, {16, 5, 1, 3}, {14, 4, 1, 0}, {12, 5, 1, 0}, {14, 5, 0, 0}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(::testing::Message() << "chip " << c.chip << " mode " << int(c.mode) << " classifier "
+                                      << int(c.classifierOn));
+    Reset();
+    gQuorvActionMode = QUORV_ACTION_IDENTIFY;
+    ZqSensorTypeSet(c.chip);
+    ZqSetAlgoMode(c.mode);
+    ZqSetClassifierOn(c.classifierOn);
+    Scene scene;
+    ST_FullHMatrix H{};
+    const int plain = ZqVerifyTwoTemplate_v2(&scene.sample, &scene.tpl, &H, 1, 0);
+    std::vector<ZqRuleVector> seen;
+    ZqSetRuleVectorObserverForTest(Keep, &seen);
+    EXPECT_EQ(ZqVerifyTwoTemplate_v2(&scene.sample, &scene.tpl, &H, 1, 0), plain);
+    ZqSetRuleVectorObserverForTest(nullptr, nullptr);
+    EXPECT_EQ(plain, 8);  // no list row holds a similarity of 100
+    if (c.list == 0) {
+      EXPECT_TRUE(seen.empty());
+      continue;
+    }
+    ASSERT_EQ(seen.size(), 1u);
+    const ZqRuleVector &v = seen[0];
+    EXPECT_EQ(v.kind, ZQ_RULE_FA_LIST);
+    EXPECT_EQ(v.list, c.list);
+    EXPECT_EQ(v.n, 6);
+    EXPECT_EQ(v.score, 8);
+    EXPECT_EQ(v.threshold, 0);
+    EXPECT_EQ(v.vec[0], 8);    // inliers
+    EXPECT_EQ(v.vec[2], 100);  // similarity x 100
+    EXPECT_EQ(v.vec[3], 50);   // overlap percent
+  }
 }
 
 // Cleared, the observer hears nothing more.
