@@ -4,16 +4,34 @@
 
 namespace zq_rules {
 
+// Fitted by tests/tools/zq_fit_rule_tables on the synthetic corpus rules_train
+// (chip 10, algorithm mode 4, FW4843 parameter set at far level 8): 0 vectors
+// of impostor comparisons to hold, 968 of genuine ones to spare.
+// The given first row is kept first; not the original maker's rows.
+// inliers, recalled keypoints, similarity x 100, overlap percent, orientation variance x 100, bin-feature count
+// No comparison of the corpus gave a vector to hold: the given rows only.
 const int16_t gMode4DO4851_WarpMatch_Fa_6dims[1][kListColumns] = {
     {6, 22, 86, 66, 9, 1},
 };
 const int32_t gMode4DO4851_WarpMatch_FaRows = 1;
 
+// Fitted by tests/tools/zq_fit_rule_tables on the synthetic corpus rules_train
+// (chip 14, algorithm mode 5, FW4843 parameter set at far level 8): 0 vectors
+// of impostor comparisons to hold, 654 of genuine ones to spare.
+// The given first row is kept first; not the original maker's rows.
+// inliers, recalled keypoints, similarity x 100, overlap percent, orientation variance x 100, bin-feature count
+// No comparison of the corpus gave a vector to hold: the given rows only.
 const int16_t gMode5FW4853_WarpMatch_Fa_6dims[1][kListColumns] = {
     {7, 9, 91, 19, 6, 0},
 };
 const int32_t gMode5FW4853_WarpMatch_FaRows = 1;
 
+// Fitted by tests/tools/zq_fit_rule_tables on the synthetic corpus rules_train
+// (chip 16, algorithm mode 5, FW4843 parameter set at far level 8): 0 vectors
+// of impostor comparisons to hold, 633 of genuine ones to spare.
+// The given first row is kept first; not the original maker's rows.
+// inliers, recalled keypoints, similarity x 100, overlap percent, orientation variance x 100, bin-feature count
+// No comparison of the corpus gave a vector to hold: the given rows only.
 const int16_t gMode5FW4855_WarpMatch_Fa_6dims[1][kListColumns] = {
     {7, 20, 89, 39, 1, 2},
 };

@@ -2,6 +2,11 @@
 // src/features/rule_rows: edit those and regenerate, not this file.
 #include "src/features/ZqFarRuleTable.h"
 
+// Fitted by tests/tools/zq_fit_rule_tables on the synthetic corpus rules_train
+// (chip 9, algorithm mode 2, FW4843 parameter set at far level 8): 1680 genuine
+// and 6960 impostor comparisons, of which 524 and 3 vectors reached the threshold.
+// The first and last rows are the given ones; not the original maker's rows.
+// ransacNum, diffBlobSize, recurPct, overlapPct, uniformPct, matchScore
 const int32_t nR1 = 4;
 const int32_t puchdata1[4 * 6] = {
     6, 0, 26, 24, 88, 13,
@@ -10,6 +15,11 @@ const int32_t puchdata1[4 * 6] = {
     14, 1047, 19, 72, 61, 8,
 };
 
+// Fitted by tests/tools/zq_fit_rule_tables on the synthetic corpus rules_train
+// (chip 10, algorithm mode 2, FW4843 parameter set at far level 8): 1680 genuine
+// and 6960 impostor comparisons, of which 299 and 2 vectors reached the threshold.
+// The first and last rows are the given ones; not the original maker's rows.
+// ransacNum, diffBlobSize, recurPct, overlapPct, uniformPct, matchScore
 const int32_t nR2 = 3;
 const int32_t puchdata2[3 * 6] = {
     6, 0, 30, 33, 88, 14,
@@ -17,6 +27,11 @@ const int32_t puchdata2[3 * 6] = {
     14, 1047, 19, 72, 61, 8,
 };
 
+// Fitted by tests/tools/zq_fit_rule_tables on the synthetic corpus rules_train
+// (chip 11, algorithm mode 2, FW4843 parameter set at far level 8): 1680 genuine
+// and 6960 impostor comparisons, of which 525 and 3 vectors reached the threshold.
+// The first and last rows are the given ones; not the original maker's rows.
+// ransacNum, diffBlobSize, recurPct, overlapPct, uniformPct, matchScore
 const int32_t nR3 = 3;
 const int32_t puchdata3[3 * 6] = {
     5, 0, 31, 62, 89, 19,
@@ -24,6 +39,11 @@ const int32_t puchdata3[3 * 6] = {
     13, 149, 41, 51, 66, 8,
 };
 
+// Fitted by tests/tools/zq_fit_rule_tables on the synthetic corpus rules_train
+// (chip 8, algorithm mode 2, FW4843 parameter set at far level 8): 1680 genuine
+// and 6960 impostor comparisons, of which 525 and 3 vectors reached the threshold.
+// The first and last rows are the given ones; not the original maker's rows.
+// ransacNum, diffBlobSize, recurPct, overlapPct, uniformPct, matchScore
 const int32_t nR4 = 4;
 const int32_t puchdata4[4 * 6] = {
     6, 0, 13, 34, 90, 12,
@@ -32,12 +52,22 @@ const int32_t puchdata4[4 * 6] = {
     14, 575, 18, 80, 71, 11,
 };
 
+// Fitted by tests/tools/zq_fit_rule_tables on the synthetic corpus rules_train
+// (chip 8, algorithm mode 1, FW4843 parameter set at far level 8): 1680 genuine
+// and 6960 impostor comparisons, of which 689 and 0 vectors reached the threshold.
+// The first and last rows are the given ones; not the original maker's rows.
+// ransacNum, diffBlobSize, recurPct, overlapPct, uniformPct, matchScore
 const int32_t nR5 = 2;
 const int32_t puchdata5[2 * 6] = {
     6, 9, 26, 37, 87, 12,
     20, 0, 0, 72, 83, 20,
 };
 
+// Fitted by tests/tools/zq_fit_rule_tables on the synthetic corpus rules_train
+// (chip 13, algorithm mode 2, FW4843 parameter set at far level 8): 1680 genuine
+// and 6960 impostor comparisons, of which 525 and 3 vectors reached the threshold.
+// The first and last rows are the given ones; not the original maker's rows.
+// ransacNum, diffBlobSize, recurPct, overlapPct, uniformPct, matchScore
 const int32_t nR6 = 4;
 const int32_t puchdata6[4 * 6] = {
     6, 0, 26, 32, 90, 8,
@@ -46,12 +76,24 @@ const int32_t puchdata6[4 * 6] = {
     12, 501, 27, 55, 63, 7,
 };
 
+// Fitted by tests/tools/zq_fit_rule_tables on the synthetic corpus rules_train
+// (chip 9, algorithm mode 2, FW4843 parameter set at far level 15): 0 vectors
+// of impostor near-miss comparisons to hold, 0 of genuine ones to spare.
+// The given first and last rows are kept first and last; not the original maker's rows.
+// ransacNum, kin2Num, overlapPct, pointSimPct, matchNum1Avr, recallAvrSim, recallStrongNum
+// No comparison of the corpus passed the look-up's gate (pointSimPct stays far below
+// 31 on these frames): the table holds the given rows only.
 const int32_t nR7 = 2;
 const int32_t puchdata7[2 * 7] = {
     6, 6, 20, 53, 211, 198, 5,
     14, 20, 42, 16, 200, 185, 4,
 };
 
+// Fitted by tests/tools/zq_fit_rule_tables on the synthetic corpus rules_train
+// (chip 14, algorithm mode 2, FW4843 parameter set at far level 8): 1680 genuine
+// and 6960 impostor comparisons, of which 525 and 3 vectors reached the threshold.
+// The first and last rows are the given ones; not the original maker's rows.
+// ransacNum, diffBlobSize, recurPct, overlapPct, uniformPct, matchScore
 const int32_t nR8 = 4;
 const int32_t puchdata8[4 * 6] = {
     6, 0, 20, 33, 90, 12,

@@ -38,7 +38,9 @@ void Fail(const std::string &message) {
   exit(2);
 }
 
-Rows ReadRows(const std::string &dir, const TableSpec &shape) {
+// Reads the rows of a row file; *notes receives its whole-line '#'
+// comments as C++ comment lines (where the rows come from).
+Rows ReadRows(const std::string &dir, const TableSpec &shape, std::string *notes) {
   const std::string path = dir + "/" + shape.file + ".csv";
   std::ifstream in(path);
   if (!in) Fail("cannot read " + path);
@@ -47,6 +49,13 @@ Rows ReadRows(const std::string &dir, const TableSpec &shape) {
   int line_no = 0;
   while (std::getline(in, line)) {
     ++line_no;
+    const size_t first = line.find_first_not_of(" \t");
+    if (first != std::string::npos && line[first] == '#') {
+      std::string note = line.substr(first + 1);
+      while (!note.empty() && (note.back() == '\r' || note.back() == ' ')) note.pop_back();
+      *notes += "//" + (note.empty() || note[0] == ' ' ? note : " " + note) + "\n";
+      continue;
+    }
     const size_t hash = line.find('#');
     if (hash != std::string::npos) line.erase(hash);
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
@@ -96,8 +105,9 @@ std::string FarSource(const std::string &dir) {
     const std::string n = std::to_string(k);
     const std::string file = "far" + n;
     const TableSpec shape{file.c_str(), "", "", k == 7 ? 7 : 6, false};
-    const Rows rows = ReadRows(dir, shape);
-    out += "\nconst int32_t nR" + n + " = " + std::to_string(rows.size()) + ";\n";
+    std::string notes;
+    const Rows rows = ReadRows(dir, shape, &notes);
+    out += "\n" + notes + "const int32_t nR" + n + " = " + std::to_string(rows.size()) + ";\n";
     out += "const int32_t puchdata" + n + "[" + std::to_string(rows.size()) + " * " +
            std::to_string(shape.columns) + "] = {\n" + RowLines(rows, false) + "};\n";
   }
@@ -108,8 +118,9 @@ std::string ListSource(const std::string &dir, const std::vector<TableSpec> &spe
   std::string out = kBanner;
   out += "#include \"src/features/ZqRuleListData.h\"\n\nnamespace zq_rules {\n";
   for (const TableSpec &shape : specs) {
-    const Rows rows = ReadRows(dir, shape);
-    out += "\nconst int16_t " + std::string(shape.symbol) + "[" + std::to_string(rows.size()) +
+    std::string notes;
+    const Rows rows = ReadRows(dir, shape, &notes);
+    out += "\n" + notes + "const int16_t " + std::string(shape.symbol) + "[" + std::to_string(rows.size()) +
            "][kListColumns] = {\n" + RowLines(rows, true) + "};\n";
     out += "const int32_t " + std::string(shape.count) + " = " + std::to_string(rows.size()) + ";\n";
   }
