@@ -57,10 +57,11 @@ if [[ "${1:-}" != --inside ]]; then
     "$here/scripts/setup.sh" || die "setup failed"
   fi
   say "==> Building in $build"
+  mkdir -p "$build" || die "cannot create the build folder $build"
   if [[ ! -f $build/CMakeCache.txt ]]; then
     cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DFPDEV_BUILD_BENCHMARKS=OFF >"$build.configure.log" 2>&1 ||
-      { tail -20 "$build.configure.log"; die "configure failed (log: $build.configure.log)"; }
+      -DFPDEV_BUILD_BENCHMARKS=OFF >"$build/demo-configure.log" 2>&1 ||
+      { tail -20 "$build/demo-configure.log"; die "configure failed (log: $build/demo-configure.log)"; }
   fi
   cmake --build "$build" -j"$(nproc)" --target fpdev_quorvanta zq4842 fpdev_udev_rule \
     quorvanta_emulator >"$build/demo-build.log" 2>&1 ||
