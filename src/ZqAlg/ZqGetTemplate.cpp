@@ -67,6 +67,19 @@ void SetBit(uint8_t *map, size_t i) {
   map[i >> 3] = static_cast<uint8_t>(map[i >> 3] | (1u << (i & 7)));
 }
 
+// Marks the pixels darker than 251 (the finger's contact) in `bits`, and
+// with 1 in `bytes` when it is not NULL. Returns how many there are.
+size_t MarkContactPixels(const uint8_t *img, size_t n, uint8_t *bits, uint8_t *bytes) {
+  size_t count = 0;
+  for (size_t i = 0; i < n; ++i)
+    if (img[i] < 251) {
+      if (bytes != nullptr) bytes[i] = 1;
+      SetBit(bits, i);
+      ++count;
+    }
+  return count;
+}
+
 void SpaSmooth(uint8_t *img, int cols, int rows, int radius) {
   InitSPAImageSize(cols, rows);
   InitSPAMaskRadius(radius);
@@ -185,13 +198,7 @@ int32_t ZqGetTemplate(uint8_t *img, ST_SubTemplate *sample, const uint8_t *quali
     ZQ_LOG_STEP_TIME(clock, "ZqGetImageQualityInter");
   }
 
-  size_t validCnt = 0;
-  for (size_t i = 0; i < n; ++i)
-    if (img[i] < 251) {
-      validBytes[i] = 1;
-      SetBit(validBits, i);
-      ++validCnt;
-    }
+  const size_t validCnt = MarkContactPixels(img, n, validBits, validBytes);
   if (gSensorInfor.algBadPixBitRef == 1) {
     ZqBadPixselDetect(img, static_cast<uint16_t>(rows), static_cast<uint16_t>(cols), badBytes);
     for (size_t i = 0; i < n; ++i)
@@ -380,6 +387,18 @@ int32_t ZqGetTemplateForEnroll(uint8_t *img, ST_SubTemplate *sample) {
   sample->nFeatureNum[0] = sample->nFeatureNum[1] = 0;
   const int rows = gSensorInfor.rows, cols = gSensorInfor.cols;
   const uint8_t mode = gSensorInfor.algoMode;
+  // The contact mask of the image as captured, kept with the features as
+  // the full extraction keeps it: without it a slide sample would carry the
+  // previous image's mask (or none), and overlap no other sample.
+  const size_t n = static_cast<size_t>(rows) * cols;
+  const size_t maskBytes = n / 8 + 1;
+  zq::ScratchStack scratch(zq::ScratchSource::kHeap);
+  uint8_t *contact = scratch.Take<uint8_t>(static_cast<int64_t>(maskBytes));
+  if (contact == nullptr) {
+    QUORV_LOGE("ZqGetTemplate...ZqSafeAlloc = NULL, ret = %d", ZQ_ERR_PARAM);
+    return ZQ_ERR_PARAM;
+  }
+  MarkContactPixels(img, n, contact, nullptr);
   if (gSensorInfor.spaFilterEn == 1) SpaSmooth(img, cols, rows, 5);
   Extraction x;
   x.a = NewImage(rows, cols);
@@ -437,6 +456,8 @@ int32_t ZqGetTemplateForEnroll(uint8_t *img, ST_SubTemplate *sample) {
   QUORV_LOGV("ZqGetTemplate...ZqGetMfsFeatures sucess!");
   const int32_t stored = StoreFeatures(sample, x.feat1, counts[0], x.feat2, counts[1]);
   if (stored != 0) return stored;
+  if (sample->templatePixValid != nullptr)
+    memcpy(sample->templatePixValid, contact, std::min<size_t>(maskBytes, sample->maskBufSize));
   StoreBits(sample, x.a, false);
   return ret;
 }

@@ -21,7 +21,8 @@ extern "C" {
 int32_t ZqGetTemplate(uint8_t *img, ST_SubTemplate *sample, const uint8_t *quality);
 
 // Slide-enrolment extraction: smoothing, the detector with fixed thresholds
-// and a cap of 50, bit image. The detector's result; -1 NULL argument,
+// and a cap of 50, bit image, and the contact mask (pixels below 251 of the
+// image as given) as the full extraction stores it. The detector's result; -1 NULL argument,
 // image creation or no keypoints; -2 feature buffer; -4 as above.
 int32_t ZqGetTemplateForEnroll(uint8_t *img, ST_SubTemplate *sample);
 
