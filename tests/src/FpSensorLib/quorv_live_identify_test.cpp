@@ -315,5 +315,40 @@ TEST_F(LiveIdentifyTest, EnrolledFingerIsIdentifiedLive) {
   EXPECT_EQ(fid_, QUORV_NO_FINGER);
 }
 
+int g_mcu_status = 0;
+int McuStatus() { return g_mcu_status; }
+uint8_t g_finger_byte = 0;
+int SpiRead(uint8_t *, uint8_t *rx, uint32_t len) {
+  memset(rx, g_finger_byte, len);
+  return 0;
+}
+
+TEST_F(LiveIdentifyTest, FingerStatusFlag) {
+  struct Case {
+    uint8_t chip;
+    int mcu;
+    uint8_t finger;
+    int expected;
+  };
+  const Case cases[] = {
+      {1, 1, 0, 2},  // MCU busy comes first
+      {1, 0, 1, 1},  // finger register set: off
+      {1, 0, 0, 0},
+      {4, 1, 1, 0},  // no MCU: always ready with a finger
+      {0, 0, 0, 2},  // no chip: the MCU cannot be asked
+  };
+  quorv_InitFuncGetMcuStatus(McuStatus);
+  quorv_InitFuncSpiRead(SpiRead);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << int{c.chip} << "/" << c.mcu << "/" << int{c.finger});
+    quorv_IcInfoSwitch(c.chip);
+    g_mcu_status = c.mcu;
+    g_finger_byte = c.finger;
+    EXPECT_EQ(quorv_GetFingerStatusFlag(), c.expected);
+  }
+  quorv_InitFuncGetMcuStatus(nullptr);
+  quorv_InitFuncSpiRead(nullptr);
+}
+
 }  // namespace
 }  // namespace sensorlib_test
