@@ -156,6 +156,8 @@ TEST_F(LiveIdentifyTest, ForcedIdentifyStillClassifiesByTheConfiguredThresholds)
   PushCaptures(2, {60, 10, 60});
   EXPECT_EQ(Identify(), -4);
   EXPECT_EQ(M().modes.size(), 2u);
+  // The captures are gone from the enrol-image list: nothing to analyse.
+  EXPECT_EQ(quorv_GetIdentifyResultInfo(-4), -8);
 }
 
 TEST_F(LiveIdentifyTest, ActionModesAndInterruptModeAcrossRescans) {
