@@ -3,6 +3,7 @@
 #include <cstring>
 #include <deque>
 
+#include "src/FpSensorLib/quorv_action_mode.h"
 #include "src/Quorv_sensor/quorv_finger_detect.h"
 #include "src/Quorv_sensor/quorv_fp_image.h"
 #include "src/Quorv_sensor/quorv_image_list.h"
@@ -24,9 +25,11 @@ Script &State() {
   return s;
 }
 
-int ServeCapture(uint8_t *img, uint32_t mode) {
+int ServeCapture(uint8_t *img, uint32_t mode, bool simple) {
   Script &s = State();
   s.calls.read_modes.push_back(mode);
+  s.calls.action_modes.push_back(gQuorvActionMode);
+  s.calls.simple_reads.push_back(simple);
   if (s.captures.empty()) return -1;
   Capture c = std::move(s.captures.front());
   s.captures.pop_front();
@@ -87,11 +90,11 @@ extern "C" {
 
 int GetFpImage(uint8_t *img, uint32_t index) {
   ++fake_sensor::State().calls.get_fp_image;
-  return fake_sensor::ServeCapture(img, index);
+  return fake_sensor::ServeCapture(img, index, false);
 }
 int GetFpImageSimple(uint8_t *img, uint32_t index) {
   ++fake_sensor::State().calls.get_fp_image_simple;
-  return fake_sensor::ServeCapture(img, index);
+  return fake_sensor::ServeCapture(img, index, true);
 }
 void AppFastModeDataConvent(uint8_t *) {}
 

@@ -39,6 +39,10 @@ struct Calls {
   int slide_verify = 0;         // quorv_SlideVerifyReadImage calls
   int detect_finger = 0;        // DetectFinger and DetectFingerFactory calls
   std::vector<uint32_t> read_modes;  // readMode of each single capture
+  // Per single capture: gQuorvActionMode when it was asked, and whether
+  // GetFpImageSimple (true) or GetFpImage (false) served it.
+  std::vector<uint32_t> action_modes;
+  std::vector<bool> simple_reads;
 };
 
 // Empties every script and the record of calls.
