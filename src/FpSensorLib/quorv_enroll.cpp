@@ -8,6 +8,7 @@
 
 #include "src/FpSensorLib/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_config.h"
+#include "src/FpSensorLib/quorv_duplicate_check.h"
 #include "src/FpSensorLib/quorv_enroll_info.h"
 #include "src/FpSensorLib/quorv_image_lists.h"
 #include "src/FpSensorLib/quorv_image_rating.h"
@@ -196,11 +197,7 @@ int quorv_EnrollByImage(int slot, uint8_t index, const uint8_t *image) {
     QUORV_LOGI("%s...fingerId = %d, enrollIndex = %d", __func__, fingerId, enrollIndex);
     if (c->duplicate_check != 0) {
       uint16_t matched = 0;
-      int16_t update = 0;
-      ST_FullHMatrix transform;
-      memset(&transform, 0, sizeof(transform));
-      const int verify = ZqVerifyByTemplate(sample, &matched, &update, &transform,
-                                            c->verify_quickly);
+      const int verify = quorv_enroll::VerifyAgainstEnrolled(c, sample, &matched);
       if (verify == 0) {
         ret = QUORV_ERR_ENROLLED;
         QUORV_LOGE("%s...The finger(%d) already existence, enroll failed!, ret = %d", __func__,
