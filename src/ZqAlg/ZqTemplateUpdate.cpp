@@ -94,16 +94,22 @@ uint32_t FrameArea() {
   return static_cast<uint32_t>(gSensorInfor.cols) * static_cast<uint32_t>(gSensorInfor.rows);
 }
 
-// The record's sample becomes empty (no features, all fields cleared) and
-// the record names no finger.
-void ConsumeRecord(ST_QuorvTempupdateInfor *rec) {
-  ZqClearSubTemplate(&rec->updateVerifyTemplate);
+// The record names no finger and asks for no update; the template buffer
+// holds no pending update.
+void ForgetRecord(ST_QuorvTempupdateInfor *rec) {
   rec->updateFingerId = 0;
   rec->updateTag = 0;
   rec->updateFlag = 0;
   rec->updateReserved = 0;
   rec->imageArea = 0;
   if (gQuorvTempalteBufInfor != nullptr) gQuorvTempalteBufInfor->bufUpdateState = 0;
+}
+
+// The record's sample becomes empty (no features, all fields cleared) and
+// the record is forgotten.
+void ConsumeRecord(ST_QuorvTempupdateInfor *rec) {
+  ZqClearSubTemplate(&rec->updateVerifyTemplate);
+  ForgetRecord(rec);
 }
 
 // Step 16 of every call: the template buffer's and the adaptive level's
@@ -368,12 +374,7 @@ int ZqTemplateUpdate(int update, uint32_t *updatedFingerId) {
   if (rec == nullptr) return Finish(-1);
   ST_SubTemplate *sample = &rec->updateVerifyTemplate;
   if (sample->pTemplateFeature == nullptr) {
-    rec->updateFingerId = 0;
-    rec->updateTag = 0;
-    rec->updateFlag = 0;
-    rec->updateReserved = 0;
-    rec->imageArea = 0;
-    if (gQuorvTempalteBufInfor != nullptr) gQuorvTempalteBufInfor->bufUpdateState = 0;
+    ForgetRecord(rec);
     return Finish(-1);
   }
   ZqNegativeTemplateBufUpdate();
