@@ -78,27 +78,11 @@ class ByteBlock {
   uint8_t *p_;
 };
 
-// a then b.
-ST_FullHMatrix Then(const ST_FullHMatrix &a, const ST_FullHMatrix &b) {
-  ST_FullHMatrix r;
-  ZqHmatrixConverse(&r, &a, &b);
-  return r;
-}
-
-ST_FullHMatrix Inv(const ST_FullHMatrix &a) {
-  ST_FullHMatrix r;
-  ZqHmatrixInv(&r, &a);
-  return r;
-}
+using zq_hmatrix::Inv;
+using zq_hmatrix::Then;
 
 uint8_t ClampLevel(uint8_t level) {
   return level < ZQ_FAR_LEVEL_COUNT ? level : ZQ_FAR_LEVEL_COUNT - 1;
-}
-
-uint32_t SensorPixels() {
-  const int32_t cols = gSensorInfor.cols, rows = gSensorInfor.rows;
-  if (cols <= 0 || rows <= 0) return 0;
-  return static_cast<uint32_t>(cols) * static_cast<uint32_t>(rows);
 }
 
 // Everything an enrolment call learns about the sample against the finger's
@@ -119,7 +103,7 @@ void Compare(const ST_QuorvEnrollTemplate &f, const ST_SubTemplate &smp, uint32_
              HmatrixTable &H, uint8_t *coverFlags, Relations *rel) {
   const uint8_t L = ClampLevel(gSensorInfor.algVerifyFarLevel);
   const uint8_t U = ClampLevel(gSensorInfor.updateFarLevel);
-  const uint32_t area = SensorPixels();
+  const uint32_t area = ZqSensorPixels();
   for (uint32_t i = 0; i < m; ++i) {
     uint32_t pairOverlap = 0;
     const int32_t s = ZqVerifyTwoTemplate(&smp, &f.subtemplates[i], &H[i], 0, 1);
@@ -252,7 +236,7 @@ int Enroll(const ST_SubTemplate *sample, int16_t fingerId, int16_t enrollIndex, 
   if (!H.AllocateArray(n, "ZqEnrollByTemplate") || !H.AllocateRecords("ZqEnrollByTemplate")) {
     return -2;
   }
-  ByteBlock coverFlags(SensorPixels());
+  ByteBlock coverFlags(ZqSensorPixels());
   if (coverFlags.get() == nullptr) {
     QUORV_LOGE("ZqEnrollByTemplate...pMatchPointFlg == NULL");
     return -2;
@@ -291,7 +275,7 @@ int Enroll(const ST_SubTemplate *sample, int16_t fingerId, int16_t enrollIndex, 
   CoverGroup(*f, index, coverFlags.get(), &rel);
 
   const uint32_t p = ZqGetTemplateValidPixelNum(&nw);
-  const uint32_t area = SensorPixels();
+  const uint32_t area = ZqSensorPixels();
   nw.extendArea =
       rel.covered < p && area > 0 ? static_cast<uint8_t>((p - rel.covered) * 100u / area) : 0;
   f->coverageArea += nw.extendArea;

@@ -76,23 +76,8 @@ class UpdateWork {
   uint32_t count_ = 0;
 };
 
-// a then b.
-ST_FullHMatrix Then(const ST_FullHMatrix &a, const ST_FullHMatrix &b) {
-  ST_FullHMatrix d{};
-  ZqHmatrixConverse(&d, &a, &b);
-  return d;
-}
-
-ST_FullHMatrix Inv(const ST_FullHMatrix &a) {
-  ST_FullHMatrix d{};
-  ZqHmatrixInv(&d, &a);
-  return d;
-}
-
-uint32_t FrameArea() {
-  if (gSensorInfor.cols <= 0 || gSensorInfor.rows <= 0) return 0;
-  return static_cast<uint32_t>(gSensorInfor.cols) * static_cast<uint32_t>(gSensorInfor.rows);
-}
+using zq_hmatrix::Inv;
+using zq_hmatrix::Then;
 
 // The record names no finger and asks for no update; the template buffer
 // holds no pending update.
@@ -143,7 +128,7 @@ int RelateAndUpdate(ST_QuorvTempupdateInfor *rec, uint16_t f, uint32_t *updatedF
     QUORV_LOGE("%s...imageArea < %d, error, ret = %d", "ZqTemplateUpdate", 40, -1);
     return -1;
   }
-  const uint32_t area = FrameArea();
+  const uint32_t area = ZqSensorPixels();
 
   UpdateWork work;
   const uint32_t records = std::min<uint32_t>(std::max(n, maxTpl), kSlots);
