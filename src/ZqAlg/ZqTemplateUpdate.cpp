@@ -16,6 +16,7 @@
 #include "src/ZqAlg/ZqTemplateBuf.h"
 #include "src/ZqAlg/ZqTemplateUpdateRules.h"
 #include "src/ZqAlg/ZqVerifyTwoTemplate.h"
+#include "src/ZqAlg/ZqWorkBlocks.h"
 #include "src/image/ZqMemoryManager.h"
 #include "src/quorv_base/quorv_log.h"
 
@@ -26,56 +27,8 @@ constexpr uint16_t kNoRoot = 255;
 // Least forward score that earns a reverse comparison.
 constexpr int kReverseFrom = 5;
 
-// Work state of one update: the coverage map and the transforms from the
-// sample to each sub-template. It holds a record for every sub-template the
-// finger holds, also beyond algMaxTplCount, so no index runs past it.
-class UpdateWork {
- public:
-  UpdateWork() = default;
-  UpdateWork(const UpdateWork &) = delete;
-  UpdateWork &operator=(const UpdateWork &) = delete;
-  ~UpdateWork() {
-    if (hm_ != nullptr) {
-      for (uint32_t i = 0; i < count_; ++i) ZqSafeFree(hm_[i]);
-      ZqSafeFree(hm_);
-    }
-    ZqSafeFree(flags_);
-  }
-
-  // 0, or -1 after logging the allocation that failed (what was made is
-  // released by the destructor, once).
-  int Allocate(uint32_t pixels, uint32_t records) {
-    flags_ = static_cast<uint8_t *>(ZqSafeAlloc(static_cast<int32_t>(pixels)));
-    if (flags_ == nullptr) {
-      QUORV_LOGE("%s...pMatchPointFlg == NULL", "ZqTemplateUpdate");
-      return -1;
-    }
-    hm_ = static_cast<ST_FullHMatrix **>(
-        ZqSafeAlloc(static_cast<int32_t>(records * sizeof(ST_FullHMatrix *))));
-    if (hm_ == nullptr) {
-      QUORV_LOGE("%s...pTempMatchHmatrix == NULL", "ZqTemplateUpdate");
-      return -1;
-    }
-    for (count_ = 0; count_ < records; ++count_) {
-      hm_[count_] = static_cast<ST_FullHMatrix *>(ZqSafeAlloc(sizeof(ST_FullHMatrix)));
-      if (hm_[count_] == nullptr) {
-        QUORV_LOGE("%s...pTempMatchHmatrix[%d] == NULL", "ZqTemplateUpdate", static_cast<int>(count_));
-        return -1;
-      }
-    }
-    return 0;
-  }
-
-  uint8_t *flags() { return flags_; }
-  ST_FullHMatrix *hm(uint32_t i) { return hm_[i]; }
-  ST_FullHMatrix *const *hms() { return hm_; }
-
- private:
-  uint8_t *flags_ = nullptr;
-  ST_FullHMatrix **hm_ = nullptr;
-  uint32_t count_ = 0;
-};
-
+using zq_work::ByteBlock;
+using zq_work::HmatrixTable;
 using zq_hmatrix::Inv;
 using zq_hmatrix::Then;
 
@@ -130,9 +83,18 @@ int RelateAndUpdate(ST_QuorvTempupdateInfor *rec, uint16_t f, uint32_t *updatedF
   }
   const uint32_t area = ZqSensorPixels();
 
-  UpdateWork work;
+  // The coverage map and the transforms from the sample to each
+  // sub-template: a record for every sub-template the finger holds, also
+  // beyond algMaxTplCount, so no index runs past them.
+  ByteBlock flags(area);
+  if (flags.get() == nullptr) {
+    QUORV_LOGE("%s...pMatchPointFlg == NULL", "ZqTemplateUpdate");
+    return -1;
+  }
+  HmatrixTable hm;
   const uint32_t records = std::min<uint32_t>(std::max(n, maxTpl), kSlots);
-  if (work.Allocate(area, records) != 0) return -1;
+  if (!hm.AllocateArray(records, "ZqTemplateUpdate") || !hm.AllocateRecords("ZqTemplateUpdate"))
+    return -1;
   gUpdateTemplateId = 255;
   QUORV_LOGI("%s...finger_id[%d]->subtemplates_num= %d", "ZqTemplateUpdate", f, static_cast<int>(n));
 
@@ -150,7 +112,7 @@ int RelateAndUpdate(ST_QuorvTempupdateInfor *rec, uint16_t f, uint32_t *updatedF
 
   for (uint32_t i = 0; i < n; ++i) {
     if (ZqGetCoinFlg(sample->coinFlg, static_cast<uint8_t>(i)) != 0) continue;
-    ST_FullHMatrix *Ti = work.hm(i);
+    ST_FullHMatrix *Ti = &hm[i];
     int s = ZqVerifySubTemplate(sample, static_cast<int16_t>(i), static_cast<int16_t>(f), Ti, 0, 1);
     if (s < 0) s = 0;  // a matcher error relates nothing
     int r = 0;
@@ -188,7 +150,7 @@ int RelateAndUpdate(ST_QuorvTempupdateInfor *rec, uint16_t f, uint32_t *updatedF
     }
     if (cover) {
       uint32_t pair = 0;
-      ZqTemplateCoinArea(&finger->subtemplates[i], sample, Ti, work.flags(), &covered, &pair);
+      ZqTemplateCoinArea(&finger->subtemplates[i], sample, Ti, flags.get(), &covered, &pair);
       if (overlapTest && static_cast<uint64_t>(area) * 80u < static_cast<uint64_t>(pair) * 100u) {
         level[i] = 3;
         ZqSetCoinFlg(codes, static_cast<uint8_t>(i), 3);
@@ -217,7 +179,7 @@ int RelateAndUpdate(ST_QuorvTempupdateInfor *rec, uint16_t f, uint32_t *updatedF
     const ST_SubTemplate &b = finger->subtemplates[best];
     sample->rootIndex = b.rootIndex;
     sample->rootHmatrix = b.rootIndex == best ? bestT : Then(bestT, b.rootHmatrix);
-    ZqEnrollTempateRootRefresh(static_cast<int16_t>(f), codes, scores, work.hms(), n,
+    ZqEnrollTempateRootRefresh(static_cast<int16_t>(f), codes, scores, hm.data(), n,
                                sample->rootIndex, &sample->rootHmatrix);
   } else {
     sample->rootHmatrix = ST_FullHMatrix{};
@@ -235,13 +197,13 @@ int RelateAndUpdate(ST_QuorvTempupdateInfor *rec, uint16_t f, uint32_t *updatedF
       if (level[j] != 0 || groupCovered[j] || sj.rootIndex != root) continue;
       ST_FullHMatrix T;
       if (root == a) {
-        T = Then(*work.hm(a), Inv(sj.rootHmatrix));
+        T = Then(hm[a], Inv(sj.rootHmatrix));
       } else if (root == j) {
-        T = Then(*work.hm(a), sa.rootHmatrix);
+        T = Then(hm[a], sa.rootHmatrix);
       } else {
-        T = Then(Then(*work.hm(a), sa.rootHmatrix), Inv(sj.rootHmatrix));
+        T = Then(Then(hm[a], sa.rootHmatrix), Inv(sj.rootHmatrix));
       }
-      ZqTemplateCoinArea(&sj, sample, &T, work.flags(), &covered, nullptr);
+      ZqTemplateCoinArea(&sj, sample, &T, flags.get(), &covered, nullptr);
       groupCovered[j] = 1;
     }
   }
@@ -340,7 +302,7 @@ int RelateAndUpdate(ST_QuorvTempupdateInfor *rec, uint16_t f, uint32_t *updatedF
   }
   ZqSetCoinFlg(codes, static_cast<uint8_t>(x), 0);
   if (ZqTemplateReplace(static_cast<int16_t>(f), static_cast<uint16_t>(x), sample, codes,
-                        work.hms()) != 0) {
+                        hm.data()) != 0) {
     return -1;
   }
   finger->subtemplates[x].replacedFlg = 1;
