@@ -8,6 +8,7 @@
 
 #include "src/FpSensorLib/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_config.h"
+#include "src/FpSensorLib/quorv_duplicate_check.h"
 #include "src/FpSensorLib/quorv_enroll_info.h"
 #include "src/FpSensorLib/quorv_image_lists.h"
 #include "src/FpSensorLib/quorv_image_rating.h"
@@ -77,6 +78,50 @@ int PlaceImage(const uint8_t *image) {
                         static_cast<uint16_t>(c->sensor_rows));
 }
 
+// Common start of the image enrolments once BeginImageStep ran: checks the
+// buffers, places and repairs image, copies it to g_fpImageBufAlg, enters
+// enrol mode and rates it into record (`askHandler` as quorv_RateImage's).
+// QUORV_OK, QUORV_ERR_INPUT without buffers, QUORV_ERR_NOT_FINGER for a
+// failed or empty rating; a repair failure gives `repairInputRet` when it
+// blames the input (-2), else QUORV_ERR_ALGORITHM; a rating's -2 gives
+// `ratingInputRet`.
+int PlaceAndRate(const char *func, const uint8_t *image, int askHandler, int repairInputRet,
+                 int ratingInputRet, uint8_t record[QUORV_QUALITY_RECORD_BYTES]) {
+  if (!Ready()) {
+    QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...image buffer = NULL, ret = %d", func,
+                 QUORV_ERR_INPUT);
+    return QUORV_ERR_INPUT;
+  }
+  const int repair = PlaceImage(image);
+  if (repair != 0) {
+    const int ret = repair == -2 ? repairInputRet : QUORV_ERR_ALGORITHM;
+    QUORV_LOG_IN(func, QUORV_LOG_ERROR, "ZqBadPixRepair() = %d...error, ret = %d", repair, ret);
+    return ret;
+  }
+  memcpy(g_fp_image_buf->g_fpImageBufAlg, g_fp_image_buf->g_fpImageBuf, g_fp_image_buf->bufSize);
+  gQuorvActionMode = QUORV_ACTION_ENROLL;
+  const int rating = quorv_RateImage(record, askHandler, nullptr);
+  StoreRating(record);
+  if (rating < 0 || record[1] == 0 || record[0] == 0) {
+    const int ret = rating == -2 ? ratingInputRet : QUORV_ERR_NOT_FINGER;
+    QUORV_LOG_IN(func, QUORV_LOG_ERROR,
+                 "%s...ZqGetImageQuality() = %d, error, NOT finger image, ret = %d", func, rating,
+                 ret);
+    return ret;
+  }
+  return QUORV_OK;
+}
+
+// A fresh sample, or null after logging "template_cur = NULL" with
+// QUORV_ERR_INPUT for `func`.
+ST_SubTemplate *NewSample(const char *func) {
+  ST_SubTemplate *sample = ZqCreateTemp();
+  if (sample == nullptr)
+    QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...template_cur = NULL, ret = %d", func,
+                 QUORV_ERR_INPUT);
+  return sample;
+}
+
 // Closing of the image steps; *ret_field receives the result.
 int CloseImageStep(ST_SubTemplate *sample, int ret, uint16_t fingerId, uint16_t enrollIndex,
                    int32_t *ret_field) {
@@ -114,29 +159,8 @@ int quorv_EnrollByImage(int slot, uint8_t index, const uint8_t *image) {
   uint8_t record[QUORV_QUALITY_RECORD_BYTES];
   const QuorvConfigInfo *c = g_pQuorvConfigInfo;
   do {
-    if (!Ready()) {
-      ret = QUORV_ERR_INPUT;
-      QUORV_LOGE("%s...image buffer = NULL, ret = %d", __func__, ret);
-      break;
-    }
-    const int repair = PlaceImage(image);
-    if (repair != 0) {
-      ret = repair == -2 ? QUORV_ERR_INPUT : QUORV_ERR_ALGORITHM;
-      QUORV_LOGE("ZqBadPixRepair() = %d...error, ret = %d", repair, ret);
-      break;
-    }
-    memcpy(g_fp_image_buf->g_fpImageBufAlg, g_fp_image_buf->g_fpImageBuf,
-           g_fp_image_buf->bufSize);
-    gQuorvActionMode = QUORV_ACTION_ENROLL;
-
-    const int rating = quorv_RateImage(record, 1, nullptr);
-    StoreRating(record);
-    if (rating < 0 || record[1] == 0 || record[0] == 0) {
-      ret = rating == -2 ? QUORV_ERR_INPUT : QUORV_ERR_NOT_FINGER;
-      QUORV_LOGE("%s...ZqGetImageQuality() = %d, error, NOT finger image, ret = %d", __func__,
-                 rating, ret);
-      break;
-    }
+    ret = PlaceAndRate(__func__, image, 1, QUORV_ERR_INPUT, QUORV_ERR_INPUT, record);
+    if (ret != QUORV_OK) break;
     if (c->enroll_nonfinger == 1) {
       const int verdict = quorv_EnrollNonFingerPredict(g_fp_image_buf->g_fpImageBuf);
       if (verdict != 0) {
@@ -159,10 +183,9 @@ int quorv_EnrollByImage(int slot, uint8_t index, const uint8_t *image) {
                  record[1], c->enroll_valid_area, ret);
       break;
     }
-    sample = ZqCreateTemp();
+    sample = NewSample(__func__);
     if (sample == nullptr) {
       ret = QUORV_ERR_INPUT;
-      QUORV_LOGE("%s...template_cur = NULL, ret = %d", __func__, ret);
       break;
     }
     const int extract = ZqGetTemplate(g_fp_image_buf->g_fpImageBufAlg, sample, record);
@@ -174,11 +197,7 @@ int quorv_EnrollByImage(int slot, uint8_t index, const uint8_t *image) {
     QUORV_LOGI("%s...fingerId = %d, enrollIndex = %d", __func__, fingerId, enrollIndex);
     if (c->duplicate_check != 0) {
       uint16_t matched = 0;
-      int16_t update = 0;
-      ST_FullHMatrix transform;
-      memset(&transform, 0, sizeof(transform));
-      const int verify = ZqVerifyByTemplate(sample, &matched, &update, &transform,
-                                            c->verify_quickly);
+      const int verify = quorv_enroll::VerifyAgainstEnrolled(c, sample, &matched);
       if (verify == 0) {
         ret = QUORV_ERR_ENROLLED;
         QUORV_LOGE("%s...The finger(%d) already existence, enroll failed!, ret = %d", __func__,
@@ -225,11 +244,8 @@ int quorv_EnrollByImage(int slot, uint8_t index, const uint8_t *image) {
 
 int quorv_NoneSlideForceEnroll(int16_t fingerId, uint8_t enrollIndex, uint8_t *out) {
   const uint64_t start = Now();
-  ST_SubTemplate *sample = ZqCreateTemp();
-  if (sample == nullptr) {
-    QUORV_LOGE("%s...template_cur = NULL, ret = %d", __func__, QUORV_ERR_INPUT);
-    return QUORV_ERR_INPUT;
-  }
+  ST_SubTemplate *sample = NewSample(__func__);
+  if (sample == nullptr) return QUORV_ERR_INPUT;
   gQuorvActionMode = QUORV_ACTION_ENROLL;
   int ret;
   uint64_t extracted = start;
@@ -306,32 +322,11 @@ int quorv_ForceEnrollByImage(uint16_t fingerId, uint16_t enrollIndex, const uint
   int ret = QUORV_OK;
   uint8_t record[QUORV_QUALITY_RECORD_BYTES];
   do {
-    if (!Ready()) {
-      ret = QUORV_ERR_INPUT;
-      QUORV_LOGE("%s...image buffer = NULL, ret = %d", __func__, ret);
-      break;
-    }
-    const int repair = PlaceImage(image);
-    if (repair != 0) {
-      ret = QUORV_ERR_ALGORITHM;
-      QUORV_LOGE("ZqBadPixRepair() = %d...error, ret = %d", repair, ret);
-      break;
-    }
-    memcpy(g_fp_image_buf->g_fpImageBufAlg, g_fp_image_buf->g_fpImageBuf,
-           g_fp_image_buf->bufSize);
-    gQuorvActionMode = QUORV_ACTION_ENROLL;
-    const int rating = quorv_RateImage(record, 0, nullptr);
-    StoreRating(record);
-    if (rating < 0 || record[1] == 0 || record[0] == 0) {
-      ret = QUORV_ERR_NOT_FINGER;
-      QUORV_LOGE("%s...ZqGetImageQuality() = %d, error, NOT finger image, ret = %d", __func__,
-                 rating, ret);
-      break;
-    }
-    sample = ZqCreateTemp();
+    ret = PlaceAndRate(__func__, image, 0, QUORV_ERR_ALGORITHM, QUORV_ERR_NOT_FINGER, record);
+    if (ret != QUORV_OK) break;
+    sample = NewSample(__func__);
     if (sample == nullptr) {
       ret = QUORV_ERR_INPUT;
-      QUORV_LOGE("%s...template_cur = NULL, ret = %d", __func__, ret);
       break;
     }
     ret = ZqGetTemplate(g_fp_image_buf->g_fpImageBufAlg, sample, record);

@@ -5,6 +5,7 @@
 
 #include "src/FpSensorLib/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_config.h"
+#include "src/FpSensorLib/quorv_duplicate_check.h"
 #include "src/FpSensorLib/quorv_enroll.h"
 #include "src/FpSensorLib/quorv_image_lists.h"
 #include "src/FpSensorLib/quorv_image_rating.h"
@@ -84,11 +85,7 @@ int EnrollFrrFar(const uint8_t *image) {
   }
   if (c->duplicate_check != 0) {
     uint16_t matched = 0;
-    int16_t update = 0;
-    ST_FullHMatrix transform;
-    memset(&transform, 0, sizeof(transform));
-    const int verify = ZqVerifyByTemplate(sample, &matched, &update, &transform,
-                                          c->verify_quickly);
+    const int verify = quorv_enroll::VerifyAgainstEnrolled(c, sample, &matched);
     if (verify == 0) return QUORV_ERR_ENROLLED;
     if (verify == -1) QUORV_LOG_IN(func, QUORV_LOG_DEBUG, "%s...The finger is new, not existence!", func);
   }

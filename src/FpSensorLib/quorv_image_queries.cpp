@@ -43,6 +43,21 @@ int CaptureAndRate(const char *func, const char *what, uint8_t out[4]) {
   return 0;
 }
 
+// Captures and rates one image: 0 when its quality reaches the enrol
+// threshold, else -1 (logged in `func`'s name).
+int CaptureQualityGate(const char *func) {
+  uint8_t out[4];
+  if (CaptureAndRate(func, "GetFpImage", out) != 0) return -1;
+  const uint8_t thr = g_pQuorvConfigInfo->enroll_quality;
+  if (out[0] >= thr) {
+    QUORV_LOG_IN(func, QUORV_LOG_INFO, "%s...get image quality ok!", func);
+    return 0;
+  }
+  QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...quality(=%d) < enroll_quality_threshold(=%d)", func,
+               out[0], thr);
+  return -1;
+}
+
 }  // namespace
 
 extern "C" {
@@ -83,29 +98,13 @@ int quorv_VerifyImagebuf(const uint8_t *image, uint16_t qualityThr, uint16_t are
 }
 
 int quorv_ImageQuality(void) {
-  uint8_t out[4];
-  if (CaptureAndRate(__func__, "GetFpImage", out) != 0) return -1;
-  const uint8_t thr = g_pQuorvConfigInfo->enroll_quality;
-  if (out[0] >= thr) {
-    QUORV_LOGI("%s...get image quality ok!", __func__);
-    return 0;
-  }
-  QUORV_LOGE("%s...quality(=%d) < enroll_quality_threshold(=%d)", __func__, out[0], thr);
-  return -1;
+  return CaptureQualityGate(__func__);
 }
 
 int quorv_Image_Quality(void) { return quorv_ImageQuality(); }
 
 int quorv_verify_image_quality_frr_far(void) {
-  uint8_t out[4];
-  if (CaptureAndRate(__func__, "GetFpImage", out) != 0) return -1;
-  const uint8_t thr = g_pQuorvConfigInfo->enroll_quality;
-  if (out[0] >= thr) {
-    QUORV_LOGI("%s...get image quality ok!", __func__);
-    return 0;
-  }
-  QUORV_LOGE("%s...quality(=%d) < enroll_quality_threshold(=%d)", __func__, out[0], thr);
-  return -1;
+  return CaptureQualityGate(__func__);
 }
 
 int quorv_GetImageQuality(void) {

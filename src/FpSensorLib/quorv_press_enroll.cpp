@@ -4,6 +4,7 @@
 
 #include "src/FpSensorLib/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_config.h"
+#include "src/FpSensorLib/quorv_duplicate_check.h"
 #include "src/FpSensorLib/quorv_image_lists.h"
 #include "src/FpSensorLib/quorv_live_capture.h"
 #include "src/FpSensorLib/quorv_live_clock.h"
@@ -123,10 +124,7 @@ int quorv_NoneSlideEnroll(uint16_t fingerId, uint8_t enrollIndex, uint8_t *out) 
 
     if (c->duplicate_check == 1) {
       uint16_t matched = 0;
-      int16_t update = 0;
-      ST_FullHMatrix h;
-      memset(&h, 0, sizeof(h));
-      const int v = ZqVerifyByTemplate(sample, &matched, &update, &h, c->verify_quickly);
+      const int v = quorv_enroll::VerifyAgainstEnrolled(c, sample, &matched);
       QUORV_LIVE_COST(clock, "ZqVerifyByTemplate");
       if (v == 0) {
         ret = -7;

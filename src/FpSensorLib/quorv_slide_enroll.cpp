@@ -51,51 +51,85 @@ int CapturePress(const QuorvConfigInfo *c, uint8_t *buf) {
   return c->mcu_interrupt_mode != 0 ? GetFpImageSimple(buf, 0) : GetFpImage(buf, 0);
 }
 
+// A fresh template, or null after logging "<name> = NULL" for `func`.
+ST_SubTemplate *NewTemp(const char *func, const char *name) {
+  ST_SubTemplate *t = ZqCreateTemp();
+  if (t == nullptr)
+    QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...%s = NULL, ret = %d", func, name, -1);
+  return t;
+}
+
+// The duplicate check when it is configured: -7 (logged with `mark` between
+// the engine name and the text) when `t` is an enrolled finger, else 0.
+int DuplicateGate(const char *func, const char *mark, const QuorvConfigInfo *c,
+                  const ST_SubTemplate *t) {
+  if (c->duplicate_check != 1) return 0;
+  const int v = Duplicate(c, t);
+  if (v == 0) {
+    QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s%sThe finger already existence, enroll failed!, ret = %d",
+                 func, mark, -7);
+    return -7;
+  }
+  if (v == -1) QUORV_LOG_IN(func, QUORV_LOG_DEBUG, "%s...The finger is new, not existence!", func);
+  return 0;
+}
+
+// Reads the slide into g_fpImageBufAlg, opens `view` on it and prunes it
+// with Prune's flags: 0 with the images left in *m, else the engine's
+// result (-5 no slide read, -1 no work image or no finger image). `clock`
+// is V1's and V2's: with it the read's cost and "Enroll start!" are logged.
+int OpenSlide(const char *func, const QuorvConfigInfo *c, QuorvImgeBuf *b,
+              quorv_live::Clock *clock, bool lastValidLog, bool shortCountLog,
+              std::optional<SlideView> *view, int *m) {
+  const int r = quorv_SlideEnrollReadImage(b->g_fpImageBufAlg);
+  if (clock != nullptr && clock->on())
+    QUORV_LOG_IN(func, QUORV_LOG_WARNING, "%s...quorv_GetImageData cost time = %d ms", func,
+                 clock->Step());
+  QUORV_LOG_IN(func, QUORV_LOG_DEBUG, "%s...quorv_GetImageData ret = %d", func, r);
+  if (r != 0) {
+    QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...fail to get image, error, ret = %d", func, -5);
+    return -5;
+  }
+  view->emplace(c, b);
+  if (!(*view)->ok()) {
+    QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...ZqAlloc image buf error!, ret = %d", func, -1);
+    return -1;
+  }
+  if (clock != nullptr) QUORV_LOG_IN(func, QUORV_LOG_INFO, "%s...Enroll start!", func);
+  uint8_t n = 0;
+  quorv_get_sensor_image_num(&n);
+  QUORV_LOG_IN(func, QUORV_LOG_INFO, "%s...get_img_num = %d, get_img_index = %d", func, n, n);
+  if (n == 0) {
+    QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...NOT finger image, ret = %d", func, -1);
+    return -1;
+  }
+  *m = (*view)->Prune(func, lastValidLog, shortCountLog);
+  return *m == 0 ? -1 : 0;
+}
+
+// Puts saved image `pos` on the enrol-image list (and the rescan list when
+// image saving is on) through the work image.
+void KeepForEnroll(const QuorvConfigInfo *c, const SlideView &view, uint8_t pos) {
+  view.Load(pos, view.work());
+  quorv_SaveEnrollImage(view.work());
+  SaveIfOn(c, view.work());
+}
+
 // V1 and V2: prune, sample, enrol every sample.
 int EnrollSlide(const char *func, bool v2, uint16_t fingerId, uint8_t enrollIndex, uint8_t *out) {
   const QuorvConfigInfo *c = g_pQuorvConfigInfo;
   QuorvImgeBuf *b = g_fp_image_buf;
   if (!quorv_LiveReady(func)) return -1;
   quorv_live::Clock clock;
-  ST_SubTemplate *sample = ZqCreateTemp();
-  if (sample == nullptr) {
-    QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...template_cur = NULL, ret = %d", func, -1);
-    return -1;
-  }
+  ST_SubTemplate *sample = NewTemp(func, "template_cur");
+  if (sample == nullptr) return -1;
   gQuorvActionMode = QUORV_ACTION_ENROLL;
   std::optional<SlideView> view;
   int ret = 0;
   do {
-    const int r = quorv_SlideEnrollReadImage(b->g_fpImageBufAlg);
-    if (clock.on())
-      QUORV_LOG_IN(func, QUORV_LOG_WARNING, "%s...quorv_GetImageData cost time = %d ms", func,
-                   clock.Step());
-    QUORV_LOG_IN(func, QUORV_LOG_DEBUG, "%s...quorv_GetImageData ret = %d", func, r);
-    if (r != 0) {
-      ret = -5;
-      QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...fail to get image, error, ret = %d", func, ret);
-      break;
-    }
-    view.emplace(c, b);
-    if (!view->ok()) {
-      ret = -1;
-      QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...ZqAlloc image buf error!, ret = %d", func, ret);
-      break;
-    }
-    QUORV_LOG_IN(func, QUORV_LOG_INFO, "%s...Enroll start!", func);
-    uint8_t n = 0;
-    quorv_get_sensor_image_num(&n);
-    QUORV_LOG_IN(func, QUORV_LOG_INFO, "%s...get_img_num = %d, get_img_index = %d", func, n, n);
-    if (n == 0) {
-      ret = -1;
-      QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...NOT finger image, ret = %d", func, ret);
-      break;
-    }
-    int m = view->Prune(func, true, false);
-    if (m == 0) {
-      ret = -1;
-      break;
-    }
+    int m = 0;
+    ret = OpenSlide(func, c, b, &clock, true, false, &view, &m);
+    if (ret != 0) break;
     if (v2) {
       for (int j = 1; j <= m; ++j) {
         view->Load(static_cast<uint8_t>(j), view->work());
@@ -150,15 +184,11 @@ int EnrollSlide(const char *func, bool v2, uint16_t fingerId, uint8_t enrollInde
         continue;
       }
       if (c->duplicate_check == 1 && !checked) {
-        const int v = Duplicate(c, sample);
-        if (v == 0) {
-          ret = -7;
-          QUORV_LOG_IN(func, QUORV_LOG_ERROR,
-                       "%s...The finger already existence, enroll failed!, ret = %d", func, ret);
+        ret = DuplicateGate(func, "...", c, sample);
+        if (ret != 0) {
           done = true;
           break;
         }
-        if (v == -1) QUORV_LOG_IN(func, QUORV_LOG_DEBUG, "%s...The finger is new, not existence!", func);
         checked = true;
       }
       const int e = ZqEnrollByTemplate(sample, static_cast<int16_t>(fingerId), enrollIndex, out);
@@ -287,11 +317,8 @@ int quorv_SlideEnroll_V3(uint16_t fingerId, uint8_t enrollIndex, uint8_t *out) {
   const QuorvConfigInfo *c = g_pQuorvConfigInfo;
   QuorvImgeBuf *b = g_fp_image_buf;
   if (!quorv_LiveReady(__func__)) return -1;
-  ST_SubTemplate *sample = ZqCreateTemp();
-  if (sample == nullptr) {
-    QUORV_LOGE("%s...template_cur = NULL, ret = %d", __func__, -1);
-    return -1;
-  }
+  ST_SubTemplate *sample = NewTemp(__func__, "template_cur");
+  if (sample == nullptr) return -1;
   gQuorvActionMode = QUORV_ACTION_ENROLL;
   int ret = PressGates(__func__, c, b, enrollIndex, false);
   do {
@@ -315,15 +342,8 @@ int quorv_SlideEnroll_V3(uint16_t fingerId, uint8_t enrollIndex, uint8_t *out) {
         break;
       }
     }
-    if (c->duplicate_check == 1) {
-      const int v = Duplicate(c, sample);
-      if (v == 0) {
-        ret = -7;
-        QUORV_LOGE("%s...The finger already existence, enroll failed!, ret = %d", __func__, ret);
-        break;
-      }
-      if (v == -1) QUORV_LOGD("%s...The finger is new, not existence!", __func__);
-    }
+    ret = DuplicateGate(__func__, "...", c, sample);
+    if (ret != 0) break;
     const int e = ZqEnrollByTemplate(sample, static_cast<int16_t>(fingerId), enrollIndex, out);
     if (e != 0) {
       ret = -2;
@@ -342,11 +362,8 @@ int quorv_SlideEnroll_V4(uint16_t fingerId, uint8_t enrollIndex, uint8_t *) {
   const QuorvConfigInfo *c = g_pQuorvConfigInfo;
   QuorvImgeBuf *b = g_fp_image_buf;
   if (!quorv_LiveReady(__func__)) return -1;
-  ST_SubTemplate *sample = ZqCreateTemp();
-  if (sample == nullptr) {
-    QUORV_LOGE("%s...template_cur = NULL, ret = %d", __func__, -1);
-    return -1;
-  }
+  ST_SubTemplate *sample = NewTemp(__func__, "template_cur");
+  if (sample == nullptr) return -1;
   gQuorvActionMode = QUORV_ACTION_ENROLL;
   bool kept = false;
   int ret = PressGates(__func__, c, b, enrollIndex, true);
@@ -365,15 +382,8 @@ int quorv_SlideEnroll_V4(uint16_t fingerId, uint8_t enrollIndex, uint8_t *) {
       QUORV_LOGE("%s...should move a little! thr = %d, ret = %d", __func__, c->slide_arealap, ret);
       break;
     }
-    if (c->duplicate_check == 1) {
-      const int v = Duplicate(c, sample);
-      if (v == 0) {
-        ret = -7;
-        QUORV_LOGE("%s...The finger already existence, enroll failed!, ret = %d", __func__, ret);
-        break;
-      }
-      if (v == -1) QUORV_LOGD("%s...The finger is new, not existence!", __func__);
-    }
+    ret = DuplicateGate(__func__, "...", c, sample);
+    if (ret != 0) break;
     KeepAsCurrent(__func__, sample);
     kept = true;
     // The enrol-image list keeps the raw press: the extraction above worked
@@ -391,15 +401,11 @@ int quorv_SlideEnroll_V5(uint16_t fingerId, uint8_t enrollIndex, uint8_t *) {
   const QuorvConfigInfo *c = g_pQuorvConfigInfo;
   QuorvImgeBuf *b = g_fp_image_buf;
   if (!quorv_LiveReady(__func__)) return -1;
-  ST_SubTemplate *first = ZqCreateTemp();
-  if (first == nullptr) {
-    QUORV_LOGE("%s...template_fist = NULL, ret = %d", __func__, -1);
-    return -1;
-  }
-  ST_SubTemplate *end = ZqCreateTemp();
+  ST_SubTemplate *first = NewTemp(__func__, "template_fist");
+  if (first == nullptr) return -1;
+  ST_SubTemplate *end = NewTemp(__func__, "template_end");
   if (end == nullptr) {
     ZqReleaseTemp(first);
-    QUORV_LOGE("%s...template_end = NULL, ret = %d", __func__, -1);
     return -1;
   }
   gQuorvActionMode = QUORV_ACTION_ENROLL;
@@ -408,32 +414,8 @@ int quorv_SlideEnroll_V5(uint16_t fingerId, uint8_t enrollIndex, uint8_t *) {
   int m = 0;
   int ret = 0;
   do {
-    const int r = quorv_SlideEnrollReadImage(b->g_fpImageBufAlg);
-    QUORV_LOGD("%s...quorv_GetImageData ret = %d", __func__, r);
-    if (r != 0) {
-      ret = -5;
-      QUORV_LOGE("%s...fail to get image, error, ret = %d", __func__, ret);
-      break;
-    }
-    view.emplace(c, b);
-    if (!view->ok()) {
-      ret = -1;
-      QUORV_LOGE("%s...ZqAlloc image buf error!, ret = %d", __func__, ret);
-      break;
-    }
-    uint8_t n = 0;
-    quorv_get_sensor_image_num(&n);
-    QUORV_LOGI("%s...get_img_num = %d, get_img_index = %d", __func__, n, n);
-    if (n == 0) {
-      ret = -1;
-      QUORV_LOGE("%s...NOT finger image, ret = %d", __func__, ret);
-      break;
-    }
-    m = view->Prune(__func__, false, true);
-    if (m == 0) {
-      ret = -1;
-      break;
-    }
+    ret = OpenSlide(__func__, c, b, nullptr, false, true, &view, &m);
+    if (ret != 0) break;
     view->Load(1, view->work());
     int32_t ext = ZqGetTemplateForEnroll(view->work(), first);
     if (ext != 0) {
@@ -449,20 +431,11 @@ int quorv_SlideEnroll_V5(uint16_t fingerId, uint8_t enrollIndex, uint8_t *) {
       QUORV_LOGE("%s..6.should move a little! thr = %d, ret = %d", __func__, c->slide_arealap, ret);
       break;
     }
-    if (c->duplicate_check == 1) {
-      const int v = Duplicate(c, first);
-      if (v == 0) {
-        ret = -7;
-        QUORV_LOGE("%s..7.The finger already existence, enroll failed!, ret = %d", __func__, ret);
-        break;
-      }
-      if (v == -1) QUORV_LOGD("%s...The finger is new, not existence!", __func__);
-    }
+    ret = DuplicateGate(__func__, "..7.", c, first);
+    if (ret != 0) break;
     const uint8_t remain = Remain(c, enrollIndex);
     if (m == 1) {
-      view->Load(1, view->work());
-      quorv_SaveEnrollImage(view->work());
-      SaveIfOn(c, view->work());
+      KeepForEnroll(c, *view, 1);
       KeepAsCurrent(__func__, first);
       firstKept = true;
       ret = remain < 2 ? 1 : 2;
@@ -478,9 +451,7 @@ int quorv_SlideEnroll_V5(uint16_t fingerId, uint8_t enrollIndex, uint8_t *) {
     }
     QUORV_LOGI("%s..9..get last tpl", __func__);
     if (ZqIsGetRequiredImage(first, end, c->slide_enroll_speed) == 0) {
-      view->Load(static_cast<uint8_t>(m), view->work());
-      quorv_SaveEnrollImage(view->work());
-      SaveIfOn(c, view->work());
+      KeepForEnroll(c, *view, static_cast<uint8_t>(m));
       QUORV_LOGI("%s.10..speed < thr, slide_enroll_cont = %d, save %d enroll image", __func__, 1,
                  enrollIndex);
       ret = 1;
@@ -496,9 +467,7 @@ int quorv_SlideEnroll_V5(uint16_t fingerId, uint8_t enrollIndex, uint8_t *) {
         QUORV_LOGI("%s...image_space = %f", __func__,
                    static_cast<double>(static_cast<float>(m) / static_cast<float>(count)));
       for (int i = 0; i < count; ++i) {
-        view->Load(pos[i], view->work());
-        quorv_SaveEnrollImage(view->work());
-        SaveIfOn(c, view->work());
+        KeepForEnroll(c, *view, pos[i]);
         QUORV_LOGI("%s...speed > thr, enroll_cont = %d, save %d enroll image", __func__, i + 1,
                    pos[i]);
       }

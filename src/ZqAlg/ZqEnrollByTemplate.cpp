@@ -8,6 +8,7 @@
 #include "src/ZqAlg/ZqOverlap.h"
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/ZqAlg/ZqVerifyTwoTemplate.h"
+#include "src/ZqAlg/ZqWorkBlocks.h"
 #include "src/image/ZqMemoryManager.h"
 #include "src/quorv_base/quorv_log.h"
 
@@ -19,86 +20,13 @@ constexpr uint32_t kMaxCoveredRoot = 94;
 constexpr int kRefreshMinCode = 2;
 constexpr uint8_t kRefreshMinScore = 8;
 
-// n zeroed transform records behind an array of n pointers, all from the
-// counted heap and released together.
-class HmatrixTable {
- public:
-  HmatrixTable() = default;
-  HmatrixTable(const HmatrixTable &) = delete;
-  HmatrixTable &operator=(const HmatrixTable &) = delete;
-  ~HmatrixTable() { Release(); }
-
-  // Allocates the pointer array; false (logged for func) when it fails.
-  bool AllocateArray(uint32_t n, const char *func) {
-    p_ = static_cast<ST_FullHMatrix **>(ZqSafeAlloc(static_cast<int32_t>(n * sizeof *p_)));
-    if (p_ == nullptr) {
-      QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...pTempMatchHmatrix == NULL", func);
-      return false;
-    }
-    n_ = n;
-    return true;
-  }
-  // Allocates the n records; false (logged for func) at the first failure.
-  bool AllocateRecords(const char *func) {
-    for (uint32_t i = 0; i < n_; ++i) {
-      p_[i] = static_cast<ST_FullHMatrix *>(ZqSafeAlloc(sizeof(ST_FullHMatrix)));
-      if (p_[i] == nullptr) {
-        QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...pTempMatchHmatrix[%d] == NULL", func,
-                     static_cast<int>(i));
-        return false;
-      }
-    }
-    return true;
-  }
-  void Release() {
-    if (p_ == nullptr) return;
-    for (uint32_t i = 0; i < n_; ++i) ZqSafeFree(p_[i]);
-    ZqSafeFree(p_);
-    p_ = nullptr;
-    n_ = 0;
-  }
-  ST_FullHMatrix &operator[](uint32_t i) { return *p_[i]; }
-  ST_FullHMatrix *const *data() const { return p_; }
-
- private:
-  ST_FullHMatrix **p_ = nullptr;
-  uint32_t n_ = 0;
-};
-
-// A counted-heap byte block released with its owner.
-class ByteBlock {
- public:
-  explicit ByteBlock(uint32_t n) : p_(static_cast<uint8_t *>(ZqSafeAlloc(static_cast<int32_t>(n)))) {}
-  ByteBlock(const ByteBlock &) = delete;
-  ByteBlock &operator=(const ByteBlock &) = delete;
-  ~ByteBlock() { ZqSafeFree(p_); }
-  uint8_t *get() const { return p_; }
-
- private:
-  uint8_t *p_;
-};
-
-// a then b.
-ST_FullHMatrix Then(const ST_FullHMatrix &a, const ST_FullHMatrix &b) {
-  ST_FullHMatrix r;
-  ZqHmatrixConverse(&r, &a, &b);
-  return r;
-}
-
-ST_FullHMatrix Inv(const ST_FullHMatrix &a) {
-  ST_FullHMatrix r;
-  ZqHmatrixInv(&r, &a);
-  return r;
-}
+using zq_work::ByteBlock;
+using zq_work::HmatrixTable;
+using zq_hmatrix::Inv;
+using zq_hmatrix::Then;
 
 uint8_t ClampLevel(uint8_t level) {
   return level < ZQ_FAR_LEVEL_COUNT ? level : ZQ_FAR_LEVEL_COUNT - 1;
-}
-
-uint32_t SensorPixels() {
-  const int32_t cols = gSensorInfor.cols, rows = gSensorInfor.rows;
-  if (cols <= 0 || rows <= 0) return 0;
-  return static_cast<uint32_t>(cols) * static_cast<uint32_t>(rows);
 }
 
 // Everything an enrolment call learns about the sample against the finger's
@@ -119,7 +47,7 @@ void Compare(const ST_QuorvEnrollTemplate &f, const ST_SubTemplate &smp, uint32_
              HmatrixTable &H, uint8_t *coverFlags, Relations *rel) {
   const uint8_t L = ClampLevel(gSensorInfor.algVerifyFarLevel);
   const uint8_t U = ClampLevel(gSensorInfor.updateFarLevel);
-  const uint32_t area = SensorPixels();
+  const uint32_t area = ZqSensorPixels();
   for (uint32_t i = 0; i < m; ++i) {
     uint32_t pairOverlap = 0;
     const int32_t s = ZqVerifyTwoTemplate(&smp, &f.subtemplates[i], &H[i], 0, 1);
@@ -252,7 +180,7 @@ int Enroll(const ST_SubTemplate *sample, int16_t fingerId, int16_t enrollIndex, 
   if (!H.AllocateArray(n, "ZqEnrollByTemplate") || !H.AllocateRecords("ZqEnrollByTemplate")) {
     return -2;
   }
-  ByteBlock coverFlags(SensorPixels());
+  ByteBlock coverFlags(ZqSensorPixels());
   if (coverFlags.get() == nullptr) {
     QUORV_LOGE("ZqEnrollByTemplate...pMatchPointFlg == NULL");
     return -2;
@@ -291,7 +219,7 @@ int Enroll(const ST_SubTemplate *sample, int16_t fingerId, int16_t enrollIndex, 
   CoverGroup(*f, index, coverFlags.get(), &rel);
 
   const uint32_t p = ZqGetTemplateValidPixelNum(&nw);
-  const uint32_t area = SensorPixels();
+  const uint32_t area = ZqSensorPixels();
   nw.extendArea =
       rel.covered < p && area > 0 ? static_cast<uint8_t>((p - rel.covered) * 100u / area) : 0;
   f->coverageArea += nw.extendArea;

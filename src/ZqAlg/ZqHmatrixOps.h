@@ -21,6 +21,24 @@ void ZqHmatrixInv(ST_FullHMatrix *dst, const ST_FullHMatrix *src);
 
 #ifdef __cplusplus
 }
+
+namespace zq_hmatrix {
+
+// Value forms for the C++ callers. The transform applying a first and then b.
+inline ST_FullHMatrix Then(const ST_FullHMatrix &a, const ST_FullHMatrix &b) {
+  ST_FullHMatrix d{};
+  ZqHmatrixConverse(&d, &a, &b);
+  return d;
+}
+
+// The inverse of a.
+inline ST_FullHMatrix Inv(const ST_FullHMatrix &a) {
+  ST_FullHMatrix d{};
+  ZqHmatrixInv(&d, &a);
+  return d;
+}
+
+}  // namespace zq_hmatrix
 #endif
 
 #endif  // SRC_ZQALG_ZQHMATRIXOPS_H_

@@ -119,6 +119,12 @@ void ZqAlgSettingsResetForTest(void);
 
 #ifdef __cplusplus
 }
+
+// cols x rows of gSensorInfor; 0 while either is not positive.
+inline uint32_t ZqSensorPixels() {
+  if (gSensorInfor.cols <= 0 || gSensorInfor.rows <= 0) return 0;
+  return static_cast<uint32_t>(gSensorInfor.cols) * static_cast<uint32_t>(gSensorInfor.rows);
+}
 #endif
 
 #endif  // SRC_ZQALG_ZQSENSORINFOR_H_

@@ -19,17 +19,8 @@ namespace {
 
 constexpr uint16_t kNoRoot = 255;
 
-ST_FullHMatrix Then(const ST_FullHMatrix &a, const ST_FullHMatrix &b) {
-  ST_FullHMatrix d{};
-  ZqHmatrixConverse(&d, &a, &b);
-  return d;
-}
-
-ST_FullHMatrix Inv(const ST_FullHMatrix &a) {
-  ST_FullHMatrix d{};
-  ZqHmatrixInv(&d, &a);
-  return d;
-}
+using zq_hmatrix::Inv;
+using zq_hmatrix::Then;
 
 bool IsZero(const ST_SimpleHMatrix &s) { return s.tx == 0 && s.ty == 0 && s.angle == 0; }
 
@@ -96,8 +87,8 @@ int ZqTemplateReplace(int16_t fingerId, uint16_t index, const ST_SubTemplate *sr
 int ZqTemplateExtraAreaRefresh(int16_t fingerId, uint16_t from) {
   ST_QuorvEnrollTemplate *finger = Finger(fingerId);
   if (finger == nullptr) return 0;
-  if (gSensorInfor.cols <= 0 || gSensorInfor.rows <= 0) return 0;
-  const uint32_t area = static_cast<uint32_t>(gSensorInfor.cols) * static_cast<uint32_t>(gSensorInfor.rows);
+  const uint32_t area = ZqSensorPixels();
+  if (area == 0) return 0;
   uint8_t *flags = static_cast<uint8_t *>(ZqSafeAlloc(static_cast<int32_t>(area)));
   if (flags == nullptr) {
     QUORV_LOGE("%s...pMatchPointFlg == NULL", "ZqTemplateUpdate");

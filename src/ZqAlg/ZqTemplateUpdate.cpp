@@ -16,6 +16,7 @@
 #include "src/ZqAlg/ZqTemplateBuf.h"
 #include "src/ZqAlg/ZqTemplateUpdateRules.h"
 #include "src/ZqAlg/ZqVerifyTwoTemplate.h"
+#include "src/ZqAlg/ZqWorkBlocks.h"
 #include "src/image/ZqMemoryManager.h"
 #include "src/quorv_base/quorv_log.h"
 
@@ -26,84 +27,27 @@ constexpr uint16_t kNoRoot = 255;
 // Least forward score that earns a reverse comparison.
 constexpr int kReverseFrom = 5;
 
-// Work state of one update: the coverage map and the transforms from the
-// sample to each sub-template. It holds a record for every sub-template the
-// finger holds, also beyond algMaxTplCount, so no index runs past it.
-class UpdateWork {
- public:
-  UpdateWork() = default;
-  UpdateWork(const UpdateWork &) = delete;
-  UpdateWork &operator=(const UpdateWork &) = delete;
-  ~UpdateWork() {
-    if (hm_ != nullptr) {
-      for (uint32_t i = 0; i < count_; ++i) ZqSafeFree(hm_[i]);
-      ZqSafeFree(hm_);
-    }
-    ZqSafeFree(flags_);
-  }
+using zq_work::ByteBlock;
+using zq_work::HmatrixTable;
+using zq_hmatrix::Inv;
+using zq_hmatrix::Then;
 
-  // 0, or -1 after logging the allocation that failed (what was made is
-  // released by the destructor, once).
-  int Allocate(uint32_t pixels, uint32_t records) {
-    flags_ = static_cast<uint8_t *>(ZqSafeAlloc(static_cast<int32_t>(pixels)));
-    if (flags_ == nullptr) {
-      QUORV_LOGE("%s...pMatchPointFlg == NULL", "ZqTemplateUpdate");
-      return -1;
-    }
-    hm_ = static_cast<ST_FullHMatrix **>(
-        ZqSafeAlloc(static_cast<int32_t>(records * sizeof(ST_FullHMatrix *))));
-    if (hm_ == nullptr) {
-      QUORV_LOGE("%s...pTempMatchHmatrix == NULL", "ZqTemplateUpdate");
-      return -1;
-    }
-    for (count_ = 0; count_ < records; ++count_) {
-      hm_[count_] = static_cast<ST_FullHMatrix *>(ZqSafeAlloc(sizeof(ST_FullHMatrix)));
-      if (hm_[count_] == nullptr) {
-        QUORV_LOGE("%s...pTempMatchHmatrix[%d] == NULL", "ZqTemplateUpdate", static_cast<int>(count_));
-        return -1;
-      }
-    }
-    return 0;
-  }
-
-  uint8_t *flags() { return flags_; }
-  ST_FullHMatrix *hm(uint32_t i) { return hm_[i]; }
-  ST_FullHMatrix *const *hms() { return hm_; }
-
- private:
-  uint8_t *flags_ = nullptr;
-  ST_FullHMatrix **hm_ = nullptr;
-  uint32_t count_ = 0;
-};
-
-// a then b.
-ST_FullHMatrix Then(const ST_FullHMatrix &a, const ST_FullHMatrix &b) {
-  ST_FullHMatrix d{};
-  ZqHmatrixConverse(&d, &a, &b);
-  return d;
-}
-
-ST_FullHMatrix Inv(const ST_FullHMatrix &a) {
-  ST_FullHMatrix d{};
-  ZqHmatrixInv(&d, &a);
-  return d;
-}
-
-uint32_t FrameArea() {
-  if (gSensorInfor.cols <= 0 || gSensorInfor.rows <= 0) return 0;
-  return static_cast<uint32_t>(gSensorInfor.cols) * static_cast<uint32_t>(gSensorInfor.rows);
-}
-
-// The record's sample becomes empty (no features, all fields cleared) and
-// the record names no finger.
-void ConsumeRecord(ST_QuorvTempupdateInfor *rec) {
-  ZqClearSubTemplate(&rec->updateVerifyTemplate);
+// The record names no finger and asks for no update; the template buffer
+// holds no pending update.
+void ForgetRecord(ST_QuorvTempupdateInfor *rec) {
   rec->updateFingerId = 0;
   rec->updateTag = 0;
   rec->updateFlag = 0;
   rec->updateReserved = 0;
   rec->imageArea = 0;
   if (gQuorvTempalteBufInfor != nullptr) gQuorvTempalteBufInfor->bufUpdateState = 0;
+}
+
+// The record's sample becomes empty (no features, all fields cleared) and
+// the record is forgotten.
+void ConsumeRecord(ST_QuorvTempupdateInfor *rec) {
+  ZqClearSubTemplate(&rec->updateVerifyTemplate);
+  ForgetRecord(rec);
 }
 
 // Step 16 of every call: the template buffer's and the adaptive level's
@@ -137,11 +81,20 @@ int RelateAndUpdate(ST_QuorvTempupdateInfor *rec, uint16_t f, uint32_t *updatedF
     QUORV_LOGE("%s...imageArea < %d, error, ret = %d", "ZqTemplateUpdate", 40, -1);
     return -1;
   }
-  const uint32_t area = FrameArea();
+  const uint32_t area = ZqSensorPixels();
 
-  UpdateWork work;
+  // The coverage map and the transforms from the sample to each
+  // sub-template: a record for every sub-template the finger holds, also
+  // beyond algMaxTplCount, so no index runs past them.
+  ByteBlock flags(area);
+  if (flags.get() == nullptr) {
+    QUORV_LOGE("%s...pMatchPointFlg == NULL", "ZqTemplateUpdate");
+    return -1;
+  }
+  HmatrixTable hm;
   const uint32_t records = std::min<uint32_t>(std::max(n, maxTpl), kSlots);
-  if (work.Allocate(area, records) != 0) return -1;
+  if (!hm.AllocateArray(records, "ZqTemplateUpdate") || !hm.AllocateRecords("ZqTemplateUpdate"))
+    return -1;
   gUpdateTemplateId = 255;
   QUORV_LOGI("%s...finger_id[%d]->subtemplates_num= %d", "ZqTemplateUpdate", f, static_cast<int>(n));
 
@@ -159,7 +112,7 @@ int RelateAndUpdate(ST_QuorvTempupdateInfor *rec, uint16_t f, uint32_t *updatedF
 
   for (uint32_t i = 0; i < n; ++i) {
     if (ZqGetCoinFlg(sample->coinFlg, static_cast<uint8_t>(i)) != 0) continue;
-    ST_FullHMatrix *Ti = work.hm(i);
+    ST_FullHMatrix *Ti = &hm[i];
     int s = ZqVerifySubTemplate(sample, static_cast<int16_t>(i), static_cast<int16_t>(f), Ti, 0, 1);
     if (s < 0) s = 0;  // a matcher error relates nothing
     int r = 0;
@@ -197,7 +150,7 @@ int RelateAndUpdate(ST_QuorvTempupdateInfor *rec, uint16_t f, uint32_t *updatedF
     }
     if (cover) {
       uint32_t pair = 0;
-      ZqTemplateCoinArea(&finger->subtemplates[i], sample, Ti, work.flags(), &covered, &pair);
+      ZqTemplateCoinArea(&finger->subtemplates[i], sample, Ti, flags.get(), &covered, &pair);
       if (overlapTest && static_cast<uint64_t>(area) * 80u < static_cast<uint64_t>(pair) * 100u) {
         level[i] = 3;
         ZqSetCoinFlg(codes, static_cast<uint8_t>(i), 3);
@@ -226,7 +179,7 @@ int RelateAndUpdate(ST_QuorvTempupdateInfor *rec, uint16_t f, uint32_t *updatedF
     const ST_SubTemplate &b = finger->subtemplates[best];
     sample->rootIndex = b.rootIndex;
     sample->rootHmatrix = b.rootIndex == best ? bestT : Then(bestT, b.rootHmatrix);
-    ZqEnrollTempateRootRefresh(static_cast<int16_t>(f), codes, scores, work.hms(), n,
+    ZqEnrollTempateRootRefresh(static_cast<int16_t>(f), codes, scores, hm.data(), n,
                                sample->rootIndex, &sample->rootHmatrix);
   } else {
     sample->rootHmatrix = ST_FullHMatrix{};
@@ -244,13 +197,13 @@ int RelateAndUpdate(ST_QuorvTempupdateInfor *rec, uint16_t f, uint32_t *updatedF
       if (level[j] != 0 || groupCovered[j] || sj.rootIndex != root) continue;
       ST_FullHMatrix T;
       if (root == a) {
-        T = Then(*work.hm(a), Inv(sj.rootHmatrix));
+        T = Then(hm[a], Inv(sj.rootHmatrix));
       } else if (root == j) {
-        T = Then(*work.hm(a), sa.rootHmatrix);
+        T = Then(hm[a], sa.rootHmatrix);
       } else {
-        T = Then(Then(*work.hm(a), sa.rootHmatrix), Inv(sj.rootHmatrix));
+        T = Then(Then(hm[a], sa.rootHmatrix), Inv(sj.rootHmatrix));
       }
-      ZqTemplateCoinArea(&sj, sample, &T, work.flags(), &covered, nullptr);
+      ZqTemplateCoinArea(&sj, sample, &T, flags.get(), &covered, nullptr);
       groupCovered[j] = 1;
     }
   }
@@ -349,7 +302,7 @@ int RelateAndUpdate(ST_QuorvTempupdateInfor *rec, uint16_t f, uint32_t *updatedF
   }
   ZqSetCoinFlg(codes, static_cast<uint8_t>(x), 0);
   if (ZqTemplateReplace(static_cast<int16_t>(f), static_cast<uint16_t>(x), sample, codes,
-                        work.hms()) != 0) {
+                        hm.data()) != 0) {
     return -1;
   }
   finger->subtemplates[x].replacedFlg = 1;
@@ -368,12 +321,7 @@ int ZqTemplateUpdate(int update, uint32_t *updatedFingerId) {
   if (rec == nullptr) return Finish(-1);
   ST_SubTemplate *sample = &rec->updateVerifyTemplate;
   if (sample->pTemplateFeature == nullptr) {
-    rec->updateFingerId = 0;
-    rec->updateTag = 0;
-    rec->updateFlag = 0;
-    rec->updateReserved = 0;
-    rec->imageArea = 0;
-    if (gQuorvTempalteBufInfor != nullptr) gQuorvTempalteBufInfor->bufUpdateState = 0;
+    ForgetRecord(rec);
     return Finish(-1);
   }
   ZqNegativeTemplateBufUpdate();

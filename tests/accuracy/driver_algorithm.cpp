@@ -14,6 +14,25 @@
 
 namespace accuracy {
 
+void ApplyFw4843Set(const Fw4843Set &set, int level) {
+  // The algorithm's part of the driver's FW4843 set, chip and mode replaced.
+  quorv_SetFpSensorColsRows(80, 128);
+  quorv_IcInfoSwitch(static_cast<uint8_t>(set.chip));
+  quorv_SetModuleType(0);
+  quorv_SetAlgoMode(static_cast<uint8_t>(set.mode));
+  quorv_SetNonFingerDetectVer(0);
+  quorv_SetForeignBodyAttackSwitch(1);
+  quorv_SpaEn(1);
+  quorv_SetAdjustMatchEn(1);
+  quorv_SetFpAlgMaxTpl(96);
+  quorv_SetEnrollMaxTpl(48);
+  quorv_SetAlgFarLevel(static_cast<uint8_t>(level));
+  quorv_SetTemplateBuffEn(1);
+  quorv_SetClassifierOn(1);
+  quorv_SetUpdateTemplateFarLevel(16);
+  quorv_UpdateTemplateOutsideEn(1);
+}
+
 DriverAlgorithm::DriverAlgorithm(int cols, int rows, const Fw4843Set *fw4843) : cols_(cols), rows_(rows) {
   if (cols < 1 || rows < 1 || cols > 255 || rows > 255) {
     throw std::invalid_argument("sensor size out of range");
@@ -23,42 +42,22 @@ DriverAlgorithm::DriverAlgorithm(int cols, int rows, const Fw4843Set *fw4843) : 
   }
   if (quorv_config_create() != 0) throw std::runtime_error("no configuration record");
   if (fw4843 != nullptr) {
-    // The algorithm's part of the driver's FW4843 set, chip and mode replaced.
-    quorv_SetFpSensorColsRows(80, 128);
-    quorv_IcInfoSwitch(static_cast<uint8_t>(fw4843->chip));
-    quorv_SetModuleType(0);
-    quorv_SetAlgoMode(static_cast<uint8_t>(fw4843->mode));
+    ApplyFw4843Set(*fw4843, 15);
+  } else {
+    // The algorithm's part of the driver's second parameter set, in its order.
     quorv_SetNonFingerDetectVer(0);
-    quorv_SetForeignBodyAttackSwitch(1);
+    quorv_SetModuleType(0);
+    quorv_SetFpSensorColsRows(static_cast<uint8_t>(cols), static_cast<uint8_t>(rows));
+    quorv_SetAlgoMode(1);
     quorv_SpaEn(1);
-    quorv_SetAdjustMatchEn(1);
     quorv_SetFpAlgMaxTpl(96);
     quorv_SetEnrollMaxTpl(48);
-    quorv_SetAlgFarLevel(15);
-    quorv_SetTemplateBuffEn(1);
-    quorv_SetClassifierOn(1);
+    quorv_SetAlgFarLevel(14);
     quorv_SetUpdateTemplateFarLevel(16);
     quorv_UpdateTemplateOutsideEn(1);
-    const int ret = ZqInitAlgorithm();
-    if (ret != 0) {
-      quorv_config_destroy();
-      throw std::runtime_error("ZqInitAlgorithm() = " + std::to_string(ret));
-    }
-    return;
+    quorv_SetTemplateBuffEn(0);
+    quorv_SetForeignBodyAttackSwitch(1);
   }
-  // The algorithm's part of the driver's second parameter set, in its order.
-  quorv_SetNonFingerDetectVer(0);
-  quorv_SetModuleType(0);
-  quorv_SetFpSensorColsRows(static_cast<uint8_t>(cols), static_cast<uint8_t>(rows));
-  quorv_SetAlgoMode(1);
-  quorv_SpaEn(1);
-  quorv_SetFpAlgMaxTpl(96);
-  quorv_SetEnrollMaxTpl(48);
-  quorv_SetAlgFarLevel(14);
-  quorv_SetUpdateTemplateFarLevel(16);
-  quorv_UpdateTemplateOutsideEn(1);
-  quorv_SetTemplateBuffEn(0);
-  quorv_SetForeignBodyAttackSwitch(1);
   const int ret = ZqInitAlgorithm();
   if (ret != 0) {
     quorv_config_destroy();

@@ -9,14 +9,11 @@
 
 #include "accuracy/pgm_corpus.h"
 #include "src/ZqAlg/ZqSubTemplate.h"
+#include "support/zq_sample_ptr.h"
 
 namespace accuracy {
 
-// Releases a sample made by ZqCreateTemp.
-struct SampleDeleter {
-  void operator()(ST_SubTemplate *s) const { ZqReleaseTemp(s); }
-};
-using Sample = std::unique_ptr<ST_SubTemplate, SampleDeleter>;
+using Sample = testing_support::SamplePtr;
 
 // The driver's FW4843 parameter set (80 x 128 frames, algorithm mode 2,
 // classifier and adaptive matching on, far level 15, template buffer on),
@@ -26,6 +23,10 @@ struct Fw4843Set {
   int chip = 12;
   int mode = 2;
 };
+
+// The FW4843 set's setters, far level `level`, on the configuration record
+// that exists (the algorithm is not initialised).
+void ApplyFw4843Set(const Fw4843Set &set, int level);
 
 // Owns the process-global algorithm state for its lifetime (one at a time).
 class DriverAlgorithm {

@@ -27,4 +27,21 @@ inline uint64_t PressSeed(const MasterFinger &master, int press) {
   return MixSeed(master.params.seed, 0x2000u + static_cast<uint64_t>(press));
 }
 
+// Impression `press` of master on a cols x rows window whose centre lies at
+// the pattern centre + (dx, dy), turned by rotation, in full contact with
+// light distortion (0.2): the press the algorithm tests enrol and identify.
+inline Impression FullContactPress(const MasterFinger &master, int press, double dx, double dy,
+                                   double rotation = 0.0, int cols = 96, int rows = 96) {
+  ImpressionParams ip;
+  ip.seed = PressSeed(master, press);
+  ip.width = cols;
+  ip.height = rows;
+  const Point c = master.PatternCenter();
+  ip.center = Point{c.x + dx, c.y + dy};
+  ip.rotation = rotation;
+  ip.distortion = 0.2;
+  ip.contact.radius = 1.6;
+  return Render(master, ip);
+}
+
 }  // namespace fingers

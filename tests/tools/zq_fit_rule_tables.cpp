@@ -60,6 +60,7 @@
 #include <string>
 #include <vector>
 
+#include "accuracy/driver_algorithm.h"
 #include "accuracy/pgm_corpus.h"
 #include "src/FpSensorLib/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_config.h"
@@ -166,21 +167,7 @@ void Fail(const std::string &message) {
 // The FW4843 parameter set's algorithm part, with chip and mode replaced.
 void SetUp(uint8_t chip, uint8_t mode, int level) {
   if (quorv_config_create() != 0) Fail("no configuration record");
-  quorv_SetFpSensorColsRows(80, 128);
-  quorv_IcInfoSwitch(chip);
-  quorv_SetModuleType(0);
-  quorv_SetAlgoMode(mode);
-  quorv_SetNonFingerDetectVer(0);
-  quorv_SetForeignBodyAttackSwitch(1);
-  quorv_SpaEn(1);
-  quorv_SetAdjustMatchEn(1);
-  quorv_SetFpAlgMaxTpl(96);
-  quorv_SetEnrollMaxTpl(48);
-  quorv_SetAlgFarLevel(static_cast<uint8_t>(level));
-  quorv_SetTemplateBuffEn(1);
-  quorv_SetClassifierOn(1);
-  quorv_SetUpdateTemplateFarLevel(16);
-  quorv_UpdateTemplateOutsideEn(1);
+  accuracy::ApplyFw4843Set(accuracy::Fw4843Set{chip, mode}, level);
   if (ZqInitAlgorithm() != 0) Fail("ZqInitAlgorithm failed");
 }
 
@@ -190,10 +177,7 @@ void TearDown() {
   gQuorvActionMode = 0;
 }
 
-struct SampleDeleter {
-  void operator()(ST_SubTemplate *s) const { ZqReleaseTemp(s); }
-};
-using Sample = std::unique_ptr<ST_SubTemplate, SampleDeleter>;
+using Sample = accuracy::Sample;
 
 Sample Extract(const accuracy::GrayImage &image) {
   if (image.width != 80 || image.height != 128) Fail("the corpus must be of 80x128 impressions");

@@ -53,16 +53,7 @@ class RealLibraryTest : public testing::TestWithParam<Device> {
   // Press number `press` of m, its centre moved by (dx, dy), turned by rot.
   fingers::Frame Render(const fingers::MasterFinger &m, int press, double dx, double dy,
                         double rot) const {
-    fingers::ImpressionParams ip;
-    ip.seed = fingers::PressSeed(m, press);
-    ip.width = GetParam().cols;
-    ip.height = GetParam().rows;
-    const fingers::Point c = m.PatternCenter();
-    ip.center = fingers::Point{c.x + dx, c.y + dy};
-    ip.rotation = rot;
-    ip.distortion = 0.2;
-    ip.contact.radius = 1.6;
-    return fingers::Render(m, ip).frame;
+    return fingers::FullContactPress(m, press, dx, dy, rot, GetParam().cols, GetParam().rows).frame;
   }
   // One press through the running action; its result.
   int PressOnce(const fingers::Frame &f, Outcome *out) {

@@ -24,14 +24,7 @@ using quorvanta_test::Outcome;
 constexpr int kSide = 96;
 
 std::vector<uint8_t> Press(const fingers::MasterFinger &m, int press, double dx, double dy) {
-  fingers::ImpressionParams ip;
-  ip.seed = fingers::PressSeed(m, press);
-  ip.width = ip.height = kSide;
-  const fingers::Point c = m.PatternCenter();
-  ip.center = fingers::Point{c.x + dx, c.y + dy};
-  ip.distortion = 0.2;
-  ip.contact.radius = 1.6;
-  return fingers::Render(m, ip).frame.gray;
+  return fingers::FullContactPress(m, press, dx, dy, 0.0, kSide, kSide).frame.gray;
 }
 
 // The device opened once, one finger enrolled.

@@ -69,15 +69,7 @@ fingers::MasterFinger Master(int finger) {
 // pattern centre and turned by rotation.
 std::vector<uint8_t> Press(const fingers::MasterFinger &m, int press, double dx, double dy,
                            double rotation = 0.0) {
-  fingers::ImpressionParams ip;
-  ip.seed = fingers::PressSeed(m, press);
-  ip.width = ip.height = kSide;
-  const fingers::Point c = m.PatternCenter();
-  ip.center = fingers::Point{c.x + dx, c.y + dy};
-  ip.rotation = rotation;
-  ip.distortion = 0.2;
-  ip.contact.radius = 1.6;
-  return fingers::Render(m, ip).frame.gray;
+  return fingers::FullContactPress(m, press, dx, dy, rotation, kSide, kSide).frame.gray;
 }
 
 class EnrollTest : public SensorLibTest {

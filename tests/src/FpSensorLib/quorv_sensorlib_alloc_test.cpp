@@ -206,3 +206,54 @@ TEST_F(SensorLibAllocTest, EnrolStepsWithoutMemoryReleaseTheirSamples) {
 }
 
 }  // namespace
+
+namespace {
+
+// The first allocation of an image enrolment refused, in the bad-pixel
+// repair (mode 2, a frame with stuck pixels) or else in the rating: for the
+// repair the plain enrolment blames the input and the forced one the
+// algorithm; a rating that fails is no finger for both. Each reports in its
+// own name.
+TEST_F(SensorLibAllocTest, ImageEnrolmentsReportAnEarlyMemoryFailureEachItsOwnWay) {
+  Create();
+  quorv_SetFpSensorColsRows(96, 96);
+  ASSERT_EQ(quorv_InitFpAlg(), 0);
+  std::vector<uint8_t> press =
+      fingers::FullContactPress(fingers::MakeMaster(fingers::PopulationFinger(43, 0)), 0, 0, 0)
+          .frame.gray;
+  for (int i = 0; i < 96; ++i) press[i * 96 + i] = 255;
+
+  using Step = int (*)(const uint8_t *);
+  const Step enrol = [](const uint8_t *p) { return quorv_EnrollByImage(0, 0, p); };
+  const Step forced = [](const uint8_t *p) { return quorv_ForceEnrollByImage(0, 0, p); };
+  struct Case {
+    const char *what;
+    uint8_t bad_pix_mode;
+    Step step;
+    int want;
+    const char *logged;
+  };
+  const Case cases[] = {
+      {"enrol, repair", 2, enrol, QUORV_ERR_INPUT, "ZqBadPixRepair() = -2...error, ret = -1"},
+      {"forced, repair", 2, forced, QUORV_ERR_ALGORITHM, "ZqBadPixRepair() = -2...error, ret = -2"},
+      {"enrol, rating", 0, enrol, QUORV_ERR_NOT_FINGER,
+       "quorv_EnrollByImage...ZqGetImageQuality() = -1, error, NOT finger image, ret = -5"},
+      {"forced, rating", 0, forced, QUORV_ERR_NOT_FINGER,
+       "quorv_ForceEnrollByImage...ZqGetImageQuality() = -1, error, NOT finger image, ret = -5"},
+  };
+  for (const Case &c : cases) {
+    quorv_SetBadPixBitRef(c.bad_pix_mode);
+    HostLog().clear();
+    int ret;
+    {
+      FailHeapAfter fail(0);
+      ret = c.step(press.data());
+    }
+    EXPECT_EQ(ret, c.want) << c.what;
+    EXPECT_TRUE(Logged(c.logged)) << c.what << ": no \"" << c.logged << "\"";
+    EXPECT_EQ(gQuorvActionMode, 0u) << c.what;
+    EXPECT_EQ(ZqGetSubtemplatesNum(0), 0) << c.what;
+  }
+}
+
+}  // namespace

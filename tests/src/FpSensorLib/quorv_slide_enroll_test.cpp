@@ -221,6 +221,52 @@ TEST_F(SlideEnrollTest, BulkEnrolmentSkipsImagesThatFailExtraction) {
   EXPECT_EQ(quorv_SlideEnrollAllImage(4), -1);  // nothing collected
 }
 
+// With the duplicate check on, every engine refuses a finger that is
+// already enrolled (-7), enrols nothing into the new slot and reports the
+// refusal in its own name; V5 marks the line as its step 7.
+TEST_F(SlideEnrollTest, EveryEngineRefusesAFingerAlreadyEnrolled) {
+  const Frame press = FingerFrame(17), other = FingerFrame(18);
+  uint8_t out = 0;
+  fake_sensor::PushCapture(0, press);
+  ASSERT_EQ(quorv_SlideEnroll_V3(0, 0, &out), 0);
+  quorv_SetTplValid(0);
+  quorv_SetEnrollmentTipsEn(0);
+  quorv_EnrollmentDuplicateCheckEn(1);
+
+  using Engine = int (*)(uint16_t, uint8_t, uint8_t *);
+  struct Case {
+    Engine engine;
+    bool slide;
+    const char *line;
+  };
+  const Case cases[] = {
+      {quorv_SlideEnroll_V1, true,
+       "quorv_SlideEnroll_V1...The finger already existence, enroll failed!, ret = -7"},
+      {quorv_SlideEnroll_V2, true,
+       "quorv_SlideEnroll_V2...The finger already existence, enroll failed!, ret = -7"},
+      {quorv_SlideEnroll_V3, false,
+       "quorv_SlideEnroll_V3...The finger already existence, enroll failed!, ret = -7"},
+      {quorv_SlideEnroll_V4, false,
+       "quorv_SlideEnroll_V4...The finger already existence, enroll failed!, ret = -7"},
+      {quorv_SlideEnroll_V5, true,
+       "quorv_SlideEnroll_V5..7.The finger already existence, enroll failed!, ret = -7"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.line);
+    HostLog().clear();
+    if (c.slide) {
+      fake_sensor::PushSlide(0, {press, other});  // V2 drops the last frame read
+    } else {
+      fake_sensor::PushCapture(0, press);
+    }
+    EXPECT_EQ(c.engine(1, 0, &out), -7);
+    EXPECT_TRUE(Logged(c.line));
+    EXPECT_EQ(ZqGetSubtemplatesNum(1), 0);
+    EXPECT_TRUE(EnrollImages().empty());
+    EXPECT_EQ(gQuorvActionMode, 0u);
+  }
+}
+
 // Each engine enrols a swipe of one finger; a press of that finger is then
 // identified as it.
 TEST_F(SlideEnrollTest, EnrolledSwipeIdentifiesAPressOfTheSameFinger) {

@@ -18,26 +18,17 @@
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/heap_failure_at.h"
 #include "src/image/ZqMemoryManager.h"
+#include "support/zq_sample_ptr.h"
 #include "zq_alg_state.h"
 
 namespace {
 
 const int kSide = 96;
 
-struct SampleDeleter {
-  void operator()(ST_SubTemplate *t) const { ZqReleaseTemp(t); }
-};
-using Sample = std::unique_ptr<ST_SubTemplate, SampleDeleter>;
+using Sample = testing_support::SamplePtr;
 
 Sample Press(const fingers::MasterFinger &m, int press, double dx, double dy) {
-  fingers::ImpressionParams ip;
-  ip.seed = fingers::PressSeed(m, press);
-  ip.width = ip.height = kSide;
-  const fingers::Point c = m.PatternCenter();
-  ip.center = fingers::Point{c.x + dx, c.y + dy};
-  ip.distortion = 0.2;
-  ip.contact.radius = 1.6;
-  std::vector<uint8_t> img = fingers::Render(m, ip).frame.gray;
+  std::vector<uint8_t> img = fingers::FullContactPress(m, press, dx, dy, 0.0, kSide, kSide).frame.gray;
   Sample s(ZqCreateTemp());
   const uint8_t quality[4] = {80, 95, 70, 0};
   EXPECT_EQ(ZqGetTemplate(img.data(), s.get(), quality), 0);

@@ -28,15 +28,8 @@ fingers::MasterFinger PressMaster(int finger, uint64_t population) {
 
 Crop Press(const fingers::MasterFinger &m, int press, double dx, double dy, double rotation,
            int side) {
-  fingers::ImpressionParams ip;
-  ip.seed = fingers::PressSeed(m, press);
-  ip.width = ip.height = side;
-  const fingers::Point c = m.PatternCenter();
-  ip.center = fingers::Point{c.x + dx, c.y + dy};
-  ip.rotation = rotation;
-  ip.distortion = 0.2;
-  ip.contact.radius = 1.6;
-  Crop crop{fingers::Render(m, ip), SamplePtr(ZqCreateTemp())};
+  Crop crop{fingers::FullContactPress(m, press, dx, dy, rotation, side, side),
+            SamplePtr(ZqCreateTemp())};
   EXPECT_NE(crop.sample, nullptr);
   std::vector<uint8_t> img = crop.imp.frame.gray;
   const uint8_t quality[4] = {80, 95, 70, 3};

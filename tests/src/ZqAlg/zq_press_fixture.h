@@ -12,13 +12,11 @@
 #include "fingers/synth_fingers.h"
 #include "src/ZqAlg/ZqSubTemplate.h"
 #include "src/features/ZqFullHMatrix.h"
+#include "support/zq_sample_ptr.h"
 
 namespace zq_test {
 
-struct SampleDeleter {
-  void operator()(ST_SubTemplate *t) const { ZqReleaseTemp(t); }
-};
-using SamplePtr = std::unique_ptr<ST_SubTemplate, SampleDeleter>;
+using SamplePtr = testing_support::SamplePtr;
 
 // One press of a master and the sample extracted from it.
 struct Crop {

@@ -7,7 +7,6 @@
 #include <map>
 #include <vector>
 
-#include "fingers/rng.h"
 #include "src/FpSensorLib/quorv_action_mode.h"
 #include "src/ZqAlg/ZqFarLevel.h"
 #include "src/ZqAlg/ZqMatchInfoTwo.h"
@@ -112,35 +111,10 @@ TEST_F(RuleVectorsTest, RescueVectorsSeenWithoutChangingTheComparison) {
 // the sample's mask over the left half: a full-homography score of 8 that
 // the confirmation rules keep, so the false-accept list of the chip is
 // looked up.
-struct Scene {
-  std::vector<ST_Feature> smpFeat, tplFeat;
-  std::vector<uint64_t> smpBits, tplBits;
-  std::vector<uint8_t> smpMask, tplMask;
-  ST_SubTemplate sample{}, tpl{};
-  Scene() {
-    const float xy[8][2] = {{10, 10}, {20, 10}, {10, 20}, {20, 20}, {12, 13}, {17, 12}, {14, 18}, {16, 16}};
-    fingers::Rng rng(1234);
-    for (const auto &p : xy) {
-      ST_Feature f{};
-      f.x = p[0];
-      f.y = p[1];
-      f.ori = 0.3f;
-      for (uint32_t &w : f.descr) w = static_cast<uint32_t>(rng.Next());
-      smpFeat.push_back(f);
-    }
-    tplFeat = smpFeat;
-    tplBits.resize(96 * 96 / 64 + 1);
-    for (uint64_t &w : tplBits) w = rng.Next() | (rng.Next() << 32);
-    smpBits = tplBits;
-    tplMask.assign(96 * 96 / 8 + 1, 0xFF);
-    smpMask.assign(96 * 96 / 8 + 1, 0);
-    for (int y = 0; y < 96; ++y)
-      for (int x = 0; x < 48; ++x) smpMask[(y * 96 + x) / 8] |= 1u << ((y * 96 + x) % 8);
-    sample = zq_test::SubTemplateOver(&smpFeat, 8, 0);
-    tpl = zq_test::SubTemplateOver(&tplFeat, 8, 0);
-    zq_test::AttachImages(&sample, &smpBits, &smpMask);
-    zq_test::AttachImages(&tpl, &tplBits, &tplMask);
-  }
+struct Scene : zq_test::IdentityScene {
+  Scene()
+      : IdentityScene({{10, 10}, {20, 10}, {10, 20}, {20, 20}, {12, 13}, {17, 12}, {14, 18}, {16, 16}},
+                      48) {}
 };
 
 // The false-accept list vector of the full-homography scorer, by chip and

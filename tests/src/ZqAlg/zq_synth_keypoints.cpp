@@ -207,4 +207,29 @@ std::unique_ptr<SynthPair> MakeSynthPair(const SynthPairParams &params) {
   return out;
 }
 
+IdentityScene::IdentityScene(const std::vector<std::pair<float, float>> &xy, int maskCols) {
+  fingers::Rng rng(1234);
+  for (size_t i = 0; i < xy.size(); ++i) {
+    ST_Feature f{};
+    f.x = xy[i].first;
+    f.y = xy[i].second;
+    f.ori = 0.3f;
+    for (uint32_t &w : f.descr) w = static_cast<uint32_t>(rng.Next());
+    smpFeat.push_back(f);
+  }
+  tplFeat = smpFeat;
+  tplBits.resize(96 * 96 / 64 + 1);
+  for (uint64_t &w : tplBits) w = rng.Next() | (rng.Next() << 32);
+  smpBits = tplBits;
+  tplMask.assign(96 * 96 / 8 + 1, 0xFF);
+  smpMask.assign(96 * 96 / 8 + 1, 0);
+  for (int y = 0; y < 96; ++y)
+    for (int x = 0; x < maskCols; ++x) smpMask[(y * 96 + x) / 8] |= 1u << ((y * 96 + x) % 8);
+  const int n = static_cast<int>(xy.size());
+  sample = SubTemplateOver(&smpFeat, n, 0);
+  tpl = SubTemplateOver(&tplFeat, n, 0);
+  AttachImages(&sample, &smpBits, &smpMask);
+  AttachImages(&tpl, &tplBits, &tplMask);
+}
+
 }  // namespace zq_test

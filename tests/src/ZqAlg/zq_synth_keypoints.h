@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "src/ZqAlg/ZqSubTemplate.h"
@@ -48,5 +49,20 @@ void AttachImages(ST_SubTemplate *t, std::vector<uint64_t> *bits, std::vector<ui
 // A sub-template over features (group 0 first): the record points into the
 // vector, which must outlive it.
 ST_SubTemplate SubTemplateOver(std::vector<ST_Feature> *features, int group0, int group1);
+
+// Both sides of one constructed comparison under the identity transform:
+// keypoints at xy on both sides with the same random descriptors,
+// identical bit images, the template's mask all valid and the sample's
+// covering the columns below maskCols (96 x 96).
+struct IdentityScene {
+  std::vector<ST_Feature> smpFeat, tplFeat;
+  std::vector<uint64_t> smpBits, tplBits;
+  std::vector<uint8_t> smpMask, tplMask;
+  ST_SubTemplate sample{}, tpl{};
+
+  IdentityScene(const std::vector<std::pair<float, float>> &xy, int maskCols);
+  IdentityScene(const IdentityScene &) = delete;
+  IdentityScene &operator=(const IdentityScene &) = delete;
+};
 
 }  // namespace zq_test

@@ -5,7 +5,6 @@
 
 #include <vector>
 
-#include "fingers/rng.h"
 #include "src/FpSensorLib/quorv_action_mode.h"
 #include "src/ZqAlg/ZqMachInfo.h"
 #include "src/ZqAlg/ZqMatchInfoTwo.h"
@@ -17,40 +16,7 @@
 
 namespace {
 
-// Both sides of one constructed comparison.
-struct Scene {
-  std::vector<ST_Feature> smpFeat, tplFeat;
-  std::vector<uint64_t> smpBits, tplBits;
-  std::vector<uint8_t> smpMask, tplMask;
-  ST_SubTemplate sample{}, tpl{};
-
-  // Keypoints at xy on both sides with random descriptors; the sample's
-  // mask covers columns below maskCols.
-  Scene(const std::vector<std::pair<float, float>> &xy, int maskCols) {
-    fingers::Rng rng(1234);
-    for (size_t i = 0; i < xy.size(); ++i) {
-      ST_Feature f{};
-      f.x = xy[i].first;
-      f.y = xy[i].second;
-      f.ori = 0.3f;
-      for (uint32_t &w : f.descr) w = static_cast<uint32_t>(rng.Next());
-      smpFeat.push_back(f);
-    }
-    tplFeat = smpFeat;
-    tplBits.resize(96 * 96 / 64 + 1);
-    for (uint64_t &w : tplBits) w = rng.Next() | (rng.Next() << 32);
-    smpBits = tplBits;
-    tplMask.assign(96 * 96 / 8 + 1, 0xFF);
-    smpMask.assign(96 * 96 / 8 + 1, 0);
-    for (int y = 0; y < 96; ++y)
-      for (int x = 0; x < maskCols; ++x) smpMask[(y * 96 + x) / 8] |= 1u << ((y * 96 + x) % 8);
-    const int n = static_cast<int>(xy.size());
-    sample = zq_test::SubTemplateOver(&smpFeat, n, 0);
-    tpl = zq_test::SubTemplateOver(&tplFeat, n, 0);
-    zq_test::AttachImages(&sample, &smpBits, &smpMask);
-    zq_test::AttachImages(&tpl, &tplBits, &tplMask);
-  }
-};
+using Scene = zq_test::IdentityScene;
 
 // n points spread over the left half of the sensor (hull area well above
 // 100).
