@@ -11,6 +11,7 @@
 #include "src/Quorv_sensor/quorv_slide_capture.h"
 #include "src/Quorv_sensor/quorv_spi_instance.h"
 #include "src/ZqAlg/ZqMachInfo.h"
+#include "src/ZqAlg/ZqEnrollSpeedFastJustify.h"
 #include "src/ZqAlg/ZqImageChecks.h"
 #include "src/ZqAlg/ZqPreFilters.h"
 #include "src/ZqAlg/ZqQualityWrappers.h"
@@ -212,6 +213,9 @@ void quorv_GetExtremum(int32_t *max, int32_t *min) { ZqGetExtremum(max, min); }
 void quorv_ClearExtremum(void) { ZqClearExtremum(); }
 int quorv_GetWhiteAbnormal(uint8_t *img, uint16_t a, uint16_t b, uint8_t *whiteArea) {
   return ZqGetWhiteAbnormal(img, a, b, 200, 250, whiteArea);
+}
+int quorv_SpeedFastJustify(uint8_t *a, uint8_t *b, uint16_t c, uint16_t d) {
+  return ZqEnrollSpeedFastJustify(a, b, c, d);
 }
 void *quorv_GetEnrollStatus(void) { return nullptr; }
 void *quorv_getEnroll_status(void) { return quorv_GetEnrollStatus(); }

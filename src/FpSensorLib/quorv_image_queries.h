@@ -48,6 +48,8 @@ int quorv_GetSpaData(uint8_t *img);
 void quorv_GetExtremum(int32_t *max, int32_t *min);
 void quorv_ClearExtremum(void);
 int quorv_GetWhiteAbnormal(uint8_t *img, uint16_t a, uint16_t b, uint8_t *whiteArea);
+// ZqEnrollSpeedFastJustify(a, b, width c, height d).
+int quorv_SpeedFastJustify(uint8_t *a, uint8_t *b, uint16_t c, uint16_t d);
 void *quorv_GetEnrollStatus(void);   // NULL
 void *quorv_getEnroll_status(void);  // NULL
 

@@ -18,7 +18,12 @@ extern "C" {
 // quorv_InitFpAlg); otherwise logs "input error" in `func`'s name.
 int quorv_LiveReady(const char *func);
 
-// Slide engines V6 and V7: (fingerId, enrollIndex, out).
+// Slide engines V6 and V7: capture one slide and enrol at most one image of
+// it into sub-template enrollIndex of fingerId; out receives the enrolment's
+// progress byte. 0 enrolled; -1 input or memory, -2 enrolment failure (V7
+// also: nothing qualified although quality and area did), -3 low quality or
+// wet, -4 small area, -5 capture failure or not a finger, -6 move the finger
+// a little, -7 already enrolled, -8 too fast a slide.
 int quorv_SlideEnroll_V6(uint16_t fingerId, uint8_t enrollIndex, uint8_t *out);
 int quorv_SlideEnroll_V7(uint16_t fingerId, uint8_t enrollIndex, uint8_t *out);
 
