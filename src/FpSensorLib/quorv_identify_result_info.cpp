@@ -13,6 +13,7 @@
 #include "src/FpSensorLib/quorv_live_enroll.h"
 #include "src/FpSensorLib/quorv_live_identify.h"
 #include "src/ZqAlg/ZqAlloc.h"
+#include "src/ZqAlg/ZqEnrollSpeedFastJustify.h"
 #include "src/ZqAlg/ZqGetTemplate.h"
 #include "src/ZqAlg/ZqImageChecks.h"
 #include "src/ZqAlg/ZqQualityWrappers.h"
@@ -439,9 +440,9 @@ int AnalyseV2(Analysis &a) {
   for (int k = 2; k <= r; ++k) {
     a.Load(static_cast<uint8_t>(k - 1), b->g_fpImageBuf);
     a.Load(static_cast<uint8_t>(k), a.work_);
-    const int32_t s = ZqSpeedFastJustifyExampProcess(b->g_fpImageBuf, a.work_,
-                                                     static_cast<uint16_t>(c->sensor_cols),
-                                                     static_cast<uint16_t>(c->sensor_rows));
+    const int32_t s = ZqEnrollSpeedFastJustify(b->g_fpImageBuf, a.work_,
+                                               static_cast<uint16_t>(c->sensor_cols),
+                                               static_cast<uint16_t>(c->sensor_rows));
     if (s == ZQ_SPEED_PRESSED || s == ZQ_SPEED_MOVED) {
       QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...5.3..move too fast, ret = %d", f, -8);
       return -8;
