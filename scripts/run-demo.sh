@@ -8,8 +8,10 @@
 # enrol a finger, verify a new press of it (match), verify another finger
 # (no match), identify, list the stored features, clean up.
 #
-#   sudo scripts/run-demo.sh [--no-setup] [--build-dir DIR]
+#   scripts/run-demo.sh [--no-setup] [--build-dir DIR]
 #
+# It needs root: run by another user it says so and asks sudo to run it,
+# before doing anything else.
 # The machine's own service, its configuration and its feature database are
 # not touched: /run, /tmp, /etc/biometric-auth, /var/lib and the service's
 # drivers folder are private to the run. Exits 0 only when every step gave
@@ -23,13 +25,14 @@ say() { printf '%s\n' "$*"; }
 die() { say "run-demo: $*" >&2; exit 1; }
 
 if [[ "${1:-}" != --inside ]]; then
+  args=("$@")
   setup=1
   build=$here/build/demo
   while [[ $# -gt 0 ]]; do
     case $1 in
       --no-setup) setup=0 ;;
       --build-dir) [[ $# -ge 2 ]] || die "--build-dir needs a folder"; build=$2; shift ;;
-      -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+      -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
       *) die "unknown argument $1 (see --help)" ;;
     esac
     shift
@@ -45,7 +48,11 @@ if [[ "${1:-}" != --inside ]]; then
     say "run-demo: this needs root, and nothing has been done yet."
     say "  It installs missing Debian packages, makes a private mount namespace and"
     say "  starts its own system bus, polkitd and service daemon inside it."
-    say "  Run it as: sudo $0"
+    if command -v sudo >/dev/null 2>&1; then
+      say "  Asking sudo to run it as root."
+      exec sudo "$0" "${args[@]}"
+    fi
+    say "  Run it as root (sudo is not installed here)."
     exit 1
   fi
   command -v unshare >/dev/null || cannot "unshare (util-linux) is missing"
