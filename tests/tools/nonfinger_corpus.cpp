@@ -75,11 +75,11 @@ NetSetSelector NetSetSelectorOf(int set) {
   return set >= 0 && set < kNetSets ? kLooks[set].selector : kLooks[0].selector;
 }
 
-void ForEachFrame(int set, const CorpusSpec &spec, const std::function<void(const CorpusFrame &)> &visit) {
+void ForEachFrame(int set, const CorpusShape &shape, const std::function<void(const CorpusFrame &)> &visit) {
   const SetLook &look = kLooks[std::clamp(set, 0, kNetSets - 1)];
   std::vector<fingers::MasterFinger> masters;
-  const uint64_t population = fingers::MixSeed(spec.seed, kTagMasters);
-  for (int m = 0; m < spec.masters; ++m) masters.push_back(fingers::MakeMaster(fingers::PopulationFinger(population, m)));
+  const uint64_t population = fingers::MixSeed(shape.seed, kTagMasters);
+  for (int m = 0; m < shape.masters; ++m) masters.push_back(fingers::MakeMaster(fingers::PopulationFinger(population, m)));
   fingers::Variation variation;
   if (look.hard_presses) {
     variation.anywhere = true;
@@ -91,7 +91,7 @@ void ForEachFrame(int set, const CorpusSpec &spec, const std::function<void(cons
     const fingers::SensorSize size = fingers::kSensorSizes[z];
     const uint64_t size_tag = set_tag | static_cast<uint64_t>(z) << 8;
     for (const fingers::MasterFinger &master : masters) {
-      for (int p = 0; p < spec.presses; ++p) {
+      for (int p = 0; p < shape.presses; ++p) {
         const uint64_t seed = fingers::MixSeed(fingers::PressSeed(master, p), size_tag);
         fingers::ImpressionParams ip = fingers::RandomImpression(master, seed, size, variation);
         fingers::Rng rng(fingers::MixSeed(seed, kTagLook));
@@ -102,8 +102,8 @@ void ForEachFrame(int set, const CorpusSpec &spec, const std::function<void(cons
       }
     }
     for (int k = 0; k < fingers::kNonFingerKinds; ++k) {
-      for (int i = 0; i < spec.per_kind; ++i) {
-        const uint64_t seed = fingers::MixSeed(spec.seed, kTagNonFinger ^ (size_tag | static_cast<uint64_t>(k) << 24 |
+      for (int i = 0; i < shape.per_kind; ++i) {
+        const uint64_t seed = fingers::MixSeed(shape.seed, kTagNonFinger ^ (size_tag | static_cast<uint64_t>(k) << 24 |
                                                                            static_cast<uint64_t>(i) << 32));
         fingers::Rng rng(fingers::MixSeed(seed, kTagLook));
         fingers::NonFingerParams np;

@@ -42,7 +42,7 @@ NetSetSelector NetSetSelectorOf(int set);
 inline constexpr int kSizes = static_cast<int>(sizeof(fingers::kSensorSizes) / sizeof(fingers::kSensorSizes[0]));
 
 // How many frames a corpus holds, and the seed they all come from.
-struct CorpusSpec {
+struct CorpusShape {
   uint64_t seed = 1;
   int masters = 8;          // distinct fingers
   int presses = 4;          // presses of each finger per sensor size
@@ -60,7 +60,7 @@ struct CorpusFrame {
 
 // Calls visit once for every frame of set s's corpus, in a fixed order:
 // for each size, the finger presses (master by master), then the non-finger
-// frames (kind by kind). Deterministic for (set, spec).
-void ForEachFrame(int set, const CorpusSpec &spec, const std::function<void(const CorpusFrame &)> &visit);
+// frames (kind by kind). Deterministic for (set, shape).
+void ForEachFrame(int set, const CorpusShape &shape, const std::function<void(const CorpusFrame &)> &visit);
 
 }  // namespace nonfinger_corpus

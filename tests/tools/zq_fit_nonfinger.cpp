@@ -51,7 +51,7 @@ constexpr double kWeightDecay = 1e-4;
 
 // The training corpus of every set: 40 fingers x 6 presses and 24 frames of
 // each non-finger kind, per sensor size.
-constexpr nonfinger_corpus::CorpusSpec Spec(uint64_t seed) { return {seed, 40, 6, 24}; }
+constexpr nonfinger_corpus::CorpusShape TrainingShape(uint64_t seed) { return {seed, 40, 6, 24}; }
 
 // The given values of the default set.
 const double kGivenAvg[kF] = {1.57, 0.67, 0.81, 9.12, 0.38, 2.3, 0.55, 0.25, 0.19,
@@ -95,7 +95,7 @@ double LogisticSlope(double t) {
 std::vector<Sample> Gather(int set, uint64_t seed, int *fingers_out, int *others_out) {
   std::vector<Sample> samples;
   *fingers_out = *others_out = 0;
-  nonfinger_corpus::ForEachFrame(set, Spec(seed), [&](const nonfinger_corpus::CorpusFrame &f) {
+  nonfinger_corpus::ForEachFrame(set, TrainingShape(seed), [&](const nonfinger_corpus::CorpusFrame &f) {
     Sample s;
     s.finger = f.finger;
     if (NonFingerFeatures(f.frame->gray.data(), static_cast<uint16_t>(f.frame->width),
@@ -286,7 +286,7 @@ std::string Render(int set, const Tables &t, uint64_t seed, int n_finger, int n_
                    double rejected) {
   const char *sfx = nonfinger_corpus::NetSetSuffix(set);
   const bool given = set == 0;
-  const nonfinger_corpus::CorpusSpec spec = Spec(seed);
+  const nonfinger_corpus::CorpusShape shape = TrainingShape(seed);
   char buf[2048];
   std::string out;
   snprintf(buf, sizeof buf,
@@ -303,8 +303,8 @@ std::string Render(int set, const Tables &t, uint64_t seed, int n_finger, int n_
            "// On its training frames, at the threshold 0.7: %.1f %% of fingers kept,\n"
            "// %.1f %% of non-fingers rejected. See the tool for the fitting.\n",
            static_cast<unsigned long long>(seed), given ? "default (no suffix)" : sfx + 1,
-           nonfinger_corpus::NetSetLook(set), n_finger, spec.masters, spec.presses, nonfinger_corpus::kSizes,
-           n_other, fingers::kNonFingerKinds, spec.per_kind, nonfinger_corpus::kSizes,
+           nonfinger_corpus::NetSetLook(set), n_finger, shape.masters, shape.presses, nonfinger_corpus::kSizes,
+           n_other, fingers::kNonFingerKinds, shape.per_kind, nonfinger_corpus::kSizes,
            given ? "NORM_COFF_AVG, NORM_COFF_SIGMA and OUT_COFF_B are the given values, kept."
                  : "Normalisation: mean and deviation of the training features, 4 digits.",
            kept, rejected);

@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr nonfinger_corpus::CorpusSpec kHeldOut{2001, 20, 5, 12};
+constexpr nonfinger_corpus::CorpusShape kHeldOut{2001, 20, 5, 12};
 
 void BM_NonFingerHeldOut(benchmark::State &state) {
   const int set = static_cast<int>(state.range(0));

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr nonfinger_corpus::CorpusSpec kHeldOut{1001, 6, 4, 5};
+constexpr nonfinger_corpus::CorpusShape kHeldOut{1001, 6, 4, 5};
 
 class FittedNonFinger : public ::testing::TestWithParam<int> {
  protected:
