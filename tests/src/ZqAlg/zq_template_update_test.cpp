@@ -332,6 +332,33 @@ TEST_F(ReplacementTest, FullFingerRotatesThroughItsDynamicSlots) {
                      "finger_id[7]"));
 }
 
+TEST_F(ReplacementTest, FingerHoldingMoreThanTheLimitIsUpdatedInPlace) {
+  // A loaded template may hold more sub-templates than algMaxTplCount: every
+  // one is compared (the work arrays hold them all), nothing is added, and
+  // replacements rotate through the dynamic slots below the limit; the
+  // slots past it stay as loaded.
+  ZqSetAlgMaxTplCnt(48);
+  const fingers::MasterFinger m = Master(6);
+  std::vector<ST_SubTemplate *> presses;
+  const double grid[4][2] = {{0, 0}, {14, 0}, {0, 14}, {14, 14}};
+  for (int k = 0; k < 4; ++k) presses.push_back(Keep(Press(m, k, grid[k][0], grid[k][1])));
+  Fill(7, presses, 60);
+  for (int i = 0; i < 60; ++i) Finger(7).subtemplates[i].extendArea = 40;
+  std::set<int> replaced;
+  for (int k = 0; k < 3; ++k) {
+    SCOPED_TRACE(k);
+    Offer(Keep(Press(m, 30 + k, 7 + k * 2, 9 - k * 3, 0.05 * k)), 7);
+    uint32_t updated = 77;
+    ASSERT_EQ(ZqTemplateUpdate(1, &updated), 0);
+    EXPECT_EQ(updated, 7u);
+    EXPECT_EQ(Finger(7).currentSubtemplatesNum, 60);
+    const int x = gUpdateTemplateId;
+    EXPECT_GE(x, 32);
+    EXPECT_LT(x, 48);
+    EXPECT_TRUE(replaced.insert(x).second);
+  }
+}
+
 TEST_F(ReplacementTest, NearlyTheSamePressReplacesAFixedSlotThatAddsLess) {
   ZqSetAlgMaxTplCnt(3);  // K = 2: slots 0 and 1 fixed, 2 rotating
   const fingers::MasterFinger m = Master(8);
