@@ -58,14 +58,18 @@ void StoreRating(const uint8_t record[QUORV_QUALITY_RECORD_BYTES]) {
   gEnrollInfo.reserved0 = record[4];
 }
 
-// Start of the image steps: template_cur and the rescan list go, the
-// extremum counts, detectRate and gEnrollInfo are reset.
-void BeginImageStep() {
+// Start of the image steps of `func`: template_cur and the rescan list go,
+// the extremum counts, detectRate and gEnrollInfo are reset. QUORV_OK, or
+// QUORV_ERR_INPUT (logged) when image is NULL.
+int BeginImageStep(const char *func, const uint8_t *image) {
   quorv_ReleaseTemplateCur();
   quorv_DestroyRescanImage();
   ZqClearExtremum();
   detectRate = 0.0f;
   quorv_EnrollInfoReset();
+  if (image != nullptr) return QUORV_OK;
+  QUORV_LOG_IN(func, QUORV_LOG_ERROR, "image == NULL");
+  return QUORV_ERR_INPUT;
 }
 
 // Places image in g_fpImageBuf and repairs bad pixels in mode 2: 0, or the
@@ -149,11 +153,7 @@ int quorv_ClearEnrollPara(void) {
 int quorv_EnrollByImage(int slot, uint8_t index, const uint8_t *image) {
   const uint16_t fingerId = static_cast<uint16_t>(slot);
   const uint16_t enrollIndex = index;
-  BeginImageStep();
-  if (image == nullptr) {
-    QUORV_LOGE("image == NULL");
-    return QUORV_ERR_INPUT;
-  }
+  if (BeginImageStep(__func__, image) != QUORV_OK) return QUORV_ERR_INPUT;
   ST_SubTemplate *sample = nullptr;
   int ret = QUORV_OK;
   uint8_t record[QUORV_QUALITY_RECORD_BYTES];
@@ -313,11 +313,7 @@ int quorv_ForceEnroll(int slot, uint8_t index, uint8_t *out) {
 }
 
 int quorv_ForceEnrollByImage(uint16_t fingerId, uint16_t enrollIndex, const uint8_t *image) {
-  BeginImageStep();
-  if (image == nullptr) {
-    QUORV_LOGE("image == NULL");
-    return QUORV_ERR_INPUT;
-  }
+  if (BeginImageStep(__func__, image) != QUORV_OK) return QUORV_ERR_INPUT;
   ST_SubTemplate *sample = nullptr;
   int ret = QUORV_OK;
   uint8_t record[QUORV_QUALITY_RECORD_BYTES];

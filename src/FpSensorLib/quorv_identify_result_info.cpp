@@ -4,6 +4,8 @@
 // judge what remains.
 #include <string.h>
 
+#include <optional>
+
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_enroll.h"
 #include "src/FpSensorLib/quorv_hist_normalize.h"
@@ -41,6 +43,28 @@ Rating Rate(const uint8_t *image) {
   r.contrast = q[3];
   return r;
 }
+
+// Physical area, rating and wet percentage of one image.
+struct Reading {
+  int32_t phy = 0;
+  Rating r;
+  int32_t wet = 0;
+};
+
+// The limits of an image's judgement (each check's threshold).
+struct Limits {
+  int phy, quality, cond, wet, area;
+};
+
+// Step labels of an image's judgement, in the order of its checks; a null
+// label leaves its check out.
+struct JudgeSteps {
+  const char *small, *quality, *cond, *wet, *area, *normal;
+};
+
+// What a refusal of an emptied list says before ", finger move too fast".
+constexpr char kListEmpty[] = "quorv_GetListNodeNumber() = 0, error";
+constexpr char kNoFinger[] = "NOT finger image";
 
 // The analysis' resources: two templates and a work image, released with
 // the closing step (picks by the identify thresholds) on every path.
@@ -105,6 +129,105 @@ class Analysis {
     }
   }
 
+  // The number of list images, logged as step 1.1.
+  uint8_t Count() {
+    const uint8_t n = quorv_GetEnrollImageNum();
+    QUORV_LOG_IN(func_, QUORV_LOG_VERBOSE, "%s...1.1..image count = %d", func_, n);
+    return n;
+  }
+
+  // Marks list image i invalid when its valid area shows no finger; `step`
+  // numbers the log line.
+  void MarkNoArea(int i, uint8_t area, const char *step) {
+    if (area > kNoArea) return;
+    quorv_SetEnrollImageInvalid(static_cast<uint8_t>(i));
+    QUORV_LOG_IN(func_, QUORV_LOG_INFO, "%s...%s..image %d is invalid", func_, step, i);
+  }
+
+  // Drops the images marked invalid; the number left, logged as `step`.
+  uint8_t Compact(const char *step) {
+    quorv_DeleteInvalidEnrollImage();
+    const uint8_t n = quorv_GetEnrollImageNum();
+    QUORV_LOG_IN(func_, QUORV_LOG_INFO, "%s..%s..get_img_num = %d", func_, step, n);
+    return n;
+  }
+
+  // -8 for a list left empty, logged as `step` with `why`.
+  int TooFast(const char *step, const char *why) {
+    QUORV_LOG_IN(func_, QUORV_LOG_ERROR, "%s...%s..%s, finger move too fast, ret = %d", func_,
+                 step, why, -8);
+    return -8;
+  }
+
+  // Physical area, rating and wet percentage of `image`.
+  Reading Read(const uint8_t *image) const {
+    Reading x;
+    x.phy = ZqGetImagePhysicsArea(image);
+    x.r = Rate(image);
+    x.wet = Wet(image);
+    return x;
+  }
+
+  // Logs all of `x` as `step`.
+  void Describe(const char *step, const Reading &x) {
+    QUORV_LOG_IN(func_, QUORV_LOG_VERBOSE,
+                 "%s...%s..phyArea = %d, area = %d, quality = %d, cond = %d, wetPrcent = %d", func_,
+                 step, x.phy, x.r.area, x.r.quality, x.r.cond, x.wet);
+  }
+
+  // `code` for the rating `what` of `value` below `thr`, logged as `step`.
+  int Low(const char *step, const char *what, int value, int thr, int code) {
+    QUORV_LOG_IN(func_, QUORV_LOG_ERROR, "%s...%s..%s( = %d) low (Thr = %d) , ret = %d", func_,
+                 step, what, value, thr, code);
+    return code;
+  }
+
+  // Judges one image: -4 when its physical area is at most l.phy, -3 when
+  // its quality or cond is below or its wet percentage above its limit, -4
+  // when its valid area is below its limit, else -2. With `trailer` the -3
+  // and -4 of the four ratings put (0, 0) behind the entries.
+  int Judge(const Reading &x, const Limits &l, const JudgeSteps &s, bool trailer) {
+    const auto fail = [trailer](int code) {
+      if (trailer) quorv_SetValidImageInfoBuf(0, 0);
+      return code;
+    };
+    if (s.small != nullptr && x.phy <= l.phy) {
+      QUORV_LOG_IN(func_, QUORV_LOG_ERROR, "%s...%s..area is small, ret = %d", func_, s.small, -4);
+      return -4;
+    }
+    if (x.r.quality < l.quality) return fail(Low(s.quality, "quality", x.r.quality, l.quality, -3));
+    if (x.r.cond < l.cond) return fail(Low(s.cond, "cond", x.r.cond, l.cond, -3));
+    if (s.wet != nullptr && x.wet > l.wet) {
+      QUORV_LOG_IN(func_, QUORV_LOG_ERROR, "%s...%s..wetPrcent( = %d) > (Thr = %d) , ret = %d",
+                   func_, s.wet, x.wet, l.wet, -3);
+      return fail(-3);
+    }
+    if (x.r.area < l.area) return fail(Low(s.area, "area", x.r.area, l.area, -4));
+    QUORV_LOG_IN(func_, QUORV_LOG_ERROR, "%s...%s..ret = %d", func_, s.normal, -2);
+    return -2;
+  }
+
+  // Loads list image i as an end of the slide and renews `t` from it: the
+  // refusal (-5 from the non-finger check when `nonfinger`, ret_ when no
+  // template can be had, -3 when the extraction fails; logged with the
+  // labels `missing` and `failed`), or nothing when `t` holds the template.
+  std::optional<int> Endpoint(ST_SubTemplate *&t, uint8_t i, bool nonfinger, const char *missing,
+                              const char *failed) {
+    Load(i, work_);
+    if (nonfinger && NotFinger(quorv_IdentifyNonFingerPredict(work_))) return -5;
+    const int e = Extract(t, i);
+    if (e == 1 && t == nullptr) {
+      QUORV_LOG_IN(func_, QUORV_LOG_ERROR, "%s...%s, ret = %d", func_, missing, ret_);
+      return ret_;
+    }
+    if (e != 0) {
+      QUORV_LOG_IN(func_, QUORV_LOG_ERROR, "%s...%sZqGetTemplateForEnroll() = %d, error, ret = %d",
+                   func_, failed, e, -3);
+      return -3;
+    }
+    return std::nullopt;
+  }
+
   // Renews `t` from list image i with the enrolment extraction: 0, the
   // extraction's non-zero result, or 1 when no template can be had.
   int Extract(ST_SubTemplate *&t, uint8_t i) {
@@ -137,29 +260,15 @@ class Analysis {
   uint8_t *work_ = nullptr;
 };
 
-// Result -3 or -4 of a single image's gate, with trailer (0, 0).
-int GateFailure(int code) {
-  quorv_SetValidImageInfoBuf(0, 0);
-  return code;
-}
-
 int Analyse(Analysis &a) {
   const char *const f = a.func_;
   const QuorvConfigInfo *c = a.c_;
   QuorvImgeBuf *b = a.b_;
-  const int32_t ret = a.ret_;
-  const uint8_t qthr = c->verify_quality;
-  const uint16_t athr = c->verify_valid_area, cthr = c->verify_cond, pthr = c->verify_phy_area;
-  const int32_t wthr = static_cast<int32_t>(c->wet_area_percent);
+  const Limits limits = {c->verify_phy_area, c->verify_quality, c->verify_cond,
+                         static_cast<int32_t>(c->wet_area_percent), c->verify_valid_area};
 
-  const uint8_t count = quorv_GetEnrollImageNum();
-  QUORV_LOG_IN(f, QUORV_LOG_VERBOSE, "%s...1.1..image count = %d", f, count);
-  if (count == 0) {
-    QUORV_LOG_IN(f, QUORV_LOG_ERROR,
-                 "%s...1.2..quorv_GetListNodeNumber() = 0, error, finger move too fast, ret = %d",
-                 f, -8);
-    return -8;
-  }
+  const uint8_t count = a.Count();
+  if (count == 0) return a.TooFast("1.2", kListEmpty);
   for (int i = 1; i <= count; ++i) {
     a.LoadBoth(static_cast<uint8_t>(i));
     uint8_t *alg = b->g_fpImageBufAlg;
@@ -181,109 +290,35 @@ int Analyse(Analysis &a) {
     if (static_cast<uint32_t>(i) <= quorv_ImageInfoCapacity())
       quorv_SetImageInfoBuf_v2(static_cast<uint8_t>(i - 1), first.area, first.quality, second.cond,
                                static_cast<uint8_t>(phy), sum);
-    if (second.area <= kNoArea) {
-      quorv_SetEnrollImageInvalid(static_cast<uint8_t>(i));
-      QUORV_LOG_IN(f, QUORV_LOG_INFO, "%s...2.1..image %d is invalid", f, i);
-    }
+    a.MarkNoArea(i, second.area, "2.1");
   }
-  quorv_DeleteInvalidEnrollImage();
-  const uint8_t kept = quorv_GetEnrollImageNum();
-  QUORV_LOG_IN(f, QUORV_LOG_INFO, "%s..4.1..get_img_num = %d", f, kept);
-  if (kept == 0) {
-    QUORV_LOG_IN(f, QUORV_LOG_ERROR,
-                 "%s...1.2..quorv_GetListNodeNumber() = 0, error, finger move too fast, ret = %d",
-                 f, -8);
-    return -8;
-  }
+  const uint8_t kept = a.Compact("4.1");
+  if (kept == 0) return a.TooFast("1.2", kListEmpty);
   a.PruneUnmoved(kept, "4.1");
-  quorv_DeleteInvalidEnrollImage();
-  const uint8_t m = quorv_GetEnrollImageNum();
-  QUORV_LOG_IN(f, QUORV_LOG_INFO, "%s..5.1..get_img_num = %d", f, m);
-  if (m == 0) {
-    QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...5.2..NOT finger image, finger move too fast, ret = %d",
-                 f, -8);
-    return -8;
-  }
+  const uint8_t m = a.Compact("5.1");
+  if (m == 0) return a.TooFast("5.2", kNoFinger);
   const bool nonfinger = c->identify_nonfinger == 1;
   if (m == 1) {
     QUORV_LOG_IN(f, QUORV_LOG_INFO, "%s...5.3..only one image", f);
     a.Load(1, a.work_);
-    const int32_t phy = ZqGetImagePhysicsArea(a.work_);
-    const Rating r = Rate(a.work_);
-    const int32_t wet = a.Wet(a.work_);
-    QUORV_LOG_IN(f, QUORV_LOG_VERBOSE,
-                 "%s...5.4..phyArea = %d, area = %d, quality = %d, cond = %d, wetPrcent = %d", f,
-                 phy, r.area, r.quality, r.cond, wet);
+    const Reading one = a.Read(a.work_);
+    a.Describe("5.4", one);
     if (nonfinger && a.NotFinger(quorv_IdentifyNonFingerPredict(a.work_))) return -5;
-    if (phy <= pthr) {
-      QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...5.10..area is small, ret = %d", f, -4);
-      return -4;
-    }
-    if (r.quality < qthr) {
-      QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...5.6..quality( = %d) low (Thr = %d) , ret = %d", f,
-                   r.quality, qthr, -3);
-      return GateFailure(-3);
-    }
-    if (r.cond < cthr) {
-      QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...5.7..cond( = %d) low (Thr = %d) , ret = %d", f, r.cond,
-                   cthr, -3);
-      return GateFailure(-3);
-    }
-    if (wet > wthr) {
-      QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...5.8..wetPrcent( = %d) > (Thr = %d) , ret = %d", f, wet,
-                   wthr, -3);
-      return GateFailure(-3);
-    }
-    if (r.area < athr) {
-      QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...5.5..area( = %d) low (Thr = %d) , ret = %d", f, r.area,
-                   athr, -4);
-      return GateFailure(-4);
-    }
-    QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...5.9..ret = %d", f, -2);
-    return -2;
+    return a.Judge(one, limits, {"5.10", "5.6", "5.7", "5.8", "5.5", "5.9"}, true);
   }
 
-  a.Load(1, a.work_);
-  if (nonfinger && a.NotFinger(quorv_IdentifyNonFingerPredict(a.work_))) return -5;
-  int e = a.Extract(a.first_, 1);
-  if (e == 1 && a.first_ == nullptr) {
-    QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...10.1..template_fist, ret = %d", f, ret);
-    return ret;
-  }
-  if (e != 0) {
-    QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...10.2...ZqGetTemplateForEnroll() = %d, error, ret = %d",
-                 f, e, -3);
-    return -3;
-  }
-  a.Load(m, a.work_);
-  if (nonfinger && a.NotFinger(quorv_IdentifyNonFingerPredict(a.work_))) return -5;
-  e = a.Extract(a.last_, m);
-  if (e == 1 && a.last_ == nullptr) {
-    QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...10.5...template_end, ret = %d", f, ret);
-    return ret;
-  }
-  if (e != 0) {
-    QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...10.6..ZqGetTemplateForEnroll() = %d, error, ret = %d",
-                 f, e, -3);
-    return -3;
-  }
+  if (auto refused = a.Endpoint(a.first_, 1, nonfinger, "10.1..template_fist", "10.2..."))
+    return *refused;
+  if (auto refused = a.Endpoint(a.last_, m, nonfinger, "10.5...template_end", "10.6.."))
+    return *refused;
   const int g = ZqIsGetRequiredImage(a.first_, a.last_, c->slide_verify_speed);
   quorv_SetValidImageInfoBuf(2, static_cast<uint8_t>(g));
 
-  const uint8_t *best = b->g_fpImageBufReserve2;
-  const int32_t phy = ZqGetImagePhysicsArea(best);
-  const Rating r = Rate(best);
-  const int32_t wet = a.Wet(best);
+  const Reading best = a.Read(b->g_fpImageBufReserve2);
   if (g != 0) {
-    QUORV_LOG_IN(f, QUORV_LOG_VERBOSE,
-                 "%s...11.9..phyArea = %d, area = %d, quality = %d, cond = %d, wetPrcent = %d", f,
-                 phy, r.area, r.quality, r.cond, wet);
-    if (r.area < athr) {
-      QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...11.9..area( = %d) low (Thr = %d) , ret = %d", f,
-                   r.area, athr, -4);
-      return -4;
-    }
-    if (phy <= pthr || (r.cond >= cthr && wet <= wthr)) {
+    a.Describe("11.9", best);
+    if (best.r.area < limits.area) return a.Low("11.9", "area", best.r.area, limits.area, -4);
+    if (best.phy <= limits.phy || (best.r.cond >= limits.cond && best.wet <= limits.wet)) {
       QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s..11.11..speed > thr, move too fast! ret = %d", f, -8);
       return -8;
     }
@@ -292,35 +327,8 @@ int Analyse(Analysis &a) {
     return -3;
   }
   QUORV_LOG_IN(f, QUORV_LOG_INFO, "%s.11.1..speed < thr, image is ok", f);
-  QUORV_LOG_IN(f, QUORV_LOG_VERBOSE,
-               "%s...11.2..phyArea = %d, area = %d, quality = %d, cond = %d, wetPrcent = %d", f, phy,
-               r.area, r.quality, r.cond, wet);
-  if (phy <= pthr) {
-    QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...11.8..area is small, ret = %d", f, -4);
-    return -4;
-  }
-  if (r.quality < qthr) {
-    QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...11.4..quality( = %d) low (Thr = %d) , ret = %d", f,
-                 r.quality, qthr, -3);
-    return -3;
-  }
-  if (r.cond < cthr) {
-    QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...11.5..cond( = %d) low (Thr = %d) , ret = %d", f, r.cond,
-                 cthr, -3);
-    return -3;
-  }
-  if (wet > wthr) {
-    QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...11.6..wetPrcent( = %d) > (Thr = %d) , ret = %d", f, wet,
-                 wthr, -3);
-    return -3;
-  }
-  if (r.area < athr) {
-    QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...11.3..area( = %d) low (Thr = %d) , ret = %d", f, r.area,
-                 athr, -4);
-    return -4;
-  }
-  QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...11.7..ret = %d", f, -2);
-  return -2;
+  a.Describe("11.2", best);
+  return a.Judge(best, limits, {"11.8", "11.4", "11.5", "11.6", "11.3", "11.7"}, false);
 }
 
 int AnalyseV2(Analysis &a) {
@@ -329,42 +337,20 @@ int AnalyseV2(Analysis &a) {
   QuorvImgeBuf *b = a.b_;
   const uint8_t dq = c->dirty_quality, dc = c->dirty_cond, da = c->dirty_area;
 
-  const uint8_t count = quorv_GetEnrollImageNum();
-  QUORV_LOG_IN(f, QUORV_LOG_VERBOSE, "%s...1.1..image count = %d", f, count);
-  if (count == 0) {
-    QUORV_LOG_IN(f, QUORV_LOG_ERROR,
-                 "%s...1.2..quorv_GetListNodeNumber() = 0, error, finger move too fast, ret = %d",
-                 f, -8);
-    return -8;
-  }
+  const uint8_t count = a.Count();
+  if (count == 0) return a.TooFast("1.2", kListEmpty);
   for (int j = 1; j <= count; ++j) {
     a.LoadBoth(static_cast<uint8_t>(j));
     const Rating r = Rate(b->g_fpImageBufAlg);
     if (static_cast<uint32_t>(j) <= quorv_ImageInfoCapacity())
       quorv_SetImageInfoBuf_v2(static_cast<uint8_t>(j - 1), r.area, r.quality, r.cond, 0, 0);
-    if (r.area <= kNoArea) {
-      quorv_SetEnrollImageInvalid(static_cast<uint8_t>(j));
-      QUORV_LOG_IN(f, QUORV_LOG_INFO, "%s...1.3..image %d is invalid", f, j);
-    }
+    a.MarkNoArea(j, r.area, "1.3");
   }
-  quorv_DeleteInvalidEnrollImage();
-  const uint8_t kept = quorv_GetEnrollImageNum();
-  QUORV_LOG_IN(f, QUORV_LOG_INFO, "%s..1.4..get_img_num = %d", f, kept);
-  if (kept == 0) {
-    QUORV_LOG_IN(f, QUORV_LOG_ERROR,
-                 "%s...1.5..quorv_GetListNodeNumber() = 0, error, finger move too fast, ret = %d",
-                 f, -8);
-    return -8;
-  }
+  const uint8_t kept = a.Compact("1.4");
+  if (kept == 0) return a.TooFast("1.5", kListEmpty);
   a.PruneUnmoved(kept, "2.1");
-  quorv_DeleteInvalidEnrollImage();
-  const uint8_t m = quorv_GetEnrollImageNum();
-  QUORV_LOG_IN(f, QUORV_LOG_INFO, "%s..3.1..get_img_num = %d", f, m);
-  if (m == 0) {
-    QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...3.2..NOT finger image, finger move too fast, ret = %d",
-                 f, -8);
-    return -8;
-  }
+  const uint8_t m = a.Compact("3.1");
+  if (m == 0) return a.TooFast("3.2", kNoFinger);
   const bool nonfinger = c->identify_nonfinger == 1;
   if (m == 1) {
     QUORV_LOG_IN(f, QUORV_LOG_INFO, "%s...3.3..only one image", f);
@@ -373,23 +359,9 @@ int AnalyseV2(Analysis &a) {
     QUORV_LOG_IN(f, QUORV_LOG_INFO, "%s..3.4..area = %d, quality = %d, cond = %d", f, r.area,
                  r.quality, r.cond);
     if (nonfinger && a.NotFinger(ZqIdentifyNonFingerDetect(a.work_))) return -5;
-    if (r.quality < dq) {
-      QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...3.5..quality( = %d) low (Thr = %d) , ret = %d", f,
-                   r.quality, dq, -3);
-      return GateFailure(-3);
-    }
-    if (r.cond < dc) {
-      QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...3.6..cond( = %d) low (Thr = %d) , ret = %d", f, r.cond,
-                   dc, -3);
-      return GateFailure(-3);
-    }
-    if (r.area < da) {
-      QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...3.7..area( = %d) low (Thr = %d) , ret = %d", f, r.area,
-                   da, -4);
-      return GateFailure(-4);
-    }
-    QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...3.8..ret = %d", f, -2);
-    return -2;
+    Reading one;
+    one.r = r;
+    return a.Judge(one, {0, dq, dc, 0, da}, {nullptr, "3.5", "3.6", nullptr, "3.7", "3.8"}, true);
   }
 
   uint8_t max_q = 0, max_a = 0, max_c = 0;
@@ -409,9 +381,7 @@ int AnalyseV2(Analysis &a) {
   }
   QUORV_LOG_IN(f, QUORV_LOG_INFO, "%s..4.4..maxQuality = %d, maxValidArea = %d, maxCond = %d", f,
                max_q, max_a, max_c);
-  quorv_DeleteInvalidEnrollImage();
-  const uint8_t r = quorv_GetEnrollImageNum();
-  QUORV_LOG_IN(f, QUORV_LOG_INFO, "%s..4.4..get_img_num = %d", f, r);
+  const uint8_t r = a.Compact("4.4");
   if (r == 0) {
     if (max_q <= dq) {
       QUORV_LOG_IN(f, QUORV_LOG_ERROR, "%s...4.5..maxQuality(= %d) <= thr(= %d), ret = %d", f,

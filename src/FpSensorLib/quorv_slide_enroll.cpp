@@ -59,6 +59,15 @@ ST_SubTemplate *NewTemp(const char *func, const char *name) {
   return t;
 }
 
+// `ext`, the result of a template extraction; logged for `func` as a
+// failure when it is not 0.
+int32_t Extraction(const char *func, int32_t ext) {
+  if (ext != 0)
+    QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...ZqGetTemplate() = %d, error, ret = %d", func, ext,
+                 ext);
+  return ext;
+}
+
 // The duplicate check when it is configured: -7 (logged with `mark` between
 // the engine name and the text) when `t` is an enrolled finger, else 0.
 int DuplicateGate(const char *func, const char *mark, const QuorvConfigInfo *c,
@@ -177,10 +186,8 @@ int EnrollSlide(const char *func, bool v2, uint16_t fingerId, uint8_t enrollInde
       if (clock.on())
         QUORV_LOG_IN(func, QUORV_LOG_WARNING, "%s...ZqGetTemplate cost time = %d ms", func,
                      clock.Step());
-      if (ext != 0) {
+      if (Extraction(func, ext) != 0) {
         pending = ext;
-        QUORV_LOG_IN(func, QUORV_LOG_ERROR, "%s...ZqGetTemplate() = %d, error, ret = %d", func, ext,
-                     ext);
         continue;
       }
       if (c->duplicate_check == 1 && !checked) {
@@ -325,11 +332,8 @@ int quorv_SlideEnroll_V3(uint16_t fingerId, uint8_t enrollIndex, uint8_t *out) {
     if (ret != 0) break;
     const int32_t ext = ZqGetTemplate(b->g_fpImageBufAlg, sample, nullptr);
     memcpy(b->g_fpImageBufAfterSpa, b->g_fpImageBufAlg, b->bufSize);
-    if (ext != 0) {
-      ret = ext;
-      QUORV_LOGE("%s...ZqGetTemplate() = %d, error, ret = %d", __func__, ext, ret);
-      break;
-    }
+    ret = Extraction(__func__, ext);
+    if (ret != 0) break;
     if (c->tips_mode != 0) {
       const int v = ZqEnrollTipsTemplate(c->tips_mode, sample, static_cast<int16_t>(fingerId),
                                          enrollIndex, c->tips_p1, c->tips_p2, c->tips_p3,
@@ -369,12 +373,8 @@ int quorv_SlideEnroll_V4(uint16_t fingerId, uint8_t enrollIndex, uint8_t *) {
   int ret = PressGates(__func__, c, b, enrollIndex, true);
   do {
     if (ret != 0) break;
-    const int32_t ext = ZqGetTemplateForEnroll(b->g_fpImageBuf, sample);
-    if (ext != 0) {
-      ret = ext;
-      QUORV_LOGE("%s...ZqGetTemplate() = %d, error, ret = %d", __func__, ext, ret);
-      break;
-    }
+    ret = Extraction(__func__, ZqGetTemplateForEnroll(b->g_fpImageBuf, sample));
+    if (ret != 0) break;
     if (c->tips_mode != 0 && template_cur != nullptr &&
         ZqIsGetRequiredImage(template_cur, sample, c->slide_arealap) == 0) {
       memcpy(b->g_forceEnrollBuf, b->g_fpImageBufAlg, b->bufSize);
@@ -417,12 +417,8 @@ int quorv_SlideEnroll_V5(uint16_t fingerId, uint8_t enrollIndex, uint8_t *) {
     ret = OpenSlide(__func__, c, b, nullptr, false, true, &view, &m);
     if (ret != 0) break;
     view->Load(1, view->work());
-    int32_t ext = ZqGetTemplateForEnroll(view->work(), first);
-    if (ext != 0) {
-      ret = ext;
-      QUORV_LOGE("%s...ZqGetTemplate() = %d, error, ret = %d", __func__, ext, ret);
-      break;
-    }
+    ret = Extraction(__func__, ZqGetTemplateForEnroll(view->work(), first));
+    if (ret != 0) break;
     QUORV_LOGI("%s..5..get first tpl", __func__);
     if (c->tips_mode != 0 && template_cur != nullptr &&
         ZqIsGetRequiredImage(template_cur, first, c->slide_arealap) == 0) {
@@ -443,12 +439,8 @@ int quorv_SlideEnroll_V5(uint16_t fingerId, uint8_t enrollIndex, uint8_t *) {
       break;
     }
     view->Load(static_cast<uint8_t>(m), view->work());
-    ext = ZqGetTemplateForEnroll(view->work(), end);
-    if (ext != 0) {
-      ret = ext;
-      QUORV_LOGE("%s...ZqGetTemplate() = %d, error, ret = %d", __func__, ext, ret);
-      break;
-    }
+    ret = Extraction(__func__, ZqGetTemplateForEnroll(view->work(), end));
+    if (ret != 0) break;
     QUORV_LOGI("%s..9..get last tpl", __func__);
     if (ZqIsGetRequiredImage(first, end, c->slide_enroll_speed) == 0) {
       KeepForEnroll(c, *view, static_cast<uint8_t>(m));
@@ -507,10 +499,10 @@ int quorv_SlideEnrollAllImage(uint16_t fingerId) {
         QUORV_LOGV("%s...enroll cnt = %d", __func__, i);
         quorv_GetEnrollImageBuff(b->g_fpImageBufAlg, static_cast<uint16_t>(b->bufSize),
                                  static_cast<uint8_t>(i));
-        const int32_t ext = ZqGetTemplate(b->g_fpImageBufAlg, sample, nullptr);
+        const int32_t ext =
+            Extraction(__func__, ZqGetTemplate(b->g_fpImageBufAlg, sample, nullptr));
         if (ext != 0) {
           pending = ext;
-          QUORV_LOGE("%s...ZqGetTemplate() = %d, error, ret = %d", __func__, ext, ext);
           continue;
         }
         uint8_t progress = 0;

@@ -183,6 +183,12 @@ TEST_F(EnrollTest, MissingImageOrBuffersGiveMinusOne) {
   EXPECT_EQ(quorv_EnrollByImage(0, 0, nullptr), QUORV_ERR_INPUT);
   EXPECT_TRUE(Logged("image == NULL"));
   EXPECT_EQ(gEnrollInfo.enrollRet, -1);
+  // The forced enrolment resets the record before refusing the image too.
+  gEnrollInfo.forceEnrollRet = 0;
+  HostLog().clear();
+  EXPECT_EQ(quorv_ForceEnrollByImage(0, 0, nullptr), QUORV_ERR_INPUT);
+  EXPECT_TRUE(Logged("image == NULL"));
+  EXPECT_EQ(gEnrollInfo.forceEnrollRet, -1);
 
   // A size change without a new initialisation: the buffers no longer fit.
   quorv_SetFpSensorColsRows(kSide, kSide + 8);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "src/FpSensorLib/live_fixture.h"
@@ -85,6 +86,8 @@ TEST_F(ResultInfoTest, FirstVariantVerdicts) {
       {"unmoved neighbours fold into one", {a, a, a}, [] { quorv_SetImageVerifyQualityScore(101); },
        -3, 1, {0, 0}},
       {"first and last do not match: moved", {a, b}, [] { Reserve2(FingerFrame(3)); }, -8, 2, {2, 2}},
+      {"first and last match, low quality: the match stays behind the entries",
+       {a, FingerFrame(3, 1, 8)}, [] { quorv_SetImageVerifyQualityScore(101); }, -3, 2, {2, 0}},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -139,6 +142,80 @@ TEST_F(ResultInfoTest, SecondVariantUsesTheDirtThresholds) {
     quorv_SetDirtyParameter(0, k.dirt_quality, 0);
     EXPECT_EQ(quorv_GetIdentifyResultInfo_v2(-2), k.expected);
     EXPECT_EQ(EnrollImages().size(), k.kept);
+  }
+}
+
+// True when a logged line matches `pattern`, where one '*' stands for any
+// run of characters (a measured value).
+bool LoggedLike(const std::string &pattern) {
+  const size_t star = pattern.find('*');
+  if (star == std::string::npos) return std::count(HostLog().begin(), HostLog().end(), pattern) > 0;
+  const std::string head = pattern.substr(0, star), tail = pattern.substr(star + 1);
+  return std::any_of(HostLog().begin(), HostLog().end(), [&](const std::string &line) {
+    return line.size() >= head.size() + tail.size() && line.compare(0, head.size(), head) == 0 &&
+           line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
+  });
+}
+
+// Each variant numbers the steps of the same pruning and judging sequence
+// its own way; the lines name the variant, its step and the values.
+TEST_F(ResultInfoTest, EachVariantLogsItsOwnSteps) {
+  const Frame a = FingerFrame(3);
+  using Analyse = int (*)(int32_t);
+  struct Case {
+    const char *name;
+    Analyse analyse;
+    std::vector<Frame> list;
+    uint8_t quality;  // the variant's own quality threshold
+    int expected;
+    std::vector<std::string> lines;  // after the function's name
+  };
+  const std::string v1 = "quorv_GetIdentifyResultInfo", v2 = "quorv_GetIdentifyResultInfo_v2";
+  const Case cases[] = {
+      {"first, blank images only", quorv_GetIdentifyResultInfo, {EmptyFrame(), EmptyFrame()}, 30, -8,
+       {"...1.1..image count = 2", "...2.1..image 1 is invalid", "...2.1..image 2 is invalid",
+        "..4.1..get_img_num = 0",
+        "...1.2..quorv_GetListNodeNumber() = 0, error, finger move too fast, ret = -8",
+        ".11.11..leave, ret = -8"}},
+      {"second, blank images only", quorv_GetIdentifyResultInfo_v2, {EmptyFrame(), EmptyFrame()}, 30,
+       -8,
+       {"...1.1..image count = 2", "...1.3..image 1 is invalid", "...1.3..image 2 is invalid",
+        "..1.4..get_img_num = 0",
+        "...1.5..quorv_GetListNodeNumber() = 0, error, finger move too fast, ret = -8",
+        ".5.4..leave, ret = -8"}},
+      {"first, unmoved neighbours, low quality", quorv_GetIdentifyResultInfo, {a, a, a}, 101, -3,
+       {"..4.1..get_img_num = 3", "...4.1 image 2 is invalid", "...4.1 image 3 is invalid",
+        "..5.1..get_img_num = 1", "...5.3..only one image",
+        "...5.4..phyArea = *", "...5.6..quality( = *) low (Thr = 101) , ret = -3"}},
+      {"second, unmoved neighbours, low quality", quorv_GetIdentifyResultInfo_v2, {a, a, a}, 101, -3,
+       {"..1.4..get_img_num = 3", "...2.1 image 2 is invalid", "...2.1 image 3 is invalid",
+        "..3.1..get_img_num = 1", "...3.3..only one image", "..3.4..area = *",
+        "...3.5..quality( = *) low (Thr = 101) , ret = -3"}},
+      {"first, single normal image", quorv_GetIdentifyResultInfo, {a}, 0, -2, {"...5.9..ret = -2"}},
+      {"second, single normal image", quorv_GetIdentifyResultInfo_v2, {a}, 0, -2,
+       {"...3.8..ret = -2"}},
+      {"first, first and last do not match", quorv_GetIdentifyResultInfo, {a, FingerFrame(8)}, 30,
+       -8,
+       {"..5.1..get_img_num = 2", "...11.9..phyArea = *",
+        "..11.11..speed > thr, move too fast! ret = -8"}},
+      {"first, first and last match, low quality", quorv_GetIdentifyResultInfo,
+       {a, FingerFrame(3, 1, 8)}, 101, -3,
+       {".11.1..speed < thr, image is ok", "...11.2..phyArea = *",
+        "...11.4..quality( = *) low (Thr = 101) , ret = -3"}},
+      {"first, first and last match, normal", quorv_GetIdentifyResultInfo, {a, FingerFrame(3, 1, 8)},
+       0, -2, {"...11.7..ret = -2"}},
+  };
+  for (const Case &k : cases) {
+    SCOPED_TRACE(k.name);
+    quorv_DestroyEnrollImage();
+    List(k.list);
+    Reserve2(a);
+    quorv_SetImageVerifyQualityScore(k.quality);
+    quorv_SetDirtyParameter(0, k.quality, 0);
+    HostLog().clear();
+    EXPECT_EQ(k.analyse(-2), k.expected);
+    const std::string &func = k.analyse == quorv_GetIdentifyResultInfo ? v1 : v2;
+    for (const std::string &line : k.lines) EXPECT_TRUE(LoggedLike(func + line)) << line;
   }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "src/FpSensorLib/live_fixture.h"
@@ -219,6 +220,19 @@ TEST_F(SlideEnrollTest, BulkEnrolmentSkipsImagesThatFailExtraction) {
   EXPECT_TRUE(EnrollImages().empty());
   EXPECT_EQ(template_cur, nullptr);
   EXPECT_EQ(quorv_SlideEnrollAllImage(4), -1);  // nothing collected
+
+  // Only images that fail: the extraction's own result, logged in the
+  // bulk enrolment's name.
+  quorv_SaveEnrollImage(EmptyFrame().data());
+  template_cur = ZqCreateTemp();
+  HostLog().clear();
+  const int r = quorv_SlideEnrollAllImage(5);
+  EXPECT_LT(r, 0);
+  EXPECT_NE(r, -1);
+  const std::string code = std::to_string(r);
+  EXPECT_TRUE(Logged("quorv_SlideEnrollAllImage...ZqGetTemplate() = " + code + ", error, ret = " +
+                     code));
+  EXPECT_EQ(ZqGetSubtemplatesNum(5), 0);
 }
 
 // With the duplicate check on, every engine refuses a finger that is
