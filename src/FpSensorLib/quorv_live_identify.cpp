@@ -32,8 +32,6 @@
 
 namespace {
 
-constexpr QuorvLivePredictors kOwnPredictors = {quorv_FakeFingerPredict,
-                                                quorv_IdentifyNonFingerPredict};
 constexpr uint8_t kNoFinger = QUORV_NO_FINGER;
 // An overlap threshold above this switches the press overlap check off.
 constexpr uint8_t kOverlapCheckMax = 98;
@@ -338,7 +336,7 @@ PressIdentify::Next PressIdentify::Verify() {
 
 bool PressIdentify::FakeFinger() {
   static const char *const kFunc = "quorv_NoneSlideIdentify";
-  if (g_quorvLivePredictors.FakeFinger(b_->g_fpImageBuf) == 0) return false;
+  if (g_quorvCore.FakeFinger(b_->g_fpImageBuf) == 0) return false;
   *fid_ = kNoFinger;
   *upd_ = 0;
   QUORV_LOG_IN(kFunc, QUORV_LOG_ERROR, "%s...identify FAIL, is fake finger!, ret = %d, rate = %f",
@@ -400,7 +398,7 @@ int PressIdentify::Exit() {
     QUORV_LOG_IN(kFunc, QUORV_LOG_ERROR, "%s...maxQuality = %d, maxArea = %d, ret = %d", kFunc,
                  best_q_, best_a_, R);
     if (c_->identify_nonfinger == 1 &&
-        g_quorvLivePredictors.NonFinger(b_->g_fpImageBufReserve2) != 0) {
+        g_quorvCore.IdentifyNonFinger(b_->g_fpImageBufReserve2) != 0) {
       R = -5;
     } else if (c_->identify_nonfinger == 0 && verify_ == -5) {
       R = -5;
@@ -487,7 +485,7 @@ int SlideIdentify(QuorvConfigInfo *c, QuorvImgeBuf *b, uint8_t *fid, uint8_t *up
       quorv_SaveRescanImage(alg);
     }
     if (c->identify_nonfinger == 1) {
-      const int verdict = g_quorvLivePredictors.NonFinger(alg);
+      const int verdict = g_quorvCore.IdentifyNonFinger(alg);
       if (verdict != 0) {
         ret = -5;
         QUORV_LOG_IN(kFunc, QUORV_LOG_ERROR, "%s...NOT finger image, value = %d, ret = %d", kFunc,
@@ -586,10 +584,6 @@ int SlideIdentify(QuorvConfigInfo *c, QuorvImgeBuf *b, uint8_t *fid, uint8_t *up
 }  // namespace
 
 extern "C" {
-
-QuorvLivePredictors g_quorvLivePredictors = kOwnPredictors;
-
-void quorv_LivePredictorsResetForTest(void) { g_quorvLivePredictors = kOwnPredictors; }
 
 int quorv_IdentifyFactory(void) { return 0; }
 

@@ -79,17 +79,6 @@ int quorv_GetIdentifyResultInfo(int32_t ret);
 // neighbouring images; analyses also when the argument is 0.
 int quorv_GetIdentifyResultInfo_v2(int32_t ret);
 
-// Predictors the live identification consults; the library's own at load.
-// Tests may replace them.
-typedef struct QuorvLivePredictors {
-  int (*FakeFinger)(const uint8_t *image);  // non-zero: a fake finger
-  int (*NonFinger)(const uint8_t *image);   // non-zero: not a finger
-} QuorvLivePredictors;
-extern QuorvLivePredictors g_quorvLivePredictors;
-
-// Test hook: the predictors back to the library's own.
-void quorv_LivePredictorsResetForTest(void);
-
 #ifdef __cplusplus
 }
 #endif

@@ -17,7 +17,6 @@
 #include "src/FpSensorLib/quorv_live_capture.h"
 #include "src/FpSensorLib/quorv_live_deps.h"
 #include "src/FpSensorLib/quorv_live_enroll.h"
-#include "src/FpSensorLib/quorv_slide_calls.h"
 #include "src/Quorv_sensor/quorv_image_list.h"
 #include "src/Quorv_sensor/quorv_slide_capture.h"
 #include "src/ZqAlg/ZqAlloc.h"
@@ -117,16 +116,16 @@ Rating OneImageSlide::Rate(const uint8_t *img) const {
 }
 
 int OneImageSlide::PhysicalArea(const uint8_t *img) const {
-  return static_cast<uint8_t>(g_quorvSlideCore.PhysicsArea(img));
+  return static_cast<uint8_t>(g_quorvCore.PhysicsArea(img));
 }
 
 int32_t OneImageSlide::Wet(const uint8_t *img) const {
-  return g_quorvSlideCore.WetPercent(img, static_cast<uint16_t>(c_->sensor_cols),
+  return g_quorvCore.WetPercent(img, static_cast<uint16_t>(c_->sensor_cols),
                                      static_cast<uint16_t>(c_->sensor_rows));
 }
 
 int OneImageSlide::NotFinger(const uint8_t *img) const {
-  return c_->enroll_nonfinger == 1 ? g_quorvSlideCore.NonFinger(img) : 0;
+  return c_->enroll_nonfinger == 1 ? g_quorvCore.EnrollNonFinger(img) : 0;
 }
 
 void OneImageSlide::Load(uint8_t pos, uint8_t *dst) const {
@@ -398,7 +397,7 @@ int OneImageSlide::NothingPassedV6() {
   }
   SAY(QUORV_LOG_INFO, "%s..9.8..get end tpl");
 
-  const int speed = g_quorvSlideCore.RequiredImage(first_, end_, c_->slide_enroll_speed);
+  const int speed = g_quorvCore.RequiredImage(first_, end_, c_->slide_enroll_speed);
   const int phy = PhysicalArea(bestImg_);
   const Rating r = Rate(bestImg_);
   const int32_t wet = Wet(bestImg_);
@@ -535,7 +534,7 @@ int OneImageSlide::SeveralPassed(uint8_t count) {
   }
   SAY2(QUORV_LOG_INFO, "%s..12.5..get first tpl", "%s..12.4..get first tpl");
 
-  const int speed = g_quorvSlideCore.RequiredImage(end_, first_, c_->slide_enroll_speed);
+  const int speed = g_quorvCore.RequiredImage(end_, first_, c_->slide_enroll_speed);
   if (!v7_) quorv_SetValidImageInfoBuf(2, static_cast<uint8_t>(speed));
   if (speed == 0) {
     SAY(QUORV_LOG_INFO, "%s.12.6..speed < thr, image is ok");
@@ -561,7 +560,7 @@ int OneImageSlide::EnrolStep() {
 
   const int16_t finger = static_cast<int16_t>(fingerId_);
   if (c_->tips_mode != 0) {
-    const int v = g_quorvSlideCore.EnrollTips(c_->tips_mode, template_cur, finger, enrollIndex_,
+    const int v = g_quorvCore.EnrollTips(c_->tips_mode, template_cur, finger, enrollIndex_,
                                               c_->tips_p1, c_->tips_p2, c_->tips_p3, c_->tips_p4);
     if (v != 0) {
       memcpy(b_->g_forceEnrollBuf, chosen_, size_);
@@ -584,7 +583,7 @@ int OneImageSlide::EnrolStep() {
     if (v == -1) SAY(QUORV_LOG_INFO, "%s...15.2..The finger is new, not existence!, ret = %d", 0);
   }
   int ret = 0;
-  const int e = g_quorvSlideCore.EnrollByTemplate(template_cur, finger, enrollIndex_, out_);
+  const int e = g_quorvCore.EnrollByTemplate(template_cur, finger, enrollIndex_, out_);
   if (e != 0) {
     ret = -2;
     SAY(QUORV_LOG_ERROR, "%s...fail to enroll! ZqEnrollByTemplate() = %d, ret = %d", e, ret);
@@ -611,7 +610,7 @@ int OneImageSlide::SpeedRecheck(int ret) {
   for (int i = 1; i <= last; ++i) {
     quorv_GetFpImageBuffOnly(work1_, len, static_cast<uint8_t>(i - 1));
     quorv_GetFpImageBuffOnly(work2_, len, static_cast<uint8_t>(i));
-    const int32_t s = g_quorvSlideCore.SpeedFastJustify(work1_, work2_,
+    const int32_t s = g_quorvCore.SpeedFastJustify(work1_, work2_,
                                                         static_cast<uint16_t>(c_->sensor_cols),
                                                         static_cast<uint16_t>(c_->sensor_rows));
     if (s == 1 || s == 2) return -8;

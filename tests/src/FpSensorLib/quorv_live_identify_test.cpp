@@ -89,7 +89,7 @@ class LiveIdentifyTest : public LiveTest {
     quorv_GetImgQualityByFwHandle(HostRating);
   }
   void TearDown() override {
-    quorv_LivePredictorsResetForTest();
+    quorv_CoreCallsResetForTest();
     ZqMachInfoResetForTest();
     memset(fingerMachScores, 0, sizeof(fingerMachScores));
     memset(recentMachScores, 0, sizeof(recentMachScores));
@@ -204,7 +204,7 @@ TEST_F(LiveIdentifyTest, OutcomesOfMatchFakeFingerAndRescue) {
   };
   ScriptCore();
   quorv_SetImageRescanCnt(2);
-  g_quorvLivePredictors.FakeFinger = FakeVerdict;
+  g_quorvCore.FakeFinger = FakeVerdict;
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     fake_sensor::Reset();

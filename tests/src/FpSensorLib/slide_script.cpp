@@ -6,7 +6,6 @@
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_core_calls.h"
 #include "src/FpSensorLib/quorv_live_capture.h"
-#include "src/FpSensorLib/quorv_slide_calls.h"
 
 namespace sensorlib_test {
 namespace {
@@ -97,12 +96,17 @@ void OneImageSlideTest::SetUp() {
   g_quorvCore.GetImageQuality = ScriptQuality;
   g_quorvCore.GetTemplate = ScriptTemplate;
   g_quorvCore.VerifyByTemplate = ScriptVerify;
-  g_quorvSlideCore = QuorvSlideCalls{ScriptPhy,    ScriptWet,   ScriptRequired, ScriptTips,
-                                     ScriptEnroll, ScriptSpeed, ScriptNonFinger};
+  g_quorvCore.PhysicsArea = ScriptPhy;
+  g_quorvCore.WetPercent = ScriptWet;
+  g_quorvCore.RequiredImage = ScriptRequired;
+  g_quorvCore.EnrollTips = ScriptTips;
+  g_quorvCore.EnrollByTemplate = ScriptEnroll;
+  g_quorvCore.SpeedFastJustify = ScriptSpeed;
+  g_quorvCore.EnrollNonFinger = ScriptNonFinger;
 }
 
 void OneImageSlideTest::TearDown() {
-  quorv_SlideCallsResetForTest();
+  quorv_CoreCallsResetForTest();
   S() = SlideScript{};
   LiveTest::TearDown();
 }

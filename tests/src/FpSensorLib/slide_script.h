@@ -57,7 +57,7 @@ SlideScript &S();
 int TplId(const ST_SubTemplate *t);
 
 // LiveTest with the scripted calls installed in g_quorvCore (rating,
-// extraction, verification) and g_quorvSlideCore.
+// extraction, verification) and the slide entries of the same table.
 class OneImageSlideTest : public LiveTest {
  protected:
   void SetUp() override;
