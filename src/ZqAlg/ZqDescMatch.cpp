@@ -1,5 +1,6 @@
 #include "src/ZqAlg/ZqDescMatch.h"
 
+#include <immintrin.h>
 #include <string.h>
 
 #include "src/ZqAlg/ZqSensorInfor.h"
@@ -71,6 +72,92 @@ inline bool SamePosition(const ST_Feature &a, const ST_Feature &b) {
   return (dx < 0 ? -dx : dx) < 1e-6 && (dy < 0 ? -dy : dy) < 1e-6;
 }
 
+// The straightforward scan: each sample keypoint against the template
+// keypoints in order, the best and second kept on the way (a later equal
+// similarity never displaces an earlier one).
+void ScanPlain(const ST_Feature *s, uint32_t rows, const ST_Feature *t, uint32_t tLen,
+               uint32_t tFirst, uint16_t sims[][2], uint16_t idx[][2]) {
+  for (uint32_t i = 0; i < rows; ++i) {
+    const DescLanes f = LoadDesc(s[i]);
+    uint32_t best = 0, second = 0, bestIdx = 0, secondIdx = 0;
+    for (uint32_t j = 0; j < tLen; ++j) {
+      const uint32_t sim = DescSim(f, t[j]);
+      if (sim > best) {
+        second = best;
+        secondIdx = bestIdx;
+        best = sim;
+        bestIdx = tFirst + j;
+      } else if (sim > second) {
+        second = sim;
+        secondIdx = tFirst + j;
+      }
+    }
+    sims[i][0] = static_cast<uint16_t>(best);
+    sims[i][1] = static_cast<uint16_t>(second);
+    idx[i][0] = static_cast<uint16_t>(bestIdx);
+    idx[i][1] = static_cast<uint16_t>(secondIdx);
+  }
+}
+
+// Sample keypoints one wide pass holds, one per 32-bit lane.
+constexpr uint32_t kWideLanes = 16;
+
+// The same scan sixteen sample keypoints at a time: their descriptors are
+// stored word by word across the lanes (word w of lane i is word w of
+// sample i), so one template descriptor, broadcast word by word, is
+// compared with all sixteen by eight XORs and bit counts, and the best and
+// second of every lane are kept by masked moves in the same order of
+// template keypoints as the plain scan.
+__attribute__((target("avx512f,avx512vpopcntdq"))) void ScanWide(
+    const ST_Feature *s, uint32_t rows, const ST_Feature *t, uint32_t tLen, uint32_t tFirst,
+    uint16_t sims[][2], uint16_t idx[][2]) {
+  for (uint32_t first = 0; first < rows; first += kWideLanes) {
+    const uint32_t lanes = rows - first < kWideLanes ? rows - first : kWideLanes;
+    alignas(64) uint32_t words[ZQ_DESCR_WORDS][kWideLanes] = {};
+    for (uint32_t i = 0; i < lanes; ++i)
+      for (int w = 0; w < ZQ_DESCR_WORDS; ++w) words[w][i] = s[first + i].descr[w];
+    __m512i sw[ZQ_DESCR_WORDS];
+    for (int w = 0; w < ZQ_DESCR_WORDS; ++w) sw[w] = _mm512_load_si512(words[w]);
+    const __m512i all = _mm512_set1_epi32(ZQ_DESCR_BITS);
+    __m512i best = _mm512_setzero_si512(), second = best, bestIdx = best, secondIdx = best;
+    for (uint32_t j = 0; j < tLen; ++j) {
+      const uint32_t *d = t[j].descr;
+      __m512i diff = _mm512_popcnt_epi32(_mm512_xor_si512(sw[0], _mm512_set1_epi32(static_cast<int>(d[0]))));
+      for (int w = 1; w < ZQ_DESCR_WORDS; ++w)
+        diff = _mm512_add_epi32(
+            diff, _mm512_popcnt_epi32(_mm512_xor_si512(sw[w], _mm512_set1_epi32(static_cast<int>(d[w])))));
+      const __m512i sim = _mm512_sub_epi32(all, diff);
+      const __m512i at = _mm512_set1_epi32(static_cast<int>(tFirst + j));
+      const __mmask16 above = _mm512_cmpgt_epu32_mask(sim, best);
+      const __mmask16 between = _mm512_cmpgt_epu32_mask(sim, second) & static_cast<__mmask16>(~above);
+      second = _mm512_mask_mov_epi32(_mm512_mask_mov_epi32(second, above, best), between, sim);
+      secondIdx = _mm512_mask_mov_epi32(_mm512_mask_mov_epi32(secondIdx, above, bestIdx), between, at);
+      best = _mm512_mask_mov_epi32(best, above, sim);
+      bestIdx = _mm512_mask_mov_epi32(bestIdx, above, at);
+    }
+    alignas(64) uint32_t b[kWideLanes], sc[kWideLanes], bi[kWideLanes], si[kWideLanes];
+    _mm512_store_si512(b, best);
+    _mm512_store_si512(sc, second);
+    _mm512_store_si512(bi, bestIdx);
+    _mm512_store_si512(si, secondIdx);
+    for (uint32_t i = 0; i < lanes; ++i) {
+      sims[first + i][0] = static_cast<uint16_t>(b[i]);
+      sims[first + i][1] = static_cast<uint16_t>(sc[i]);
+      idx[first + i][0] = static_cast<uint16_t>(bi[i]);
+      idx[first + i][1] = static_cast<uint16_t>(si[i]);
+    }
+  }
+}
+
+// The wide scan when the processor counts bits in 512-bit registers,
+// unless a test asked for the plain one.
+bool gPlainScanOnly = false;
+
+bool UseWideScan() {
+  return !gPlainScanOnly && __builtin_cpu_supports("avx512f") &&
+         __builtin_cpu_supports("avx512vpopcntdq");
+}
+
 }  // namespace
 
 extern "C" {
@@ -90,35 +177,27 @@ uint16_t ZqCalcHanmDistance(const ST_SubTemplate *sample, const ST_SubTemplate *
                             uint16_t sims[][2], uint16_t idx[][2], uint16_t *count) {
   if (count != nullptr) *count = 0;
   if (sample == nullptr || tpl == nullptr || sims == nullptr || idx == nullptr) return 0;
+  const bool wide = UseWideScan();
   uint32_t n = 0;
   for (uint32_t k = 0; k < Groups(*sample); ++k) {
     uint32_t sFirst, sLen, tFirst, tLen;
     GroupRange(*sample, k, &sFirst, &sLen);
     GroupRange(*tpl, k, &tFirst, &tLen);
-    for (uint32_t s = sFirst; s < sFirst + sLen && n < ZQ_MATCH_MAX_SAMPLE_KP; ++s, ++n) {
-      const DescLanes f = LoadDesc(sample->pTemplateFeature[s]);
-      uint32_t best = 0, second = 0, bestIdx = 0, secondIdx = 0;
-      for (uint32_t t = tFirst; t < tFirst + tLen; ++t) {
-        const uint32_t sim = DescSim(f, tpl->pTemplateFeature[t]);
-        if (sim > best) {
-          second = best;
-          secondIdx = bestIdx;
-          best = sim;
-          bestIdx = t;
-        } else if (sim > second) {
-          second = sim;
-          secondIdx = t;
-        }
-      }
-      sims[n][0] = static_cast<uint16_t>(best);
-      sims[n][1] = static_cast<uint16_t>(second);
-      idx[n][0] = static_cast<uint16_t>(bestIdx);
-      idx[n][1] = static_cast<uint16_t>(secondIdx);
-    }
+    const uint32_t rows = sLen < ZQ_MATCH_MAX_SAMPLE_KP - n ? sLen : ZQ_MATCH_MAX_SAMPLE_KP - n;
+    if (rows == 0) continue;
+    const ST_Feature *s = sample->pTemplateFeature + sFirst;
+    const ST_Feature *t = tLen == 0 ? nullptr : tpl->pTemplateFeature + tFirst;
+    if (wide)
+      ScanWide(s, rows, t, tLen, tFirst, sims + n, idx + n);
+    else
+      ScanPlain(s, rows, t, tLen, tFirst, sims + n, idx + n);
+    n += rows;
   }
   if (count != nullptr) *count = static_cast<uint16_t>(n);
   return static_cast<uint16_t>(n);
 }
+
+void ZqCalcHanmDistancePlainForTest(int32_t on) { gPlainScanOnly = on != 0; }
 
 void ZqGetMatchPairs(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
                      const uint16_t sims[][2], const uint16_t idx[][2], uint16_t count,

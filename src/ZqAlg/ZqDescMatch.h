@@ -45,6 +45,10 @@ uint32_t ZqCalcDescSim(const ST_Feature *a, const ST_Feature *b);
 uint16_t ZqCalcHanmDistance(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
                             uint16_t sims[][2], uint16_t idx[][2], uint16_t *count);
 
+// Test hook: on != 0 makes ZqCalcHanmDistance use its plain scan even where
+// the processor has the wide one (same results).
+void ZqCalcHanmDistancePlainForTest(int32_t on);
+
 // Selects up to ZQ_MATCH_MAX_PAIRS pairs from the first count table rows
 // (the sample's keypoints): best above 159 and clearly above the second,
 // one pair per sample position, sorted by bestSim, highest first (stable).

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "fingers/rng.h"
@@ -127,6 +129,77 @@ TEST_F(DescMatchTest, PairSearchSimilaritiesEqualTheTableSums) {
   EXPECT_EQ(sims[0][0], 256);
   EXPECT_EQ(idx[0][0], 3);
   EXPECT_EQ(ZqCalcDescSim(&smp[1], &tpl[25]), 0u);
+}
+
+// The scan the processor runs (sixteen sample keypoints at a time where it
+// can) gives the tables of the plain one to the last entry, ties included:
+// random descriptors, descriptors drawn from a pool of four with a few
+// bits flipped (many equal similarities), and all descriptors identical.
+TEST_F(DescMatchTest, WideScanGivesThePlainScansTablesIncludingTies) {
+  enum Draw { kRandom, kFewDistinct, kAllEqual };
+  struct Case {
+    int s0, s1, t0, t1, classNum;
+    Draw draw;
+  };
+  const Case cases[] = {
+      {1, 1, 1, 1, 2, kRandom},        {15, 17, 16, 0, 2, kRandom},
+      {16, 16, 33, 31, 2, kFewDistinct}, {0, 40, 5, 40, 2, kFewDistinct},
+      {150, 120, 255, 255, 2, kRandom}, {255, 255, 200, 3, 2, kFewDistinct},
+      {47, 9, 60, 60, 1, kFewDistinct}, {33, 18, 29, 40, 2, kAllEqual},
+  };
+  fingers::Rng rng(41);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.s0 << "+" << c.s1 << " vs " << c.t0 << "+" << c.t1
+                                    << " draw " << c.draw);
+    ST_Feature pool[4];
+    for (ST_Feature &f : pool)
+      for (uint32_t &w : f.descr) w = static_cast<uint32_t>(rng.Next());
+    auto fill = [&](std::vector<ST_Feature> *v) {
+      for (ST_Feature &f : *v) {
+        if (c.draw == kRandom) {
+          for (uint32_t &w : f.descr) w = static_cast<uint32_t>(rng.Next());
+        } else if (c.draw == kAllEqual) {
+          f = pool[0];
+        } else {
+          f = pool[rng.Below(4)];
+          for (uint64_t flips = rng.Below(3); flips > 0; --flips) {
+            const uint64_t bit = rng.Below(ZQ_DESCR_BITS);
+            f.descr[bit / 32] ^= 1u << (bit % 32);
+          }
+        }
+      }
+    };
+    std::vector<ST_Feature> smp(c.s0 + c.s1), tpl(c.t0 + c.t1);
+    fill(&smp);
+    fill(&tpl);
+    ST_SubTemplate s = zq_test::SubTemplateOver(&smp, c.s0, c.s1);
+    ST_SubTemplate t = zq_test::SubTemplateOver(&tpl, c.t0, c.t1);
+    s.classNum = static_cast<uint8_t>(c.classNum);
+
+    uint16_t sims[2][ZQ_MATCH_MAX_SAMPLE_KP][2], idx[2][ZQ_MATCH_MAX_SAMPLE_KP][2], count[2];
+    for (int plain = 0; plain < 2; ++plain) {
+      ZqCalcHanmDistancePlainForTest(plain);
+      memset(sims[plain], 0xEE, sizeof(sims[plain]));
+      memset(idx[plain], 0xEE, sizeof(idx[plain]));
+      EXPECT_EQ(ZqCalcHanmDistance(&s, &t, sims[plain], idx[plain], &count[plain]), count[plain]);
+    }
+    ZqCalcHanmDistancePlainForTest(0);
+    const int rows = std::min(c.s0 + (c.classNum > 1 ? c.s1 : 0), ZQ_MATCH_MAX_SAMPLE_KP);
+    ASSERT_EQ(count[0], rows);
+    ASSERT_EQ(count[1], rows);
+    // Every entry, also the untouched ones past the rows.
+    for (int n = 0; n < ZQ_MATCH_MAX_SAMPLE_KP; ++n)
+      for (int k = 0; k < 2; ++k) {
+        ASSERT_EQ(sims[0][n][k], sims[1][n][k]) << "row " << n << " column " << k;
+        ASSERT_EQ(idx[0][n][k], idx[1][n][k]) << "row " << n << " column " << k;
+      }
+    if (c.draw == kAllEqual && rows > 0) {
+      // All similar alike: the first two template keypoints of the group.
+      EXPECT_EQ(sims[0][0][0], 256);
+      EXPECT_EQ(idx[0][0][0], 0);
+      EXPECT_EQ(idx[0][0][1], 1);
+    }
+  }
 }
 
 TEST_F(DescMatchTest, SampleKeypointsBeyondTheTablesAreNotProcessed) {
