@@ -14,7 +14,9 @@ namespace {
 // which are never rounded).
 inline bool RoundInto(float v, int32_t lo, int32_t hi, int32_t *out) {
   if (!(v > static_cast<float>(lo) - 1.0f && v < static_cast<float>(hi) + 1.0f)) return false;
-  const int32_t r = ZqRoundHalfAway(v);
+  // ZqRoundHalfAway's rounding, inline: v is in range here, so its
+  // saturation never applies.
+  const int32_t r = static_cast<int32_t>(v >= 0.0f ? v + 0.5f : v - 0.5f);
   if (r < lo || r >= hi) return false;
   *out = r;
   return true;
