@@ -217,6 +217,18 @@ TEST_F(IdentifyTest, UnreadableSampleShiftsTheGalleryNotTheMatch) {
   EXPECT_THAT(SearchRows(3000), ElementsAre(Row{3000, 2, "second", 1, StoredText("y+")}));
 }
 
+// A stored sample larger than any print of the library is left out of the
+// gallery without being decoded; one of the largest size still goes in.
+TEST_F(IdentifyTest, SampleLargerThanAnyPrintIsLeftOut) {
+  const size_t largest_item = 7 + 1048576;
+  StoreFeature(3000, 0, "largest", StoredText(std::string(largest_item, 'x')));
+  StoreFeature(3000, 1, "larger", StoredText(std::string(largest_item + 1, 'x')));
+  StoreFeature(3000, 2, "good", StoredText("y"));
+  Identify({{1, 1}});
+  EXPECT_EQ(IdentifyOp(3000), 3000);
+  EXPECT_EQ(fake_->identify_gallery_size, 2);
+}
+
 // A match decides only its own identification: the next one starts from
 // no result.
 TEST_F(IdentifyTest, EarlierMatchDoesNotDecideTheNextIdentification) {
