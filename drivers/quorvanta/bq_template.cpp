@@ -141,6 +141,9 @@ int bq_sensor_identify_by_gallery(const quorvanta_tpl *const *list, const size_t
   uint8_t update = 0;
   // Until a batch is identified: no stored template could answer.
   int e = QUORV_ERR_ALGORITHM;
+  // Every batch matches the same frame: the library extracts it once and
+  // gives each batch the same sample.
+  quorv_HoldIdentifySamples(1);
   while (list[next] != nullptr) {
     // Each batch starts from empty slots, so a template of an earlier batch
     // (or an import or enrolment) can never answer for this one.
@@ -183,6 +186,7 @@ int bq_sensor_identify_by_gallery(const quorvanta_tpl *const *list, const size_t
       break;
     }
   }
+  quorv_HoldIdentifySamples(0);
   ctx->update_tpl = update != 0;
   BQ_LOG(BQ_LOG_INFO, kTag, "[%4d]:quorv_Identify err = %d, updateTpl = %d, fid = %d.", __LINE__,
          e, ctx->update_tpl, static_cast<int>(e == 0 ? *fid : QUORV_NO_FINGER));

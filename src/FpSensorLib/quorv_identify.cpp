@@ -4,6 +4,8 @@
 // test's variant of the same path.
 #include <string.h>
 
+#include <vector>
+
 #include "src/FpSensorLib/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_core_calls.h"
@@ -13,6 +15,7 @@
 #include "src/FpSensorLib/quorv_image_lists.h"
 #include "src/FpSensorLib/quorv_enroll.h"
 #include "src/FpSensorLib/quorv_resources.h"
+#include "src/FpSensorLib/quorv_sample_hold.h"
 #include "src/FpSensorLib/quorv_sensor_lib.h"
 #include "src/ZqAlg/ZqFarLevel.h"
 #include "src/ZqAlg/ZqGetTemplate.h"
@@ -132,7 +135,13 @@ bool Identify::Extract(const uint8_t *quality, const char *no_sample_msg) {
     QUORV_LOG_IN(func_, QUORV_LOG_ERROR, "%s...%s, ret = %d", func_, no_sample_msg, result_);
     return false;
   }
-  const int r = g_quorvCore.GetTemplate(b_->g_fpImageBufAlg, sample_, quality);
+  uint8_t *img = b_->g_fpImageBufAlg;
+  // A frame extracted before in this hold gives the same sample again.
+  if (quorv::SampleHoldFind(img, n_, quality, sample_)) return true;
+  std::vector<uint8_t> before;
+  if (quorv::SampleHoldOn()) before.assign(img, img + n_);
+  const int r = g_quorvCore.GetTemplate(img, sample_, quality);
+  if (r == 0 && quorv::SampleHoldOn()) quorv::SampleHoldKeep(before.data(), img, n_, quality, sample_);
   if (r != 0) {
     result_ = factory_ ? r : (r == -2 ? -1 : -2);
     QUORV_LOG_IN(func_, QUORV_LOG_ERROR, "%s...ZqGetTemplate() = %d, error, ret = %d", func_, r,

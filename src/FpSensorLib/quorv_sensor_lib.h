@@ -210,6 +210,11 @@ int quorv_ForceEnroll(int slot, uint8_t index, uint8_t *out);
 // slot (QUORV_NO_FINGER when none) and *update 1 when the matched template
 // should be updated.
 int quorv_IdentifyByImage(const uint8_t *frame, int mode, uint8_t *fid, uint8_t *update);
+// on != 0: until the next call, quorv_IdentifyByImage extracts a frame it
+// has already extracted in this hold only once and gives it the same sample
+// again (for matching one frame against several sets of loaded templates);
+// every call drops the kept samples.
+void quorv_HoldIdentifySamples(int on);
 
 // --- Templates ---------------------------------------------------------------
 // Empties finger slot `finger_id` (low 8 bits); 0 on success.

@@ -464,6 +464,8 @@ int32_t ZqGetTemplateForEnroll(uint8_t *img, ST_SubTemplate *sample) {
 
 void ZqSetImproveFRRFlag(uint8_t flag) { gIsImproveFrr = flag; }
 
+uint8_t ZqGetImproveFRRFlag(void) { return gIsImproveFrr; }
+
 uint8_t ZqJudgeIsNeedToReIdentify(void) {
   return (gSensorInfor.algoMode == 4 || gSensorInfor.algoMode == 5) ? 1 : 0;
 }

@@ -29,6 +29,8 @@ int32_t ZqGetTemplateForEnroll(uint8_t *img, ST_SubTemplate *sample);
 // The next extractions in modes 4 and 5 skip the column normalisation
 // while flag is non-zero.
 void ZqSetImproveFRRFlag(uint8_t flag);
+// The flag ZqSetImproveFRRFlag set last.
+uint8_t ZqGetImproveFRRFlag(void);
 
 // 1 when the algorithm mode is 4 or 5, else 0.
 uint8_t ZqJudgeIsNeedToReIdentify(void);

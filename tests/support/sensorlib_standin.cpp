@@ -251,6 +251,7 @@ int quorv_ForceEnroll(int slot, uint8_t index, uint8_t *) {
   q.pop_front();
   return r;
 }
+void quorv_HoldIdentifySamples(int on) { Rec("quorv_HoldIdentifySamples(%d)", on); }
 int quorv_IdentifyByImage(const uint8_t *frame, int mode, uint8_t *fid, uint8_t *update) {
   Rec("quorv_IdentifyByImage(%d)", mode);
   sensorlib_standin::KeepFrame(frame);

@@ -156,6 +156,15 @@ TEST_P(IdentifyBatchTest, MatchesInBatchesOfTenAndReportsTheListIndex) {
     EXPECT_EQ(fid, c.expect_fid);
   }
   EXPECT_EQ(standin::CallsStartingWith("quorv_IdentifyByImage(2)").size(), c.expect_identifies);
+  // The library holds the frame's extraction over all the batches and
+  // drops it when the gallery is done.
+  std::vector<std::string> order;
+  for (const std::string &call : standin::Calls())
+    if (call.rfind("quorv_HoldIdentifySamples", 0) == 0 || call == "quorv_IdentifyByImage(2)")
+      if (order.empty() || order.back() != call) order.push_back(call);
+  EXPECT_EQ(order, (std::vector<std::string>{"quorv_HoldIdentifySamples(1)",
+                                             "quorv_IdentifyByImage(2)",
+                                             "quorv_HoldIdentifySamples(0)"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -277,6 +277,57 @@ TEST_F(IdentifyTest, ContrastEnhanceNormalisesTheImageBeforeTheRetry) {
       << "the kept image is the enhanced one";
 }
 
+// While a hold is on, a frame extracted before is not extracted again: the
+// first extraction, the re-identification's and the enhancement's are each
+// keyed by the image, the quality record, the re-identify flag and the
+// action mode. Without a hold, or after it, every call extracts.
+TEST_F(IdentifyTest, HeldExtractionsAreReusedForTheSameFrameOnly) {
+  quorv_SetImproveFeatureEn(1);
+  quorv_FilterEnhanceEn(1);
+  quorv_SetImageWetCondThr(60);
+  Script().judge = 1;
+  std::vector<uint8_t> other = image_;
+  other[100] = 7;
+  struct Step {
+    const char *what;
+    int hold;  // -1: leave as it is
+    const std::vector<uint8_t> *image;
+    uint8_t cond;
+    size_t extractions;  // new GetTemplate calls of this identification
+  } steps[] = {
+      {"no hold", 0, &image_, 60, 3},
+      {"no hold, again", -1, &image_, 60, 3},
+      {"first in a hold", 1, &image_, 60, 3},
+      {"same frame", -1, &image_, 60, 0},
+      {"another frame", -1, &other, 60, 3},
+      {"the first frame again", -1, &image_, 60, 0},
+      // The rating record differs: the first two extractions are new, the
+      // enhancement's (no record) is held.
+      {"another rating", -1, &image_, 59, 2},
+      {"a new hold drops the kept ones", 1, &image_, 60, 3},
+      {"hold off", 0, &image_, 60, 3},
+  };
+  for (const Step &st : steps) {
+    if (st.hold >= 0) quorv_HoldIdentifySamples(st.hold);
+    Rating(60, 80, st.cond);
+    const size_t before = Script().template_had_record.size();
+    const size_t matches = Script().verify_modes.size();
+    EXPECT_EQ(quorv_IdentifyByImage(st.image->data(), 2, &fid_, &upd_), -2) << st.what;
+    EXPECT_EQ(Script().template_had_record.size() - before, st.extractions) << st.what;
+    EXPECT_EQ(Script().verify_modes.size() - matches, 3u) << st.what << ": every match runs";
+  }
+
+  // A failed extraction is not kept.
+  quorv_HoldIdentifySamples(1);
+  Script().template_ret = -1;
+  EXPECT_EQ(Identify(), -2);
+  Script().template_ret = 0;
+  const size_t before = Script().template_had_record.size();
+  EXPECT_EQ(Identify(), -2);
+  EXPECT_EQ(Script().template_had_record.size() - before, 3u);
+  quorv_HoldIdentifySamples(0);
+}
+
 TEST_F(IdentifyTest, FifthAbnormalImageInARowRaisesTheMatchLevel) {
   quorv_SetAdjustMatchEn(1);
   quorv_SetAbnormalImgDetectMode(1);

@@ -1,16 +1,20 @@
 // Template storage on the real algorithm core, in the driver's sequences:
 // one finger enrolled and saved, the library rebuilt, the blob loaded into
 // any slot after deleting all ten, and identification finds that slot; a
-// damaged blob and a slot past the store are refused.
+// damaged blob and a slot past the store are refused; a gallery matched in
+// batches gives the same answers whether the frame's extraction is held
+// between the batches or not.
 #include <gtest/gtest.h>
 
 #include <stdint.h>
 
+#include <tuple>
 #include <vector>
 
 #include "fingers/synth_fingers.h"
 #include "src/FpSensorLib/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_enroll.h"
+#include "src/FpSensorLib/quorv_identify.h"
 #include "src/FpSensorLib/quorv_resources.h"
 #include "src/FpSensorLib/quorv_sensor_lib.h"
 #include "src/FpSensorLib/quorv_template_store.h"
@@ -160,6 +164,65 @@ TEST_F(TemplateRoundTripTest, DamagedBlobsAndBadSlotsAreRefused) {
   EXPECT_EQ(quorv_SaveAlgTplData(5, &type_, &len, blob.data()), -1) << "an empty slot";
   EXPECT_EQ(quorv_GetAlgTplDataSize(10), 0);
   EXPECT_EQ(quorv_GetTemplateVersion(), 0x1415927du);
+}
+
+// The driver's gallery identification: batches of blobs loaded after
+// emptying the slots, the same frame matched against each batch until one
+// matches. With the library holding the frame's extraction between the
+// batches every answer and what it leaves behind are the same as when
+// each batch extracts the frame again.
+TEST_F(TemplateRoundTripTest, HeldExtractionGivesEveryBatchTheSameAnswers) {
+  auto enrolled = [&](int finger) {
+    const fingers::MasterFinger m = Master(finger);
+    const double offsets[][2] = {{0, 0}, {-20, -16}, {20, 16}, {-20, 16}, {20, -16}, {0, 20}};
+    EXPECT_EQ(quorv_ClearEnrollPara(), 0);
+    for (uint8_t i = 0; i < 6; ++i)
+      EXPECT_EQ(quorv_EnrollByImage(0, i, Press(m, i, offsets[i][0], offsets[i][1]).data()), 0);
+    std::vector<uint8_t> blob(kBlobBuffer);
+    uint32_t len = 0;
+    EXPECT_EQ(quorv_SaveAlgTplData(0, &type_, &len, blob.data()), 0);
+    blob.resize(len);
+    return blob;
+  };
+  const std::vector<uint8_t> a = enrolled(5), b = enrolled(6), c = enrolled(7);
+  // Batches of three: the owner of the probe in the middle of the third.
+  const std::vector<std::vector<const std::vector<uint8_t> *>> batches = {
+      {&b, &c, &b}, {&c, &c, &b}, {&b, &a, &c}};
+  const std::vector<uint8_t> owner = Press(Master(5), 9, 6, -4, 0.1);
+  const std::vector<uint8_t> stranger = Press(Master(8), 0, 0, 0);
+
+  // Per batch: result, fid, update, best score, the algorithm's image.
+  using Answer = std::tuple<int, int, int, int, int, std::vector<uint8_t>>;
+  auto gallery = [&](bool hold) {
+    quorv_SensorResourceDestroy();
+    ResetCore();
+    Open();
+    std::vector<Answer> answers;
+    for (const std::vector<uint8_t> *probe : {&owner, &stranger, &owner}) {
+      quorv_HoldIdentifySamples(hold ? 1 : 0);
+      for (const auto &batch : batches) {
+        for (unsigned f = 0; f < QUORV_FINGER_SLOTS; ++f) quorv_DelFinger(f);
+        for (size_t k = 0; k < batch.size(); ++k)
+          EXPECT_EQ(quorv_InitAlgTplData(static_cast<uint8_t>(k), type_,
+                                         static_cast<uint32_t>(batch[k]->size()), batch[k]->data()),
+                    0);
+        const int r = Identify(*probe);
+        answers.emplace_back(r, fid_, upd_, gVerifyScores, savedVerifyRet,
+                             std::vector<uint8_t>(g_fp_image_buf->g_fpImageBufAlg,
+                                                  g_fp_image_buf->g_fpImageBufAlg + kSide * kSide));
+        if (r == 0) break;
+      }
+      quorv_HoldIdentifySamples(0);
+    }
+    return answers;
+  };
+  const std::vector<Answer> plain = gallery(false);
+  const std::vector<Answer> held = gallery(true);
+  ASSERT_EQ(plain.size(), 3u + 3u + 3u) << "the owner is found in the third batch, twice";
+  EXPECT_EQ(std::get<0>(plain[2]), 0);
+  EXPECT_EQ(std::get<1>(plain[2]), 1);
+  ASSERT_EQ(held.size(), plain.size());
+  for (size_t i = 0; i < plain.size(); ++i) EXPECT_TRUE(held[i] == plain[i]) << "batch call " << i;
 }
 
 }  // namespace
