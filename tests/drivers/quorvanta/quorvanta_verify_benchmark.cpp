@@ -2,7 +2,9 @@
 // with the shipped sensor library: with the capture (finger poll, image
 // read, standardisation, template load and identification as the caller
 // waits for them) and without it (the library's identification of the
-// captured frame alone).
+// captured frame alone); and one identify press of another finger over a
+// gallery of 1, 10 and 100 stored prints of the enrolled finger, which
+// matches none of them, so every batch of ten is tried.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -35,6 +37,8 @@ struct Session {
   fingers::MasterFinger finger = fingers::MakeMaster(fingers::PopulationFinger(4842, 0));
   fp_print_data *print = nullptr;
   std::vector<uint8_t> probe = Press(finger, 100, 5, -4);
+  std::vector<uint8_t> stranger =
+      Press(fingers::MakeMaster(fingers::PopulationFinger(4842, 1)), 0, 0, 0);
   bool ok = false;
 
   Session() {
@@ -60,6 +64,19 @@ struct Session {
     bridge->Press(probe);
     bench.RunUntil([&] { return !out.results.empty(); }, 20000);
     bench.StopVerify(&out);
+    return out.results.empty() ? -1 : out.results.back();
+  }
+
+  // One identify press of the stranger over `prints` copies of the print;
+  // its result (-1 when none came).
+  int IdentifyStrangerOnce(size_t prints) {
+    std::vector<fp_print_data *> gallery(prints, print);
+    gallery.push_back(nullptr);
+    Outcome out;
+    if (bench.StartIdentify(gallery.data(), &out) != 0) return -1;
+    bridge->Press(stranger);
+    bench.RunUntil([&] { return !out.results.empty(); }, 60000);
+    bench.StopIdentify(&out);
     return out.results.empty() ? -1 : out.results.back();
   }
 };
@@ -104,6 +121,20 @@ void BM_VerifyPressWithoutCapture(benchmark::State &state) {
   }
 }
 BENCHMARK(BM_VerifyPressWithoutCapture)->Unit(benchmark::kMillisecond);
+
+void BM_IdentifyPressMatchingNothing(benchmark::State &state) {
+  Session &s = TheSession();
+  if (!s.ok) {
+    state.SkipWithError("enrolment failed");
+    return;
+  }
+  int result = -1;
+  for (auto _ : state) result = s.IdentifyStrangerOnce(static_cast<size_t>(state.range(0)));
+  state.counters["result"] = result;
+  // FP_VERIFY_NO_MATCH
+  if (result != 0) state.SkipWithError("not a plain no-match");
+}
+BENCHMARK(BM_IdentifyPressMatchingNothing)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
