@@ -54,11 +54,14 @@ struct fp_print_data *sample_to_print(community_dev_priv *priv, const feature_in
   }
   if (is_base64_text(data, len) && len < static_cast<size_t>(INT_MAX)) {
     auto *raw = static_cast<unsigned char *>(std::calloc(len, 1));
-    int n = raw != nullptr ? bio_base64_decode(const_cast<char *>(data), raw) : -1;
+    // The same bytes as the service's bio_base64_decode, over a hundred
+    // times faster: a stored template is hundreds of kilobytes of text and
+    // every verify and identify decodes every stored sample.
+    const long n = raw != nullptr ? community_internal_base64_decode(data, len, raw) : -1;
     if (n > 0 && static_cast<size_t>(n) <= len) {
       auto *plain = static_cast<unsigned char *>(std::calloc(static_cast<size_t>(n), 1));
       if (plain != nullptr &&
-          community_internal_aes_decrypt(raw, n, priv->aes_key, plain) == 0)
+          community_internal_aes_decrypt(raw, static_cast<int>(n), priv->aes_key, plain) == 0)
         print = priv->fp_print_data_from_data(plain, static_cast<size_t>(n));
       std::free(plain);
     }

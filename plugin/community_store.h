@@ -23,6 +23,13 @@ int community_internal_aes_encrypt(const void *src, int len, const void *key, vo
 // The same copy on the way back.
 int community_internal_aes_decrypt(const void *src, int len, const void *key, void *dst);
 
+// Decodes the base64 text[0..len-1] (standard alphabet, groups of four, the
+// last ending in at most two '=') into out, which holds len / 4 * 3 bytes;
+// the bytes written, or -1 when the text is not of that form (out may then
+// be partly written). The bits below the last byte of a padded group are
+// not used.
+long community_internal_base64_decode(const char *text, size_t len, unsigned char *out);
+
 // New gallery of the samples of `list`. A sample that does not decode or
 // parse is skipped with a log line; the others are still used. A NULL list
 // gives a gallery holding only the terminator. NULL when out of memory.
