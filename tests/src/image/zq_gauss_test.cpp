@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -72,6 +73,64 @@ TEST(FastBoxBlurPass, MatchesClippedBoxMeans) {
       ExpectNearGrid(dst.get(), BoxMean(Read(src.get()), size), 1e-3,
                      std::to_string(s.rows) + "x" + std::to_string(s.cols) + " size " +
                          std::to_string(size));
+    }
+  }
+}
+
+// The box pass in float as the smoothing defines it, one row after the
+// other: running column sums (add the row entering the window, then take
+// away the one leaving it), then running sums along the row; each sum is
+// scaled by the reciprocal of the window's pixel count. The kernel must
+// give exactly these floats.
+std::vector<float> SequentialBoxPass(const ST_Image *src, int size) {
+  const int r = size / 2, w = src->width, h = src->height;
+  std::vector<float> out(static_cast<size_t>(w) * h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) out[static_cast<size_t>(y) * w + x] = At<float>(src, y, x);
+  if (r < 1) return out;
+  auto recip = [](int n) { return 1.0f / static_cast<float>(n); };
+  std::vector<float> col(w, 0.0f);
+  for (int y = 0; y <= std::min(r, h - 1); ++y)
+    for (int x = 0; x < w; ++x) col[x] += At<float>(src, y, x);
+  for (int y = 0; y < h; ++y) {
+    if (y > 0) {
+      if (y + r < h)
+        for (int x = 0; x < w; ++x) col[x] += At<float>(src, y + r, x);
+      if (y - r - 1 >= 0)
+        for (int x = 0; x < w; ++x) col[x] -= At<float>(src, y - r - 1, x);
+    }
+    const int rows = std::min(h - 1, y + r) - std::max(0, y - r) + 1;
+    float sum = 0.0f;
+    for (int x = 0; x <= std::min(r, w - 1); ++x) sum += col[x];
+    for (int x = 0; x < w; ++x) {
+      if (x > 0 && x + r < w) sum += col[x + r] - (x - r - 1 >= 0 ? col[x - r - 1] : 0.0f);
+      else if (x > 0 && x - r - 1 >= 0) sum -= col[x - r - 1];
+      const int cols = std::min(w - 1, x + r) - std::max(0, x - r) + 1;
+      out[static_cast<size_t>(y) * w + x] = sum * recip(rows * cols);
+    }
+  }
+  return out;
+}
+
+// Bit for bit, over shapes that end blocks of rows early and late, windows
+// wider and taller than the image, and the windows the detector uses.
+TEST(FastBoxBlurPass, GivesTheSequentialPassBitForBit) {
+  const int shapes[][2] = {{1, 1},  {1, 9},   {9, 1},   {7, 5},   {8, 8},   {9, 13},
+                           {16, 3}, {17, 29}, {23, 40}, {96, 96}, {61, 47}, {2, 100}};
+  for (const auto &shape : shapes) {
+    for (int16_t size : {3, 5, 9, 21}) {
+      ImagePtr src = RandomImage(shape[0], shape[1], 91u * shape[0] + shape[1] + size);
+      ImagePtr dst = NewImage(shape[0], shape[1], DEPTH_32F);
+      ASSERT_EQ(FastBoxBlurPass(src.get(), dst.get(), size), 1);
+      const std::vector<float> want = SequentialBoxPass(src.get(), size);
+      for (int y = 0; y < shape[0]; ++y)
+        for (int x = 0; x < shape[1]; ++x) {
+          const float got = At<float>(dst.get(), y, x);
+          const float expected = want[static_cast<size_t>(y) * shape[1] + x];
+          ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0)
+              << shape[0] << "x" << shape[1] << " size " << size << " at " << y << "," << x
+              << ": " << got << " vs " << expected;
+        }
     }
   }
 }
