@@ -70,7 +70,7 @@ if [[ "${1:-}" != --inside ]]; then
       -DFPDEV_BUILD_BENCHMARKS=OFF >"$build/demo-configure.log" 2>&1 ||
       { tail -20 "$build/demo-configure.log"; die "configure failed (log: $build/demo-configure.log)"; }
   fi
-  cmake --build "$build" -j"$(nproc)" --target fpdev_quorvanta zq4842 fpdev_udev_rule \
+  cmake --build "$build" -j"${FPDEV_JOBS:-$(nproc)}" --target fpdev_quorvanta zq4842 fpdev_udev_rule \
     quorvanta_emulator >"$build/demo-build.log" 2>&1 ||
     { tail -30 "$build/demo-build.log"; die "build failed (log: $build/demo-build.log)"; }
   stage=$build/demo-stage

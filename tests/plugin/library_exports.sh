@@ -39,5 +39,14 @@ done
 ! grep -q '^_Z' <<<"$exports"
 check "no C++ symbols exported" $?
 
+# The tests' hooks (configuration resets, predictor swaps) are functions of
+# the archives, named like the interfaces, but not exported.
+grep -qE " T LfsFailAllocationsAfterForTest\$" <<<"$archive_symbols"
+check "the detector's archive has its test hook" $?
+hooks=$(grep 'ForTest$' <<<"$exports")
+[[ -z "$hooks" ]]
+check "no ...ForTest hook exported" $?
+[[ -z "$hooks" ]] || sed 's/^/    | /' <<<"$hooks" | head -30
+
 echo "$((failures == 0 ? 1 : 0)) passed, $failures failed"
 ((failures == 0))
