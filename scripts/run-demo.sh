@@ -8,13 +8,18 @@
 # enrol a finger, verify a new press of it (match), verify another finger
 # (no match), identify, list the stored features, clean up.
 #
-#   scripts/run-demo.sh [--no-setup] [--build-dir DIR]
+#   scripts/run-demo.sh [--no-setup] [--build-dir DIR] [--images DIR]
+#
+# --images DIR: the emulated sensor presses the 8-bit PGM files of DIR
+# (<finger>_<impression>.pgm, 96x96) instead of synthetic fingers.
+# FPDEV_JOBS: build jobs (default: all cores).
 #
 # It needs root: run by another user it says so and asks sudo to run it,
 # before doing anything else.
 # The machine's own service, its configuration and its feature database are
 # not touched: /run, /tmp, /etc/biometric-auth, /var/lib and the service's
-# drivers folder are private to the run. Exits 0 only when every step gave
+# drivers folder are private to the run; the checkout and the build folder
+# may lie anywhere, /tmp included. Exits 0 only when every step gave
 # its expected result. With DEMO_SKIP_CODE set (the test suite runs it so),
 # a machine that cannot run it (not root, no namespaces, a tool missing, or
 # DEMO_SKIP_REASON given) exits with that code instead of failing.
@@ -28,11 +33,13 @@ if [[ "${1:-}" != --inside ]]; then
   args=("$@")
   setup=1
   build=$here/build/demo
+  images=
   while [[ $# -gt 0 ]]; do
     case $1 in
       --no-setup) setup=0 ;;
       --build-dir) [[ $# -ge 2 ]] || die "--build-dir needs a folder"; build=$2; shift ;;
-      -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+      --images) [[ $# -ge 2 ]] || die "--images needs a folder"; images=$2; shift ;;
+      -h|--help) sed -n '2,27p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
       *) die "unknown argument $1 (see --help)" ;;
     esac
     shift
@@ -65,6 +72,7 @@ if [[ "${1:-}" != --inside ]]; then
   fi
   say "==> Building in $build"
   mkdir -p "$build" || die "cannot create the build folder $build"
+  build=$(cd "$build" && pwd)
   if [[ ! -f $build/CMakeCache.txt ]]; then
     cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DFPDEV_BUILD_BENCHMARKS=OFF >"$build/demo-configure.log" 2>&1 ||
@@ -85,10 +93,14 @@ if [[ "${1:-}" != --inside ]]; then
               /usr/lib/polkit-1/polkitd; do
     command -v "$tool" >/dev/null 2>&1 || cannot "$tool is missing (scripts/setup.sh installs it)"
   done
-  exec unshare --mount --propagation private "$0" --inside "$stage" "$emulator"
+  if [[ -n $images ]]; then
+    [[ -d $images ]] || die "--images: $images is not a folder"
+    images=$(cd "$images" && pwd)
+  fi
+  exec unshare --mount --propagation private "$0" --inside "$build" "$images"
 fi
-stage=$2
-emulator=$3
+build=$2
+images=$3
 started=$(date +%s%N)
 
 # --- A private world ------------------------------------------------------------
@@ -96,9 +108,21 @@ started=$(date +%s%N)
 source "$here/scripts/lib/service_world.sh"
 say "==> Starting a private service world"
 set -e
+# The checkout, the build folder and the image folder may lie under a folder
+# the round replaces (/tmp, /run, ...): they stay reachable through binds
+# under the private /run, made from descriptors opened before anything is
+# replaced.
+exec 7<"$here" 8<"$build" 9<"${images:-/}"
 mount -t tmpfs -o mode=755 tmpfs /run
 work=/run/zq4842-demo
-mkdir -p "$work/service" "$work/varlib" /run/dbus
+mkdir -p "$work/service" "$work/varlib" /run/dbus "$work/checkout" "$work/build" "$work/images"
+mount --bind /proc/self/fd/7 "$work/checkout"
+mount --bind /proc/self/fd/8 "$work/build"
+[[ -z $images ]] || mount --bind /proc/self/fd/9 "$work/images"
+exec 7<&- 8<&- 9<&-
+here=$work/checkout
+stage=$work/build/demo-stage
+emulator=$work/build/tests/emul/sensor/quorvanta_emulator
 mount -t tmpfs -o mode=1777 tmpfs /tmp
 
 # The service's folder with the staged drivers folder (plug-in and the
@@ -129,12 +153,24 @@ world_fail() { die "$1"; }
 world_start_bus "$work"
 say "    system bus and polkitd up"
 
-"$emulator" --finger 0 --ready-file "$work/emulator.ready" >/dev/null 2>"$work/emulator.log" &
+emulator_args=(--finger 0 --ready-file "$work/emulator.ready")
+pressed_by="synthetic finger 0"
+if [[ -n $images ]]; then
+  emulator_args+=(--images "$work/images")
+  pressed_by="the first finger's images of $images"
+fi
+"$emulator" "${emulator_args[@]}" >/dev/null 2>"$work/emulator.log" &
 emul=$!
 world_track "$emul"
-world_wait_for "the emulated sensor" test -s "$work/emulator.ready"
+emulator_up() {  # ready, or stopped (a refused image folder): then its message
+  [[ -s $work/emulator.ready ]] && return 0
+  kill -0 "$emul" 2>/dev/null && return 1
+  sed 's/^/      emulator | /' "$work/emulator.log" >&2
+  die "the emulated sensor stopped at start"
+}
+world_wait_for "the emulated sensor" emulator_up
 umockdev_dir=$(sed -n 's/^UMOCKDEV_DIR=//p' "$work/emulator.ready")
-say "    emulated sensor 3c5d:4842 (96x96) up, pressed by synthetic finger 0"
+say "    emulated sensor 3c5d:4842 (96x96) up, pressed by $pressed_by"
 
 LD_PRELOAD=libumockdev-preload.so.0 UMOCKDEV_DIR=$umockdev_dir \
   "$work/service/biometric-authenticationd" >"$work/service.log" 2>&1 &
@@ -232,5 +268,8 @@ rc=$?
 left=$(sqlite3 /var/lib/biometric-auth/biometric.db \
   "SELECT count(*) FROM EIGEN_INFO WHERE Driver = 'zq4842';" 2>/dev/null)
 if [[ $rc -eq 0 && "${left:-1}" -eq 0 ]]; then result[clean]="ok: nothing left"; else result[clean]="FAILED (exit $rc, ${left:-?} left)"; fi
+if [[ -n $images ]]; then
+  say "    (the emulator pressed $(grep -cE 'press [0-9]+ \(.*\.pgm\)$' "$work/emulator.log") image files of $images)"
+fi
 
 summary

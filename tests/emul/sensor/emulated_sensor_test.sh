@@ -81,5 +81,52 @@ wait "$emul"
 check "SIGTERM: stops cleanly" 0 $?
 check "the ready file goes with it" no "$([[ -e $work/ready ]] && echo yes || echo no)"
 
+# --- Presses from image files ------------------------------------------------------
+# pgm FILE WIDTH HEIGHT [MAXVAL [MAGIC]]: a PGM of a flat grey.
+pgm() {
+  local maxval=${4:-255} magic=${5:-P5} bytes=$(($2 * $3))
+  ((maxval > 255)) && bytes=$((bytes * 2))
+  { printf '%s\n# a comment\n%d %d\n%d\n' "$magic" "$2" "$3" "$maxval"
+    head -c "$bytes" /dev/zero | tr '\0' '\200'; } >"$1"
+}
+images=$work/images
+mkdir -p "$images"
+for f in 1_1 1_2 2_1 2_2; do pgm "$images/$f.pgm" 96 96; done
+echo "not an impression" >"$images/truth.csv"
+
+# A folder with one bad file is refused at start, naming the file, before
+# the bridge is presented.
+refusal() {  # refusal NAME FILE-MAKER EXPECTED-MESSAGE
+  local dir=$work/bad-$1
+  rm -rf "$dir"; cp -r "$images" "$dir"
+  (cd "$dir" && eval "$2")
+  "$emulator" --images "$dir" --ready-file "$work/bad.ready" >"$work/bad.out" 2>"$work/bad.err"
+  local rc=$?
+  check "--images, $1: refused at start" "1 no" \
+    "$rc $([[ -s $work/bad.out || -e $work/bad.ready ]] && echo yes || echo no)"
+  check "--images, $1: the message names it" 1 "$(grep -cF -- "$3" "$work/bad.err")"
+}
+refusal "wrong size" "pgm 2_2.pgm 80 128" "$work/bad-wrong size/2_2.pgm: 80x128, not the sensor's 96x96"
+refusal "16-bit" "pgm 1_2.pgm 96 96 65535" "$work/bad-16-bit/1_2.pgm: "
+refusal "ASCII PGM" "pgm 2_1.pgm 96 96 255 P2" "$work/bad-ASCII PGM/2_1.pgm: "
+refusal "short file" "head -c 100 1_1.pgm >x && mv x 1_1.pgm" "$work/bad-short file/1_1.pgm: "
+refusal "no impression" "rm -f ./*.pgm" "no <finger>_<impression>.pgm file in $work/bad-no impression"
+
+"$emulator" --images "$images" --finger 0 --ready-file "$work/img.ready" >/dev/null 2>"$work/img.err" &
+img=$!
+for _ in $(seq 300); do [[ -s $work/img.ready ]] && break; sleep 0.1; done
+check "--images: the emulator is ready" 1 "$(grep -c '^UMOCKDEV_DIR=/' "$work/img.ready" 2>/dev/null)"
+events() { grep -oE '(finger [0-9]+ \(images.*|finger [0-9]+ press .*|no finger.*)$' "$work/img.err"; }
+for sig in USR1 USR1 USR2; do
+  before=$(events | wc -l)
+  kill -"$sig" "$img"
+  for _ in $(seq 300); do (($(events | wc -l) > before)) && break; sleep 0.1; done
+done
+kill -TERM "$img"
+wait "$img"
+check "--images: the folder's fingers in order, each from its first impression" \
+  "finger 0 (images 1_*.pgm, 2 impressions)|finger 0 press 0 (1_1.pgm)|finger 1 (images 2_*.pgm, 2 impressions)|finger 1 press 0 (2_1.pgm)|no finger (the folder has 2 fingers)|finger 1 (images 2_*.pgm, 2 impressions)|finger 1 press 0 (2_1.pgm)" \
+  "$(events | paste -sd'|')"
+
 echo "$((failures == 0 ? 1 : 0)) passed, $failures failed"
 ((failures == 0))

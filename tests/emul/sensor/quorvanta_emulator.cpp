@@ -4,6 +4,7 @@
 // preload library:
 //
 //   quorvanta_emulator [--finger N] [--seed S] [--press-gap MS] [--ready-file PATH]
+//                      [--images DIR]
 //   LD_PRELOAD=libumockdev-preload.so.0 UMOCKDEV_DIR=<printed dir> <program>
 //
 // Once the bridge is present it prints "UMOCKDEV_DIR=<testbed root>" on
@@ -13,6 +14,14 @@
 // no finger at all. SIGUSR1 moves to the next finger, SIGUSR2 to the previous
 // one (an unread press of the old finger is dropped); SIGTERM, SIGINT and
 // SIGHUP stop the emulator.
+//
+// With --images DIR the fingers are those of the 8-bit PGM files of DIR named
+// <finger>_<impression>.pgm instead of synthetic ones: finger N is the N-th
+// finger number of the folder (from 0, in the order of the numbers), and each
+// press takes that finger's next impression (in the order of their numbers,
+// from the first again after the last). Every such file must be a PGM of the
+// sensor's size; the first one that is not is named and the emulator stops
+// before presenting the bridge.
 #include <signal.h>
 #include <unistd.h>
 
@@ -24,8 +33,11 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "accuracy/pgm_corpus.h"
 #include "bridge_emul/bridge_model.h"
 #include "emul/testbed.h"
 #include "fingers/synth_fingers.h"
@@ -37,6 +49,7 @@ struct Options {
   uint64_t seed = 1;
   int press_gap_ms = 300;
   std::string ready_file;
+  std::string images;  // empty: synthetic fingers
 };
 
 void Say(const std::string &text) {
@@ -48,7 +61,9 @@ void Say(const std::string &text) {
 int Usage() {
   std::fputs(
       "usage: quorvanta_emulator [--finger N] [--seed S] [--press-gap MS] [--ready-file PATH]\n"
-      "  Presents the emulated 0x4842 bridge and presses synthetic finger N (-1: none).\n"
+      "                          [--images DIR]\n"
+      "  Presents the emulated 0x4842 bridge and presses synthetic finger N (-1: none),\n"
+      "  or with --images the N-th finger of DIR's <finger>_<impression>.pgm files.\n"
       "  SIGUSR1: next finger; SIGUSR2: previous finger; SIGTERM/SIGINT: stop.\n",
       stderr);
   return 2;
@@ -79,6 +94,8 @@ std::optional<Options> ParseOptions(int argc, char **argv) {
       o.press_gap_ms = static_cast<int>(v);
     } else if (a == "--ready-file") {
       o.ready_file = value;
+    } else if (a == "--images" && *value != '\0') {
+      o.images = value;
     } else {
       return std::nullopt;
     }
@@ -91,14 +108,56 @@ const char *ClassName(int finger) {
   return kNames[finger % 5];
 }
 
+// One finger of an image folder: its impressions in order.
+struct ImageFinger {
+  int number = 0;  // the number in the file names
+  std::vector<std::string> names;
+  std::vector<std::vector<uint8_t>> frames;
+};
+
+// Reads every <finger>_<impression>.pgm file of dir, grouped by finger.
+// Throws std::runtime_error naming the folder when it holds none, or the
+// first file that is not an 8-bit PGM of width x height.
+std::vector<ImageFinger> LoadImageFingers(const std::string &dir, int width, int height) {
+  std::vector<ImageFinger> fingers;
+  for (const accuracy::CorpusEntry &entry : accuracy::ListCorpus(dir)) {
+    accuracy::GrayImage image = accuracy::ReadPgm(entry.path);
+    if (image.width != width || image.height != height) {
+      throw std::runtime_error(entry.path + ": " + std::to_string(image.width) + "x" +
+                               std::to_string(image.height) + ", not the sensor's " +
+                               std::to_string(width) + "x" + std::to_string(height));
+    }
+    if (fingers.empty() || fingers.back().number != entry.finger) {
+      fingers.push_back(ImageFinger{entry.finger, {}, {}});
+    }
+    fingers.back().names.push_back(entry.Name() + ".pgm");
+    fingers.back().frames.push_back(std::move(image.pixels));
+  }
+  return fingers;
+}
+
 // The finger on the sensor and its next impression.
 class Finger {
  public:
-  Finger(uint64_t seed, int number) : seed_(seed) { Select(number); }
+  // Synthetic fingers of `seed`, or the fingers of `images` when not null.
+  Finger(uint64_t seed, int number, const std::vector<ImageFinger> *images)
+      : seed_(seed), images_(images) {
+    Select(number);
+  }
 
   void Select(int number) {
     number_ = number < -1 ? -1 : number;
     press_ = 0;
+    if (images_ != nullptr) {
+      if (present()) {
+        const ImageFinger &f = (*images_)[static_cast<size_t>(number_)];
+        Say("finger " + std::to_string(number_) + " (images " + std::to_string(f.number) +
+            "_*.pgm, " + std::to_string(f.frames.size()) + " impressions)");
+      } else {
+        Say("no finger (the folder has " + std::to_string(images_->size()) + " fingers)");
+      }
+      return;
+    }
     if (number_ >= 0) {
       master_ = std::make_unique<fingers::MasterFinger>(
           fingers::MakeMaster(fingers::PopulationFinger(seed_, number_)));
@@ -109,10 +168,23 @@ class Finger {
     }
   }
   int number() const { return number_; }
-  bool present() const { return master_ != nullptr; }
+  bool present() const {
+    if (images_ != nullptr) {
+      return number_ >= 0 && static_cast<size_t>(number_) < images_->size();
+    }
+    return master_ != nullptr;
+  }
 
   // The next press of this finger, width x height 8-bit host pixels.
   std::vector<uint8_t> NextPress(int width, int height) {
+    if (images_ != nullptr) {
+      const ImageFinger &f = (*images_)[static_cast<size_t>(number_)];
+      size_t at = static_cast<size_t>(press_) % f.frames.size();
+      Say("finger " + std::to_string(number_) + " press " + std::to_string(press_) + " (" +
+          f.names[at] + ")");
+      ++press_;
+      return f.frames[at];
+    }
     fingers::SensorSize size{width, height};
     fingers::Impression imp = fingers::Render(
         *master_, fingers::RandomImpression(*master_, fingers::PressSeed(*master_, press_), size));
@@ -123,6 +195,7 @@ class Finger {
 
  private:
   uint64_t seed_;
+  const std::vector<ImageFinger> *images_;
   int number_ = -1;
   int press_ = 0;
   std::unique_ptr<fingers::MasterFinger> master_;
@@ -152,10 +225,14 @@ int main(int argc, char **argv) {
 
   try {
     bridge_emul::BridgeConfig config;  // 96x96, application running
+    std::vector<ImageFinger> images;
+    if (!options->images.empty()) {
+      images = LoadImageFingers(options->images, config.width, config.height);
+    }
     auto model = std::make_shared<bridge_emul::BridgeModel>(config);
     usb_emul::Testbed bed;
     usb_emul::Device &device = bed.AddDevice(bridge_emul::BridgeDesc(0x4842), model);
-    Finger finger(options->seed, options->finger);
+    Finger finger(options->seed, options->finger, options->images.empty() ? nullptr : &images);
 
     std::string line = "UMOCKDEV_DIR=" + bed.root_dir() + "\n";
     if (!options->ready_file.empty() && !WriteReadyFile(options->ready_file, line)) {
