@@ -8,8 +8,11 @@
 # enrol a finger, verify a new press of it (match), verify another finger
 # (no match), identify, list the stored features, clean up.
 #
-#   scripts/run-demo.sh [--no-setup] [--build-dir DIR] [--images DIR]
+#   scripts/run-demo.sh [--no-setup] [--build-dir DIR] [--images DIR] [--shell]
 #
+# --shell: instead of the round, a shell inside the same world, with the
+# service's client and the emulated sensor's controls ready (printed at its
+# start); leaving the shell stops everything.
 # --images DIR: the emulated sensor presses the 8-bit PGM files of DIR
 # (<finger>_<impression>.pgm, 96x96) instead of synthetic fingers.
 # FPDEV_JOBS: build jobs (default: all cores).
@@ -34,12 +37,14 @@ if [[ "${1:-}" != --inside ]]; then
   setup=1
   build=$here/build/demo
   images=
+  mode=round
   while [[ $# -gt 0 ]]; do
     case $1 in
       --no-setup) setup=0 ;;
       --build-dir) [[ $# -ge 2 ]] || die "--build-dir needs a folder"; build=$2; shift ;;
       --images) [[ $# -ge 2 ]] || die "--images needs a folder"; images=$2; shift ;;
-      -h|--help) sed -n '2,27p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+      --shell) mode=shell ;;
+      -h|--help) sed -n '2,31p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
       *) die "unknown argument $1 (see --help)" ;;
     esac
     shift
@@ -97,10 +102,11 @@ if [[ "${1:-}" != --inside ]]; then
     [[ -d $images ]] || die "--images: $images is not a folder"
     images=$(cd "$images" && pwd)
   fi
-  exec unshare --mount --propagation private "$0" --inside "$build" "$images"
+  exec unshare --mount --propagation private "$0" --inside "$build" "$images" "$mode"
 fi
 build=$2
 images=$3
+mode=$4
 started=$(date +%s%N)
 
 # --- A private world ------------------------------------------------------------
@@ -177,6 +183,13 @@ LD_PRELOAD=libumockdev-preload.so.0 UMOCKDEV_DIR=$umockdev_dir \
 world_track $!
 world_wait_for "the service daemon" world_has_owner org.ukui.Biometric
 say "    service daemon up with the staged zq4842 plug-in and device library"
+
+if [[ $mode == shell ]]; then
+  # shellcheck source=lib/service_shell.sh
+  source "$here/scripts/lib/service_shell.sh"
+  service_shell "$work" "$emul" "$pressed_by"
+  exit
+fi
 
 # --- The round -------------------------------------------------------------------
 steps=(list enrol verify-same verify-other identify feature-list clean)
