@@ -2,7 +2,8 @@
 # scripts/run-demo.sh --shell driven as a user would, on a terminal (script(1)
 # gives it one): wait for the printed controls, then enrol with the service's
 # client, verify the enrolled finger (match) and another one (no match),
-# identify, and leave the shell, which must stop every process of the world.
+# identify, unplug and plug the sensor back, and leave the shell, which must
+# stop every process of the world.
 #
 #   service_shell_test.sh SOURCE_DIR BUILD_DIR
 # Exits 77 (DEMO_SKIP_CODE) where the round cannot run.
@@ -86,6 +87,14 @@ run verify-other 60 "biometric-auth-client verify -d $drvid -i $index"
 check "biometric-auth-client verify, another finger" 255 "$status"
 run identify-other 60 "identify"
 check "identify, another finger" 1 "$status"
+
+# The emulated sensor's unplug and plug-back controls.
+send "unplug"
+expect 10 '^emulated sensor: unplugged$'
+check "unplug" 0 $?
+send "plug-back"
+expect 10 '^emulated sensor: plugged back in at /dev/bus/usb/'
+check "plug-back" 0 $?
 
 send "exit"
 expect 30 'stopping the private service world' ||

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The emulated sensor in its own process serves the device library in
 # another: fp_init, discovery and open of the 0x4842 bridge, twice (a second
-# client after the first has gone), and the finger signals.
+# client after the first has gone), the finger signals, unplug and plug-back
+# under a client busy enrolling, and a stop under such a client.
 #
 #   emulated_sensor_test.sh EMULATOR PROBE
 set -uo pipefail
@@ -76,9 +77,48 @@ for sig in USR1 USR2 USR2; do
 done
 check "SIGUSR1: next finger, SIGUSR2: previous" "finger 1 (tented arch)|finger 0 (arch)|no finger" \
   "$(grep -oE '(finger [0-9]+ \([a-z ]+\)|no finger)$' "$work/stderr" | tail -3 | paste -sd'|')"
+
+# Unplug and plug back. A client busy enrolling sees the bridge go: its
+# enrolment ends with an error and it closes and exits normally.
+kill -USR2 "$emul"  # no finger from here on: the enrolment waits
+enrolling() {  # enrolling OUT: starts an enrolling client, waits for it to wait
+  UMOCKDEV_DIR=$dir timeout 60 "$probe" --enroll >"$1" 2>/dev/null &
+  client=$!
+  for _ in $(seq 300); do grep -q '^enroll: waiting' "$1" && break; sleep 0.1; done
+  sleep 0.5
+}
+said() { grep -c "^quorvanta_emulator: $1\$" "$work/stderr"; }
+enrolling "$work/busy"
+kill -s RTMIN+1 "$emul"
+wait "$client"
+check "unplug: the enrolling client exits normally" 0 $?
+check "unplug: its enrolment ends with an error, then it closes" "enroll: -22 close: ok" \
+  "$(grep -E '^(enroll: -|close:)' "$work/busy" | xargs)"
+check "unplug: reported" 1 "$(said unplugged)"
+UMOCKDEV_DIR=$dir timeout 60 "$probe" >/dev/null 2>&1
+check "unplugged: no device found" 3 $?
+kill -s RTMIN+1 "$emul"
+for _ in $(seq 100); do (($(said "already unplugged") > 0)) && break; sleep 0.1; done
+check "a second unplug: nothing to unplug" 1 "$(said "already unplugged")"
+kill -s RTMIN+2 "$emul"
+for _ in $(seq 100); do (($(said "plugged back in at .*") > 0)) && break; sleep 0.1; done
+check "plug back: at the next bus address" 1 "$(said "plugged back in at /dev/bus/usb/001/003")"
+UMOCKDEV_DIR=$dir timeout 60 "$probe" >"$work/probe" 2>/dev/null
+check "plugged back: found and opened again" "0 open: ok close: ok" \
+  "$? $(grep -oE '^(open|close): (ok|failed)' "$work/probe" | xargs)"
+
+# Stopping the emulator under a busy client unplugs first: the client ends
+# its enrolment with an error and exits normally instead of being aborted.
+enrolling "$work/busy"
 kill -TERM "$emul"
 wait "$emul"
 check "SIGTERM: stops cleanly" 0 $?
+wait "$client"
+check "SIGTERM under a busy client: the client exits normally" 0 $?
+check "SIGTERM under a busy client: its enrolment ends with an error" "enroll: -22 close: ok" \
+  "$(grep -E '^(enroll: -|close:)' "$work/busy" | xargs)"
+check "SIGTERM: unplugged first" "unplugged stopped" \
+  "$(grep -oE '(unplugged|stopped)$' "$work/stderr" | tail -2 | xargs)"
 check "the ready file goes with it" no "$([[ -e $work/ready ]] && echo yes || echo no)"
 
 # --- Presses from image files ------------------------------------------------------

@@ -4,16 +4,26 @@
 // preload library:
 //
 //   quorvanta_emulator [--finger N] [--seed S] [--press-gap MS] [--ready-file PATH]
-//                      [--images DIR]
+//                      [--unplug-grace MS] [--images DIR]
 //   LD_PRELOAD=libumockdev-preload.so.0 UMOCKDEV_DIR=<printed dir> <program>
 //
 // Once the bridge is present it prints "UMOCKDEV_DIR=<testbed root>" on
 // standard output (and writes the same line to the ready file). The finger
 // presses again and again, a new impression each time, `press-gap` ms after
 // the previous image was read (the finger lifted in between); finger -1 is
-// no finger at all. SIGUSR1 moves to the next finger, SIGUSR2 to the previous
-// one (an unread press of the old finger is dropped); SIGTERM, SIGINT and
-// SIGHUP stop the emulator.
+// no finger at all. Signals:
+//   SIGUSR1 / SIGUSR2   next / previous finger (an unread press of the old
+//                       finger is dropped)
+//   SIGRTMIN+1          unplug: every transfer fails with ENODEV, the bridge
+//                       leaves sysfs and a "remove" uevent goes out (libusb's
+//                       detach event)
+//   SIGRTMIN+2          plug back: a powered-up bridge at the next bus
+//                       address, with an "add" uevent (libusb's attach event)
+//   SIGTERM, SIGINT, SIGHUP   stop: a bridge still plugged in is unplugged
+//                       first and the programs using it get `unplug-grace` ms
+//                       (default 1000) to let go of it before the testbed goes.
+// Each change is reported on standard error ("unplugged", "plugged back in
+// at /dev/bus/usb/001/003").
 //
 // With --images DIR the fingers are those of the 8-bit PGM files of DIR named
 // <finger>_<impression>.pgm instead of synthetic ones: finger N is the N-th
@@ -48,6 +58,7 @@ struct Options {
   int finger = 0;
   uint64_t seed = 1;
   int press_gap_ms = 300;
+  int unplug_grace_ms = 1000;
   std::string ready_file;
   std::string images;  // empty: synthetic fingers
 };
@@ -61,10 +72,11 @@ void Say(const std::string &text) {
 int Usage() {
   std::fputs(
       "usage: quorvanta_emulator [--finger N] [--seed S] [--press-gap MS] [--ready-file PATH]\n"
-      "                          [--images DIR]\n"
+      "                          [--unplug-grace MS] [--images DIR]\n"
       "  Presents the emulated 0x4842 bridge and presses synthetic finger N (-1: none),\n"
       "  or with --images the N-th finger of DIR's <finger>_<impression>.pgm files.\n"
-      "  SIGUSR1: next finger; SIGUSR2: previous finger; SIGTERM/SIGINT: stop.\n",
+      "  SIGUSR1: next finger; SIGUSR2: previous finger; SIGRTMIN+1: unplug;\n"
+      "  SIGRTMIN+2: plug back; SIGTERM/SIGINT: unplug, then stop.\n",
       stderr);
   return 2;
 }
@@ -92,6 +104,8 @@ std::optional<Options> ParseOptions(int argc, char **argv) {
       o.seed = static_cast<uint64_t>(v);
     } else if (a == "--press-gap" && ParseLong(value, 0, 60000, &v)) {
       o.press_gap_ms = static_cast<int>(v);
+    } else if (a == "--unplug-grace" && ParseLong(value, 0, 60000, &v)) {
+      o.unplug_grace_ms = static_cast<int>(v);
     } else if (a == "--ready-file") {
       o.ready_file = value;
     } else if (a == "--images" && *value != '\0') {
@@ -218,9 +232,11 @@ int main(int argc, char **argv) {
 
   // Signals are taken synchronously by the main loop; every thread started
   // from here on (umockdev's worker, the answer timer) inherits the mask.
+  const int kUnplug = SIGRTMIN + 1, kPlugBack = SIGRTMIN + 2;
   sigset_t signals;
   sigemptyset(&signals);
-  for (int s : {SIGUSR1, SIGUSR2, SIGTERM, SIGINT, SIGHUP}) sigaddset(&signals, s);
+  for (int s : {SIGUSR1, SIGUSR2, SIGTERM, SIGINT, SIGHUP, kUnplug, kPlugBack})
+    sigaddset(&signals, s);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   try {
@@ -231,7 +247,8 @@ int main(int argc, char **argv) {
     }
     auto model = std::make_shared<bridge_emul::BridgeModel>(config);
     usb_emul::Testbed bed;
-    usb_emul::Device &device = bed.AddDevice(bridge_emul::BridgeDesc(0x4842), model);
+    // The bridge plugged in; NULL while it is unplugged.
+    usb_emul::Device *device = &bed.AddDevice(bridge_emul::BridgeDesc(0x4842), model);
     Finger finger(options->seed, options->finger, options->images.empty() ? nullptr : &images);
 
     std::string line = "UMOCKDEV_DIR=" + bed.root_dir() + "\n";
@@ -241,7 +258,7 @@ int main(int argc, char **argv) {
     }
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
-    Say("bridge 3c5d:4842 at " + device.devnode() + ", " + std::to_string(config.width) + "x" +
+    Say("bridge 3c5d:4842 at " + device->devnode() + ", " + std::to_string(config.width) + "x" +
         std::to_string(config.height));
 
     using Clock = std::chrono::steady_clock;
@@ -249,6 +266,13 @@ int main(int argc, char **argv) {
     auto lifted_at = Clock::now() - gap;
     auto log_cleared = Clock::now();
     bool pressing = false;  // a press waits to be read
+    auto unplug = [&] {
+      model->Lift();
+      pressing = false;
+      bed.Unplug(*device);
+      device = nullptr;
+      Say("unplugged");
+    };
     for (;;) {
       timespec tick{0, 20 * 1000 * 1000};
       int sig = sigtimedwait(&signals, nullptr, &tick);
@@ -258,20 +282,48 @@ int main(int argc, char **argv) {
         pressing = false;
         finger.Select(finger.number() + (sig == SIGUSR1 ? 1 : -1));
       }
-      if (sig == SIGTERM || sig == SIGINT || sig == SIGHUP) break;
+      if (sig == kUnplug) {
+        if (device != nullptr)
+          unplug();
+        else
+          Say("already unplugged");
+      }
+      if (sig == kPlugBack) {
+        if (device == nullptr) {
+          // A power cycle: a new bridge, fresh from power-up.
+          model = std::make_shared<bridge_emul::BridgeModel>(config);
+          device = &bed.PlugIn(bridge_emul::BridgeDesc(0x4842), model);
+          lifted_at = Clock::now() - gap;
+          Say("plugged back in at " + device->devnode());
+        } else {
+          Say("already plugged in");
+        }
+      }
+      if (sig == SIGTERM || sig == SIGINT || sig == SIGHUP) {
+        // Programs using the bridge see it go as a real unplug does, and get
+        // the time to let go of it before the testbed disappears under them.
+        if (device != nullptr) {
+          unplug();
+          timespec grace{options->unplug_grace_ms / 1000,
+                         (options->unplug_grace_ms % 1000) * 1000L * 1000L};
+          while (nanosleep(&grace, &grace) != 0 && errno == EINTR) {
+          }
+        }
+        break;
+      }
 
       auto now = Clock::now();
       if (pressing && model->PendingPresses() == 0) {
         pressing = false;  // the image was read: the finger lifts
         lifted_at = now;
       }
-      if (!pressing && finger.present() && now - lifted_at >= gap) {
+      if (device != nullptr && !pressing && finger.present() && now - lifted_at >= gap) {
         model->Press(finger.NextPress(config.width, config.height));
         pressing = true;
       }
       // The transfer log serves the unit tests; here it would only grow.
-      if (now - log_cleared >= std::chrono::seconds(1)) {
-        device.ClearLog();
+      if (device != nullptr && now - log_cleared >= std::chrono::seconds(1)) {
+        device->ClearLog();
         log_cleared = now;
       }
     }
