@@ -122,9 +122,9 @@ exec 7<"$here" 8<"$build" 9<"${images:-/}"
 mount -t tmpfs -o mode=755 tmpfs /run
 work=/run/zq4842-demo
 mkdir -p "$work/service" "$work/varlib" /run/dbus "$work/checkout" "$work/build" "$work/images"
-mount --bind /proc/self/fd/7 "$work/checkout"
-mount --bind /proc/self/fd/8 "$work/build"
-[[ -z $images ]] || mount --bind /proc/self/fd/9 "$work/images"
+mount --no-canonicalize --bind /proc/self/fd/7 "$work/checkout"
+mount --no-canonicalize --bind /proc/self/fd/8 "$work/build"
+[[ -z $images ]] || mount --no-canonicalize --bind /proc/self/fd/9 "$work/images"
 exec 7<&- 8<&- 9<&-
 here=$work/checkout
 stage=$work/build/demo-stage
