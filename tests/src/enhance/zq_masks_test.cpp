@@ -173,6 +173,16 @@ TEST(GetFlagBrightThreshold, ValleyAtLeast50AndNotBelowPeak) {
         << c.name;
 }
 
+TEST(GetFlagBrightThreshold, BrightHeavyHistogramsSearchFrom170) {
+  // hi = 70000 > 0.8 lo (lo = 20500): start 170, d = lo x 84 / hi (24.6).
+  // Windows over 171 .. 176 see only zeros and the one at 170 sees the
+  // count at 167: a valley at 170 for a search starting above it. From 170
+  // down, the valley is 112, above the bump at 100 .. 109 that holds the
+  // peak: u = 127. R = 250.
+  const std::vector<float> T = Runs({{100, 109, 2000}, {167, 167, 500}, {180, 249, 1000}});
+  EXPECT_EQ(GetFlagBrightThreshold(T.data(), 100, 250), 127);
+}
+
 TEST(GetFlagWindowMean, ClippedFiveByFiveWindow) {
   const Image m = Make(6, 7, [](int y, int x) { return (y + x) % 2; });
   EXPECT_FLOAT_EQ(GetFlagWindowMean(m.data(), 6, 7, 0, 0), 4.0f / 9.0f);   // 3 x 3, corner 0
