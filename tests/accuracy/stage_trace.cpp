@@ -47,21 +47,28 @@ std::string SkinPair(const std::string &a, const std::string &b) {
   return a <= b ? a + "/" + b : b + "/" + a;
 }
 
+void MapThroughTruth(double x, double y, const PressTruth &from, const PressTruth &to, int cols,
+                     int rows, double *out_x, double *out_y) {
+  const double hx = (cols - 1) * 0.5, hy = (rows - 1) * 0.5;
+  const double rs = from.rotation_deg * M_PI / 180.0, rt = to.rotation_deg * M_PI / 180.0;
+  const double cs = std::cos(rs), ss = std::sin(rs), ct = std::cos(rt), st = std::sin(rt);
+  const double u = x - hx, v = y - hy;
+  const double mx = from.center_x + cs * u - ss * v - to.center_x;
+  const double my = from.center_y + ss * u + cs * v - to.center_y;
+  *out_x = ct * mx + st * my + hx;
+  *out_y = -st * mx + ct * my + hy;
+}
+
 int CommonKeypoints(const ST_SubTemplate &sample, const PressTruth &sample_pose,
                     const PressTruth &tpl_pose, int cols, int rows) {
-  const double hx = (cols - 1) * 0.5, hy = (rows - 1) * 0.5;
-  const double rs = sample_pose.rotation_deg * M_PI / 180.0;
-  const double rt = tpl_pose.rotation_deg * M_PI / 180.0;
-  const double cs = std::cos(rs), ss = std::sin(rs), ct = std::cos(rt), st = std::sin(rt);
   const uint32_t groups = sample.classNum < 2 ? sample.classNum : 2u;
   uint32_t n = 0;
   for (uint32_t k = 0; k < groups; ++k) n += sample.nFeatureNum[k];
   int inside = 0;
   for (uint32_t i = 0; i < n && sample.pTemplateFeature != nullptr; ++i) {
-    const double u = sample.pTemplateFeature[i].x - hx, v = sample.pTemplateFeature[i].y - hy;
-    const double mx = sample_pose.center_x + cs * u - ss * v - tpl_pose.center_x;
-    const double my = sample_pose.center_y + ss * u + cs * v - tpl_pose.center_y;
-    const double x = ct * mx + st * my + hx, y = -st * mx + ct * my + hy;
+    double x = 0, y = 0;
+    MapThroughTruth(sample.pTemplateFeature[i].x, sample.pTemplateFeature[i].y, sample_pose,
+                    tpl_pose, cols, rows, &x, &y);
     inside += x >= 0 && x <= cols - 1 && y >= 0 && y <= rows - 1;
   }
   return inside;

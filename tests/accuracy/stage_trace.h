@@ -31,6 +31,11 @@ std::string SkinOf(const std::map<std::string, PressTruth> &truth, const std::st
 // The two skins in a fixed order ("dry/normal", not "normal/dry").
 std::string SkinPair(const std::string &a, const std::string &b);
 
+// Window point (x, y) of press `from` where press `to` sees the same skin,
+// by the two presses' poses (elastic distortion left out).
+void MapThroughTruth(double x, double y, const PressTruth &from, const PressTruth &to, int cols,
+                     int rows, double *out_x, double *out_y);
+
 // Sample keypoints (of the groups compared) whose true position, by the
 // two presses' poses (elastic distortion left out), lies inside the
 // template's window of cols x rows.

@@ -3,6 +3,8 @@
 //   zq_accuracy --protocol fvc DIR [--max-eer PCT] [--max-fmr PCT]
 //   zq_accuracy --protocol product DIR [--enrol K] [--update] [--max-frr PCT] [--max-far PCT]
 //   ... [--fw4843 CHIP MODE]: the driver's FW4843 set with chip and mode replaced
+//   ... [--max-skin-frr SKIN=PCT,...]: product FRR limits per probe skin
+//       (dry, normal, wet; needs truth.csv)
 //   ... [--trace FILE]: one CSV row per genuine comparison (press) with the
 //       figures of every matcher stage it passed and the stage that lost it
 // With a truth.csv in DIR the figures follow per skin (pair), with the table
@@ -19,6 +21,7 @@
 #include <iostream>
 #include <map>
 #include <numeric>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -35,7 +38,8 @@ int Usage() {
                "       zq_accuracy --protocol product DIR [--enrol K] [--update] [--max-frr PCT]\n"
                "                   [--max-far PCT]\n"
                "       (either with [--fw4843 CHIP MODE] for the FW4843 set, chip and mode replaced,\n"
-               "        and [--trace FILE] for the stage figures of every genuine comparison)\n";
+               "        and [--trace FILE] for the stage figures of every genuine comparison)\n"
+               "       product: [--max-skin-frr SKIN=PCT,...] FRR limits per probe skin\n";
   return 2;
 }
 
@@ -139,7 +143,9 @@ int Fvc(const accuracy::DriverAlgorithm &alg, const std::vector<accuracy::Corpus
 
 int Product(const accuracy::DriverAlgorithm &alg, const std::vector<accuracy::CorpusEntry> &corpus,
             int k, bool update, double max_frr, double max_far,
-            const std::map<std::string, accuracy::PressTruth> &truth, const std::string &trace_path) {
+            const std::map<std::string, accuracy::PressTruth> &truth, const std::string &trace_path,
+            const std::map<std::string, double> &max_skin_frr) {
+  bool ok_skin = true;
   const accuracy::ProductResult r = accuracy::RunProduct(alg, corpus, k, update, std::cout,
                                                          truth.empty() ? nullptr : &truth);
   std::cout.flush();
@@ -183,9 +189,12 @@ int Product(const accuracy::DriverAlgorithm &alg, const std::vector<accuracy::Co
     Line("product: per probe skin:");
     for (const auto &[skin, g] : genuine) {
       const auto &im = impostor[skin];
+      const double skin_frr = Pct(static_cast<double>(g.second) / g.first);
       Line("product:   %-8s %4d genuine: FRR %6.2f%%   %4d impostor: FAR %6.2f%%", skin.c_str(),
-           g.first, Pct(static_cast<double>(g.second) / g.first), im.first,
+           g.first, skin_frr, im.first,
            im.first ? Pct(static_cast<double>(im.second) / im.first) : 0.0);
+      const auto limit = max_skin_frr.find(skin);
+      if (limit != max_skin_frr.end()) ok_skin &= Within(("FRR of " + skin).c_str(), skin_frr, limit->second);
     }
     accuracy::PrintLossTable("product trace", r.genuine_traced);
     if (!trace_path.empty()) {
@@ -207,9 +216,13 @@ int Product(const accuracy::DriverAlgorithm &alg, const std::vector<accuracy::Co
         Line("product: cannot write %s", trace_path.c_str());
     }
   }
+  if (!max_skin_frr.empty() && truth.empty()) {
+    Line("product: no truth.csv: no FRR per skin to hold to its limit");
+    ok_skin = false;
+  }
   const bool ok_frr = Within("FRR", frr, max_frr);
   const bool ok_far = Within("FAR", far, max_far);
-  return ok_frr && ok_far ? 0 : 3;
+  return ok_frr && ok_far && ok_skin ? 0 : 3;
 }
 
 }  // namespace
@@ -221,6 +234,7 @@ int main(int argc, char **argv) {
   double max_eer = -1, max_fmr = -1, max_frr = -1, max_far = -1;
   accuracy::Fw4843Set fw4843;
   std::string trace_path;
+  std::map<std::string, double> max_skin_frr;
   bool fw4843_on = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -229,6 +243,15 @@ int main(int argc, char **argv) {
     else if (a == "--enrol" && has_value) k = std::atoi(argv[++i]);
     else if (a == "--update") update = true;
     else if (a == "--trace" && has_value) trace_path = argv[++i];
+    else if (a == "--max-skin-frr" && has_value) {
+      std::stringstream in(argv[++i]);
+      std::string part;
+      while (std::getline(in, part, ',')) {
+        const size_t eq = part.find('=');
+        if (eq == std::string::npos || eq == 0) return Usage();
+        max_skin_frr[part.substr(0, eq)] = std::atof(part.c_str() + eq + 1);
+      }
+    }
     else if (a == "--max-eer" && has_value) max_eer = std::atof(argv[++i]);
     else if (a == "--max-fmr" && has_value) max_fmr = std::atof(argv[++i]);
     else if (a == "--max-frr" && has_value) max_frr = std::atof(argv[++i]);
@@ -242,7 +265,7 @@ int main(int argc, char **argv) {
     else return Usage();
   }
   if (dir.empty() || (protocol != "fvc" && protocol != "product") || k < 1) return Usage();
-  if (update && protocol != "product") return Usage();
+  if ((update || !max_skin_frr.empty()) && protocol != "product") return Usage();
   try {
     const std::vector<accuracy::CorpusEntry> corpus = accuracy::ListCorpus(dir);
     int fingers = 0;
@@ -257,7 +280,7 @@ int main(int argc, char **argv) {
       Line("zq_accuracy: the product protocol needs two fingers");
       return 2;
     }
-    return Product(alg, corpus, k, update, max_frr, max_far, truth, trace_path);
+    return Product(alg, corpus, k, update, max_frr, max_far, truth, trace_path, max_skin_frr);
   } catch (const std::exception &e) {
     Line("zq_accuracy: %s", e.what());
     return 1;
