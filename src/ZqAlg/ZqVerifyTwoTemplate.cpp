@@ -293,7 +293,7 @@ int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
   rescue.hullCount = 0;
   const bool keepRescue = cfg.classifierOn == 1 && sensorType == 9 && identify;
   int best = 0;
-  uint32_t bestWindow = 0;
+  uint32_t bestWindow = 0, largestWindow = 0;
   for (uint16_t w = 1; w <= 17; ++w) {
     uint32_t j = 0;
     for (uint32_t p = 0; p < pointNum; ++p) {
@@ -303,6 +303,7 @@ int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
       samplePos[j] = samplePointPos[p];
       ++j;
     }
+    if (j > largestWindow) largestWindow = j;
     if (j <= 3) continue;
     const uint16_t len = static_cast<uint16_t>(j);
     int r;
@@ -507,6 +508,7 @@ int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
                                  H,
                                  static_cast<int32_t>(pairs),
                                  static_cast<int32_t>(pointNum),
+                                 static_cast<int32_t>(largestWindow),
                                  static_cast<int32_t>(bestWindow),
                                  best,
                                  overLap[0],

@@ -29,6 +29,7 @@ typedef struct ZqVerifyTrace {
   const ST_FullHMatrix *H;  // the best registration (sample -> template)
   int32_t descPairs;        // descriptor pairs accepted by similarity and margin
   int32_t binnedPairs;      // of them, pairs with an orientation bin
+  int32_t largestWindow;    // pairs in the fullest orientation window
   int32_t windowPairs;      // pairs in the window of the best registration
   int32_t inliers;          // inliers of the best registration
   int32_t overlap;          // compared pixels of the uniform-region check

@@ -86,8 +86,9 @@ std::string LostAt(const StageFigures &f, int threshold, int inlier_limit) {
   if (!f.compared) return kNoSample;
   const ZqVerifyTrace &t = f.t;
   if (t.score >= threshold) return "";
-  // The registration needs a window of more than three pairs.
-  if (t.binnedPairs <= 3) return "descriptor pairs";
+  // The registration needs an orientation window of as many pairs as it
+  // needs inliers.
+  if (t.largestWindow < inlier_limit) return "descriptor pairs";
   if (t.inliers < inlier_limit) return "registration";
   if (t.foreignBodyCut) return "foreign-body test";
   if (t.checked < t.inliers && t.checked < threshold) return "uniform-size check";
@@ -116,7 +117,7 @@ void PrintLossTable(const char *title, const std::vector<TracedComparison> &rows
   struct Group {
     int n = 0, lost = 0;
     std::map<std::string, int> at;
-    double sum[2][6] = {};  // [kept, lost] x common, pairs, window, inliers, checked, score
+    double sum[2][7] = {};  // [kept, lost] x common, pairs, windows, inliers, checked, score
     int known[2] = {0, 0};
     int common_known[2] = {0, 0};
   };
@@ -130,9 +131,14 @@ void PrintLossTable(const char *title, const std::vector<TracedComparison> &rows
       if (lost) ++g.at[r.lost_at];
       if (!r.figures.compared) continue;
       const ZqVerifyTrace &t = r.figures.t;
-      const double v[6] = {0, double(t.binnedPairs), double(t.windowPairs), double(t.inliers),
-                           double(t.checked), double(t.score)};
-      for (int i = 1; i < 6; ++i) g.sum[lost][i] += v[i];
+      const double v[7] = {0,
+                           double(t.binnedPairs),
+                           double(t.largestWindow),
+                           double(t.windowPairs),
+                           double(t.inliers),
+                           double(t.checked),
+                           double(t.score)};
+      for (int i = 1; i < 7; ++i) g.sum[lost][i] += v[i];
       ++g.known[lost];
       if (r.figures.common >= 0) {
         g.sum[lost][0] += r.figures.common;
@@ -154,18 +160,21 @@ void PrintLossTable(const char *title, const std::vector<TracedComparison> &rows
     std::fprintf(stderr, "\n");
   }
   std::fprintf(stderr,
-               "%s: mean figures, kept / lost: common-area keypoints, descriptor pairs, "
-               "pairs in the registration window, inliers, count after the checks, score\n",
+               "%s: mean figures, kept / lost: common-area keypoints (from the truth), "
+               "descriptor pairs, pairs in the fullest orientation window, in the window of the "
+               "best registration, inliers, count after the checks, score\n",
                title);
   for (const auto &[key, g] : groups) {
     std::fprintf(stderr, "%s: %-14s", title, key.c_str());
-    for (int i = 0; i < 6; ++i) {
-      double m[2];
+    for (int i = 0; i < 7; ++i) {
+      std::string cell;
       for (int k = 0; k < 2; ++k) {
         const int d = i == 0 ? g.common_known[k] : g.known[k];
-        m[k] = d ? g.sum[k][i] / d : 0.0;
+        char v[16] = "-";
+        if (d > 0) std::snprintf(v, sizeof v, "%.1f", g.sum[k][i] / d);
+        cell += (k == 0 ? "" : "/") + std::string(v);
       }
-      std::fprintf(stderr, " %6.1f / %-6.1f", m[0], m[1]);
+      std::fprintf(stderr, " %13s", cell.c_str());
     }
     std::fprintf(stderr, "\n");
   }

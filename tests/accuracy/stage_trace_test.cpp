@@ -17,11 +17,12 @@ namespace {
 
 using accuracy::StageFigures;
 
-StageFigures Fig(int binned, int inliers, int fb, int checked, int recall_ran, int recalled,
+StageFigures Fig(int window, int inliers, int fb, int checked, int recall_ran, int recalled,
                  int cls, int rescue, int score) {
   StageFigures f;
   f.compared = true;
-  f.t.binnedPairs = binned;
+  f.t.binnedPairs = 2 * window;
+  f.t.largestWindow = window;
   f.t.inliers = inliers;
   f.t.foreignBodyCut = fb;
   f.t.checked = checked;
@@ -44,8 +45,9 @@ TEST(StageTraceTest, NamesTheFirstStageThatLeftTheComparisonShort) {
       {"no sample", StageFigures{}, "no sample"},
       {"kept", Fig(40, 12, 0, 12, 0, 12, 0, 0, 12), ""},
       {"kept by the rescue", Fig(40, 5, 0, 5, 0, 5, 0, 21, 9), ""},
-      {"three pairs never register", Fig(3, 0, 0, 0, 0, 0, 0, 0, 0), "descriptor pairs"},
+      {"no orientation window of six pairs", Fig(5, 0, 0, 0, 0, 0, 0, 0, 0), "descriptor pairs"},
       {"too few inliers", Fig(30, 5, 0, 5, 0, 5, 0, 0, 5), "registration"},
+      {"a window of six, five inliers", Fig(6, 5, 0, 5, 0, 5, 0, 0, 5), "registration"},
       {"foreign body", Fig(30, 20, 1, 0, 0, 0, 0, 0, 0), "foreign-body test"},
       {"uniform size cut", Fig(30, 10, 0, 1, 0, 1, 0, 0, 1), "uniform-size check"},
       {"recall lower", Fig(30, 10, 0, 10, 1, 6, 0, 0, 6), "recall"},
@@ -140,7 +142,8 @@ TEST(StageTraceTest, RecorderSeesTheMatchersFiguresAndChangesNoScore) {
   EXPECT_EQ(t.inliers, gMatchInfoTwo.ransacNum);
   EXPECT_EQ(t.overlap, gMatchInfoTwo.overlapSize);
   EXPECT_GE(t.descPairs, t.binnedPairs);
-  EXPECT_GE(t.binnedPairs, t.windowPairs);
+  EXPECT_GE(t.binnedPairs, t.largestWindow);
+  EXPECT_GE(t.largestWindow, t.windowPairs);
   EXPECT_GE(t.windowPairs, t.inliers);
   EXPECT_GE(t.score, alg.Threshold());
 }

@@ -62,15 +62,16 @@ bool WriteTrace(const std::string &path, const std::vector<std::string> &names,
   if (path.empty()) return true;
   std::FILE *f = std::fopen(path.c_str(), "w");
   if (f == nullptr) return false;
-  std::fputs("comparison,skin,lost_at,common_kp,desc_pairs,binned_pairs,window_pairs,inliers,"
+  std::fputs("comparison,skin,lost_at,common_kp,desc_pairs,binned_pairs,largest_window,"
+             "window_pairs,inliers,"
              "overlap,uniform,foreign_body_cut,checked,recall_ran,recalled,classifier,rescue,"
              "score\n", f);
   for (size_t i = 0; i < rows.size(); ++i) {
     const accuracy::TracedComparison &r = rows[i];
     const ZqVerifyTrace &t = r.figures.t;
-    std::fprintf(f, "%s,%s,%s,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d\n", names[i].c_str(),
+    std::fprintf(f, "%s,%s,%s,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d\n", names[i].c_str(),
                  r.skin_pair.c_str(), r.lost_at.c_str(), r.figures.common, t.descPairs,
-                 t.binnedPairs, t.windowPairs, t.inliers, t.overlap, t.uniformSize,
+                 t.binnedPairs, t.largestWindow, t.windowPairs, t.inliers, t.overlap, t.uniformSize,
                  t.foreignBodyCut, t.checked, t.recallRan, t.recalled, t.classifierRet,
                  t.rescueCode, t.score);
   }

@@ -30,7 +30,13 @@ struct Sums {
   double kp = 0;
   double true_above_floor = 0;         // true partners with similarity above the floor
   double table_mismatch = 0;           // table rows whose best differs from a plain search
+  double window_true = 0;              // true accepted pairs in the best orientation window
+  int registration_missed = 0;         // >= 8 true pairs in a window, fewer than 6 inliers
+  int few_true = 0;                    // fewer than 6 true pairs in any window
 };
+
+// Second-best margins of algorithm mode 1 by bestSim / 32.
+const int kMargin[9] = {64, 64, 64, 12, 8, 6, 2, 2, 1};
 
 double Wrap(double a) {
   while (a > M_PI) a -= 2 * M_PI;
@@ -77,6 +83,7 @@ int main(int argc, char **argv) {
       const uint32_t tplFirst[2] = {0, tpl.nFeatureNum[0]};
       const uint32_t tplLen[2] = {tpl.nFeatureNum[0], tpl.nFeatureNum[1]};
       s.kp += smp.nFeatureNum[0] + smp.nFeatureNum[1];
+      int bins[19] = {};
       for (uint32_t k = 0; k < count; ++k) {
         const uint32_t g = k < smp.nFeatureNum[0] ? 0 : 1;
         const ST_Feature &f = smp.pTemplateFeature[k];
@@ -86,7 +93,8 @@ int main(int argc, char **argv) {
         s.table_mismatch += plain != sims[k][0];
         double x = 0, y = 0;
         accuracy::MapThroughTruth(f.x, f.y, ps, pt, cols, rows, &x, &y);
-        const bool accepted = sims[k][0] > ZQ_MATCH_MIN_BEST_SIM && sims[k][1] + 6 < sims[k][0];
+        const bool accepted =
+            sims[k][0] > ZQ_MATCH_MIN_BEST_SIM && sims[k][1] < sims[k][0] - kMargin[sims[k][0] / 32];
         s.accepted += accepted;
         if (x < 4 || y < 4 || x > cols - 5 || y > rows - 5) continue;
         s.common += 1;
@@ -108,12 +116,33 @@ int main(int argc, char **argv) {
         const bool rank1 = idx[k][0] == partner;
         s.rank1 += rank1;
         s.accepted_true += rank1 && accepted;
+        if (rank1 && accepted) {
+          double d = std::fabs(f.ori - p.ori);
+          if (d > M_PI) d = 2 * M_PI - d;
+          ++bins[std::min(18, static_cast<int>(static_cast<float>(d) * 5.729578f))];
+        }
       }
+      int window = 0;
+      for (int w = 1; w <= 17; ++w) window = std::max(window, bins[w - 1] + bins[w]);
+      s.window_true += window;
+      ST_FullHMatrix h{};
+      int inliers = 0;
+      {
+        accuracy::TraceRecorder recorder;
+        gQuorvActionMode = QUORV_ACTION_IDENTIFY;
+        ZqVerifyTwoTemplate(&smp, &tpl, &h, 1, 1);
+        gQuorvActionMode = 0;
+        if (!recorder.Traces().empty()) inliers = recorder.Traces()[0].inliers;
+      }
+      s.registration_missed += window >= 8 && inliers < 6;
+      s.few_true += window < 6;
     }
   }
   std::printf("%-14s %5s %6s %7s %8s %8s %8s %8s %7s %8s %8s %8s\n", "skin pair", "pairs", "kp", "common",
               "repeat%", "ori<10%", "simTrue", "simBest", "rank1%", "acc.true",
               ">floor%", "tableErr");
+  std::printf("%-14s then: true pairs in the best window (mean), comparisons with fewer than 6,"
+              " with 8 or more but fewer than 6 inliers\n", "");
   for (const auto &[k, s] : by) {
     const double n = s.pairs;
     std::printf("%-14s %5d %6.1f %7.1f %7.1f%% %7.1f%% %8.1f %8.1f %6.1f%% %8.2f %7.1f%% %8.0f\n",
@@ -123,6 +152,10 @@ int main(int argc, char **argv) {
                 s.sim_best / std::max(1.0, s.common), 100 * s.rank1 / std::max(1.0, s.repeated),
                 s.accepted_true / n, 100 * s.true_above_floor / std::max(1.0, s.repeated),
                 s.table_mismatch);
+  }
+  for (const auto &[k, s] : by) {
+    std::printf("%-14s %6.1f %5d %5d\n", k.c_str(), s.window_true / std::max(1, s.pairs), s.few_true,
+                s.registration_missed);
   }
   return 0;
 }
