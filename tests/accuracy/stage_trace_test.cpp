@@ -139,8 +139,10 @@ TEST(StageTraceTest, RecorderSeesTheMatchersFiguresAndChangesNoScore) {
   EXPECT_EQ(t.score, traced);
   EXPECT_EQ(t.sample, b.get());
   EXPECT_EQ(t.tpl, a.get());
-  EXPECT_EQ(t.inliers, gMatchInfoTwo.ransacNum);
-  EXPECT_EQ(t.overlap, gMatchInfoTwo.overlapSize);
+  const int32_t ransacNum = gMatchInfoTwo.ransacNum;  // packed record: copy out
+  const int32_t overlapSize = gMatchInfoTwo.overlapSize;
+  EXPECT_EQ(t.inliers, ransacNum);
+  EXPECT_EQ(t.overlap, overlapSize);
   EXPECT_GE(t.descPairs, t.binnedPairs);
   EXPECT_GE(t.binnedPairs, t.largestWindow);
   EXPECT_GE(t.largestWindow, t.windowPairs);
