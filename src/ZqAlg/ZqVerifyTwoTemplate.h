@@ -22,7 +22,10 @@ extern ST_FullHMatrix gCorrectHMat;
 // (10 and 11 for the extra-template comparisons); copied to the pair record.
 extern uint8_t gRebak;
 
-// Figures one rigid comparison reached, stage by stage, for an observer.
+// Figures one comparison reached, stage by stage, for an observer. The
+// full-homography scorer reports its pairs as one window, its discounted
+// count as `checked`, the count before its rule and list cuts as
+// `recalled` (recallRan 1 when they ran) and a cut as ZQ_CLS_CUT.
 typedef struct ZqVerifyTrace {
   const ST_SubTemplate *sample;
   const ST_SubTemplate *tpl;
@@ -38,12 +41,12 @@ typedef struct ZqVerifyTrace {
   int32_t checked;          // count after the foreign-body and uniform-size checks
   int32_t recallRan;        // 1 when the keypoint recall ran
   int32_t recalled;         // score after the recall
-  int32_t classifierRet;    // ZQ_CLS_* result of the false-accept classifier
+  int32_t classifierRet;    // ZQ_CLS_* result of the false-accept classifier or cuts
   int32_t rescueCode;       // rescue rule that fired, else 0
   int32_t score;            // the returned score
 } ZqVerifyTrace;
 
-// Observer of every rigid comparison that reaches its end, or NULL (the
+// Observer of every comparison that reaches its end, or NULL (the
 // default: nothing is recorded). For benchmarks; it must not call back.
 extern void (*gZqVerifyTraceHook)(const ZqVerifyTrace *trace);
 

@@ -77,7 +77,7 @@ int CommonKeypoints(const ST_SubTemplate &sample, const PressTruth &sample_pose,
 const std::vector<std::string> &StageNames() {
   static const std::vector<std::string> names = {
       kNoSample,       "descriptor pairs", "registration", "foreign-body test",
-      "uniform-size check", "recall",      "classifier",   "rescue",
+      "pixel agreement", "recall",      "false-accept cut",   "rescue",
       "below threshold", "not compared", "identification cut", "other finger"};
   return names;
 }
@@ -91,9 +91,9 @@ std::string LostAt(const StageFigures &f, int threshold, int inlier_limit) {
   if (t.largestWindow < inlier_limit) return "descriptor pairs";
   if (t.inliers < inlier_limit) return "registration";
   if (t.foreignBodyCut) return "foreign-body test";
-  if (t.checked < t.inliers && t.checked < threshold) return "uniform-size check";
+  if (t.checked < t.inliers && t.checked < threshold) return "pixel agreement";
   if (t.recallRan && t.recalled < threshold && t.checked >= threshold) return "recall";
-  if (t.classifierRet < 0 && t.recalled >= threshold) return "classifier";
+  if (t.classifierRet < 0 && t.recalled >= threshold) return "false-accept cut";
   if (t.rescueCode != 0) return "rescue";
   return "below threshold";
 }

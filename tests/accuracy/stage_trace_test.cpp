@@ -49,9 +49,9 @@ TEST(StageTraceTest, NamesTheFirstStageThatLeftTheComparisonShort) {
       {"too few inliers", Fig(30, 5, 0, 5, 0, 5, 0, 0, 5), "registration"},
       {"a window of six, five inliers", Fig(6, 5, 0, 5, 0, 5, 0, 0, 5), "registration"},
       {"foreign body", Fig(30, 20, 1, 0, 0, 0, 0, 0, 0), "foreign-body test"},
-      {"uniform size cut", Fig(30, 10, 0, 1, 0, 1, 0, 0, 1), "uniform-size check"},
+      {"uniform size cut", Fig(30, 10, 0, 1, 0, 1, 0, 0, 1), "pixel agreement"},
       {"recall lower", Fig(30, 10, 0, 10, 1, 6, 0, 0, 6), "recall"},
-      {"classifier", Fig(30, 10, 0, 10, 1, 10, -11, 0, 1), "classifier"},
+      {"false-accept cut", Fig(30, 10, 0, 10, 1, 10, -11, 0, 1), "false-accept cut"},
       {"inliers short of the threshold", Fig(30, 6, 0, 6, 1, 6, 0, 0, 6), "below threshold"},
   };
   for (const Case &c : cases) EXPECT_EQ(accuracy::LostAt(c.f, 7, 6), c.lost_at) << c.why;
