@@ -25,6 +25,17 @@ namespace {
 // would wrap onto a real slot.
 bool SlotFitsInt16(int slot) { return slot >= INT16_MIN && slot <= INT16_MAX; }
 
+// The caller's buffer holds QUORV_TPL_DATA_MAX bytes; a larger blob is not
+// written (nor could it be read back).
+bool BlobFitsTheBuffer(int slot, const char *who) {
+  const uint32_t size = slot >= 0 && slot < MAX_FINGERS_SUPPORTED
+                            ? ZqGetTplDataSize(static_cast<uint16_t>(slot))
+                            : 0;
+  if (size <= QUORV_TPL_DATA_MAX) return true;
+  QUORV_LOGE("%s...tplSize(= %u) > %u, ret = -1", who, size, QUORV_TPL_DATA_MAX);
+  return false;
+}
+
 // The update gate: small-area update on, a template-data operation ran, or
 // the current image, rated again, has a cond above the identify threshold.
 // A rating that fails allows nothing.
@@ -45,12 +56,12 @@ int quorv_InitAlgTplData(uint8_t slot, uint8_t type, uint32_t len, const uint8_t
 }
 
 int quorv_SaveAlgTplData(int slot, uint8_t *type, uint32_t *len, uint8_t *data) {
-  if (!SlotFitsInt16(slot)) return -1;
+  if (!SlotFitsInt16(slot) || !BlobFitsTheBuffer(slot, __func__)) return -1;
   return static_cast<int16_t>(ZqSaveTplData(static_cast<int16_t>(slot), type, len, data));
 }
 
 int quorv_GetAlgTplData(int slot, uint8_t *type, uint32_t *len, uint8_t *data) {
-  if (!SlotFitsInt16(slot)) return -1;
+  if (!SlotFitsInt16(slot) || !BlobFitsTheBuffer(slot, __func__)) return -1;
   return ZqGetTplData(static_cast<int16_t>(slot), type, len, data);
 }
 
