@@ -14,6 +14,11 @@ bool is_base64_char(char c) {
          c == '/';
 }
 
+// The largest print the device library writes: its 10-byte head, one item
+// length word and one template item (a 7-byte head and at most 1 MiB of
+// template).
+constexpr size_t kLargestPrintBytes = 10 + 4 + 7 + 1048576;
+
 // True for a complete base64 text: groups of four alphabet characters, the
 // last group ending in at most two '='.
 bool is_base64_text(const char *text, size_t len) {
@@ -26,6 +31,13 @@ bool is_base64_text(const char *text, size_t len) {
   return true;
 }
 
+// Bytes a base64 text of `len` characters (a multiple of four, at least
+// four) decodes to.
+size_t base64_decoded_size(const char *text, size_t len) {
+  size_t pad = text[len - 1] == '=' ? (text[len - 2] == '=' ? 2 : 1) : 0;
+  return len / 4 * 3 - pad;
+}
+
 // The print stored in one sample, or NULL (logged) when it does not decode
 // or parse.
 struct fp_print_data *sample_to_print(community_dev_priv *priv, const feature_info *feature,
@@ -33,6 +45,13 @@ struct fp_print_data *sample_to_print(community_dev_priv *priv, const feature_in
   const char *data = sample->data;
   size_t len = data != nullptr ? std::strlen(data) : 0;
   struct fp_print_data *print = nullptr;
+  if (len >= 4 && len % 4 == 0 && base64_decoded_size(data, len) > kLargestPrintBytes) {
+    // No print of the library is this large: not decoded at all.
+    bio_print_warning(community_text("Skipping the stored sample %d of user %d, finger %d: %zu "
+                                     "bytes, larger than any template\n"),
+                      sample->no, feature->uid, feature->index, base64_decoded_size(data, len));
+    return nullptr;
+  }
   if (is_base64_text(data, len) && len < static_cast<size_t>(INT_MAX)) {
     auto *raw = static_cast<unsigned char *>(std::calloc(len, 1));
     int n = raw != nullptr ? bio_base64_decode(const_cast<char *>(data), raw) : -1;
@@ -79,6 +98,9 @@ Gallery BuildGallery(bio_dev *dev, feature_info *list) {
     for (feature_sample *s = f->sample; s != nullptr; s = s->next, ++index) {
       struct fp_print_data *print = sample_to_print(priv, f, s);
       if (print == nullptr) continue;
+      // The device library names a print it cannot use by this position.
+      bio_print_info("Gallery position %d: sample %d of user %d, finger %d\n",
+                      static_cast<int>(gallery.prints.size()), s->no, f->uid, f->index);
       gallery.prints.push_back(print);
       gallery.sample_index.push_back(index);
     }

@@ -6,7 +6,8 @@
 # by synthetic fingers) and the service daemon with the staged plug-in and
 # device library, and drives it with the service's client: list the device,
 # enrol a finger, verify a new press of it (match), verify another finger
-# (no match), identify, list the stored features, clean up.
+# (no match), identify, list the stored features, verify and identify again
+# beside a damaged stored print of the same finger (both match), clean up.
 #
 #   scripts/run-demo.sh [--no-setup] [--build-dir DIR] [--images DIR] [--shell]
 #
@@ -44,7 +45,7 @@ if [[ "${1:-}" != --inside ]]; then
       --build-dir) [[ $# -ge 2 ]] || die "--build-dir needs a folder"; build=$2; shift ;;
       --images) [[ $# -ge 2 ]] || die "--images needs a folder"; images=$2; shift ;;
       --shell) mode=shell ;;
-      -h|--help) sed -n '2,31p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+      -h|--help) sed -n '2,29p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
       *) die "unknown argument $1 (see --help)" ;;
     esac
     shift
@@ -192,7 +193,7 @@ if [[ $mode == shell ]]; then
 fi
 
 # --- The round -------------------------------------------------------------------
-steps=(list enrol verify-same verify-other identify feature-list clean)
+steps=(list enrol verify-same verify-other identify feature-list damaged-row clean)
 declare -A result
 for s in "${steps[@]}"; do result[$s]="not run"; done
 client() {  # client ARGS...: runs the service's client; output in $work/client.out
@@ -224,7 +225,7 @@ stop_round() {  # stop_round WHY: the rest cannot run
   exit 1
 }
 
-say "==> [1/7] list the devices"
+say "==> [1/8] list the devices"
 client get-device-list -a
 drvid=$(awk -F'|' '$4 ~ /zq4842/ { gsub(/ /, "", $3); print $3 }' "$work/client.out" | head -1)
 if [[ -n "$drvid" ]]; then
@@ -235,7 +236,7 @@ else
   stop_round "the service does not list the zq4842 device (it could not open it; service log above)"
 fi
 
-say "==> [2/7] enrol finger 0 as \"demo-finger\""
+say "==> [2/8] enrol finger 0 as \"demo-finger\""
 client enroll -d "$drvid" -n demo-finger
 rc=$?
 stored=$(sqlite3 /var/lib/biometric-auth/biometric.db \
@@ -250,19 +251,19 @@ fi
 index=$(sqlite3 /var/lib/biometric-auth/biometric.db \
   "SELECT EigenIndex FROM EIGEN_INFO WHERE Driver = 'zq4842' AND EigenIndexName = 'demo-finger';")
 
-say "==> [3/7] verify a new press of finger 0"
+say "==> [3/8] verify a new press of finger 0"
 client verify -d "$drvid" -i "$index"
 rc=$?
 if [[ $rc -eq 0 ]]; then result[verify-same]="ok: match"; else result[verify-same]="FAILED: no match (exit $rc)"; fi
 
-say "==> [4/7] verify another finger"
+say "==> [4/8] verify another finger"
 finger USR1 "finger 1"
 client verify -d "$drvid" -i "$index"
 rc=$?
 if [[ $rc -eq 255 ]]; then result[verify-other]="ok: no match"; else result[verify-other]="FAILED: exit $rc, expected no match"; fi
 finger USR2 "finger 0"
 
-say "==> [5/7] identify finger 0 (the service's Identify method)"
+say "==> [5/8] identify finger 0 (the service's Identify method)"
 reply=$(timeout 45 dbus-send --system --print-reply --reply-timeout=40000 \
   --dest=org.ukui.Biometric /org/ukui/Biometric org.ukui.Biometric.Identify \
   "int32:$drvid" int32:0 int32:0 int32:-1 2>&1)
@@ -270,12 +271,63 @@ sed 's/^/      | /' <<<"$reply"
 got=$(awk '/int32/ { printf "%s%s", s, $2; s=" " }' <<<"$reply")
 if [[ $got == "0 0" ]]; then result[identify]="ok: user 0"; else result[identify]="FAILED: [$got], expected result 0 for user 0"; fi
 
-say "==> [6/7] list the stored features"
+say "==> [6/8] list the stored features"
 client get-feature-list -d "$drvid"
 rc=$?
 if [[ $rc -eq 1 ]]; then result[feature-list]="ok: 1 feature"; else result[feature-list]="FAILED: $rc features, expected 1"; fi
 
-say "==> [7/7] clean up"
+say "==> [7/8] verify and identify beside a damaged stored print of the finger"
+# A second sample of the enrolled finger, a copy of the stored print with
+# eight bytes of its first sub-template's keypoints changed after it was
+# stored, so that its CRC no longer fits: the device library cannot load it,
+# skips it, and the good sample still answers. A match replaces the finger's
+# samples with the updated one, so the damaged row is stored again before
+# the identification.
+db=/var/lib/biometric-auth/biometric.db
+damaged_row() {
+  local blob=$work/damaged.print
+  sqlite3 "$db" "SELECT EigenData FROM EIGEN_INFO WHERE Driver = 'zq4842' AND
+                 EigenIndex = $index AND SampleNo = 1;" | base64 -d >"$blob" || return 1
+  # The print head (10 bytes), the item length (4), the template head (7),
+  # the finger head (216) and the first record's head (489) come first.
+  printf '\xff\xff\xff\xff\xff\xff\xff\xff' |
+    dd of="$blob" bs=1 seek=726 conv=notrunc status=none || return 1
+  # The text is far longer than one command argument may be.
+  sqlite3 "$db" <<EOF
+INSERT INTO EIGEN_INFO (UID, UUID, BioType, Driver, EigenIndex, EigenIndexName, SampleNo, EigenData)
+  SELECT UID, UUID, BioType, Driver, EigenIndex, EigenIndexName, 2, '$(base64 -w0 "$blob")'
+  FROM EIGEN_INFO WHERE Driver = 'zq4842' AND EigenIndex = $index AND SampleNo = 1;
+EOF
+}
+rows_of_finger() {
+  sqlite3 "$db" "SELECT count(*) FROM EIGEN_INFO WHERE Driver = 'zq4842' AND EigenIndex = $index;"
+}
+damaged=""
+if damaged_row && [[ $(rows_of_finger) -eq 2 ]]; then
+  client verify -d "$drvid" -i "$index"
+  rc=$?
+  [[ $rc -eq 0 ]] || damaged+=" verify: no match (exit $rc);"
+else
+  damaged+=" the damaged row could not be stored;"
+fi
+if [[ $(rows_of_finger) -eq 2 ]] || { damaged_row && [[ $(rows_of_finger) -eq 2 ]]; }; then
+  reply=$(timeout 45 dbus-send --system --print-reply --reply-timeout=40000 \
+    --dest=org.ukui.Biometric /org/ukui/Biometric org.ukui.Biometric.Identify \
+    "int32:$drvid" int32:0 int32:0 int32:-1 2>&1)
+  sed 's/^/      | /' <<<"$reply"
+  got=$(awk '/int32/ { printf "%s%s", s, $2; s=" " }' <<<"$reply")
+  [[ $got == "0 0" ]] || damaged+=" identify: [$got], expected result 0 for user 0;"
+else
+  damaged+=" the damaged row could not be stored again;"
+fi
+if [[ -z $damaged ]]; then
+  result[damaged-row]="ok: verify and identify match"
+else
+  result[damaged-row]="FAILED:$damaged"
+  tail -25 "$work/service.log" | sed 's/^/      service | /'
+fi
+
+say "==> [8/8] clean up"
 client clean -d "$drvid" -i -1
 rc=$?
 left=$(sqlite3 /var/lib/biometric-auth/biometric.db \

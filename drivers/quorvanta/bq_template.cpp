@@ -33,6 +33,13 @@ int quorvanta_tpl_parse(const uint8_t *bytes, size_t length, quorvanta_tpl *out)
            static_cast<int>(length), static_cast<int>(len + QUORVANTA_TPL_HEAD));
     return -1;
   }
+  // No template the library writes is larger; a bigger one is not read.
+  if (len > QUORV_TPL_DATA_MAX) {
+    BQ_LOG(BQ_LOG_WARNING, "quorvanta:core",
+           "[%4d]:template too large, len = %u, largest template = %u.", __LINE__, len,
+           QUORV_TPL_DATA_MAX);
+    return -1;
+  }
   out->slot = bytes[0];
   out->type = bytes[2];
   out->len = len;
@@ -110,8 +117,10 @@ int bq_sensor_verify_by_template(const quorvanta_tpl *t) {
   ClearSlots();
   int r = quorv_InitAlgTplData(t->slot, t->type, t->len, t->data);
   if (r != 0) {
-    BQ_LOG_ERRNO(kTag, r);
-    return r;
+    // A stored print that does not load cannot match; its code is no
+    // result of the sensor (a -1 would rebuild the library).
+    BQ_LOG_ERROR_MSG(kTag, "quorv_InitAlgTplData(..) = %d: template not loaded.", r);
+    return QUORV_ERR_ALGORITHM;
   }
   BQ_LOG(BQ_LOG_INFO, kTag, "[%4d]:new template loaded at slot %d. type = %d, len = %d.",
          __LINE__, t->slot, t->type, static_cast<int>(t->len));
@@ -123,7 +132,8 @@ int bq_sensor_verify_by_template(const quorvanta_tpl *t) {
   return e;
 }
 
-int bq_sensor_identify_by_templates(const quorvanta_tpl *const *list, uint32_t *fid) {
+int bq_sensor_identify_by_gallery(const quorvanta_tpl *const *list, const size_t *positions,
+                                  uint32_t *fid) {
   quorvanta_ctx_t *ctx = quorvanta_ctx;
   if (list == nullptr || list[0] == nullptr || fid == nullptr || ctx == nullptr) {
     BQ_LOG_ERRNO(kTag, BQ_ERROR_NULL_POINTER);
@@ -131,34 +141,47 @@ int bq_sensor_identify_by_templates(const quorvanta_tpl *const *list, uint32_t *
   }
   size_t next = 0;  // index of the next template to load
   uint8_t update = 0;
-  int e = QUORV_ERR_INPUT;
+  // Until a batch is identified: no stored template could answer.
+  int e = QUORV_ERR_ALGORITHM;
   while (list[next] != nullptr) {
     // Each batch starts from empty slots, so a template of an earlier batch
     // (or an import or enrolment) can never answer for this one.
     ClearSlots();
-    const size_t first = next;
-    for (unsigned slot = 0; slot < QUORV_FINGER_SLOTS && list[next] != nullptr; slot++, next++) {
+    size_t held[QUORV_FINGER_SLOTS];  // the list index each slot holds
+    unsigned filled = 0;
+    for (; filled < QUORV_FINGER_SLOTS && list[next] != nullptr; next++) {
       const quorvanta_tpl *t = list[next];
-      int r = quorv_InitAlgTplData(static_cast<uint8_t>(slot), t->type, t->len, t->data);
+      const size_t position = positions != nullptr ? positions[next] : next;
+      // A stored print that cannot be used is skipped: the other prints of
+      // the gallery still answer. A refused load leaves its slot empty, so
+      // the next template takes it.
+      if (t->slot >= QUORV_FINGER_SLOTS) {
+        BQ_LOG_ERROR_MSG(kTag, "gallery print %zu skipped: template slot %d out of range.",
+                         position, t->slot);
+        continue;
+      }
+      int r = quorv_InitAlgTplData(static_cast<uint8_t>(filled), t->type, t->len, t->data);
       if (r != 0) {
-        BQ_LOG_ERROR_MSG(kTag, "quorv_InitAlgTplData(..) = %d.", r);
-        ctx->update_tpl = update != 0;
-        return r;
+        BQ_LOG_ERROR_MSG(kTag, "gallery print %zu skipped: quorv_InitAlgTplData(..) = %d.",
+                         position, r);
+        continue;
       }
       BQ_LOG(BQ_LOG_INFO, kTag, "[%4d]:new template loaded at slot %d. type = %d, len = %d.",
              __LINE__, static_cast<int>(next), t->type, static_cast<int>(t->len));
+      held[filled++] = next;
     }
+    if (filled == 0) continue;
     uint8_t f = QUORV_NO_FINGER;
     e = libfp_identify_by_image(ctx->raw_image, &f, &update);
     if (e == 0) {
-      if (f >= next - first) {
+      if (f >= filled) {
         // A slot this batch did not fill cannot match.
         BQ_LOG_ERROR_MSG(kTag, "match in empty slot %d.", f);
         e = QUORV_ERR_ALGORITHM;
         update = 0;
         break;
       }
-      *fid = static_cast<uint32_t>(first + f);
+      *fid = static_cast<uint32_t>(held[f]);
       break;
     }
   }
@@ -166,6 +189,10 @@ int bq_sensor_identify_by_templates(const quorvanta_tpl *const *list, uint32_t *
   BQ_LOG(BQ_LOG_INFO, kTag, "[%4d]:quorv_Identify err = %d, updateTpl = %d, fid = %d.", __LINE__,
          e, ctx->update_tpl, static_cast<int>(e == 0 ? *fid : QUORV_NO_FINGER));
   return e;
+}
+
+int bq_sensor_identify_by_templates(const quorvanta_tpl *const *list, uint32_t *fid) {
+  return bq_sensor_identify_by_gallery(list, nullptr, fid);
 }
 
 int bq_sensor_template_import(const quorvanta_tpl *const *list) {

@@ -186,21 +186,37 @@ void IdentifyStep(fp_img_dev *imgdev, quorvanta_ctx_t &ctx) {
     imgdev->action_result = kRetryRemove;
     return;
   }
+  const fp_driver *driver = imgdev->dev->driver;
   for (size_t i = 0; i < count; i++) {
+    // Only this driver's prints hold its templates.
+    if (driver != nullptr && gallery[i]->driver_id != driver->id) {
+      BQ_LOG_ERROR_MSG(kTag, "gallery print %zu skipped: print of driver %d.", i,
+                       gallery[i]->driver_id);
+      continue;
+    }
     const fp_print_data_item *item =
         gallery[i]->prints != nullptr
             ? static_cast<const fp_print_data_item *>(gallery[i]->prints->data)
             : nullptr;
     quorvanta_tpl t{};
-    if (item == nullptr || quorvanta_tpl_parse(item->data, item->length, &t) != 0) continue;
+    if (item == nullptr || quorvanta_tpl_parse(item->data, item->length, &t) != 0) {
+      BQ_LOG_ERROR_MSG(kTag, "gallery print %zu skipped: not a template.", i);
+      continue;
+    }
     tpls.push_back(t);
     positions.push_back(i);
+  }
+  if (tpls.empty() && count > 0) {
+    // Nothing of the gallery can answer for the finger.
+    imgdev->action_result = remap_acquired_info(QUORV_ERR_ALGORITHM);
+    imgdev->identify_match_offset = QUORV_NO_FINGER;
+    return;
   }
   std::vector<const quorvanta_tpl *> list;
   for (const auto &t : tpls) list.push_back(&t);
   list.push_back(nullptr);
   uint32_t fid = QUORV_NO_FINGER;
-  int e = bq_sensor_identify_by_templates(list.data(), &fid);
+  int e = bq_sensor_identify_by_gallery(list.data(), positions.data(), &fid);
   imgdev->action_result = remap_acquired_info(e);
   imgdev->identify_match_offset = e == 0 && fid < positions.size() ? positions[fid] : fid;
 }

@@ -26,7 +26,8 @@ typedef struct quorvanta_tpl {
 } quorvanta_tpl;
 
 // Reads a template from `bytes` of `length` bytes (a print item). 0 when the
-// length is len + 7; otherwise logs "wrong dimensions" and returns -1.
+// length is len + 7 and len is at most QUORV_TPL_DATA_MAX; otherwise logs
+// and returns -1.
 int quorvanta_tpl_parse(const uint8_t *bytes, size_t length, quorvanta_tpl *out);
 
 // Writes the 7-byte head (slot, 0, type, len little-endian) at `buf`.
@@ -43,13 +44,21 @@ int bq_sensor_update_template(uint8_t *buf);
 
 // Verifies the current frame against one template: clears slots 0 to 9,
 // loads it into its slot (slots 0 to 9 only: -200 otherwise), identifies.
-// Sets update_tpl. -201 for NULL, a load error, or the identify result.
+// Sets update_tpl. -201 for NULL, -2 (no match) when the template does not
+// load, or the identify result.
 int bq_sensor_verify_by_template(const quorvanta_tpl *t);
 
 // Identifies the current frame against a NULL-terminated list in batches of
 // ten slots, each batch loaded into emptied slots; *fid = the list index of
-// the match. Sets update_tpl. -201 for an empty list, a load error, or the
-// identify result of the last batch.
+// the match. A template with a slot byte beyond 9, or one the library does
+// not load, is skipped with a log line naming its gallery position
+// (positions[i] for list[i]; the list index when positions is NULL). Sets
+// update_tpl. -201 for an empty list; -2 when no template loaded; else the
+// identify result of the last batch identified.
+int bq_sensor_identify_by_gallery(const quorvanta_tpl *const *list, const size_t *positions,
+                                  uint32_t *fid);
+
+// bq_sensor_identify_by_gallery with the list indices as positions.
 int bq_sensor_identify_by_templates(const quorvanta_tpl *const *list, uint32_t *fid);
 
 // Clears slots 0 to 9 and loads up to nine templates into slots 1 to 9.

@@ -25,6 +25,17 @@ namespace {
 // would wrap onto a real slot.
 bool SlotFitsInt16(int slot) { return slot >= INT16_MIN && slot <= INT16_MAX; }
 
+// The caller's buffer holds QUORV_TPL_DATA_MAX bytes; a larger blob is not
+// written (nor could it be read back).
+bool BlobFitsTheBuffer(int slot, const char *who) {
+  const uint32_t size = slot >= 0 && slot < MAX_FINGERS_SUPPORTED
+                            ? ZqGetTplDataSize(static_cast<uint16_t>(slot))
+                            : 0;
+  if (size <= QUORV_TPL_DATA_MAX) return true;
+  QUORV_LOGE("%s...tplSize(= %u) > %u, ret = -1", who, size, QUORV_TPL_DATA_MAX);
+  return false;
+}
+
 // Loads a blob into slot; a slot the store's 16-bit id cannot hold is
 // refused rather than narrowed onto another slot.
 int LoadSlot(int slot, uint8_t type, uint32_t len, const uint8_t *data) {
@@ -33,8 +44,8 @@ int LoadSlot(int slot, uint8_t type, uint32_t len, const uint8_t *data) {
 }
 
 // Writes slot's blob; the store's result narrowed to 16 bits and widened.
-int SaveSlot(int slot, uint8_t *type, uint32_t *len, uint8_t *data) {
-  if (!SlotFitsInt16(slot)) return -1;
+int SaveSlot(int slot, uint8_t *type, uint32_t *len, uint8_t *data, const char *who) {
+  if (!SlotFitsInt16(slot) || !BlobFitsTheBuffer(slot, who)) return -1;
   return static_cast<int16_t>(ZqSaveTplData(static_cast<int16_t>(slot), type, len, data));
 }
 
@@ -58,7 +69,7 @@ int quorv_InitAlgTplData(uint8_t slot, uint8_t type, uint32_t len, const uint8_t
 }
 
 int quorv_SaveAlgTplData(int slot, uint8_t *type, uint32_t *len, uint8_t *data) {
-  return SaveSlot(slot, type, len, data);
+  return SaveSlot(slot, type, len, data, __func__);
 }
 
 int quorv_InitAlgTplData_frr_far(uint16_t slot, uint8_t type, uint32_t len, const uint8_t *data) {
@@ -66,11 +77,11 @@ int quorv_InitAlgTplData_frr_far(uint16_t slot, uint8_t type, uint32_t len, cons
 }
 
 int quorv_SaveAlgTplData_frr_far(uint16_t slot, uint8_t *type, uint32_t *len, uint8_t *data) {
-  return SaveSlot(slot, type, len, data);
+  return SaveSlot(slot, type, len, data, __func__);
 }
 
 int quorv_GetAlgTplData(int slot, uint8_t *type, uint32_t *len, uint8_t *data) {
-  if (!SlotFitsInt16(slot)) return -1;
+  if (!SlotFitsInt16(slot) || !BlobFitsTheBuffer(slot, __func__)) return -1;
   return ZqGetTplData(static_cast<int16_t>(slot), type, len, data);
 }
 

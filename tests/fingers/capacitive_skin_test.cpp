@@ -73,7 +73,9 @@ TEST(CapacitiveSkin, DrierSkinBreaksMoreOfEachRidgeIntoPaleSpeckledGaps) {
     EXPECT_GT(f.broken, last + 0.1) << "dryness " << d;
     last = f.broken;
     EXPECT_LT(f.gap_darkness, 0.25) << "dryness " << d;  // pale
-    if (d >= 0.5) EXPECT_GT(f.speckled, 0.1) << "dryness " << d;  // not empty
+    if (d >= 0.5) {
+      EXPECT_GT(f.speckled, 0.1) << "dryness " << d;  // not empty
+    }
   }
   EXPECT_LT(Dry(5, 0.2).broken, 0.3);   // mild: occasional breaks
   EXPECT_GT(Dry(5, 0.9).broken, 0.6);   // severe: dashes and specks

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "plugin/operation_fixture.h"
+#include "support/stderr_capture.h"
 
 namespace plugin_test {
 namespace {
@@ -207,7 +208,17 @@ TEST_F(IdentifyTest, UnreadableSampleShiftsTheGalleryNotTheMatch) {
   updated[6].data = StoredText("y+");
 
   Identify({{1, 1}});
-  EXPECT_EQ(IdentifyOp(3000), 3000);
+  {
+    // The log maps each gallery position, which the device library names
+    // when it cannot use a print, to its stored sample.
+    testing_support::StdoutCapture out;
+    EXPECT_EQ(IdentifyOp(3000), 3000);
+    const std::string log = out.Text();
+    EXPECT_NE(log.find("Gallery position 0: sample 1 of user 3000, finger 1\n"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Gallery position 1: sample 1 of user 3000, finger 2\n"), std::string::npos)
+        << log;
+  }
   ExpectBothCodes(400);
   EXPECT_EQ(fake_->identify_gallery_size, 2);
   EXPECT_EQ(StoredRows(), updated);
@@ -215,6 +226,18 @@ TEST_F(IdentifyTest, UnreadableSampleShiftsTheGalleryNotTheMatch) {
   fake_->identify_start_calls = 0;
   Identify({{1, 1}});
   EXPECT_THAT(SearchRows(3000), ElementsAre(Row{3000, 2, "second", 1, StoredText("y+")}));
+}
+
+// A stored sample larger than any print of the library is left out of the
+// gallery without being decoded; one of the largest size still goes in.
+TEST_F(IdentifyTest, SampleLargerThanAnyPrintIsLeftOut) {
+  const size_t largest_item = 7 + 1048576;
+  StoreFeature(3000, 0, "largest", StoredText(std::string(largest_item, 'x')));
+  StoreFeature(3000, 1, "larger", StoredText(std::string(largest_item + 1, 'x')));
+  StoreFeature(3000, 2, "good", StoredText("y"));
+  Identify({{1, 1}});
+  EXPECT_EQ(IdentifyOp(3000), 3000);
+  EXPECT_EQ(fake_->identify_gallery_size, 2);
 }
 
 // A match decides only its own identification: the next one starts from

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <utility>
 
 namespace sensorlib_standin {
 namespace {
@@ -285,7 +286,10 @@ int quorv_InitAlgTplData(uint8_t slot, uint8_t type, uint32_t len, const uint8_t
   Rec("quorv_InitAlgTplData(%d, %d, %u)", slot, type, len);
   if (S().script.init_tpl != 0) return S().script.init_tpl;
   if (data == nullptr || slot >= QUORV_FINGER_SLOTS) return -1;
-  S().slots[slot] = sensorlib_standin::Template{type, std::vector<uint8_t>(data, data + len)};
+  std::vector<uint8_t> blob(data, data + len);
+  for (const auto &refused : S().script.refuse_templates)
+    if (refused == blob) return S().script.refuse_code;
+  S().slots[slot] = sensorlib_standin::Template{type, std::move(blob)};
   return 0;
 }
 int quorv_SaveAlgTplData(int slot, uint8_t *type, uint32_t *len, uint8_t *data) {

@@ -41,6 +41,9 @@ struct Script {
   // Answers taken before the matcher, one per call: result and fid.
   std::deque<std::pair<int, uint8_t>> identify;
   int init_tpl = 0;                  // quorv_InitAlgTplData result
+  // Blobs quorv_InitAlgTplData refuses with refuse_code (the slot stays empty).
+  std::vector<std::vector<uint8_t>> refuse_templates;
+  int refuse_code = -3;
   Template saved{1, {0x51, 0x52, 0x53}};  // what quorv_SaveAlgTplData writes
   int save_result = 0;
   Template updated{1, {0x71, 0x72}};      // what quorv_GetAlgTplData writes

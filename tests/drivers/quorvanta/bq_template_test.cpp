@@ -9,10 +9,12 @@
 #include "drivers/quorvanta/quorvanta_ctx.h"
 #include "drivers/quorvanta/quorvanta_tpl.h"
 #include "support/sensorlib_standin.h"
+#include "support/stderr_capture.h"
 
 namespace {
 
 namespace standin = sensorlib_standin;
+using testing_support::StderrCapture;
 using Bytes = std::vector<uint8_t>;
 
 // Distinct blob of template number n.
@@ -70,6 +72,17 @@ TEST(TemplateLayout, ItemIsATemplateOnlyWhenItsLengthIsLenPlusSeven) {
   EXPECT_EQ(quorvanta_tpl_parse(huge.data(), huge.size(), &t), -1);
 }
 
+TEST(TemplateLayout, NoTemplateIsLargerThanTheLibraryWrites) {
+  for (uint32_t len : {QUORV_TPL_DATA_MAX, QUORV_TPL_DATA_MAX + 1}) {
+    Bytes item(QUORVANTA_TPL_HEAD + len);
+    quorvanta_tpl_write_head(item.data(), 0, 121, len);
+    quorvanta_tpl t{};
+    EXPECT_EQ(quorvanta_tpl_parse(item.data(), item.size(), &t),
+              len <= QUORV_TPL_DATA_MAX ? 0 : -1)
+        << len;
+  }
+}
+
 TEST_F(TemplateTest, SaveWritesHeadAndBlobOfFingerZero) {
   std::vector<uint8_t> buf(QUORVANTA_TPL_BUF_SIZE);
   ASSERT_EQ(bq_sensor_save_template(buf.data()), 0);
@@ -120,6 +133,19 @@ TEST_F(TemplateTest, VerifyRejectsASlotByteBeyondTheLibrarysTenSlots) {
   }
   EXPECT_EQ(standin::CallsStartingWith("quorv_InitAlgTplData"), std::vector<std::string>{});
   EXPECT_EQ(bq_sensor_verify_by_template(nullptr), -201);
+}
+
+// A stored template the library refuses cannot match, whatever the loader's
+// code: -1 in particular must not pass for an image error.
+TEST_F(TemplateTest, VerifyOfATemplateThatDoesNotLoadIsNoMatch) {
+  const Bytes blob = Blob(2);
+  quorvanta_tpl t{0, 1, static_cast<uint32_t>(blob.size()), blob.data()};
+  standin::script().refuse_templates = {blob};
+  for (int code : {-1, -3, -4}) {
+    standin::script().refuse_code = code;
+    EXPECT_EQ(bq_sensor_verify_by_template(&t), -2) << code;
+  }
+  EXPECT_EQ(standin::CallsStartingWith("quorv_IdentifyByImage"), std::vector<std::string>{});
 }
 
 struct IdentifyCase {
@@ -179,15 +205,78 @@ TEST_F(TemplateTest, ImportedTemplatesDoNotAnswerForTheGallery) {
   EXPECT_EQ(bq_sensor_identify_by_templates(gallery.data(), &fid), -2);
 }
 
-TEST_F(TemplateTest, IdentifyErrorsEndTheSearch) {
+TEST_F(TemplateTest, EmptyListIsAnError) {
   std::vector<const quorvanta_tpl *> empty = {nullptr};
   uint32_t fid = 0;
   EXPECT_EQ(bq_sensor_identify_by_templates(empty.data(), &fid), -201);
+}
 
-  auto list = Gallery(12);
-  standin::script().init_tpl = -7;
-  EXPECT_EQ(bq_sensor_identify_by_templates(list.data(), &fid), -7);
-  EXPECT_EQ(standin::CallsStartingWith("quorv_IdentifyByImage"), std::vector<std::string>{});
+// A stored template the library refuses, or one whose slot byte is beyond the
+// library's slots, is skipped: the rest of the gallery still answers, under
+// its own list index, and one log line names the skipped position.
+struct SkipCase {
+  const char *name;
+  int gallery;
+  std::vector<int> refused;    // template numbers the library refuses
+  std::vector<int> bad_slot;   // template numbers with slot byte 255
+  int match;                   // template number the frame matches, -1 none
+  int expect_result;
+  uint32_t expect_fid;
+  size_t expect_identifies;
+  std::vector<int> expect_logged;  // positions named as skipped
+};
+
+class IdentifySkipTest : public TemplateTest, public testing::WithParamInterface<SkipCase> {};
+
+TEST_P(IdentifySkipTest, SkipsWhatDoesNotLoadAndKeepsTheListIndex) {
+  const SkipCase &c = GetParam();
+  auto list = Gallery(c.gallery);
+  for (int n : c.refused) standin::script().refuse_templates.push_back(Blob(n));
+  for (int n : c.bad_slot) tpls_[n].slot = 255;
+  if (c.match >= 0) standin::script().match_template = Blob(c.match);
+  uint32_t fid = 0xFFFF;
+  StderrCapture err;
+  EXPECT_EQ(bq_sensor_identify_by_templates(list.data(), &fid), c.expect_result);
+  const std::string log = err.Text();
+  if (c.expect_result == 0) {
+    EXPECT_EQ(fid, c.expect_fid);
+  }
+  EXPECT_EQ(standin::CallsStartingWith("quorv_IdentifyByImage(2)").size(), c.expect_identifies);
+  size_t skipped_lines = 0;
+  for (size_t at = log.find("skipped"); at != std::string::npos; at = log.find("skipped", at + 1))
+    skipped_lines++;
+  EXPECT_EQ(skipped_lines, c.expect_logged.size()) << log;
+  for (int position : c.expect_logged)
+    EXPECT_NE(log.find("gallery print " + std::to_string(position) + " skipped"),
+              std::string::npos)
+        << log;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Galleries, IdentifySkipTest,
+    testing::Values(
+        // Template 10 moves into the refused template's slot of batch one.
+        SkipCase{"RefusedSlotIsTakenByTheNext", 12, {4}, {}, 10, 0, 10, 1, {4}},
+        SkipCase{"MatchInALaterBatch", 25, {3, 15}, {}, 23, 0, 23, 3, {3, 15}},
+        SkipCase{"RefusedTemplateNeverMatches", 5, {2}, {}, 2, -2, 0, 1, {2}},
+        SkipCase{"SlotByteOutOfRange", 12, {}, {5}, 5, -2, 0, 2, {5}},
+        SkipCase{"OthersStillMatchBesideABadSlot", 3, {}, {0}, 2, 0, 2, 1, {0}},
+        // Nothing loads: nothing is identified, and that is no match.
+        SkipCase{"NothingLoads", 3, {0, 1}, {2}, 1, -2, 0, 0, {0, 1, 2}}),
+    [](const testing::TestParamInfo<SkipCase> &i) { return std::string(i.param.name); });
+
+TEST_F(TemplateTest, SkippedTemplateIsNamedByItsGalleryPosition) {
+  auto list = Gallery(3);
+  const size_t positions[] = {1, 4, 6};
+  standin::script().refuse_templates = {Blob(1)};
+  standin::script().match_template = Blob(2);
+  uint32_t fid = 0;
+  StderrCapture err;
+  ASSERT_EQ(bq_sensor_identify_by_gallery(list.data(), positions, &fid), 0);
+  EXPECT_EQ(fid, 2u) << "the list index; the caller maps it to its position";
+  EXPECT_NE(err.Text().find("gallery print 4 skipped: quorv_InitAlgTplData(..) = -3."),
+            std::string::npos)
+      << err.Text();
 }
 
 TEST_F(TemplateTest, UpdateFlagComesFromTheMatchingIdentification) {

@@ -18,6 +18,7 @@
 #include "quorvanta/driver_bench.h"
 #include "support/minutiae_standin.h"
 #include "support/sensorlib_standin.h"
+#include "support/stderr_capture.h"
 
 namespace {
 
@@ -172,6 +173,41 @@ TEST_F(Module2Test, SkippedGalleryPrintDoesNotShiftTheMatchOffset) {
   EXPECT_EQ(out.results, std::vector<int>{kMatch});
   EXPECT_EQ(out.offset, 23u);
   EXPECT_EQ(standin::CallsStartingWith("quorv_InitAlgTplData").size(), 24u);
+}
+
+// Stored prints that cannot be used sit beside good ones: a print of another
+// driver, a template the library refuses, one larger than any template the
+// library writes and one naming slot 255. Each is skipped with a line naming
+// its gallery position; the good prints answer under their own positions, and
+// a gallery of nothing but such prints answers no match.
+TEST_F(Module2Test, UnusableStoredPrintsAreSkippedAndNamed) {
+  Open(0x3b11);
+  Gallery gallery(0, 6);
+  fp_print_data **prints = gallery.get();
+  prints[1]->driver_id = 7;
+  standin::script().refuse_templates = {Blob(2)};
+  fp_print_data_free(prints[3]);
+  prints[3] = PrintWithItem(TemplateItem(0, 1, Bytes(QUORV_TPL_DATA_MAX + 1, 0)));
+  fp_print_data_free(prints[4]);
+  prints[4] = PrintWithItem(TemplateItem(255, 1, Blob(4)));
+  for (int match : {0, 5}) {
+    standin::script().match_template = Blob(match);
+    Outcome out;
+    testing_support::StderrCapture err;
+    IdentifyOnce(gallery.get(), &out);
+    const std::string log = err.Text();
+    EXPECT_EQ(out.results, std::vector<int>{kMatch});
+    EXPECT_EQ(out.offset, static_cast<size_t>(match));
+    for (int position : {1, 2, 3, 4})
+      EXPECT_NE(log.find("gallery print " + std::to_string(position) + " skipped"),
+                std::string::npos)
+          << position << "\n" << log;
+  }
+  Gallery unusable(10, 1);
+  unusable.get()[0]->driver_id = 7;
+  Outcome out;
+  IdentifyOnce(unusable.get(), &out);
+  EXPECT_EQ(out.results, std::vector<int>{kNoMatch});
 }
 
 // The first identification leaves Blob(17) in slot 7. The second gallery's

@@ -8,6 +8,7 @@
 #include <stdint.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "fingers/synth_fingers.h"
@@ -22,6 +23,7 @@
 #include "src/ZqAlg/ZqMachInfo.h"
 #include "src/ZqAlg/ZqVerifyByTemplate.h"
 #include "src/features/ZqAlgMode.h"
+#include "src/image/ZqMemoryManager.h"
 
 namespace {
 
@@ -221,6 +223,29 @@ TEST_F(TemplateRoundTripTest, FrrFarVariantsRoundTripAndRefuseWideSlots) {
   uint8_t type = 0;
   EXPECT_EQ(quorv_SaveAlgTplData_frr_far(5, &type, &out_len, out.data()), -1) << "an empty slot";
   EXPECT_EQ(filled(), loaded) << "no refused call touched a slot";
+}
+
+// The driver's buffer holds QUORV_TPL_DATA_MAX bytes of blob: a finger
+// whose blob would be larger is neither saved nor read out.
+TEST_F(TemplateRoundTripTest, FingerLargerThanTheDriversBufferIsNotWritten) {
+  ST_QuorvEnrollTemplate *f = gEnrolledTemplate[6];
+  ASSERT_NE(f, nullptr);
+  for (ST_SubTemplate &t : f->subtemplates) {
+    t.nFeatureNum[0] = t.nFeatureNum[1] = 125;
+    t.featBufSize = 250 * 44;
+    t.pTemplateFeature = static_cast<ST_Feature *>(ZqSafeAlloc(250 * 44));
+    ASSERT_NE(t.pTemplateFeature, nullptr);
+    std::memset(t.pTemplateFeature, 0, 250 * 44);
+  }
+  f->currentSubtemplatesNum = 96;
+  ASSERT_GT(static_cast<uint32_t>(quorv_GetAlgTplDataSize(6)), QUORV_TPL_DATA_MAX);
+  std::vector<uint8_t> blob(kBlobBuffer - 7);
+  uint32_t len = 5;
+  uint8_t type = 0;
+  EXPECT_EQ(quorv_SaveAlgTplData(6, &type, &len, blob.data()), -1);
+  EXPECT_EQ(quorv_GetAlgTplData(6, &type, &len, blob.data()), -1);
+  EXPECT_EQ(len, 5u);
+  EXPECT_EQ(quorv_DelFinger(6), 0);
 }
 
 }  // namespace
