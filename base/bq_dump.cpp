@@ -10,6 +10,9 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <mutex>
+#include <set>
+#include <string>
 
 #include "base/bq_error.h"
 #include "base/bq_log.h"
@@ -31,6 +34,9 @@ struct DumpState {
   // Set while a session is being created: a failure there is logged, and with
   // dumping on that log line would come back here and try again forever.
   bool creating;
+  // Set once a failed session has been reported; every log line asks for a
+  // session again, and the same failure is not reported on each of them.
+  bool failure_reported;
 };
 
 DumpState g_dump = {};
@@ -82,13 +88,22 @@ namespace {
 
 int MakeDumpDir(const char *path) {
   int rc = bq_dump_private_dir(path);
-  if (rc != 0 && rc != BQ_ERROR_AGAIN) {
+  if (rc != 0 && rc != BQ_ERROR_AGAIN && !g_dump.failure_reported) {
     if (g_base_log_level <= 5) {
       bq_log(BQ_LOG_ERROR, kTag, "error at %s[%s:%d]: '%s'.", "create_new_dumping_session",
              bq_basename(__FILE__), __LINE__, bq_strerror(rc));
     }
   }
   return rc;
+}
+
+// True the first time a problem with folder `path` is to be reported in this
+// process: a folder that is refused once is refused on every log line.
+bool FirstReportFor(const char *path) {
+  static std::mutex mutex;
+  static std::set<std::string> *reported = new std::set<std::string>;
+  std::lock_guard<std::mutex> lock(mutex);
+  return reported->insert(path).second;
 }
 
 }  // namespace
@@ -98,20 +113,26 @@ extern "C" int bq_dump_private_dir(const char *path) {
   struct stat st;
   if (lstat(path, &st) != 0) {
     if (errno != ENOENT) {
-      ReportToStderr("%s: [%4d]:lstat('%s', ..) = '%s'.\n", kTag, __LINE__, path,
-                     std::strerror(errno));
+      if (FirstReportFor(path)) {
+        ReportToStderr("%s: [%4d]:lstat('%s', ..) = '%s'.\n", kTag, __LINE__, path,
+                       std::strerror(errno));
+      }
       return BQ_ERROR_INTERNAL;
     }
     if (mkdir(path, 0700) != 0) {
-      ReportToStderr("%s: [%4d]:mkdir('%s', ..) = '%s'.\n", kTag, __LINE__, path,
-                     std::strerror(errno));
+      if (FirstReportFor(path)) {
+        ReportToStderr("%s: [%4d]:mkdir('%s', ..) = '%s'.\n", kTag, __LINE__, path,
+                       std::strerror(errno));
+      }
       return BQ_ERROR_INTERNAL;
     }
     // Whatever the umask left, the folder is the owner's alone; checked again
     // below in case another user raced the mkdir.
     if (lstat(path, &st) != 0 || chmod(path, 0700) != 0 || lstat(path, &st) != 0) {
-      ReportToStderr("%s: [%4d]:chmod('%s', ..) = '%s'.\n", kTag, __LINE__, path,
-                     std::strerror(errno));
+      if (FirstReportFor(path)) {
+        ReportToStderr("%s: [%4d]:chmod('%s', ..) = '%s'.\n", kTag, __LINE__, path,
+                       std::strerror(errno));
+      }
       return BQ_ERROR_INTERNAL;
     }
   }
@@ -125,8 +146,10 @@ extern "C" int bq_dump_private_dir(const char *path) {
   else if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
     why = "it is writable by group or others";
   if (why != nullptr) {
-    ReportToStderr("%s: [%4d]:refusing dump folder '%s': %s; nothing is dumped.\n", kTag,
-                   __LINE__, path, why);
+    if (FirstReportFor(path)) {
+      ReportToStderr("%s: [%4d]:refusing dump folder '%s': %s; nothing is dumped.\n", kTag,
+                     __LINE__, path, why);
+    }
     return BQ_ERROR_INTERNAL;
   }
   return 0;
@@ -189,10 +212,14 @@ extern "C" int bq_dump_log_append(const char *text, size_t length) {
     if (g_dump.creating) return BQ_ERROR_AGAIN;  // a line logged by the creation itself
     g_dump.log_bytes = 0;
     if (create_new_dumping_session() != 0) {
-      ReportToStderr("%s: [%4d]:create_new_dumping_session(..) = '%s'.\n", kTag, __LINE__,
-                   bq_strerror(BQ_ERROR_AGAIN));
+      if (!g_dump.failure_reported) {
+        ReportToStderr("%s: [%4d]:create_new_dumping_session(..) = '%s'.\n", kTag, __LINE__,
+                       bq_strerror(BQ_ERROR_AGAIN));
+      }
+      g_dump.failure_reported = true;
       return BQ_ERROR_AGAIN;
     }
+    g_dump.failure_reported = false;
   }
   // Owner-only, never through a link, and never blocking on a planted FIFO.
   int fd = open(g_dump.log_path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,

@@ -21,9 +21,10 @@ extern "C" {
 int bq_mkdir_p(const char *path);
 
 // Makes `path` a private dump folder: creates it with mode 0700 when it is
-// missing; refuses it (-1, reported on standard error) when it is a symbolic
-// link, not a directory, owned by another user, or writable by group or
-// others. Returns 0 or a negative error.
+// missing; refuses it (-1) when it is a symbolic link, not a directory, owned
+// by another user, or writable by group or others. A folder's problem is
+// reported on standard error the first time only in a process. Returns 0 or a
+// negative error.
 int bq_dump_private_dir(const char *path);
 
 // Creates the dump root and its logs folder (both private, see
@@ -34,7 +35,8 @@ int create_new_dumping_session(void);
 // Appends `text` and a newline to the current session's log, starting a
 // session first when none is open or the log has grown past the rotation
 // size. `length` only says whether there is anything to write. Returns 0,
-// -11 when no session can be created, or the errno of a failed open.
+// -11 when no session can be created (reported once, not again until a
+// session has been created), or the errno of a failed open.
 int bq_dump_log_append(const char *text, size_t length);
 
 // Writes the local time as "%04d%02d%02d%02d%02d%02d.%03d" (year to

@@ -33,9 +33,23 @@ function(fpdev_add_device_library)
     OUTPUT_NAME fpdev_quorvanta VERSION 0.1.0 SOVERSION 0)
   target_link_libraries(fpdev_quorvanta PRIVATE
     ${components} PkgConfig::LIBUSB PkgConfig::GLIB Threads::Threads m)
-  # Only the interfaces leave the library; the components keep their
-  # symbols for the tests, which link the archives.
-  set(map ${PROJECT_SOURCE_DIR}/cmake/fpdev_quorvanta.map)
+  # Only the interfaces leave the library, without the tests' hooks; the
+  # components keep their symbols for the tests, which link the archives.
+  set(map ${PROJECT_BINARY_DIR}/fpdev_quorvanta.map)
+  set(archives)
+  foreach(c ${components})
+    list(APPEND archives $<TARGET_FILE:${c}>)
+  endforeach()
+  string(REPLACE ";" "|" archives "${archives}")
+  add_custom_command(OUTPUT ${map}
+    COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DIN=${PROJECT_SOURCE_DIR}/cmake/fpdev_quorvanta.map.in
+            -DOUT=${map} "-DARCHIVES=${archives}"
+            -P ${PROJECT_SOURCE_DIR}/cmake/fpdev_version_script.cmake
+    DEPENDS ${components} ${PROJECT_SOURCE_DIR}/cmake/fpdev_quorvanta.map.in
+            ${PROJECT_SOURCE_DIR}/cmake/fpdev_version_script.cmake
+    COMMENT "Version script of libfpdev_quorvanta" VERBATIM)
+  add_custom_target(fpdev_quorvanta_map DEPENDS ${map})
+  add_dependencies(fpdev_quorvanta fpdev_quorvanta_map)
   target_link_options(fpdev_quorvanta PRIVATE -Wl,--no-undefined -Wl,--version-script=${map})
   set_property(TARGET fpdev_quorvanta APPEND PROPERTY LINK_DEPENDS ${map})
 endfunction()

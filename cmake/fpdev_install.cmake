@@ -44,6 +44,28 @@ set(FPDEV_SERVICE_CONFIG "/etc/biometric-auth/biometric-drivers.conf" CACHE FILE
     "The service's driver configuration, which the install step registers zq4842 in")
 option(FPDEV_REGISTER_SERVICE_DRIVER
        "Register zq4842 with the service on install (never with DESTDIR)" ON)
+# The service's parts (the plug-in, the library copy it loads, the udev rule
+# and the registration) live in the system's own folders; they are installed
+# only with this install prefix, the service's own.
+set(FPDEV_SERVICE_PREFIX "/usr" CACHE PATH
+    "Install prefix with which the service's parts are installed too")
+option(FPDEV_UDEV_UACCESS
+       "The udev rule also gives the logged-in user access to the sensors (development)" OFF)
+
+# install(CODE) that runs the code given only when the install prefix is the
+# service's; with any other prefix it says once what is left out and how to
+# install it.
+function(_fpdev_install_service_code code)
+  install(CODE "if(CMAKE_INSTALL_PREFIX STREQUAL \"${FPDEV_SERVICE_PREFIX}\")
+${code}
+elseif(NOT _fpdev_service_parts_reported)
+  set(_fpdev_service_parts_reported TRUE)
+  message(STATUS \"The install prefix \${CMAKE_INSTALL_PREFIX} is not ${FPDEV_SERVICE_PREFIX}: \"
+    \"the service's parts (the zq4842 plug-in, the library copy it loads, the udev rule and \"
+    \"the registration) are left out; they go into the system's folders. Install them with: \"
+    \"sudo cmake --install ${PROJECT_BINARY_DIR} --prefix ${FPDEV_SERVICE_PREFIX} --component service\")
+endif()" COMPONENT service)
+endfunction()
 
 # Installs the device library, its development files, the plug-in's copy of it
 # and the udev rule. Call after fpdev_add_device_library().
@@ -53,43 +75,59 @@ function(fpdev_install_device_library)
                   COMPONENT runtime NAMELINK_COMPONENT development)
   install(FILES ${PROJECT_SOURCE_DIR}/framework/fpdev.h
           DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/fpdev_quorvanta COMPONENT development)
-  # The pkg-config file names the prefix given at install time (--prefix).
-  install(CODE "set(FPDEV_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
-set(FPDEV_PC_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
-set(FPDEV_PC_INCLUDEDIR \"${CMAKE_INSTALL_INCLUDEDIR}\")
-set(FPDEV_PC_VERSION \"${PROJECT_VERSION}\")
-configure_file(\"${PROJECT_SOURCE_DIR}/data/fpdev_quorvanta.pc.in\"
-               \"${PROJECT_BINARY_DIR}/fpdev_quorvanta.pc\" @ONLY)
-file(INSTALL \"${PROJECT_BINARY_DIR}/fpdev_quorvanta.pc\"
-     DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig\")"
-          COMPONENT development)
+
+  # The pkg-config file, made when the tree is configured for the configured
+  # prefix. An install with another prefix (--prefix) writes the same file
+  # with that prefix straight into its destination.
+  set(FPDEV_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+  set(FPDEV_PC_LIBDIR "${CMAKE_INSTALL_LIBDIR}")
+  set(FPDEV_PC_INCLUDEDIR "${CMAKE_INSTALL_INCLUDEDIR}")
+  set(FPDEV_PC_VERSION "${PROJECT_VERSION}")
+  set(pc ${PROJECT_BINARY_DIR}/fpdev_quorvanta.pc)
+  configure_file(${PROJECT_SOURCE_DIR}/data/fpdev_quorvanta.pc.in ${pc} @ONLY)
+  install(CODE "set(_pc_dir \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig\")
+if(CMAKE_INSTALL_PREFIX STREQUAL \"${CMAKE_INSTALL_PREFIX}\")
+  file(INSTALL \"${pc}\" DESTINATION \"\${_pc_dir}\")
+else()
+  file(READ \"${pc}\" _pc)
+  string(REGEX REPLACE \"^prefix=[^\\n]*\" \"prefix=\${CMAKE_INSTALL_PREFIX}\" _pc \"\${_pc}\")
+  message(STATUS \"Installing: \$ENV{DESTDIR}\${_pc_dir}/fpdev_quorvanta.pc\")
+  file(WRITE \"\$ENV{DESTDIR}\${_pc_dir}/fpdev_quorvanta.pc\" \"\${_pc}\")
+  list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\$ENV{DESTDIR}\${_pc_dir}/fpdev_quorvanta.pc\")
+endif()" COMPONENT development)
 
   get_filename_component(extra_dir "${FPDEV_PLUGIN_LIBRARY_PATH}" DIRECTORY)
   get_filename_component(extra_name "${FPDEV_PLUGIN_LIBRARY_PATH}" NAME)
-  install(FILES $<TARGET_FILE:fpdev_quorvanta> DESTINATION ${extra_dir}
-          RENAME ${extra_name} COMPONENT runtime)
+  _fpdev_install_service_code("  file(INSTALL DESTINATION \"${extra_dir}\" TYPE FILE RENAME \"${extra_name}\"
+       FILES \"$<TARGET_FILE:fpdev_quorvanta>\")")
 
   # The udev rule, written from the drivers' id tables by the built library.
   add_executable(fpdev_udev_rules ${PROJECT_SOURCE_DIR}/data/udev_rules.cpp)
   target_include_directories(fpdev_udev_rules PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(fpdev_udev_rules PRIVATE fpdev_quorvanta PkgConfig::GLIB PkgConfig::LIBUSB)
   set(rules ${PROJECT_BINARY_DIR}/60-fpdev-quorvanta.rules)
+  set(rule_options)
+  if(FPDEV_UDEV_UACCESS)
+    set(rule_options --uaccess)
+  endif()
   add_custom_command(OUTPUT ${rules}
-                     COMMAND fpdev_udev_rules ${rules}
+                     COMMAND fpdev_udev_rules ${rule_options} ${rules}
                      DEPENDS fpdev_udev_rules
                      COMMENT "udev rule from the drivers' USB id tables")
   add_custom_target(fpdev_udev_rule ALL DEPENDS ${rules})
-  install(FILES ${rules} DESTINATION ${FPDEV_UDEV_RULES_DIR} COMPONENT runtime)
+  _fpdev_install_service_code("  file(INSTALL \"${rules}\" DESTINATION \"${FPDEV_UDEV_RULES_DIR}\")")
 endfunction()
 
 # Installs the plug-in into the service's drivers folder and registers it.
 function(fpdev_install_plugin target)
-  install(TARGETS ${target} LIBRARY DESTINATION ${FPDEV_SERVICE_DRIVERS_DIR} COMPONENT runtime)
+  set(code "  file(INSTALL DESTINATION \"${FPDEV_SERVICE_DRIVERS_DIR}\" TYPE SHARED_LIBRARY
+       FILES \"$<TARGET_FILE:${target}>\")")
   if(FPDEV_REGISTER_SERVICE_DRIVER)
-    install(CODE "set(FPDEV_REGISTER_DRIVER_NAME \"zq4842\")
-set(FPDEV_REGISTER_DRIVER_PATH \"${FPDEV_SERVICE_DRIVERS_DIR}/$<TARGET_FILE_NAME:${target}>\")
-set(FPDEV_REGISTER_CONFIG \"${FPDEV_SERVICE_CONFIG}\")"
-            COMPONENT runtime)
-    install(SCRIPT ${PROJECT_SOURCE_DIR}/cmake/fpdev_register_driver.cmake COMPONENT runtime)
+    string(APPEND code "
+  set(FPDEV_REGISTER_DRIVER_NAME \"zq4842\")
+  set(FPDEV_REGISTER_DRIVER_PATH \"${FPDEV_SERVICE_DRIVERS_DIR}/$<TARGET_FILE_NAME:${target}>\")
+  set(FPDEV_REGISTER_CONFIG \"${FPDEV_SERVICE_CONFIG}\")
+  include(\"${PROJECT_SOURCE_DIR}/cmake/fpdev_register_driver.cmake\")")
   endif()
+  _fpdev_install_service_code("${code}")
 endfunction()

@@ -1,7 +1,8 @@
 // Writes the udev rule for every USB id in the built-in drivers' id tables:
-//   fpdev_udev_rules OUTPUT
+//   fpdev_udev_rules [--uaccess] OUTPUT
 // One line per distinct vendor and product, with the driver named above its
-// lines; the sensors become accessible to the seat's user and to the service.
+// lines. The sensors are for root (the service) alone; --uaccess also gives
+// the logged-in user access, for development.
 #include <glib.h>
 
 #include <cstdio>
@@ -13,10 +14,12 @@
 #include "framework/fpdev.h"
 
 int main(int argc, char **argv) {
-  if (argc != 2) {
-    std::fputs("usage: fpdev_udev_rules OUTPUT\n", stderr);
+  bool uaccess = argc == 3 && std::string(argv[1]) == "--uaccess";
+  if (argc != 2 && !uaccess) {
+    std::fputs("usage: fpdev_udev_rules [--uaccess] OUTPUT\n", stderr);
     return 2;
   }
+  const char *output = argv[argc - 1];
   std::string text =
       "# USB fingerprint sensors served by libfpdev_quorvanta, from its drivers' id tables.\n";
   std::set<std::pair<unsigned, unsigned>> seen;
@@ -33,19 +36,19 @@ int main(int argc, char **argv) {
       char line[200];
       std::snprintf(line, sizeof line,
                     "SUBSYSTEM==\"usb\", ENV{DEVTYPE}==\"usb_device\", ATTR{idVendor}==\"%04x\", "
-                    "ATTR{idProduct}==\"%04x\", MODE=\"0664\", TAG+=\"uaccess\"\n",
-                    row->vendor, row->product);
+                    "ATTR{idProduct}==\"%04x\", MODE=\"0660\"%s\n",
+                    row->vendor, row->product, uaccess ? ", TAG+=\"uaccess\"" : "");
       text += line;
     }
   }
   g_free(drivers);
-  std::FILE *out = std::fopen(argv[1], "w");
+  std::FILE *out = std::fopen(output, "w");
   if (out == nullptr) {
-    std::perror(argv[1]);
+    std::perror(output);
     return 1;
   }
   bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
   ok = std::fclose(out) == 0 && ok;
-  if (!ok) std::perror(argv[1]);
+  if (!ok) std::perror(output);
   return ok ? 0 : 1;
 }

@@ -101,6 +101,9 @@ Gallery BuildGallery(bio_dev *dev, feature_info *list) {
     for (feature_sample *s = f->sample; s != nullptr; s = s->next, ++index) {
       struct fp_print_data *print = sample_to_print(priv, f, s);
       if (print == nullptr) continue;
+      // The device library names a print it cannot use by this position.
+      bio_print_info("Gallery position %d: sample %d of user %d, finger %d\n",
+                      static_cast<int>(gallery.prints.size()), s->no, f->uid, f->index);
       gallery.prints.push_back(print);
       gallery.sample_index.push_back(index);
     }

@@ -29,7 +29,7 @@ if ! CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYP
      >"$build.configure.log" 2>&1; then
   cat "$build.configure.log"; exit 1
 fi
-cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" || exit 1
+cmake --build "$build" -j "${FPDEV_JOBS:-$(nproc)}" --target "${targets[@]}" || exit 1
 
 status=0
 for t in "${targets[@]}"; do

@@ -6,15 +6,24 @@
 # by synthetic fingers) and the service daemon with the staged plug-in and
 # device library, and drives it with the service's client: list the device,
 # enrol a finger, verify a new press of it (match), verify another finger
-# (no match), identify, list the stored features, clean up.
+# (no match), identify, list the stored features, verify and identify again
+# beside a damaged stored print of the same finger (both match), clean up.
 #
-#   scripts/run-demo.sh [--no-setup] [--build-dir DIR]
+#   scripts/run-demo.sh [--no-setup] [--build-dir DIR] [--images DIR] [--shell]
+#
+# --shell: instead of the round, a shell inside the same world, with the
+# service's client and the emulated sensor's controls ready (printed at its
+# start); leaving the shell stops everything.
+# --images DIR: the emulated sensor presses the 8-bit PGM files of DIR
+# (<finger>_<impression>.pgm, 96x96) instead of synthetic fingers.
+# FPDEV_JOBS: build jobs (default: all cores).
 #
 # It needs root: run by another user it says so and asks sudo to run it,
 # before doing anything else.
 # The machine's own service, its configuration and its feature database are
 # not touched: /run, /tmp, /etc/biometric-auth, /var/lib and the service's
-# drivers folder are private to the run. Exits 0 only when every step gave
+# drivers folder are private to the run; the checkout and the build folder
+# may lie anywhere, /tmp included. Exits 0 only when every step gave
 # its expected result. With DEMO_SKIP_CODE set (the test suite runs it so),
 # a machine that cannot run it (not root, no namespaces, a tool missing, or
 # DEMO_SKIP_REASON given) exits with that code instead of failing.
@@ -28,11 +37,15 @@ if [[ "${1:-}" != --inside ]]; then
   args=("$@")
   setup=1
   build=$here/build/demo
+  images=
+  mode=round
   while [[ $# -gt 0 ]]; do
     case $1 in
       --no-setup) setup=0 ;;
       --build-dir) [[ $# -ge 2 ]] || die "--build-dir needs a folder"; build=$2; shift ;;
-      -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+      --images) [[ $# -ge 2 ]] || die "--images needs a folder"; images=$2; shift ;;
+      --shell) mode=shell ;;
+      -h|--help) sed -n '2,29p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
       *) die "unknown argument $1 (see --help)" ;;
     esac
     shift
@@ -65,12 +78,13 @@ if [[ "${1:-}" != --inside ]]; then
   fi
   say "==> Building in $build"
   mkdir -p "$build" || die "cannot create the build folder $build"
+  build=$(cd "$build" && pwd)
   if [[ ! -f $build/CMakeCache.txt ]]; then
     cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DFPDEV_BUILD_BENCHMARKS=OFF >"$build/demo-configure.log" 2>&1 ||
       { tail -20 "$build/demo-configure.log"; die "configure failed (log: $build/demo-configure.log)"; }
   fi
-  cmake --build "$build" -j"$(nproc)" --target fpdev_quorvanta zq4842 fpdev_udev_rule \
+  cmake --build "$build" -j"${FPDEV_JOBS:-$(nproc)}" --target fpdev_quorvanta zq4842 fpdev_udev_rule \
     quorvanta_emulator >"$build/demo-build.log" 2>&1 ||
     { tail -30 "$build/demo-build.log"; die "build failed (log: $build/demo-build.log)"; }
   stage=$build/demo-stage
@@ -85,10 +99,15 @@ if [[ "${1:-}" != --inside ]]; then
               /usr/lib/polkit-1/polkitd; do
     command -v "$tool" >/dev/null 2>&1 || cannot "$tool is missing (scripts/setup.sh installs it)"
   done
-  exec unshare --mount --propagation private "$0" --inside "$stage" "$emulator"
+  if [[ -n $images ]]; then
+    [[ -d $images ]] || die "--images: $images is not a folder"
+    images=$(cd "$images" && pwd)
+  fi
+  exec unshare --mount --propagation private "$0" --inside "$build" "$images" "$mode"
 fi
-stage=$2
-emulator=$3
+build=$2
+images=$3
+mode=$4
 started=$(date +%s%N)
 
 # --- A private world ------------------------------------------------------------
@@ -96,9 +115,21 @@ started=$(date +%s%N)
 source "$here/scripts/lib/service_world.sh"
 say "==> Starting a private service world"
 set -e
+# The checkout, the build folder and the image folder may lie under a folder
+# the round replaces (/tmp, /run, ...): they stay reachable through binds
+# under the private /run, made from descriptors opened before anything is
+# replaced.
+exec 7<"$here" 8<"$build" 9<"${images:-/}"
 mount -t tmpfs -o mode=755 tmpfs /run
 work=/run/zq4842-demo
-mkdir -p "$work/service" "$work/varlib" /run/dbus
+mkdir -p "$work/service" "$work/varlib" /run/dbus "$work/checkout" "$work/build" "$work/images"
+mount --no-canonicalize --bind /proc/self/fd/7 "$work/checkout"
+mount --no-canonicalize --bind /proc/self/fd/8 "$work/build"
+[[ -z $images ]] || mount --no-canonicalize --bind /proc/self/fd/9 "$work/images"
+exec 7<&- 8<&- 9<&-
+here=$work/checkout
+stage=$work/build/demo-stage
+emulator=$work/build/tests/emul/sensor/quorvanta_emulator
 mount -t tmpfs -o mode=1777 tmpfs /tmp
 
 # The service's folder with the staged drivers folder (plug-in and the
@@ -129,12 +160,24 @@ world_fail() { die "$1"; }
 world_start_bus "$work"
 say "    system bus and polkitd up"
 
-"$emulator" --finger 0 --ready-file "$work/emulator.ready" >/dev/null 2>"$work/emulator.log" &
+emulator_args=(--finger 0 --ready-file "$work/emulator.ready")
+pressed_by="synthetic finger 0"
+if [[ -n $images ]]; then
+  emulator_args+=(--images "$work/images")
+  pressed_by="the first finger's images of $images"
+fi
+"$emulator" "${emulator_args[@]}" >/dev/null 2>"$work/emulator.log" &
 emul=$!
 world_track "$emul"
-world_wait_for "the emulated sensor" test -s "$work/emulator.ready"
+emulator_up() {  # ready, or stopped (a refused image folder): then its message
+  [[ -s $work/emulator.ready ]] && return 0
+  kill -0 "$emul" 2>/dev/null && return 1
+  sed 's/^/      emulator | /' "$work/emulator.log" >&2
+  die "the emulated sensor stopped at start"
+}
+world_wait_for "the emulated sensor" emulator_up
 umockdev_dir=$(sed -n 's/^UMOCKDEV_DIR=//p' "$work/emulator.ready")
-say "    emulated sensor 3c5d:4842 (96x96) up, pressed by synthetic finger 0"
+say "    emulated sensor 3c5d:4842 (96x96) up, pressed by $pressed_by"
 
 LD_PRELOAD=libumockdev-preload.so.0 UMOCKDEV_DIR=$umockdev_dir \
   "$work/service/biometric-authenticationd" >"$work/service.log" 2>&1 &
@@ -142,8 +185,15 @@ world_track $!
 world_wait_for "the service daemon" world_has_owner org.ukui.Biometric
 say "    service daemon up with the staged zq4842 plug-in and device library"
 
+if [[ $mode == shell ]]; then
+  # shellcheck source=lib/service_shell.sh
+  source "$here/scripts/lib/service_shell.sh"
+  service_shell "$work" "$emul" "$pressed_by"
+  exit
+fi
+
 # --- The round -------------------------------------------------------------------
-steps=(list enrol verify-same verify-other identify feature-list clean)
+steps=(list enrol verify-same verify-other identify feature-list damaged-row clean)
 declare -A result
 for s in "${steps[@]}"; do result[$s]="not run"; done
 client() {  # client ARGS...: runs the service's client; output in $work/client.out
@@ -175,7 +225,7 @@ stop_round() {  # stop_round WHY: the rest cannot run
   exit 1
 }
 
-say "==> [1/7] list the devices"
+say "==> [1/8] list the devices"
 client get-device-list -a
 drvid=$(awk -F'|' '$4 ~ /zq4842/ { gsub(/ /, "", $3); print $3 }' "$work/client.out" | head -1)
 if [[ -n "$drvid" ]]; then
@@ -186,7 +236,7 @@ else
   stop_round "the service does not list the zq4842 device (it could not open it; service log above)"
 fi
 
-say "==> [2/7] enrol finger 0 as \"demo-finger\""
+say "==> [2/8] enrol finger 0 as \"demo-finger\""
 client enroll -d "$drvid" -n demo-finger
 rc=$?
 stored=$(sqlite3 /var/lib/biometric-auth/biometric.db \
@@ -201,19 +251,19 @@ fi
 index=$(sqlite3 /var/lib/biometric-auth/biometric.db \
   "SELECT EigenIndex FROM EIGEN_INFO WHERE Driver = 'zq4842' AND EigenIndexName = 'demo-finger';")
 
-say "==> [3/7] verify a new press of finger 0"
+say "==> [3/8] verify a new press of finger 0"
 client verify -d "$drvid" -i "$index"
 rc=$?
 if [[ $rc -eq 0 ]]; then result[verify-same]="ok: match"; else result[verify-same]="FAILED: no match (exit $rc)"; fi
 
-say "==> [4/7] verify another finger"
+say "==> [4/8] verify another finger"
 finger USR1 "finger 1"
 client verify -d "$drvid" -i "$index"
 rc=$?
 if [[ $rc -eq 255 ]]; then result[verify-other]="ok: no match"; else result[verify-other]="FAILED: exit $rc, expected no match"; fi
 finger USR2 "finger 0"
 
-say "==> [5/7] identify finger 0 (the service's Identify method)"
+say "==> [5/8] identify finger 0 (the service's Identify method)"
 reply=$(timeout 45 dbus-send --system --print-reply --reply-timeout=40000 \
   --dest=org.ukui.Biometric /org/ukui/Biometric org.ukui.Biometric.Identify \
   "int32:$drvid" int32:0 int32:0 int32:-1 2>&1)
@@ -221,16 +271,70 @@ sed 's/^/      | /' <<<"$reply"
 got=$(awk '/int32/ { printf "%s%s", s, $2; s=" " }' <<<"$reply")
 if [[ $got == "0 0" ]]; then result[identify]="ok: user 0"; else result[identify]="FAILED: [$got], expected result 0 for user 0"; fi
 
-say "==> [6/7] list the stored features"
+say "==> [6/8] list the stored features"
 client get-feature-list -d "$drvid"
 rc=$?
 if [[ $rc -eq 1 ]]; then result[feature-list]="ok: 1 feature"; else result[feature-list]="FAILED: $rc features, expected 1"; fi
 
-say "==> [7/7] clean up"
+say "==> [7/8] verify and identify beside a damaged stored print of the finger"
+# A second sample of the enrolled finger, a copy of the stored print with
+# eight bytes of its first sub-template's keypoints changed after it was
+# stored, so that its CRC no longer fits: the device library cannot load it,
+# skips it, and the good sample still answers. A match replaces the finger's
+# samples with the updated one, so the damaged row is stored again before
+# the identification.
+db=/var/lib/biometric-auth/biometric.db
+damaged_row() {
+  local blob=$work/damaged.print
+  sqlite3 "$db" "SELECT EigenData FROM EIGEN_INFO WHERE Driver = 'zq4842' AND
+                 EigenIndex = $index AND SampleNo = 1;" | base64 -d >"$blob" || return 1
+  # The print head (10 bytes), the item length (4), the template head (7),
+  # the finger head (216) and the first record's head (489) come first.
+  printf '\xff\xff\xff\xff\xff\xff\xff\xff' |
+    dd of="$blob" bs=1 seek=726 conv=notrunc status=none || return 1
+  # The text is far longer than one command argument may be.
+  sqlite3 "$db" <<EOF
+INSERT INTO EIGEN_INFO (UID, UUID, BioType, Driver, EigenIndex, EigenIndexName, SampleNo, EigenData)
+  SELECT UID, UUID, BioType, Driver, EigenIndex, EigenIndexName, 2, '$(base64 -w0 "$blob")'
+  FROM EIGEN_INFO WHERE Driver = 'zq4842' AND EigenIndex = $index AND SampleNo = 1;
+EOF
+}
+rows_of_finger() {
+  sqlite3 "$db" "SELECT count(*) FROM EIGEN_INFO WHERE Driver = 'zq4842' AND EigenIndex = $index;"
+}
+damaged=""
+if damaged_row && [[ $(rows_of_finger) -eq 2 ]]; then
+  client verify -d "$drvid" -i "$index"
+  rc=$?
+  [[ $rc -eq 0 ]] || damaged+=" verify: no match (exit $rc);"
+else
+  damaged+=" the damaged row could not be stored;"
+fi
+if [[ $(rows_of_finger) -eq 2 ]] || { damaged_row && [[ $(rows_of_finger) -eq 2 ]]; }; then
+  reply=$(timeout 45 dbus-send --system --print-reply --reply-timeout=40000 \
+    --dest=org.ukui.Biometric /org/ukui/Biometric org.ukui.Biometric.Identify \
+    "int32:$drvid" int32:0 int32:0 int32:-1 2>&1)
+  sed 's/^/      | /' <<<"$reply"
+  got=$(awk '/int32/ { printf "%s%s", s, $2; s=" " }' <<<"$reply")
+  [[ $got == "0 0" ]] || damaged+=" identify: [$got], expected result 0 for user 0;"
+else
+  damaged+=" the damaged row could not be stored again;"
+fi
+if [[ -z $damaged ]]; then
+  result[damaged-row]="ok: verify and identify match"
+else
+  result[damaged-row]="FAILED:$damaged"
+  tail -25 "$work/service.log" | sed 's/^/      service | /'
+fi
+
+say "==> [8/8] clean up"
 client clean -d "$drvid" -i -1
 rc=$?
 left=$(sqlite3 /var/lib/biometric-auth/biometric.db \
   "SELECT count(*) FROM EIGEN_INFO WHERE Driver = 'zq4842';" 2>/dev/null)
 if [[ $rc -eq 0 && "${left:-1}" -eq 0 ]]; then result[clean]="ok: nothing left"; else result[clean]="FAILED (exit $rc, ${left:-?} left)"; fi
+if [[ -n $images ]]; then
+  say "    (the emulator pressed $(grep -cE 'press [0-9]+ \(.*\.pgm\)$' "$work/emulator.log") image files of $images)"
+fi
 
 summary

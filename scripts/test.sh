@@ -8,11 +8,13 @@
 #   scripts/test.sh release    the optimised build only
 #   scripts/test.sh asan       the sanitizer build only
 #   scripts/test.sh fuzz       the fuzz run only
+# FPDEV_JOBS sets how many build and test jobs run at once (default: all
+# cores), for a shared machine.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh" || exit 1
 
-jobs=$(nproc)
+jobs=${FPDEV_JOBS:-$(nproc)}
 modes=("${@:-release asan fuzz}")
 # shellcheck disable=SC2206
 modes=(${modes[*]})

@@ -117,8 +117,10 @@ int bq_sensor_verify_by_template(const quorvanta_tpl *t) {
   ClearSlots();
   int r = quorv_InitAlgTplData(t->slot, t->type, t->len, t->data);
   if (r != 0) {
-    BQ_LOG_ERRNO(kTag, r);
-    return r;
+    // A stored print that does not load cannot match; its code is no
+    // result of the sensor (a -1 would rebuild the library).
+    BQ_LOG_ERROR_MSG(kTag, "quorv_InitAlgTplData(..) = %d: template not loaded.", r);
+    return QUORV_ERR_ALGORITHM;
   }
   BQ_LOG(BQ_LOG_INFO, kTag, "[%4d]:new template loaded at slot %d. type = %d, len = %d.",
          __LINE__, t->slot, t->type, static_cast<int>(t->len));

@@ -44,7 +44,8 @@ int bq_sensor_update_template(uint8_t *buf);
 
 // Verifies the current frame against one template: clears slots 0 to 9,
 // loads it into its slot (slots 0 to 9 only: -200 otherwise), identifies.
-// Sets update_tpl. -201 for NULL, a load error, or the identify result.
+// Sets update_tpl. -201 for NULL, -2 (no match) when the template does not
+// load, or the identify result.
 int bq_sensor_verify_by_template(const quorvanta_tpl *t);
 
 // Identifies the current frame against a NULL-terminated list in batches of

@@ -29,6 +29,9 @@
 
 namespace {
 
+// Highest quality or condition byte a stored record may hold.
+constexpr uint8_t kMaxRating = 100;
+
 uint8_t gIsImproveFrr = 0;
 
 // Owns the images and the detector's arrays of one extraction.
@@ -346,9 +349,15 @@ int32_t ZqGetTemplate(uint8_t *img, ST_SubTemplate *sample, const uint8_t *quali
   if (stored != 0) return stored;
   if (sample->templatePixValid != nullptr)
     memcpy(sample->templatePixValid, validBits, std::min<size_t>(maskBytes, sample->maskBufSize));
-  sample->templateQuality = q[0];
+  // A stored record holds quality and condition in 0..100, the range every
+  // blob reader accepts; a rating above it counts as 100.
+  if (q[0] > kMaxRating || q[2] > kMaxRating) {
+    QUORV_LOGW("ZqGetTemplate...Quality = %d, Condition = %d above %d, taken as %d", q[0], q[2],
+               kMaxRating, kMaxRating);
+  }
+  sample->templateQuality = std::min(q[0], kMaxRating);
   sample->templateArea = q[1];
-  sample->templateCond = q[2];
+  sample->templateCond = std::min(q[2], kMaxRating);
   sample->templateExtra = q[3];
   QUORV_LOGI("ZqGetTemplate...Area = %d, Quality = %d, Condition = %d", q[1], q[0], q[2]);
 

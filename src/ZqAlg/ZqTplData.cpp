@@ -210,6 +210,14 @@ int ZqGetTplData(int16_t fingerId, uint8_t *tplType, uint32_t *tplSize, uint8_t 
     QUORV_LOGE("%s...cur tpls is invalid, ret = -1", __func__);
     return -1;
   }
+  // Every blob written must load again: a record the reader would refuse
+  // (quality or condition above 100, a root index that is no slot, a bit
+  // image word count past the image, sizes that disagree) is not written.
+  FingerView check;
+  if (ParseFinger(__func__, *f, tplData, offset, 4, &check) != 0 || check.end != offset) {
+    QUORV_LOGE("%s...fid_%d holds a record no reader accepts, ret = -1", __func__, fingerId);
+    return -1;
+  }
   const uint16_t crc = ZqCalCrc16(tplData, offset);
   QUORV_LOGI("%s...crcCode = 0x%x", __func__, crc);
   PutU16(tplData + offset, crc);
@@ -261,6 +269,15 @@ int ZqIniAlgTplData_v1(int16_t fingerId, uint8_t tplType, uint32_t tplSize, cons
   if (crc != stored) {
     QUORV_LOGE("%s...code crc error! ret = -3", __func__);
     return -3;
+  }
+  // A finger that is not finalised, or holds no sub-template, could never
+  // match: it is refused rather than loaded as a finger that never answers.
+  const uint16_t validFlg = GetU16(view.head + kOffValidFlg);
+  const uint16_t count = GetU16(view.head + kOffCount);
+  if (validFlg != 1 || count == 0) {
+    QUORV_LOGE("%s...validFlg(= %d), currentSubtemplatesNum(= %d): no finger to match, ret = -4",
+               __func__, validFlg, count);
+    return -4;
   }
   if (CommitFinger(__func__, f, static_cast<uint16_t>(fingerId), view) != 0) {
     QUORV_LOGE("%s...ZqInitEnrollTplData() err, ret = -2", __func__);

@@ -31,7 +31,8 @@ int ZqGetTplSize(const ST_SubTemplate *t);
 
 // Writes the finger's blob into tplData (ZqGetTplDataSize bytes), finalising
 // the finger first; *tplType = 121, *tplSize = the blob size. 0; -1 for a bad
-// id, a NULL pointer or a finger without sub-templates (nothing changes).
+// id, a NULL pointer or a finger without sub-templates (nothing changes), or
+// a finger holding a record the blob reader refuses (*tplSize unchanged).
 int ZqGetTplData(int16_t fingerId, uint8_t *tplType, uint32_t *tplSize, uint8_t *tplData);
 // The same as ZqGetTplData.
 int ZqSaveTplData(int16_t fingerId, uint8_t *tplType, uint32_t *tplSize, uint8_t *tplData);
@@ -49,7 +50,8 @@ int ZqQuorvTemplateToData(const ST_SubTemplate *t, uint32_t *offset, uint8_t *da
 // blob cannot be parsed (truncated, a bad header or record, more than 96
 // sub-templates), the finger unchanged; -2 as well when the finger still
 // holds features or memory runs short, the finger emptied; -3 CRC
-// mismatch, the finger unchanged.
+// mismatch, the finger unchanged; -4 a finger that can never match
+// (validFlg not 1, or no sub-template), the finger unchanged.
 int ZqIniAlgTplData_v1(int16_t fingerId, uint8_t tplType, uint32_t tplSize, const uint8_t *tplData);
 // Reads the finger header and 96 records at data + *offset (no CRC) and
 // advances *offset. 0; -1 headerSize not 208, a count above 96 or a bad

@@ -20,6 +20,9 @@ using zq_le::GetU32;
 using zq_le::PutU16;
 using zq_le::PutU32;
 
+// Highest condition byte a current record may hold.
+constexpr uint8_t kMaxCond = 100;
+
 // Mask and binarised-image bytes of the old records (a 96 x 96 sensor).
 constexpr uint32_t kOldMaskBytes = 1153;
 constexpr uint32_t kOldBinBytes = 1160;
@@ -81,7 +84,9 @@ void ConvertSub(const Layout &l, ST_SubTemplate *dst, const uint8_t *rec) {
   dst->classNum = rec[l.classNum];
   dst->templateArea = rec[l.area];
   dst->templateQuality = rec[l.quality];
-  dst->templateCond = rec[l.cond];
+  // Older builds stored conditions above 100, which no current reader
+  // takes: such a finger is brought into range so that it saves and loads.
+  dst->templateCond = std::min<uint8_t>(rec[l.cond], kMaxCond);
   dst->templateExtra = rec[l.extra];
   dst->extendArea = rec[l.extendArea];
   dst->rootIndex = GetU16(rec + l.rootIndex);
@@ -140,8 +145,9 @@ int CheckBlob(const Layout &l, uint32_t tplSize, const uint8_t *data) {
   const Trailer tr = ReadTrailer(l, image);
   QUORV_LOGI("%s...sub tpl count = %d ", l.reader, tr.count);
   const uint32_t maxCount = std::min<uint32_t>(gSensorInfor.algMaxTplCount, l.slots);
-  if (tr.count > maxCount || tr.templateSize != static_cast<int32_t>(l.imageBytes) ||
-      tr.validFlg != 1) {
+  // A finger without sub-templates could never match.
+  if (tr.count == 0 || tr.count > maxCount ||
+      tr.templateSize != static_cast<int32_t>(l.imageBytes) || tr.validFlg != 1) {
     QUORV_LOGE("%s...count = %d (max %u), templateSize = %d, validFlg = %d, ret = -1", l.reader,
                tr.count, maxCount, tr.templateSize, tr.validFlg);
     return -1;
@@ -157,6 +163,10 @@ int CheckBlob(const Layout &l, uint32_t tplSize, const uint8_t *data) {
         words < 0 || static_cast<uint32_t>(words) > wordsMax) {
       QUORV_LOGE("%s...tpl error!", l.reader);
       return -1;
+    }
+    if (rec[l.cond] > kMaxCond) {
+      QUORV_LOGW("%s...templateCond(= %d) of slot %u above %d, taken as %d", l.reader, rec[l.cond],
+                 i, kMaxCond, kMaxCond);
     }
     end += static_cast<uint64_t>(n) * ZQ_FEATURE_BYTES;
     if (end > tplSize) {

@@ -105,6 +105,38 @@ TEST(BqDumpLog, LoggingWhileTheSessionCannotBeCreatedDoesNotRecurse) {
   g_libfpdev_dump = 0;
 }
 
+// Every log line asks for a dump copy; a refused folder is reported on the
+// first only, and dumping starts once the folder is fixed.
+TEST(BqDumpLog, ARefusedFolderIsReportedOncePerProcess) {
+  REQUIRE_PRIVATE_TMP();
+  ASSERT_EQ(mkdir("/tmp/dump", 0777), 0);
+  ASSERT_EQ(chmod("/tmp/dump", 0777), 0);
+  g_base_log_level = 3;
+  g_libfpdev_dump = 1;
+  std::string text;
+  {
+    StderrCapture capture;
+    for (int i = 0; i < 40; ++i) bq_log(BQ_LOG_INFO, "quorvanta:core", "line %d", i);
+    text = capture.Text();
+  }
+  auto count = [&text](const std::string &what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("refusing dump folder '/tmp/dump'"), 1u) << text;
+  EXPECT_EQ(count("error at create_new_dumping_session"), 1u) << text;
+  EXPECT_EQ(count("create_new_dumping_session(..) = 'Try again'"), 1u) << text;
+  EXPECT_EQ(count("quorvanta:core: line "), 40u) << text;
+  EXPECT_EQ(bq_dump_session_number(), 0u);
+
+  ASSERT_EQ(chmod("/tmp/dump", 0700), 0);
+  bq_log(BQ_LOG_INFO, "quorvanta:core", "dumped");
+  g_libfpdev_dump = 0;
+  EXPECT_EQ(bq_dump_session_number(), 1u);
+  EXPECT_NE(ReadFile(bq_dump_log_path()).find("dumped"), std::string::npos);
+}
+
 // The error lines of bq_mkdir_p, with the line number replaced by '#'.
 std::string Normalise(std::string line) {
   size_t open = line.find("[");

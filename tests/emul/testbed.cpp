@@ -120,6 +120,21 @@ void Testbed::Unplug(Device &dev) {
   umockdev_testbed_remove_device(testbed_, dev.syspath_.c_str());
 }
 
+Device &Testbed::PlugIn(DeviceDesc desc, std::shared_ptr<DeviceModel> model) {
+  for (unsigned address = desc.address;; ++address) {
+    if (address > 127) throw std::runtime_error("usb_emul: no free bus address left");
+    bool used = false;
+    for (const auto &dev : devices_)
+      used = used || (dev->desc().bus == desc.bus && dev->desc().address == address);
+    if (used) continue;
+    desc.address = static_cast<uint8_t>(address);
+    break;
+  }
+  Device &dev = AddDevice(desc, std::move(model));
+  umockdev_testbed_uevent(testbed_, dev.syspath_.c_str(), "add");
+  return dev;
+}
+
 std::string Testbed::root_dir() const {
   gchar *dir = umockdev_testbed_get_root_dir(testbed_);
   std::string out = dir;

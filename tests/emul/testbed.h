@@ -50,6 +50,12 @@ class Testbed {
   // Unplugs `dev`: its transfers fail with ENODEV and it leaves sysfs, with a
   // "remove" uevent.
   void Unplug(Device &dev);
+  // Plugs a device in while libusb runs, as a re-plug does: like AddDevice,
+  // at the next bus address that no device of this testbed has used (a
+  // re-plugged device enumerates anew), with an "add" uevent. The unplugged
+  // devices stay, answering ENODEV to the handles still open on them.
+  // Throws as AddDevice, and std::runtime_error when no address is left.
+  Device &PlugIn(DeviceDesc desc, std::shared_ptr<DeviceModel> model);
   // The testbed's root directory (holds sys/ and dev/).
   std::string root_dir() const;
 

@@ -577,6 +577,57 @@ TEST_F(Emul, UnplugRemovesTheDeviceFromEnumeration) {
   EXPECT_EQ(libusb_open_device_with_vid_pid(ctx_, 0x3c5d, 0x4842), nullptr);
 }
 
+// A re-plug, as the service sees it: libusb's hotplug callbacks report the
+// bridge leaving and arriving, and the new one enumerates at another address
+// and answers, while the old handle keeps failing with NO_DEVICE.
+TEST_F(Emul, PlugInAfterUnplugRaisesHotplugEventsAndAnswersAtANewAddress) {
+  Open();
+  struct Seen {
+    std::vector<std::pair<libusb_hotplug_event, int>> events;  // event, bus address
+  } seen;
+  auto on_event = [](libusb_context *, libusb_device *device, libusb_hotplug_event event,
+                     void *data) -> int {
+    static_cast<Seen *>(data)->events.emplace_back(event, libusb_get_device_address(device));
+    return 0;
+  };
+  libusb_hotplug_callback_handle cb = 0;
+  ASSERT_EQ(libusb_hotplug_register_callback(
+                ctx_,
+                static_cast<libusb_hotplug_event>(LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED |
+                                                  LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT),
+                LIBUSB_HOTPLUG_NO_FLAGS, 0x3c5d, 0x4842, LIBUSB_HOTPLUG_MATCH_ANY, on_event, &seen,
+                &cb),
+            0);
+  auto run_until_events = [&](size_t n) {
+    auto end = Clock::now() + 2s;
+    while (seen.events.size() < n && Clock::now() < end) {
+      timeval tv{0, 50000};
+      libusb_handle_events_timeout_completed(ctx_, &tv, nullptr);
+    }
+  };
+  bed_.Unplug(*dev_);
+  run_until_events(1);
+  Device &again = bed_.PlugIn(SensorDesc(), std::make_shared<RegisterModel>());
+  run_until_events(2);
+  using Event = std::pair<libusb_hotplug_event, int>;
+  EXPECT_EQ(seen.events, (std::vector<Event>{{LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT, 2},
+                                             {LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED, 3}}));
+  EXPECT_EQ(again.desc().address, 3);
+  EXPECT_EQ(again.devnode(), "/dev/bus/usb/001/003");
+
+  libusb_device_handle *fresh = libusb_open_device_with_vid_pid(ctx_, 0x3c5d, 0x4842);
+  ASSERT_NE(fresh, nullptr);
+  EXPECT_EQ(libusb_get_device_address(libusb_get_device(fresh)), 3);
+  uint8_t reg[2] = {};
+  EXPECT_EQ(libusb_control_transfer(fresh, kVendorOut, 0x01, 0xbeef, 7, nullptr, 0, 200), 0);
+  EXPECT_EQ(libusb_control_transfer(fresh, kVendorIn, 0x02, 0, 7, reg, 2, 200), 2);
+  EXPECT_EQ(reg[0] | reg[1] << 8, 0xbeef);
+  EXPECT_EQ(libusb_control_transfer(handle_, kVendorIn, 0x02, 0, 7, reg, 2, 200),
+            LIBUSB_ERROR_NO_DEVICE);
+  libusb_close(fresh);
+  libusb_hotplug_deregister_callback(ctx_, cb);
+}
+
 // --- set-up errors -------------------------------------------------------------
 
 TEST(EmulSetup, TmpdirLengthIsChecked) {

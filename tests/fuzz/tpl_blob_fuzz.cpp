@@ -1,14 +1,21 @@
-// libFuzzer target: stored template blobs, damaged at will. The first input
-// byte picks what is offered: 0 the raw bytes (to the finger loader, the
-// single-record reader and the buffer restore); 1, 2, 3 a valid current
-// finger blob, an older 48-slot blob and a template-buffer blob, with the
-// rest of the input as edits (a length to cut to, then offset/value pairs,
-// the CRC optionally recomputed). Whatever is accepted must save and load
-// back to the same bytes, and a refused blob must leave no heap block.
+// libFuzzer target: stored template blobs, damaged at will, at the
+// product's 96 x 96 sensor size. The first input byte picks what is offered:
+// 0 the raw bytes (to the finger loader, the single-record reader and the
+// buffer restore); 1, 2, 3 a valid current finger blob, an older 48-slot
+// blob and a template-buffer blob, with the rest of the input as edits (a
+// length to cut to, then offset/value pairs, the CRC optionally recomputed);
+// 4 an edited finger blob (current or older) as the driver receives it, a
+// print item with its 7-byte head, through the driver's parse and its
+// identification beside a good finger. Whatever is accepted must save and
+// load back to the same bytes, the good finger must always answer under its
+// own list index, and a refused blob must leave no heap block.
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "drivers/quorvanta/quorvanta_tpl.h"
+#include "src/FpSensorLib/quorv_sensor_lib.h"
 #include "src/ZqAlg/ZqCrc16.h"
 #include "src/ZqAlg/ZqEnrollTemplate.h"
 #include "src/ZqAlg/ZqMatchRecords.h"
@@ -51,6 +58,7 @@ void FillSample(ST_SubTemplate *t, int n, int seed) {
 
 struct Seeds {
   std::vector<uint8_t> finger, legacy, buffers;
+  std::vector<uint8_t> good;  // another finger, the driver path's good print
   int32_t blocks = 0;  // live heap blocks with every finger and buffer empty
 };
 
@@ -77,8 +85,8 @@ void EmptyAll() {
 
 const Seeds &Setup() {
   static Seeds *seeds = [] {
-    gSensorInfor.cols = 8;  // small records keep the blobs short
-    gSensorInfor.rows = 8;
+    gSensorInfor.cols = 96;  // the product's sensor
+    gSensorInfor.rows = 96;
     gSensorInfor.algMaxTplCount = 48;
     gSensorInfor.maxFeatNum = 160;
     Check(ZqInitErollTemplate() == 0 && ZqCreateTempupdateInfor() == 0 && ZqInitTempalteBuf() == 0);
@@ -87,6 +95,11 @@ const Seeds &Setup() {
     for (int i = 0; i < 3; ++i) FillSample(&f->subtemplates[i], 2 + i, i);
     f->currentSubtemplatesNum = 3;
     s->finger = SaveFinger(0);
+    ST_QuorvEnrollTemplate *g = gEnrolledTemplate[1];
+    for (int i = 0; i < 2; ++i) FillSample(&g->subtemplates[i], 5 + i, 7 + i);
+    g->currentSubtemplatesNum = 2;
+    s->good = SaveFinger(1);
+    ZqClearErollTemplate(1);
     ZqSetTplValidFlag(1);  // extra slots of finger 1 survive a restore
     ZqRefreshTemplateExtraInfor(&f->subtemplates[1], 1);
     ZqSubTemplateCopy(&gQuorvTempalteBufInfor->bufTemplate[2], &f->subtemplates[2]);
@@ -161,14 +174,65 @@ void LoadBuffers(const std::vector<uint8_t> &blob, int32_t blocks) {
   Check(ZqGetMallocCnts() == blocks);
 }
 
+// The driver's identification: the frame "matches" a slot holding the good
+// finger; every other slot misses.
+const std::vector<uint8_t> *g_good = nullptr;
+uint8_t g_frame[96 * 96];
+quorvanta_ctx_t g_ctx = {};
+
+// The driver's parse of a print item, then identification over the item's
+// template and the good finger's (which must answer), then the slots
+// emptied as the next identification empties them.
+void DriverPath(const std::vector<uint8_t> &item, const Seeds &seeds) {
+  quorvanta_tpl t{};
+  if (quorvanta_tpl_parse(item.data(), item.size(), &t) != 0) return;
+  Check(t.len + QUORVANTA_TPL_HEAD == item.size() && t.len <= QUORV_TPL_DATA_MAX);
+  const quorvanta_tpl good{0, 121, static_cast<uint32_t>(seeds.good.size()), seeds.good.data()};
+  const quorvanta_tpl *list[] = {&t, &good, nullptr};
+  g_good = &seeds.good;
+  g_ctx.raw_image = g_frame;
+  quorvanta_ctx = &g_ctx;
+  uint32_t fid = 99;
+  Check(bq_sensor_identify_by_templates(list, &fid) == 0 && fid <= 1);
+  quorvanta_ctx = nullptr;
+  for (unsigned f = 0; f < QUORV_FINGER_SLOTS; ++f) quorv_DelFinger(f);
+  Check(ZqGetMallocCnts() == seeds.blocks);
+}
+
 }  // namespace
+
+// The sensor library's calls of the driver's template path, on the real
+// template store.
+extern "C" int quorv_InitAlgTplData(uint8_t slot, uint8_t type, uint32_t len,
+                                    const uint8_t *data) {
+  return ZqIniAlgTplData(slot, type, len, data);
+}
+extern "C" int quorv_DelFinger(unsigned finger) {
+  if (finger < MAX_FINGERS_SUPPORTED) ZqClearErollTemplate(static_cast<uint16_t>(finger));
+  return 0;
+}
+extern "C" int quorv_IdentifyByImage(const uint8_t *, int, uint8_t *fid, uint8_t *update) {
+  *fid = QUORV_NO_FINGER;
+  *update = 0;
+  for (int16_t f = 0; f < static_cast<int16_t>(QUORV_FINGER_SLOTS); ++f) {
+    if (ZqGetSubtemplatesNum(static_cast<uint16_t>(f)) == 0) continue;
+    if (g_good != nullptr && SaveFinger(f) == *g_good) {
+      *fid = static_cast<uint8_t>(f);
+      return 0;
+    }
+  }
+  return QUORV_ERR_ALGORITHM;
+}
+extern "C" int quorv_SaveAlgTplData(int, uint8_t *, uint32_t *, uint8_t *) { return -1; }
+extern "C" int quorv_GetAlgTplData(int, uint8_t *, uint32_t *, uint8_t *) { return -1; }
+extern "C" int quorv_UpdateTemplate(uint8_t, uint8_t *) { return -1; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const Seeds &seeds = Setup();
   if (size < 1) return 0;
   const uint8_t *in = data + 1;
   const size_t n = size - 1;
-  switch (data[0] % 4) {
+  switch (data[0] % 5) {
     case 0: {
       // An exact-size copy, so that any read past the input is caught.
       const std::vector<uint8_t> raw(in, in + n);
@@ -190,9 +254,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     case 2:
       LoadFinger(Edit(seeds.legacy, in, n), seeds.blocks);
       break;
-    default:
+    case 3:
       LoadBuffers(Edit(seeds.buffers, in, n), seeds.blocks);
       break;
+    default: {
+      // Edit flags beyond the CRC and cut bits: 4 the older blob, 8 the
+      // slot byte from the cut's top byte, 16 a length field one too large.
+      const uint8_t flags = n > 0 ? in[0] : 0;
+      const std::vector<uint8_t> blob = Edit(flags & 4 ? seeds.legacy : seeds.finger, in, n);
+      std::vector<uint8_t> item(QUORVANTA_TPL_HEAD);
+      const uint32_t len = static_cast<uint32_t>(blob.size()) + ((flags & 16) ? 1 : 0);
+      quorvanta_tpl_write_head(item.data(), (flags & 8) && n > 4 ? in[4] : 0, 121, len);
+      item.insert(item.end(), blob.begin(), blob.end());
+      DriverPath(item, seeds);
+      break;
+    }
   }
   return 0;
 }

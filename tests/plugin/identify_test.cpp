@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "plugin/operation_fixture.h"
+#include "support/stderr_capture.h"
 
 namespace plugin_test {
 namespace {
@@ -207,7 +208,17 @@ TEST_F(IdentifyTest, UnreadableSampleShiftsTheGalleryNotTheMatch) {
   updated[6].data = StoredText("y+");
 
   Identify({{1, 1}});
-  EXPECT_EQ(IdentifyOp(3000), 3000);
+  {
+    // The log maps each gallery position, which the device library names
+    // when it cannot use a print, to its stored sample.
+    testing_support::StdoutCapture out;
+    EXPECT_EQ(IdentifyOp(3000), 3000);
+    const std::string log = out.Text();
+    EXPECT_NE(log.find("Gallery position 0: sample 1 of user 3000, finger 1\n"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Gallery position 1: sample 1 of user 3000, finger 2\n"), std::string::npos)
+        << log;
+  }
   ExpectBothCodes(400);
   EXPECT_EQ(fake_->identify_gallery_size, 2);
   EXPECT_EQ(StoredRows(), updated);

@@ -48,6 +48,8 @@ check "the plug-in needs no device library at link time" "" \
 rules=$stage/usr/lib/udev/rules.d/60-fpdev-quorvanta.rules
 check "udev rule installed" yes "$([[ -f $rules ]] && echo yes)"
 ids() { sed -n 's/.*idVendor}=="\([0-9a-f]*\)".*idProduct}=="\([0-9a-f]*\)".*/\1:\2/p' "$rules" | sort | xargs; }
+check "udev rule: for root alone, no access for the logged-in user" "0660 0" \
+  "$(grep -o 'MODE="[0-9]*"' "$rules" | sort -u | tr -dc '0-9') $(grep -c uaccess "$rules")"
 check "udev rule: every id of the drivers' tables, once" \
   "138a:0050 3c5d:3b11 3c5d:3b12 3c5d:3b13 3c5d:3b14 3c5d:3b15 3c5d:3b16 3c5d:3b17 3c5d:3b18 3c5d:3b19 3c5d:3b1a 3c5d:4841 3c5d:4842" \
   "$(ids)"
@@ -57,9 +59,9 @@ pc=$stage/usr/$libdir/pkgconfig/fpdev_quorvanta.pc
 check "pkg-config file" yes "$([[ -f $pc ]] && echo yes)"
 export PKG_CONFIG_PATH=$stage/usr/$libdir/pkgconfig PKG_CONFIG_SYSROOT_DIR=$stage
 flags=$(pkg-config --cflags --libs fpdev_quorvanta | xargs)
-check "pkg-config flags" "-I$stage/usr/include/fpdev_quorvanta -L$stage/usr/$libdir -lfpdev_quorvanta" "$flags"
+check "pkg-config flags" "-I$stage/usr/include -L$stage/usr/$libdir -lfpdev_quorvanta" "$flags"
 cat >"$stage/probe.c" <<'PROBE'
-#include <fpdev.h>
+#include <fpdev_quorvanta/fpdev.h>
 int main(void) { return fp_init() == 0 ? (fp_exit(), 0) : 1; }
 PROBE
 # PROBE_CFLAGS: the sanitizer flags of a sanitizer build of the library.

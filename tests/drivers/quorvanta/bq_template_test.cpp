@@ -135,6 +135,19 @@ TEST_F(TemplateTest, VerifyRejectsASlotByteBeyondTheLibrarysTenSlots) {
   EXPECT_EQ(bq_sensor_verify_by_template(nullptr), -201);
 }
 
+// A stored template the library refuses cannot match, whatever the loader's
+// code: -1 in particular must not pass for an image error.
+TEST_F(TemplateTest, VerifyOfATemplateThatDoesNotLoadIsNoMatch) {
+  const Bytes blob = Blob(2);
+  quorvanta_tpl t{0, 1, static_cast<uint32_t>(blob.size()), blob.data()};
+  standin::script().refuse_templates = {blob};
+  for (int code : {-1, -3, -4}) {
+    standin::script().refuse_code = code;
+    EXPECT_EQ(bq_sensor_verify_by_template(&t), -2) << code;
+  }
+  EXPECT_EQ(standin::CallsStartingWith("quorv_IdentifyByImage"), std::vector<std::string>{});
+}
+
 struct IdentifyCase {
   const char *name;
   int gallery;

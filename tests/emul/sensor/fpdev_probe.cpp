@@ -2,8 +2,12 @@
 // fp_init, fp_discover_devs, fp_dev_open of every device of the main driver
 // (id 35), then close and fp_exit. Prints one line per step.
 //
-//   fpdev_probe      exit 0: every device of driver 35 opened; 3: none
+//   fpdev_probe [--enroll]
+//                    exit 0: every device of driver 35 opened; 3: none
 //                    found; 4: an open failed; 1: fp_init failed
+//   --enroll         after each open, runs one synchronous enrol stage and
+//                    prints "enroll: waiting" before and "enroll: <result>"
+//                    after it (a program busy with the sensor)
 #include <cstdio>
 #include <string>
 
@@ -25,7 +29,8 @@ std::string Hex(unsigned v) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char **argv) {
+  bool enroll = argc > 1 && std::string(argv[1]) == "--enroll";
   int r = fp_init();
   if (r != 0) {
     Out("fp_init: " + std::to_string(r));
@@ -47,6 +52,12 @@ int main() {
     }
     ++opened;
     Out("open: ok, " + std::to_string(fp_dev_get_nr_enroll_stages(dev)) + " enroll stages");
+    if (enroll) {
+      Out("enroll: waiting");
+      fp_print_data *print = nullptr;
+      Out("enroll: " + std::to_string(fp_enroll_finger_img(dev, &print, nullptr)));
+      fp_print_data_free(print);
+    }
     fp_dev_close(dev);
     Out("close: ok");
   }

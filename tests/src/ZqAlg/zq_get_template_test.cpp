@@ -14,6 +14,7 @@
 #include "src/ZqAlg/ZqQualityWrappers.h"
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/ZqAlg/ZqSubTemplate.h"
+#include "src/ZqAlg/ZqTplData.h"
 #include "src/enhance/ZqGetFlag.h"
 #include "src/features/ZqAlgMode.h"
 #include "src/image/ZqMemoryManager.h"
@@ -188,6 +189,39 @@ TEST_F(GetTemplateTest, NullArgumentsAndFreshQuality) {
   EXPECT_EQ(s->templateQuality, q[0]);
   EXPECT_EQ(s->templateArea, q[1]);
   EXPECT_EQ(s->templateCond, q[2]);
+}
+
+// The rating can exceed 100 (the condition scale reaches 255), while every
+// blob reader refuses a record whose quality or condition is above 100: the
+// sample stores such a rating as 100 and its record reads back.
+TEST_F(GetTemplateTest, RatingsAboveAHundredAreStoredAsAHundred) {
+  struct Case {
+    uint8_t given[4];
+    uint8_t quality, cond;
+  };
+  const Case cases[] = {
+      {{101, 90, 255, 7}, 100, 100},
+      {{255, 90, 101, 7}, 100, 100},
+      {{100, 90, 100, 7}, 100, 100},
+      {{60, 90, 50, 7}, 60, 50},
+  };
+  std::vector<uint8_t> img = zq_test::FingerImage(96, 96, 1);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::vector<int>(c.given, c.given + 4)));
+    ST_SubTemplate *s = Sample();
+    std::vector<uint8_t> frame = img;
+    ASSERT_EQ(ZqGetTemplate(frame.data(), s, c.given), 0);
+    EXPECT_EQ(s->templateQuality, c.quality);
+    EXPECT_EQ(s->templateArea, c.given[1]);
+    EXPECT_EQ(s->templateCond, c.cond);
+    EXPECT_EQ(s->templateExtra, c.given[3]);
+    std::vector<uint8_t> rec(ZqGetSubTplDataSize(s));
+    uint32_t off = 0;
+    ASSERT_EQ(ZqQuorvTemplateToData(s, &off, rec.data()), 0);
+    ST_SubTemplate *back = ZqCreateTemp();
+    EXPECT_EQ(ZqDataToQuorvTemplate(rec.data(), static_cast<uint16_t>(rec.size()), back), 0);
+    ZqReleaseTemp(back);
+  }
 }
 
 TEST_F(GetTemplateTest, OtherModesExtractInTheSensorGrid) {

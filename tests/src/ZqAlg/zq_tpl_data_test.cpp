@@ -156,6 +156,39 @@ TEST_F(TplDataTest, SaveRefusesFingersItCannotWrite) {
   EXPECT_EQ(off, 0u);
 }
 
+// The writer emits nothing its reader would refuse: a record with any of
+// these values is not written, and the reported size stays as it was.
+TEST_F(TplDataTest, SaveRefusesARecordItsReaderWouldRefuse) {
+  struct Case {
+    const char *name;
+    void (*spoil)(ST_SubTemplate *t);
+  };
+  const Case cases[] = {
+      {"quality 101", [](ST_SubTemplate *t) { t->templateQuality = 101; }},
+      {"condition 101", [](ST_SubTemplate *t) { t->templateCond = 101; }},
+      {"condition 255", [](ST_SubTemplate *t) { t->templateCond = 255; }},
+      {"rootIndex 96", [](ST_SubTemplate *t) { t->rootIndex = 96; }},
+      {"binWordCnt past the image", [](ST_SubTemplate *t) { t->binWordCnt = 146; }},
+      {"negative binWordCnt", [](ST_SubTemplate *t) { t->binWordCnt = -1; }},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    FillFinger(3, {4, 6}, 8);
+    ST_SubTemplate &slot = gEnrolledTemplate[3]->subtemplates[1];
+    const ST_SubTemplate kept = slot;
+    c.spoil(&slot);
+    std::vector<uint8_t> buf(ZqGetTplDataSize(3));
+    uint8_t type = 0;
+    uint32_t size = 7;
+    EXPECT_EQ(ZqGetTplData(3, &type, &size, buf.data()), -1);
+    EXPECT_EQ(size, 7u);
+    slot = kept;
+    EXPECT_EQ(ZqGetTplData(3, &type, &size, buf.data()), 0);
+    EXPECT_EQ(size, buf.size());
+    ZqDelTpl(3);
+  }
+}
+
 // Every way a stored blob can be damaged. Each is offered to finger 2,
 // which holds another template; neither it nor the heap may change.
 TEST_F(TplDataTest, DamagedBlobsAreRefusedAndChangeNothing) {
@@ -208,6 +241,13 @@ TEST_F(TplDataTest, DamagedBlobsAreRefusedAndChangeNothing) {
       {"negative binWordCnt",
        [](std::vector<uint8_t> *b, size_t r0, size_t) { PutU32(b, r0 + 20, 0xFFFFFFFFu); }, true,
        -2},
+      // A sound blob of a finger that could never match.
+      {"validFlg 0", [](std::vector<uint8_t> *b, size_t, size_t) { PutU16(b, 202, 0); }, true, -4},
+      {"validFlg 2", [](std::vector<uint8_t> *b, size_t, size_t) { PutU16(b, 202, 2); }, true, -4},
+      {"count 0 with validFlg 1", [](std::vector<uint8_t> *b, size_t, size_t) { PutU16(b, 200, 0); },
+       true, -4},
+      {"validFlg 0 under a stale CRC",
+       [](std::vector<uint8_t> *b, size_t, size_t) { PutU16(b, 202, 0); }, false, -3},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);

@@ -174,6 +174,27 @@ TEST_F(TplLegacyTest, FieldsOfEveryLayoutLandInTheCurrentRecord) {
   }
 }
 
+// Older builds stored conditions above 100. Such a finger loads with the
+// condition brought to 100, so that it saves as a current blob that loads.
+TEST_F(TplLegacyTest, ConditionAbove100IsBroughtIntoRange) {
+  for (const OldLayout *l : {&kX86, &kX64_96}) {
+    SCOPED_TRACE(l->name);
+    const std::vector<uint8_t> b =
+        OldBlob(*l, 3, {{2, 1, 60, 70, 12, 101}, kSlotA, {1, 1, 50, 50, 50, 255}});
+    ASSERT_EQ(Load(5, b), 0);
+    const ST_QuorvEnrollTemplate &f = *gEnrolledTemplate[5];
+    EXPECT_EQ(f.subtemplates[0].templateCond, 100);
+    EXPECT_EQ(f.subtemplates[1].templateCond, kSlotA.cond);
+    EXPECT_EQ(f.subtemplates[2].templateCond, 100);
+    const std::vector<uint8_t> current = SaveFinger(5);
+    ASSERT_FALSE(current.empty());
+    ZqDelTpl(5);
+    EXPECT_EQ(Load(5, current), 0);
+    EXPECT_EQ(SaveFinger(5), current);
+    ZqDelTpl(5);
+  }
+}
+
 TEST_F(TplLegacyTest, EachReaderTakesOnlyItsLayout) {
   const std::vector<uint8_t> x86 = OldBlob(kX86, 2, {kSlotA, kSlotB});
   const std::vector<uint8_t> x64 = OldBlob(kX64, 2, {kSlotA, kSlotB});
@@ -212,6 +233,7 @@ TEST_F(TplLegacyTest, RefusedBlobsLeaveTheFingerAsItWas) {
   cases.push_back({"96-layout count 50 over a maximum of 48", OldBlob(kX86_96, 50, fifty), 48});
   cases.push_back({"48-layout count 49", OldBlob(kX86, 49, fifty), 96});
   cases.push_back({"validFlg 0", OldBlob(kX86, 2, {kSlotA, kSlotB}, 0), 96});
+  cases.push_back({"count 0 with validFlg 1", OldBlob(kX86_96, 0, {kSlotA}), 96});
   cases.push_back({"keypoints above maxFeatNum", OldBlob(kX64, 1, {{100, 61, 50, 50, 50, 50}}), 96});
   cases.push_back({"area 101", OldBlob(kX86, 1, {{1, 1, 50, 101, 50, 50}}), 96});
   cases.push_back({"extendArea 101", OldBlob(kX86, 1, {{1, 1, 50, 50, 101, 50}}), 96});
