@@ -149,13 +149,80 @@ __attribute__((target("avx512f,avx512vpopcntdq"))) void ScanWide(
   }
 }
 
-// The wide scan when the processor counts bits in 512-bit registers,
-// unless a test asked for the plain one.
-bool gPlainScanOnly = false;
+// The same scan eight sample keypoints at a time with 256-bit registers,
+// which have no bit count: the bits of each byte are counted by two
+// 16-entry table look-ups (one per half byte), summed over the eight words
+// in the bytes (at most 64 each), then the four bytes of each lane summed.
+__attribute__((target("avx2"))) void ScanEight(const ST_Feature *s, uint32_t rows,
+                                               const ST_Feature *t, uint32_t tLen, uint32_t tFirst,
+                                               uint16_t sims[][2], uint16_t idx[][2]) {
+  constexpr uint32_t kLanes = 8;
+  const __m256i nibbleBits = _mm256_setr_epi8(0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4, 0, 1,
+                                              1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4);
+  const __m256i lowNibbles = _mm256_set1_epi8(0x0F);
+  const __m256i onesU8 = _mm256_set1_epi8(1), onesI16 = _mm256_set1_epi16(1);
+  const __m256i all = _mm256_set1_epi32(ZQ_DESCR_BITS);
+  for (uint32_t first = 0; first < rows; first += kLanes) {
+    const uint32_t lanes = rows - first < kLanes ? rows - first : kLanes;
+    alignas(32) uint32_t words[ZQ_DESCR_WORDS][kLanes] = {};
+    for (uint32_t i = 0; i < lanes; ++i)
+      for (int w = 0; w < ZQ_DESCR_WORDS; ++w) words[w][i] = s[first + i].descr[w];
+    __m256i sw[ZQ_DESCR_WORDS];
+    for (int w = 0; w < ZQ_DESCR_WORDS; ++w)
+      sw[w] = _mm256_load_si256(reinterpret_cast<const __m256i *>(words[w]));
+    __m256i best = _mm256_setzero_si256(), second = best, bestIdx = best, secondIdx = best;
+    for (uint32_t j = 0; j < tLen; ++j) {
+      const uint32_t *d = t[j].descr;
+      __m256i bytes = _mm256_setzero_si256();
+      for (int w = 0; w < ZQ_DESCR_WORDS; ++w) {
+        const __m256i x = _mm256_xor_si256(sw[w], _mm256_set1_epi32(static_cast<int>(d[w])));
+        bytes = _mm256_add_epi8(
+            bytes, _mm256_add_epi8(
+                       _mm256_shuffle_epi8(nibbleBits, _mm256_and_si256(x, lowNibbles)),
+                       _mm256_shuffle_epi8(nibbleBits,
+                                           _mm256_and_si256(_mm256_srli_epi16(x, 4), lowNibbles))));
+      }
+      const __m256i diff = _mm256_madd_epi16(_mm256_maddubs_epi16(bytes, onesU8), onesI16);
+      const __m256i sim = _mm256_sub_epi32(all, diff);  // 0 .. 256: signed compares hold
+      const __m256i at = _mm256_set1_epi32(static_cast<int>(tFirst + j));
+      const __m256i above = _mm256_cmpgt_epi32(sim, best);
+      const __m256i between = _mm256_andnot_si256(above, _mm256_cmpgt_epi32(sim, second));
+      second = _mm256_blendv_epi8(_mm256_blendv_epi8(second, best, above), sim, between);
+      secondIdx = _mm256_blendv_epi8(_mm256_blendv_epi8(secondIdx, bestIdx, above), at, between);
+      best = _mm256_blendv_epi8(best, sim, above);
+      bestIdx = _mm256_blendv_epi8(bestIdx, at, above);
+    }
+    alignas(32) uint32_t b[kLanes], sc[kLanes], bi[kLanes], si[kLanes];
+    _mm256_store_si256(reinterpret_cast<__m256i *>(b), best);
+    _mm256_store_si256(reinterpret_cast<__m256i *>(sc), second);
+    _mm256_store_si256(reinterpret_cast<__m256i *>(bi), bestIdx);
+    _mm256_store_si256(reinterpret_cast<__m256i *>(si), secondIdx);
+    for (uint32_t i = 0; i < lanes; ++i) {
+      sims[first + i][0] = static_cast<uint16_t>(b[i]);
+      sims[first + i][1] = static_cast<uint16_t>(sc[i]);
+      idx[first + i][0] = static_cast<uint16_t>(bi[i]);
+      idx[first + i][1] = static_cast<uint16_t>(si[i]);
+    }
+  }
+}
 
-bool UseWideScan() {
-  return !gPlainScanOnly && __builtin_cpu_supports("avx512f") &&
-         __builtin_cpu_supports("avx512vpopcntdq");
+typedef void (*ScanFunc)(const ST_Feature *, uint32_t, const ST_Feature *, uint32_t, uint32_t,
+                         uint16_t[][2], uint16_t[][2]);
+
+bool HasSixteenLanes() {
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vpopcntdq");
+}
+bool HasEightLanes() { return __builtin_cpu_supports("avx2"); }
+
+// Lanes a test asked for (1: the plain scan), 0 for the widest the
+// processor has.
+int32_t gScanLanes = 0;
+
+ScanFunc ChosenScan() {
+  if (gScanLanes == 1) return ScanPlain;
+  if ((gScanLanes == 0 || gScanLanes == 16) && HasSixteenLanes()) return ScanWide;
+  if ((gScanLanes == 0 || gScanLanes == 8) && HasEightLanes()) return ScanEight;
+  return ScanPlain;
 }
 
 }  // namespace
@@ -177,7 +244,7 @@ uint16_t ZqCalcHanmDistance(const ST_SubTemplate *sample, const ST_SubTemplate *
                             uint16_t sims[][2], uint16_t idx[][2], uint16_t *count) {
   if (count != nullptr) *count = 0;
   if (sample == nullptr || tpl == nullptr || sims == nullptr || idx == nullptr) return 0;
-  const bool wide = UseWideScan();
+  const ScanFunc scan = ChosenScan();
   uint32_t n = 0;
   for (uint32_t k = 0; k < Groups(*sample); ++k) {
     uint32_t sFirst, sLen, tFirst, tLen;
@@ -187,17 +254,19 @@ uint16_t ZqCalcHanmDistance(const ST_SubTemplate *sample, const ST_SubTemplate *
     if (rows == 0) continue;
     const ST_Feature *s = sample->pTemplateFeature + sFirst;
     const ST_Feature *t = tLen == 0 ? nullptr : tpl->pTemplateFeature + tFirst;
-    if (wide)
-      ScanWide(s, rows, t, tLen, tFirst, sims + n, idx + n);
-    else
-      ScanPlain(s, rows, t, tLen, tFirst, sims + n, idx + n);
+    scan(s, rows, t, tLen, tFirst, sims + n, idx + n);
     n += rows;
   }
   if (count != nullptr) *count = static_cast<uint16_t>(n);
   return static_cast<uint16_t>(n);
 }
 
-void ZqCalcHanmDistancePlainForTest(int32_t on) { gPlainScanOnly = on != 0; }
+int32_t ZqCalcHanmDistanceLanesForTest(int32_t lanes) {
+  const bool have = lanes == 0 || lanes == 1 || (lanes == 8 && HasEightLanes()) ||
+                    (lanes == 16 && HasSixteenLanes());
+  gScanLanes = have ? lanes : 0;
+  return have ? 1 : 0;
+}
 
 void ZqGetMatchPairs(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
                      const uint16_t sims[][2], const uint16_t idx[][2], uint16_t count,

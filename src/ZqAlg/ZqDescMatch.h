@@ -45,9 +45,11 @@ uint32_t ZqCalcDescSim(const ST_Feature *a, const ST_Feature *b);
 uint16_t ZqCalcHanmDistance(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
                             uint16_t sims[][2], uint16_t idx[][2], uint16_t *count);
 
-// Test hook: on != 0 makes ZqCalcHanmDistance use its plain scan even where
-// the processor has the wide one (same results).
-void ZqCalcHanmDistancePlainForTest(int32_t on);
+// Test hook: ZqCalcHanmDistance scans `lanes` sample keypoints at a time
+// (1: the plain scan, 8 or 16: the vector scans) instead of the widest the
+// processor has (0). Returns 1, or 0 (and the widest is used) when the
+// processor lacks that scan. Every scan gives the same tables.
+int32_t ZqCalcHanmDistanceLanesForTest(int32_t lanes);
 
 // Selects up to ZQ_MATCH_MAX_PAIRS pairs from the first count table rows
 // (the sample's keypoints): best above 159 and clearly above the second,

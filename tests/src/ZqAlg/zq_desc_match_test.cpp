@@ -131,11 +131,12 @@ TEST_F(DescMatchTest, PairSearchSimilaritiesEqualTheTableSums) {
   EXPECT_EQ(ZqCalcDescSim(&smp[1], &tpl[25]), 0u);
 }
 
-// The scan the processor runs (sixteen sample keypoints at a time where it
-// can) gives the tables of the plain one to the last entry, ties included:
+// The vector scans (eight or sixteen sample keypoints at a time, where the
+// processor has them) give the tables of the plain one to the last entry,
+// ties included:
 // random descriptors, descriptors drawn from a pool of four with a few
 // bits flipped (many equal similarities), and all descriptors identical.
-TEST_F(DescMatchTest, WideScanGivesThePlainScansTablesIncludingTies) {
+TEST_F(DescMatchTest, VectorScansGiveThePlainScansTablesIncludingTies) {
   enum Draw { kRandom, kFewDistinct, kAllEqual };
   struct Case {
     int s0, s1, t0, t1, classNum;
@@ -176,23 +177,27 @@ TEST_F(DescMatchTest, WideScanGivesThePlainScansTablesIncludingTies) {
     ST_SubTemplate t = zq_test::SubTemplateOver(&tpl, c.t0, c.t1);
     s.classNum = static_cast<uint8_t>(c.classNum);
 
-    uint16_t sims[2][ZQ_MATCH_MAX_SAMPLE_KP][2], idx[2][ZQ_MATCH_MAX_SAMPLE_KP][2], count[2];
-    for (int plain = 0; plain < 2; ++plain) {
-      ZqCalcHanmDistancePlainForTest(plain);
-      memset(sims[plain], 0xEE, sizeof(sims[plain]));
-      memset(idx[plain], 0xEE, sizeof(idx[plain]));
-      EXPECT_EQ(ZqCalcHanmDistance(&s, &t, sims[plain], idx[plain], &count[plain]), count[plain]);
-    }
-    ZqCalcHanmDistancePlainForTest(0);
+    // The plain scan first, then each vector scan the processor has.
+    const int32_t lanes[] = {1, 8, 16};
+    uint16_t sims[3][ZQ_MATCH_MAX_SAMPLE_KP][2], idx[3][ZQ_MATCH_MAX_SAMPLE_KP][2], count[3];
     const int rows = std::min(c.s0 + (c.classNum > 1 ? c.s1 : 0), ZQ_MATCH_MAX_SAMPLE_KP);
-    ASSERT_EQ(count[0], rows);
-    ASSERT_EQ(count[1], rows);
-    // Every entry, also the untouched ones past the rows.
-    for (int n = 0; n < ZQ_MATCH_MAX_SAMPLE_KP; ++n)
-      for (int k = 0; k < 2; ++k) {
-        ASSERT_EQ(sims[0][n][k], sims[1][n][k]) << "row " << n << " column " << k;
-        ASSERT_EQ(idx[0][n][k], idx[1][n][k]) << "row " << n << " column " << k;
+    for (int k = 0; k < 3; ++k) {
+      if (ZqCalcHanmDistanceLanesForTest(lanes[k]) == 0) {
+        ZqCalcHanmDistanceLanesForTest(0);
+        continue;
       }
+      memset(sims[k], 0xEE, sizeof(sims[k]));
+      memset(idx[k], 0xEE, sizeof(idx[k]));
+      EXPECT_EQ(ZqCalcHanmDistance(&s, &t, sims[k], idx[k], &count[k]), count[k]);
+      ZqCalcHanmDistanceLanesForTest(0);
+      ASSERT_EQ(count[k], rows) << lanes[k] << " lanes";
+      // Every entry, also the untouched ones past the rows.
+      for (int n = 0; n < ZQ_MATCH_MAX_SAMPLE_KP; ++n)
+        for (int col = 0; col < 2; ++col) {
+          ASSERT_EQ(sims[k][n][col], sims[0][n][col]) << lanes[k] << " lanes, row " << n;
+          ASSERT_EQ(idx[k][n][col], idx[0][n][col]) << lanes[k] << " lanes, row " << n;
+        }
+    }
     if (c.draw == kAllEqual && rows > 0) {
       // All similar alike: the first two template keypoints of the group.
       EXPECT_EQ(sims[0][0][0], 256);
