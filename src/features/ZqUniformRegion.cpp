@@ -50,13 +50,19 @@ bool BuildTables(zq::ScratchStack *scratch, const ST_HMatrix *H, uint32_t rows, 
   return true;
 }
 
+// The shifts of the mapping, read once: the per-pixel stores into byte
+// arrays could otherwise alias the matrix and force a reload every pixel.
+struct Shifts {
+  float a02, a12;
+};
+
 // Maps grid pixel (j, i) of the sample onto the template frame narrowed by
 // margin; false when it falls outside.
-inline bool MapPixel(const MapTables &t, const ST_HMatrix *H, uint32_t i, uint32_t j,
+inline bool MapPixel(const MapTables &t, const Shifts &h, uint32_t i, uint32_t j,
                      int32_t margin, uint32_t rows, uint32_t cols, int32_t *xr, int32_t *yr) {
-  return RoundInto(t.colTerm[j] + t.rowTerm[i] + H->a02, margin,
+  return RoundInto(t.colTerm[j] + t.rowTerm[i] + h.a02, margin,
                    static_cast<int32_t>(cols) - margin, xr) &&
-         RoundInto(t.colTerm[i] - t.rowTerm[j] + H->a12, margin,
+         RoundInto(t.colTerm[i] - t.rowTerm[j] + h.a12, margin,
                    static_cast<int32_t>(rows) - margin, yr);
 }
 
@@ -116,12 +122,16 @@ int ZqGetUniformRegSizeAll(const uint64_t *refBits, const uint64_t *testBits,
   if (!BuildTables(&scratch, H, nr, nc, &t)) return -2;
 
   ClearFields(overLapSize);
+  const Shifts h = {H->a02, H->a12};
   uint32_t compared = 0;
+  // Pixels mapped inside the frame, added to the field at the end; the int16
+  // field wraps as it would counting one by one.
+  uint32_t inFrame = 0;
   for (uint32_t i = 0; i < nr; ++i) {
     for (uint32_t j = 0; j < nc; ++j) {
       int32_t xr, yr;
-      if (!MapPixel(t, H, i, j, margin, nr, nc, &xr, &yr)) continue;
-      Bump(&overLapSize[ZQ_OVERLAP_IN_FRAME]);
+      if (!MapPixel(t, h, i, j, margin, nr, nc, &xr, &yr)) continue;
+      ++inFrame;
       const uint32_t ti = t.rowStart[i] + j;
       const uint32_t ri = t.rowStart[yr] + static_cast<uint32_t>(xr);
       if (!ignoreMasks && (!ZqPixBitMapBit(testMask, ti) || !ZqPixBitMapBit(refMask, ri))) {
@@ -131,6 +141,8 @@ int ZqGetUniformRegSizeAll(const uint64_t *refBits, const uint64_t *testBits,
       ++compared;
     }
   }
+  overLapSize[ZQ_OVERLAP_IN_FRAME] = static_cast<int16_t>(static_cast<uint16_t>(
+      static_cast<uint16_t>(overLapSize[ZQ_OVERLAP_IN_FRAME]) + inFrame));
   overLapSize[ZQ_OVERLAP_COMPARED] = static_cast<int16_t>(compared);
   CountQuarters(flag, compared, overLapSize, uniformSize);
   return 0;
@@ -159,11 +171,12 @@ int ZqGetUniformRegSizeAllInRect(const uint64_t *refBits, const uint64_t *testBi
   if (!BuildTables(&scratch, H, nr, nc, &t)) return -2;
 
   ClearFields(overLapSize);
+  const Shifts h = {H->a02, H->a12};
   uint32_t compared = 0;
   for (uint32_t i = 0; i < nr; ++i) {
     for (uint32_t j = 0; j < nc; ++j) {
       int32_t xr, yr;
-      if (!MapPixel(t, H, i, j, margin, nr, nc, &xr, &yr)) continue;
+      if (!MapPixel(t, h, i, j, margin, nr, nc, &xr, &yr)) continue;
       if (!ignoreMasks &&
           (!ZqPixBitMapBit(testMask, t.rowStart[i] + j) ||
            !ZqPixBitMapBit(refMask, t.rowStart[yr] + static_cast<uint32_t>(xr)))) {
@@ -175,7 +188,7 @@ int ZqGetUniformRegSizeAllInRect(const uint64_t *refBits, const uint64_t *testBi
           const uint32_t ti = t.rowStart[ni] + nj;
           if (!ZqPixBitMapBit(testMask, ti)) continue;
           int32_t nx, ny;
-          if (!MapPixel(t, H, ni, nj, 0, nr, nc, &nx, &ny)) continue;
+          if (!MapPixel(t, h, ni, nj, 0, nr, nc, &nx, &ny)) continue;
           const uint32_t ri = t.rowStart[ny] + static_cast<uint32_t>(nx);
           if (!ZqPixBitMapBit(refMask, ri)) continue;
           ++m;

@@ -151,6 +151,20 @@ TEST(UniformRegion, OutOfFrameComparesNothingAndKeepsFieldFive) {
   }
 }
 
+// Field 5 adds this check's in-frame pixels to what it held, wrapping as an
+// int16 counter does.
+TEST(UniformRegion, FieldFiveAddsTheInFramePixelsAndWraps) {
+  const Grid img(8, 8, Noise), full(8, 8, kAll);
+  const struct {
+    int16_t before, after;
+  } cases[] = {{0, 64}, {1000, 1064}, {32760, -32712}, {-70, -6}};
+  for (const auto &c : cases) {
+    const Result r = Compare(ZqGetUniformRegSizeAll, img, img, full, full, Shift(0, 0), 0, 0, c.before);
+    ASSERT_EQ(r.ret, 0);
+    EXPECT_EQ(r.f[5], c.after) << c.before;
+  }
+}
+
 // Half of the sample's mask cleared: only the other half is compared, but
 // every in-frame pixel counts in field 5; ignoreMasks compares them all.
 TEST(UniformRegion, MasksLimitTheComparedPixelsUnlessIgnored) {
