@@ -9,6 +9,7 @@
 #include "src/Quorv_sensor/quorv_slide_instance.h"
 #include "src/Quorv_sensor/quorv_spi_instance.h"
 #include "src/ZqAlg/ZqSensorInfor.h"
+#include "src/ZqAlg/ZqTemplateBuf.h"
 #include "src/ZqAlg/ZqVersion.h"
 #include "src/netModel/predict.h"
 #include "src/quorv_base/quorv_log.h"
@@ -79,6 +80,7 @@ int quorv_Set4859HScanTimes(int32_t times) {
   quorv_set_fw4859h_scan_time(times);
   return 0;
 }
+void quorv_ClearNegativeTempalteBuf(void) { ZqClearNegativeTempalteBuf(); }
 int quorv_SetFW4848FilterThr(float threshold) {
   quorv_set_fw4848_filter_thr(threshold);
   return 0;

@@ -44,6 +44,9 @@ void quorv_ClearMatchFingerId(void);
 int quorv_GetMachInfo(ST_QuorvMachInfo *out);
 char *quorv_SaveMachInfo(int32_t *len);
 void quorv_ClearMachInfo(void);
+// The core's image operations on a cols x rows image, their results
+// unchanged: ZqImageSmooth, ZqNonLinearStretch, ZqNonLinearStretch_U8 and
+// ZqAbnormalRuberImage, each handed its rows before its columns.
 int quorv_ImageSmooth(uint8_t *src, int cols, int rows, uint8_t *dst);
 int quorv_NonLinearStretch(const uint16_t *raw, int cols, int rows, uint8_t *dst);
 int quorv_NonLinearStretchU8(const uint8_t *src, int cols, int rows, uint8_t *dst);

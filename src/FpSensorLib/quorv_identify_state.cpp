@@ -57,18 +57,20 @@ int quorv_GetMachInfo(ST_QuorvMachInfo *out) { return GetMachInfo(out); }
 char *quorv_SaveMachInfo(int32_t *len) { return SaveMachInfo(len); }
 void quorv_ClearMachInfo(void) { ClearMachInfo(); }
 
+// The core's image operations take rows before columns; these wrappers take
+// columns first, as the rest of the library's interface does.
 int quorv_ImageSmooth(uint8_t *src, int cols, int rows, uint8_t *dst) {
-  return ZqImageSmooth(src, cols, rows, dst);
+  return ZqImageSmooth(src, rows, cols, dst);
 }
 int quorv_NonLinearStretch(const uint16_t *raw, int cols, int rows, uint8_t *dst) {
-  return ZqNonLinearStretch(raw, cols, rows, dst);
+  return ZqNonLinearStretch(raw, rows, cols, dst);
 }
 int quorv_NonLinearStretchU8(const uint8_t *src, int cols, int rows, uint8_t *dst) {
-  return ZqNonLinearStretch_U8(src, cols, rows, dst);
+  return ZqNonLinearStretch_U8(src, rows, cols, dst);
 }
 int quorv_AbnormalRuberImage(const uint8_t *reference, const uint8_t *img, int cols, int rows,
                              int stripe, int minutiaLimit, float threshold) {
-  return ZqAbnormalRuberImage(reference, img, cols, rows, stripe, minutiaLimit, threshold);
+  return ZqAbnormalRuberImage(reference, img, rows, cols, stripe, minutiaLimit, threshold);
 }
 
 void quorv_IdentifyResetForTest(void) {

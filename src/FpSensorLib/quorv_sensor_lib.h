@@ -145,6 +145,8 @@ void quorv_InitSaveSensorImage(uint8_t on);
 void quorv_SetMaxFeatNum(uint16_t count);
 void quorv_SetSlideEnrollNoValidImageCnts(uint8_t count);
 int quorv_Set4859HScanTimes(int32_t times);   // 0
+// ZqClearNegativeTempalteBuf(); the buffer it names has no effect.
+void quorv_ClearNegativeTempalteBuf(void);
 int quorv_SetFW4848FilterThr(float threshold);  // 0
 // Classifier networks: the setter's status (-1 for a NULL record, -2 when
 // its net_len is not sizeof(NetFunctionSt)).
@@ -227,6 +229,10 @@ int quorv_UpdateTemplate(uint8_t update, uint8_t *slot);
 
 // --- Factory test flows ----------------------------------------------------
 int quorv_Init_frr_far(void);
+// quorv_InitAlgTplData and quorv_SaveAlgTplData with the slot unsigned; a
+// slot above 9 is refused (-1) as there, never taken modulo 256.
+int quorv_InitAlgTplData_frr_far(uint16_t slot, uint8_t type, uint32_t len, const uint8_t *data);
+int quorv_SaveAlgTplData_frr_far(uint16_t slot, uint8_t *type, uint32_t *len, uint8_t *data);
 int quorv_SendImageAndGetQualityArea(const unsigned char *image, unsigned char *quality,
                                      unsigned char *area);
 int quorv_Enroll_frr_far(const unsigned char *image);

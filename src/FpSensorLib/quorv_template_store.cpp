@@ -25,6 +25,19 @@ namespace {
 // would wrap onto a real slot.
 bool SlotFitsInt16(int slot) { return slot >= INT16_MIN && slot <= INT16_MAX; }
 
+// Loads a blob into slot; a slot the store's 16-bit id cannot hold is
+// refused rather than narrowed onto another slot.
+int LoadSlot(int slot, uint8_t type, uint32_t len, const uint8_t *data) {
+  if (!SlotFitsInt16(slot)) return -1;
+  return ZqIniAlgTplData(static_cast<int16_t>(slot), type, len, data);
+}
+
+// Writes slot's blob; the store's result narrowed to 16 bits and widened.
+int SaveSlot(int slot, uint8_t *type, uint32_t *len, uint8_t *data) {
+  if (!SlotFitsInt16(slot)) return -1;
+  return static_cast<int16_t>(ZqSaveTplData(static_cast<int16_t>(slot), type, len, data));
+}
+
 // The update gate: small-area update on, a template-data operation ran, or
 // the current image, rated again, has a cond above the identify threshold.
 // A rating that fails allows nothing.
@@ -41,12 +54,19 @@ bool UpdateAllowed(const QuorvConfigInfo &c) {
 extern "C" {
 
 int quorv_InitAlgTplData(uint8_t slot, uint8_t type, uint32_t len, const uint8_t *data) {
-  return ZqIniAlgTplData(slot, type, len, data);
+  return LoadSlot(slot, type, len, data);
 }
 
 int quorv_SaveAlgTplData(int slot, uint8_t *type, uint32_t *len, uint8_t *data) {
-  if (!SlotFitsInt16(slot)) return -1;
-  return static_cast<int16_t>(ZqSaveTplData(static_cast<int16_t>(slot), type, len, data));
+  return SaveSlot(slot, type, len, data);
+}
+
+int quorv_InitAlgTplData_frr_far(uint16_t slot, uint8_t type, uint32_t len, const uint8_t *data) {
+  return LoadSlot(slot, type, len, data);
+}
+
+int quorv_SaveAlgTplData_frr_far(uint16_t slot, uint8_t *type, uint32_t *len, uint8_t *data) {
+  return SaveSlot(slot, type, len, data);
 }
 
 int quorv_GetAlgTplData(int slot, uint8_t *type, uint32_t *len, uint8_t *data) {

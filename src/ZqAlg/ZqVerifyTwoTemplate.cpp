@@ -30,6 +30,7 @@
 extern "C" {
 ST_FullHMatrix gCorrectHMat;
 uint8_t gRebak;
+void (*gZqVerifyTraceHook)(const ZqVerifyTrace *trace) = nullptr;
 }
 
 namespace {
@@ -292,6 +293,7 @@ int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
   rescue.hullCount = 0;
   const bool keepRescue = cfg.classifierOn == 1 && sensorType == 9 && identify;
   int best = 0;
+  uint32_t bestWindow = 0, largestWindow = 0;
   for (uint16_t w = 1; w <= 17; ++w) {
     uint32_t j = 0;
     for (uint32_t p = 0; p < pointNum; ++p) {
@@ -301,6 +303,7 @@ int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
       samplePos[j] = samplePointPos[p];
       ++j;
     }
+    if (j > largestWindow) largestWindow = j;
     if (j <= 3) continue;
     const uint16_t len = static_cast<uint16_t>(j);
     int r;
@@ -316,6 +319,7 @@ int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
     }
     if (r <= best) continue;
     best = r;
+    bestWindow = j;
     *H = gCorrectHMat;
     if (keepRescue) {
       const uint32_t c = j < ZQ_RESCUE_PAIRS ? j : ZQ_RESCUE_PAIRS;
@@ -408,6 +412,7 @@ int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
   int16_t passFlag = recallEn;
   float areaWeight = 0.0f;
   bool decided = false;
+  bool foreignBodyCut = false;
   if (cfg.foreignBodyTest != 0 && m >= inlierLimit && NearIdentity(*H, cols, rows)) {
     if (sample->binWordCnt == tpl->binWordCnt) {
       const int ret = UniformRegion(*sample, *tpl, *H, ucols, urows, 1, overLap, &uniformSize);
@@ -419,6 +424,7 @@ int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
     passFlag = 0;
     if (static_cast<float>(overLap[0]) * 0.85f > static_cast<float>(uniformSize)) {
       m = 0;
+      foreignBodyCut = true;
       if (t == 0) ++gForeignBodyCutCnt;
       QUORV_LOG(QUORV_LOG_DEBUG, "%s...after foreignBody, m = %d", __func__, 0);
     }
@@ -455,6 +461,7 @@ int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
   LogCost("ZqGetUniformRegSizeAll", startMs);
 
   // Keypoint recall.
+  const int32_t checked = m;
   int32_t score = m;
   if (passFlag == 1) {
     const int32_t m0 = m;
@@ -466,6 +473,7 @@ int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
   }
   gMatchInfoTwo.matchScore = static_cast<uint8_t>(score);
   gMatchInfoTwo.rebak = gRebak;
+  const int32_t recalled = score;
 
   // Large overlaps on sensor type 10 need more than a bare threshold.
   if (sensorType == 10 && sample->templateQuality > 80 && tpl->templateQuality > 80) {
@@ -494,6 +502,26 @@ int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
     }
   }
   LogCost("total", startMs);
+  if (gZqVerifyTraceHook != nullptr) {
+    const ZqVerifyTrace trace = {sample,
+                                 tpl,
+                                 H,
+                                 static_cast<int32_t>(pairs),
+                                 static_cast<int32_t>(pointNum),
+                                 static_cast<int32_t>(largestWindow),
+                                 static_cast<int32_t>(bestWindow),
+                                 best,
+                                 overLap[0],
+                                 uniformSize,
+                                 foreignBodyCut ? 1 : 0,
+                                 checked,
+                                 passFlag == 1 ? 1 : 0,
+                                 recalled,
+                                 gMatchInfoTwo.classifierRet,
+                                 gMatchInfoTwo.rescueCode,
+                                 score};
+    gZqVerifyTraceHook(&trace);
+  }
   QUORV_LOG(QUORV_LOG_DEBUG, "%s...leave, match score = %d", __func__, static_cast<int>(score));
   return score;
 }

@@ -22,6 +22,34 @@ extern ST_FullHMatrix gCorrectHMat;
 // (10 and 11 for the extra-template comparisons); copied to the pair record.
 extern uint8_t gRebak;
 
+// Figures one comparison reached, stage by stage, for an observer. The
+// full-homography scorer reports its pairs as one window, its discounted
+// count as `checked`, the count before its rule and list cuts as
+// `recalled` (recallRan 1 when they ran) and a cut as ZQ_CLS_CUT.
+typedef struct ZqVerifyTrace {
+  const ST_SubTemplate *sample;
+  const ST_SubTemplate *tpl;
+  const ST_FullHMatrix *H;  // the best registration (sample -> template)
+  int32_t descPairs;        // descriptor pairs accepted by similarity and margin
+  int32_t binnedPairs;      // of them, pairs with an orientation bin
+  int32_t largestWindow;    // pairs in the fullest orientation window
+  int32_t windowPairs;      // pairs in the window of the best registration
+  int32_t inliers;          // inliers of the best registration
+  int32_t overlap;          // compared pixels of the uniform-region check
+  int32_t uniformSize;      // agreeing pixels among them
+  int32_t foreignBodyCut;   // 1 when the foreign-body test cut the count to 0
+  int32_t checked;          // count after the foreign-body and uniform-size checks
+  int32_t recallRan;        // 1 when the keypoint recall ran
+  int32_t recalled;         // score after the recall
+  int32_t classifierRet;    // ZQ_CLS_* result of the false-accept classifier or cuts
+  int32_t rescueCode;       // rescue rule that fired, else 0
+  int32_t score;            // the returned score
+} ZqVerifyTrace;
+
+// Observer of every comparison that reaches its end, or NULL (the
+// default: nothing is recorded). For benchmarks; it must not call back.
+extern void (*gZqVerifyTraceHook)(const ZqVerifyTrace *trace);
+
 // Scores sample against tpl (the full-homography scorer when fullHomography
 // is 1, with H's last row and angle preset) and writes the sample->template transform to
 // *H. Returns the score (0 or more); -1 when an argument is NULL, either

@@ -130,6 +130,8 @@ int ZqVerifyTwoTemplate_v2(const ST_SubTemplate *sample, const ST_SubTemplate *t
   float sim = 0.0f;
   int32_t score = inl, result = inl, recall = 0;
   uint16_t c0[2] = {0, 0};
+  bool foreignBodyCut = false, cutRan = false, falseAcceptCut = false;
+  int32_t beforeCuts = inl;
   if (inl >= 6) {
     img.Unpack(*sample, *tpl);
     const float sim0 = ZqCalcSimScore(img.tplMask, img.tplBin, img.smpMask, img.smpBin, rows, cols,
@@ -161,6 +163,7 @@ int ZqVerifyTwoTemplate_v2(const ST_SubTemplate *sample, const ST_SubTemplate *t
         static_cast<float>(c0[1]) > 0.9f * static_cast<float>(area) && sim < 0.82f) {
       ++gForeignBodyCutCnt;
       result = 0;
+      foreignBodyCut = true;
     } else if (score >= 6 && score <= 11) {
       int32_t hullArea = 0;
       ZqCalcConvexHull(tplIn16, j, &hullArea);
@@ -182,11 +185,14 @@ int ZqVerifyTwoTemplate_v2(const ST_SubTemplate *sample, const ST_SubTemplate *t
         rules = true;
       }
       bool cut = false;
+      cutRan = true;
+      beforeCuts = result;
       if (rules) {
         cut = (ovPct <= 20 && low && oriVar < 0.03f) || (ovPct <= 15 && low) ||
               (result <= 8 && hullArea <= 99) || (result <= 9 && ovPct > 74 && sim < 0.76f) ||
               (ovPct > 84 && low);
         if (cut) result = 1;
+        falseAcceptCut = cut;
       }
       if (!cut && cfg.classifierOn == 1) {
         const uint16_t type = ZqSensorTypeGet();
@@ -207,6 +213,7 @@ int ZqVerifyTwoTemplate_v2(const ST_SubTemplate *sample, const ST_SubTemplate *t
         }
         if (listType != 0 && ZqCheckFaList(vec, listType) == 1) {
           result = 1;
+          falseAcceptCut = true;
           if (quorv_IsIdentifyMode(gQuorvActionMode)) ++gNumRefusedByClassifier;
         }
       }
@@ -238,6 +245,28 @@ int ZqVerifyTwoTemplate_v2(const ST_SubTemplate *sample, const ST_SubTemplate *t
     gQuorvMachInfo.uniformSize = 0;
   }
   gMatchInfoTwo.rebak = gRebak;
+  if (gZqVerifyTraceHook != nullptr) {
+    // One registration over all pairs; the pixel agreement discounts the
+    // count, the rules and the false-accept list cut it to 1.
+    const ZqVerifyTrace trace = {sample,
+                                 tpl,
+                                 H,
+                                 pairCount,
+                                 pairCount,
+                                 pairCount,
+                                 pairCount,
+                                 inl,
+                                 c0[0],
+                                 static_cast<int32_t>(sim * static_cast<float>(c0[0])),
+                                 foreignBodyCut ? 1 : 0,
+                                 score,
+                                 cutRan ? 1 : 0,
+                                 cutRan ? beforeCuts : score,
+                                 falseAcceptCut ? ZQ_CLS_CUT : ZQ_CLS_NOT_RUN,
+                                 0,
+                                 result};
+    gZqVerifyTraceHook(&trace);
+  }
   return result;
 }
 

@@ -91,4 +91,9 @@ Sample DriverAlgorithm::Extract(const GrayImage &image, uint32_t mode, int *code
 
 int DriverAlgorithm::Threshold() const { return gMatchScores[gSensorInfor.algVerifyFarLevel]; }
 
+int DriverAlgorithm::InlierLimit() const {
+  const int limit = cols_ == 56 && rows_ == 56 ? 5 : 6;
+  return Threshold() < limit ? Threshold() : limit;
+}
+
 }  // namespace accuracy

@@ -46,6 +46,10 @@ class DriverAlgorithm {
 
   // The match threshold of the configured far level.
   int Threshold() const;
+  // The fewest inliers a rigid comparison scores at this sensor size.
+  int InlierLimit() const;
+  int Cols() const { return cols_; }
+  int Rows() const { return rows_; }
 
  private:
   int cols_, rows_;

@@ -12,6 +12,7 @@
 
 #include "accuracy/driver_algorithm.h"
 #include "accuracy/pgm_corpus.h"
+#include "accuracy/stage_trace.h"
 
 namespace accuracy {
 
@@ -21,11 +22,17 @@ struct FvcResult {
   int failed_extractions = 0;
   double comparison_seconds = 0;  // all comparisons together
   int threshold = 0;              // the configured far level's
+  // Corpus indices (template, probe) of each genuine and impostor score.
+  std::vector<std::pair<size_t, size_t>> genuine_pairs;
+  std::vector<std::pair<size_t, size_t>> impostor_pairs;
+  // With a truth: the figures of each genuine comparison (the direction
+  // that gave its score), common-area keypoints from the truth's poses.
+  std::vector<StageFigures> genuine_figures;
 };
 
 // Runs the FVC protocol; writes "a,b,score,seconds" rows (with that header)
-// to csv.
+// to csv. With truth (not null) the genuine comparisons are traced.
 FvcResult RunFvc(const DriverAlgorithm &alg, const std::vector<CorpusEntry> &corpus,
-                 std::ostream &csv);
+                 std::ostream &csv, const std::map<std::string, PressTruth> *truth = nullptr);
 
 }  // namespace accuracy

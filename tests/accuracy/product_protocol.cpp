@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <stdexcept>
 
@@ -25,10 +26,42 @@ double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
+// True when sub-template t belongs to enrolled finger slot.
+bool OfSlot(const ST_SubTemplate *t, int slot) {
+  if (slot < 0 || slot >= MAX_FINGERS_SUPPORTED || gEnrolledTemplate[slot] == nullptr) return false;
+  const ST_SubTemplate *first = gEnrolledTemplate[slot]->subtemplates;
+  return t >= first && t < first + MAX_SUBTEMPLATES_PER_FINGER;
+}
+
+// Where a genuine press of slot was lost: its best comparison with the
+// slot's sub-templates (highest score, then most inliers).
+TracedComparison Traced(const TraceRecorder &recorder, bool has_sample, bool accepted,
+                        int named, int slot, int threshold, int inlier_limit) {
+  TracedComparison c;
+  for (const ZqVerifyTrace &t : recorder.Traces()) {
+    if (!OfSlot(t.tpl, slot) && !OfSlot(t.sample, slot)) continue;
+    if (c.figures.compared && (t.score < c.figures.t.score ||
+                               (t.score == c.figures.t.score && t.inliers <= c.figures.t.inliers)))
+      continue;
+    c.figures.compared = true;
+    c.figures.t = t;
+  }
+  c.figures.t.sample = c.figures.t.tpl = nullptr;
+  c.figures.t.H = nullptr;
+  if (accepted && named == slot) return c;
+  if (accepted) c.lost_at = "other finger";
+  else if (!has_sample) c.lost_at = "no sample";
+  else if (!c.figures.compared) c.lost_at = "not compared";
+  else if (c.figures.t.score >= threshold) c.lost_at = "identification cut";
+  else c.lost_at = LostAt(c.figures, threshold, inlier_limit);
+  return c;
+}
+
 }  // namespace
 
 ProductResult RunProduct(const DriverAlgorithm &alg, const std::vector<CorpusEntry> &corpus, int k,
-                         bool update, std::ostream &csv) {
+                         bool update, std::ostream &csv,
+                         const std::map<std::string, PressTruth> *truth) {
   if (k < 1) throw std::invalid_argument("enrol at least one impression per finger");
   std::vector<int> fingers;
   for (const CorpusEntry &e : corpus) {
@@ -70,6 +103,8 @@ ProductResult RunProduct(const DriverAlgorithm &alg, const std::vector<CorpusEnt
   for (const auto &f : slot_of) ZqSetTplValidFlag(static_cast<uint16_t>(f.second));
   gQuorvActionMode = 0;
 
+  std::unique_ptr<TraceRecorder> recorder;
+  if (truth != nullptr) recorder = std::make_unique<TraceRecorder>();
   csv << "press,slot,result,finger,score,seconds,update\n";
   for (size_t i = 0; i < corpus.size(); ++i) {
     if (enrol_press[i]) continue;
@@ -82,6 +117,7 @@ ProductResult RunProduct(const DriverAlgorithm &alg, const std::vector<CorpusEnt
     ST_FullHMatrix h{};
     int ret = code;
     double seconds = 0;
+    if (recorder) recorder->Clear();
     if (s) {
       ZqInitAutoMatchLevel();
       const Clock::time_point t0 = Clock::now();
@@ -92,6 +128,19 @@ ProductResult RunProduct(const DriverAlgorithm &alg, const std::vector<CorpusEnt
       ++r.failed_extractions;
     }
     const bool accepted = ret == 0;
+    if (recorder) {
+      const std::string skin = SkinOf(*truth, corpus[i].Name());
+      if (expected >= 0) {
+        r.genuine_traced.push_back(Traced(*recorder, s != nullptr, accepted, static_cast<int>(fid),
+                                          expected, alg.Threshold(), alg.InlierLimit()));
+        r.genuine_traced.back().skin_pair = skin;
+      } else {
+        TracedComparison c;
+        c.skin_pair = skin;
+        if (accepted) c.lost_at = "accepted";
+        r.impostor_traced.push_back(c);
+      }
+    }
     const int score = s ? static_cast<int>(gVerifyScores) : 0;
     int path = 0;  // the update's path: 1 added, 2..6 replaced
     if (accepted && update) {

@@ -16,6 +16,7 @@
 
 #include "accuracy/driver_algorithm.h"
 #include "accuracy/pgm_corpus.h"
+#include "accuracy/stage_trace.h"
 
 namespace accuracy {
 
@@ -36,6 +37,11 @@ struct ProductResult {
   double enrol_seconds = 0;       // extraction excluded
   std::vector<double> identify_seconds;  // per identified press, extraction excluded
   double update_seconds = 0;      // all updates
+  // With a truth: per genuine press, the probe's skin and where it was lost
+  // (the figures of its best comparison with its own finger's
+  // sub-templates); per impostor press its skin and whether it was accepted.
+  std::vector<TracedComparison> genuine_traced;
+  std::vector<TracedComparison> impostor_traced;
 };
 
 // Runs the product protocol with k enrolment impressions per enrolled
@@ -45,6 +51,7 @@ struct ProductResult {
 // 1 added, 2..6 the replacement rule, 0 none) to csv. Throws
 // std::invalid_argument for k < 1 or a corpus of fewer than two fingers.
 ProductResult RunProduct(const DriverAlgorithm &alg, const std::vector<CorpusEntry> &corpus,
-                         int k, bool update, std::ostream &csv);
+                         int k, bool update, std::ostream &csv,
+                         const std::map<std::string, PressTruth> *truth = nullptr);
 
 }  // namespace accuracy

@@ -1,6 +1,10 @@
 // Writes a seeded corpus of synthetic impressions for the accuracy program:
 //   zq_accuracy_corpus --out DIR [--fingers 20] [--impressions 12] [--size 96x96]
 //                      [--seed 1] [--max-rotation 20] [--max-shift 30]
+//                      [--skin dry=PCT[:MIN-MAX],wet=PCT[:MIN-MAX]]
+// --skin draws that share of dry and of wet presses, dryness or wetness in
+// the range (0.2 mild .. 0.9 severe; default 0.2-0.9), with the skin as
+// small capacitive sensors show it; without it, the generator's default skin.
 // Files <finger>_<impression>.pgm, both numbered from 1, and truth.csv with
 // each press's pose on its master: finger,impression,center_x,center_y,
 // rotation_deg, then the skin and contact of the press: pressure,dryness,
@@ -19,7 +23,8 @@ namespace {
 
 int Usage() {
   std::cerr << "usage: zq_accuracy_corpus --out DIR [--fingers N] [--impressions N] [--size WxH]\n"
-               "                          [--seed S] [--max-rotation DEG] [--max-shift PX]\n";
+               "                          [--seed S] [--max-rotation DEG] [--max-shift PX]\n"
+               "                          [--skin dry=PCT[:MIN-MAX],wet=PCT[:MIN-MAX]]\n";
   return 2;
 }
 
@@ -31,6 +36,8 @@ int main(int argc, char **argv) {
   fingers::SensorSize size{96, 96};
   uint64_t seed = 1;
   double max_rotation = 20, max_shift = 30;
+  accuracy::CorpusSkin skin;
+  bool skin_on = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const bool has_value = i + 1 < argc;
@@ -40,7 +47,10 @@ int main(int argc, char **argv) {
     else if (a == "--seed" && has_value) seed = std::strtoull(argv[++i], nullptr, 0);
     else if (a == "--max-rotation" && has_value) max_rotation = std::atof(argv[++i]);
     else if (a == "--max-shift" && has_value) max_shift = std::atof(argv[++i]);
-    else if (a == "--size" && has_value) {
+    else if (a == "--skin" && has_value) {
+      if (!accuracy::ParseCorpusSkin(argv[++i], &skin)) return Usage();
+      skin_on = true;
+    } else if (a == "--size" && has_value) {
       if (std::sscanf(argv[++i], "%dx%d", &size.width, &size.height) != 2) return Usage();
     } else {
       return Usage();
@@ -68,7 +78,7 @@ int main(int argc, char **argv) {
       const fingers::MasterFinger m = fingers::MakeMaster(fingers::PopulationFinger(seed, f));
       for (int k = 0; k < n_impressions; ++k) {
         const fingers::ImpressionParams p =
-            accuracy::CorpusPress(m, k, size, max_rotation, max_shift);
+            accuracy::CorpusPress(m, k, size, max_rotation, max_shift, skin_on ? &skin : nullptr);
         const fingers::Impression imp = fingers::Render(m, p);
         const std::string name = std::to_string(f + 1) + "_" + std::to_string(k + 1);
         if (!fingers::WritePgm(out + "/" + name + ".pgm", imp.frame.width, imp.frame.height,

@@ -238,11 +238,13 @@ ImpressionParams RandomImpression(const MasterFinger &master, uint64_t seed, Sen
   p.contact.aspect = rng.Uniform(1.0, 1.4);
   p.skin.pressure = rng.Uniform(0.3, 0.7);
   p.skin.dry_gaps_on_skin = variation.dry_gaps_on_skin;
+  p.skin.capacitive = variation.capacitive_skin;
+  const double wet_change = variation.wet_change < 0 ? variation.skin_change : variation.wet_change;
   const double skin_draw = rng.Uniform();
   if (skin_draw < variation.skin_change) {
-    p.skin.dryness = rng.Uniform(0.3, 0.8);
-  } else if (skin_draw < 2 * variation.skin_change) {
-    p.skin.wetness = rng.Uniform(0.15, 0.45);
+    p.skin.dryness = rng.Uniform(variation.min_dryness, variation.max_dryness);
+  } else if (skin_draw < variation.skin_change + wet_change) {
+    p.skin.wetness = rng.Uniform(variation.min_wetness, variation.max_wetness);
   }
   p.sensor.gain = rng.Uniform(0.85, 1.15);
   p.sensor.offset = rng.Uniform(-12.0, 12.0);

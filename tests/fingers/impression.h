@@ -50,6 +50,12 @@ struct SkinParams {
   // in every press of the finger, with a little of the press's own) instead
   // of a field of the press alone.
   bool dry_gaps_on_skin = false;
+  // Dry and wet skin as small capacitive sensors show them: dry ridges
+  // broken into short dashes with pale, speckled gaps and uneven width
+  // (mostly at the same places in every press of the finger); wet valleys
+  // filling and ridges merging, most where water pools. dryness and
+  // wetness 0.2 are mild, 0.9 severe. Off: the generator's original skin.
+  bool capacitive = false;
 };
 
 // The partial-contact blob: an irregular disc, in window coordinates.
@@ -119,6 +125,10 @@ struct Variation {
   double max_contact_shift = 0.2;  // blob centre shift, fraction of the window
   double skin_change = 0.25;   // probability of a dry press, and of a wet one
   bool dry_gaps_on_skin = false;  // SkinParams::dry_gaps_on_skin of every press
+  double wet_change = -1;      // probability of a wet press; negative: skin_change
+  double min_dryness = 0.3, max_dryness = 0.8;  // dryness of a dry press
+  double min_wetness = 0.15, max_wetness = 0.45;  // wetness of a wet press
+  bool capacitive_skin = false;  // SkinParams::capacitive of every press
   bool raw16 = false;          // also fill raw samples
 };
 

@@ -27,6 +27,15 @@ class SkinModel {
   ValueNoise skin_gaps_;  // the finger's own dry places
   ValueNoise wet_puddles_;
   ValueNoise texture_;
+  // Capacitive look: the finger's dry breaks and the press's, ridge width,
+  // speckle in the gaps, and where water fills the valleys.
+  ValueNoise skin_dashes_;
+  ValueNoise press_dashes_;
+  ValueNoise width_;
+  ValueNoise speckle_;
+  ValueNoise wet_fill_;
+
+  double CapacitiveDarkness(double ridge_signal, Point master_pt, double wx, double wy) const;
 };
 
 }  // namespace fingers

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "minutiae/bozorth.h"
@@ -255,6 +256,72 @@ TEST(BozorthPairs, EveryEdgeMeetsItselfAndItsTurnedCopy) {
     }
     // Every probe edge but the last sorted one finds its own copy.
     EXPECT_GE(true_pairs, used - 1);
+  }
+}
+
+// One probe edge against one gallery edge at the limits of the pairing
+// rules: lengths within 10 % of their sum, both relative angles within 11
+// degrees (or 349 or more apart), the rotation between the join angles
+// with the exchange mark taken off, and the gallery endpoints swapped when
+// exactly one edge carries the mark. A long second probe edge, which takes
+// no part itself, lets the first one pair.
+TEST(BozorthPairs, LengthAndAngleLimitsOfOnePair) {
+  struct Case {
+    const char *name;
+    Edge probe, gallery;
+    bool paired;
+    Pair expected;
+  };
+  const Edge p{1000, 20, 60, 1, 2, 10};
+  const Case cases[] = {
+      {"identical", p, {1000, 20, 60, 3, 4, 10}, true, {0, 1, 2, 3, 4}},
+      {"beta_lo 11 above", p, {1000, 31, 60, 3, 4, 10}, true, {0, 1, 2, 3, 4}},
+      {"beta_lo 11 below", p, {1000, 9, 60, 3, 4, 10}, true, {0, 1, 2, 3, 4}},
+      {"beta_lo 12 above", p, {1000, 32, 60, 3, 4, 10}, false, {}},
+      {"beta_hi 11 above", p, {1000, 20, 71, 3, 4, 10}, true, {0, 1, 2, 3, 4}},
+      {"beta_hi 11 below", p, {1000, 20, 49, 3, 4, 10}, true, {0, 1, 2, 3, 4}},
+      {"beta_hi 12 below", p, {1000, 20, 48, 3, 4, 10}, false, {}},
+      {"both 11 apart", p, {1000, 9, 71, 3, 4, 10}, true, {0, 1, 2, 3, 4}},
+      {"349 apart across the half turn", {1000, -170, 60, 1, 2, 10},
+       {1000, 179, 60, 3, 4, 10}, true, {0, 1, 2, 3, 4}},
+      {"348 apart", {1000, -170, 60, 1, 2, 10}, {1000, 178, 60, 3, 4, 10}, false, {}},
+      // dz = 200 against f = 0.1 x 2000: equal is near enough.
+      {"longer by exactly 10 % of the sum", {900, 20, 60, 1, 2, 10},
+       {1100, 20, 60, 3, 4, 10}, true, {0, 1, 2, 3, 4}},
+      {"longer by more", {900, 20, 60, 1, 2, 10}, {1101, 20, 60, 3, 4, 10}, false, {}},
+      {"shorter by exactly 10 % of the sum", {1100, 20, 60, 1, 2, 10},
+       {900, 20, 60, 3, 4, 10}, true, {0, 1, 2, 3, 4}},
+      {"shorter by more", {1100, 20, 60, 1, 2, 10}, {899, 20, 60, 3, 4, 10}, false, {}},
+      {"rotation", p, {1000, 20, 60, 3, 4, -25}, true, {35, 1, 2, 3, 4}},
+      {"rotation wraps to -179..180", {1000, 20, 60, 1, 2, -90},
+       {1000, 20, 60, 3, 4, 90}, true, {180, 1, 2, 3, 4}},
+      // Marked join 445 is 45 - 180 = -135 unmarked; the endpoints swap.
+      {"one edge marked", p, {1000, 20, 60, 3, 4, 445}, true, {145, 1, 2, 4, 3}},
+      {"both edges marked", {1000, 20, 60, 1, 2, 410}, {1000, 20, 60, 3, 4, 445}, true,
+       {-35, 1, 2, 3, 4}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    auto probe = std::make_unique<EdgeTable>();
+    probe->count = 2;
+    probe->rows[0] = c.probe;
+    probe->rows[1] = Edge{100000, 0, 0, 5, 6, 0};
+    probe->order[0] = 0;
+    probe->order[1] = 1;
+    auto gallery = std::make_unique<EdgeTable>();
+    gallery->count = 1;
+    gallery->rows[0] = c.gallery;
+    gallery->order[0] = 0;
+    auto pairs = std::make_unique<PairTable>();
+    bozorth::PairEdges(*probe, 2, *gallery, 1, pairs.get());
+    ASSERT_EQ(pairs->count, c.paired ? 1 : 0);
+    if (!c.paired) continue;
+    const Pair &got = pairs->rows[0];
+    EXPECT_EQ(got.rotation, c.expected.rotation);
+    EXPECT_EQ(std::make_tuple(got.probe_first, got.probe_second, got.gallery_first,
+                              got.gallery_second),
+              std::make_tuple(c.expected.probe_first, c.expected.probe_second,
+                              c.expected.gallery_first, c.expected.gallery_second));
   }
 }
 

@@ -547,6 +547,9 @@ TEST(LfsCurvatureTest, SharpDirectionChangesAndTurningNeighboursAreHighCurvature
       {"no direction, neighbours turn once round", {"024", "e.6", "ca8"}, 1},
       {"turning the other way", {"0ec", "2.a", "468"}, 0},
       {"six neighbours are too few", {"024", "e.6", "c.."}, 0},
+      {"seven neighbours are enough", {"024", "e.6", "ca."}, 1},
+      {"vorticity 5", {"c22", "6.a", "83e"}, 1},
+      {"vorticity 4", {"02d", "d.3", "761"}, 0},
       {"no neighbour with a direction", {"...", "...", "..."}, 0},
   };
   for (const auto &c : cases) {
@@ -561,6 +564,31 @@ TEST(LfsCurvatureTest, SharpDirectionChangesAndTurningNeighboursAreHighCurvature
   EXPECT_EQ(block_vorticity(1, 1, round.data(), 3, 3, 16), 8);
   const std::vector<int> back = FromText({"0ec", "2.a", "468"});
   EXPECT_EQ(block_vorticity(1, 1, back.data(), 3, 3, 16), -8);
+}
+
+// Whole 3 x 3 maps: a block's curvature looks only at neighbours inside the
+// map that have a direction.
+TEST(LfsCurvatureTest, OnlyDirectedNeighboursInsideTheMapCount) {
+  const struct {
+    const char *name;
+    std::vector<std::string> map, expected;
+  } cases[] = {
+      // Block (2, 0) holds 0 beside 4s: a gap of 4. The block after it in
+      // memory, (0, 1), holds 8: no neighbour of (2, 0), nor it of (0, 1).
+      {"rows do not wrap at the edges", {"440", "844", "444"}, {"000", "000", "000"}},
+      // A gap of exactly 5 at the map's corner marks both sides of it.
+      {"corner block with a gap of 5", {"449", "444", "444"}, {"011", "011", "000"}},
+      // Undirected neighbours are no neighbours, however far 4 is from -1.
+      {"undirected neighbours are ignored", {"...", ".4.", "..4"}, {"000", "000", "000"}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<int> m = FromText(c.map);
+    int *hc = nullptr;
+    ASSERT_EQ(gen_high_curve_map(&hc, m.data(), 3, 3, &P()), 0);
+    EXPECT_EQ(Text(std::vector<int>(hc, hc + 9), 3), c.expected);
+    std::free(hc);
+  }
 }
 
 TEST(LfsCurvatureTest, TheOuterRingIsNeverHighCurvature) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "binary_image.h"
@@ -83,6 +84,27 @@ TEST(LfsRidgesTest, NeighboursAreOrderedClockwiseFromUp) {
   EXPECT_EQ(list.Counts(0), (std::vector<int>{0, 0, 0, 0}));
   EXPECT_EQ(list[4].neighbor_count, 0);
   EXPECT_EQ(list[4].neighbors, nullptr);
+}
+
+// Seven minutiae: the first has six later ones at squared distances 1, 4,
+// 9, 16, 25 and 36 (to the right and below). It keeps the nearest five,
+// right before down, each direction nearest first; the later minutiae keep
+// every later one up to five.
+TEST(LfsRidgesTest, EachMinutiaKeepsAtMostFiveNeighbours) {
+  const BinaryImage blank = Draw(std::vector<std::string>(30, std::string(30, '.')));
+  List list;
+  for (const auto &[x, y] : std::vector<std::pair<int, int>>{
+           {10, 10}, {11, 10}, {10, 12}, {13, 10}, {10, 14}, {15, 10}, {16, 10}})
+    list.Push(x, y, 0);
+  ASSERT_EQ(count_minutia_ridges(list.list, blank.data(), 30, 30, &P()), 0);
+  // Sorted by x then y: 0 (10,10) 1 (10,12) 2 (10,14) 3 (11,10) 4 (13,10)
+  // 5 (15,10) 6 (16,10).
+  ASSERT_EQ(list.size(), 7);
+  ASSERT_EQ(list[3].x, 11);
+  EXPECT_EQ(list.Neighbours(0), (std::vector<int>{3, 4, 5, 1, 2}));
+  EXPECT_EQ(list.Counts(0), (std::vector<int>(5, 0)));
+  const int counts[] = {5, 5, 4, 3, 2, 1, 0};
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(list[i].neighbor_count, counts[i]) << "minutia " << i;
 }
 
 TEST(LfsRidgesTest, DuplicatesGoBeforeTheSearchAndLoneMinutiaeGetNone) {

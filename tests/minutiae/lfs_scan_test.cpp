@@ -414,6 +414,28 @@ TEST(LfsHighCurvatureTest, ACandidateMovesToTheTipOfASharpTurn) {
   EXPECT_EQ(x, 17);
 }
 
+// A narrow valley slit cut into a wide ridge turns just as sharply at its
+// bottom as a ridge ending does at its tip, but the chord across the turn
+// lies in the valley: the turn is the valley's, so the ridge pixel on the
+// slit's wall yields no minutia and stays where it was.
+TEST(LfsHighCurvatureTest, ATurnWhoseChordLiesInTheValleyIsNoMinutia) {
+  std::vector<std::string> rows(16, std::string(34, '.'));
+  for (int y = 3; y <= 12; ++y)
+    for (int x = 2; x <= 31; ++x) rows[y][x] = '#';
+  for (int y = 3; y <= 9; ++y) rows[y][16] = '.';
+  BinaryImage img = Draw(rows);
+  std::vector<int> pdir(img.pixels.size(), 8), plow(img.pixels.size(), 0),
+      phigh(img.pixels.size(), 1);
+  const lfs_scan_image scan = {img.data(), img.width, img.height, pdir.data(), plow.data(),
+                               phigh.data()};
+  List list;
+  int x = 15, y = 6, ex = 16, ey = 6, direction = -1;
+  EXPECT_EQ(refine_high_curvature_minutia(&x, &y, &ex, &ey, &direction, list.list, &scan, &P()),
+            2);
+  EXPECT_EQ((std::vector<int>{x, y, ex, ey}), (std::vector<int>{15, 6, 16, 6}));
+  EXPECT_EQ(list.size(), 0);
+}
+
 TEST(LfsHighCurvatureTest, AnIslandInAHighCurvatureBlockIsFilledDuringTheScan) {
   BinaryImage img = Draw({
       "................",

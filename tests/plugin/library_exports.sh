@@ -18,7 +18,9 @@ check "only fp_*, fpdev_*, quorv_* and Zq* are exported" $?
 [[ -z "$others" ]] || sed 's/^/    | /' <<<"$others" | head -20
 
 for name in fp_init fp_discover_devs fp_dev_open fp_async_enroll_start fp_handle_events_timeout \
-            fp_template_data_import fp_get_module_type fp_image_capture fpdev_get_drivers; do
+            fp_template_data_import fp_get_module_type fp_image_capture fpdev_get_drivers \
+            quorv_ClearNegativeTempalteBuf quorv_InitAlgTplData_frr_far \
+            quorv_SaveAlgTplData_frr_far quorv_NonLinearStretchU8; do
   grep -qx "$name" <<<"$exports"
   check "$name exported" $?
 done

@@ -1,11 +1,13 @@
 // Template storage on the real algorithm core, in the driver's sequences:
 // one finger enrolled and saved, the library rebuilt, the blob loaded into
 // any slot after deleting all ten, and identification finds that slot; a
-// damaged blob and a slot past the store are refused.
+// damaged blob and a slot past the store are refused; the FRR/FAR variants
+// share the load and save.
 #include <gtest/gtest.h>
 
 #include <stdint.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "fingers/synth_fingers.h"
@@ -160,6 +162,65 @@ TEST_F(TemplateRoundTripTest, DamagedBlobsAndBadSlotsAreRefused) {
   EXPECT_EQ(quorv_SaveAlgTplData(5, &type_, &len, blob.data()), -1) << "an empty slot";
   EXPECT_EQ(quorv_GetAlgTplDataSize(10), 0);
   EXPECT_EQ(quorv_GetTemplateVersion(), 0x1415927du);
+}
+
+// The FRR/FAR variants load and save as the plain calls do, with the slot
+// unsigned and 16 bits wide: a slot above 9 is refused, never wrapped onto
+// a real slot (259 is slot 3 modulo 256, 32771 slot 3 modulo 32768).
+TEST_F(TemplateRoundTripTest, FrrFarVariantsRoundTripAndRefuseWideSlots) {
+  const fingers::MasterFinger finger = Master(2);
+  ASSERT_EQ(quorv_ClearEnrollPara(), 0);
+  const double offsets[][2] = {{0, 0}, {-20, -16}, {20, 16}};
+  for (uint8_t i = 0; i < 3; ++i) {
+    ASSERT_EQ(quorv_EnrollByImage(0, i, Press(finger, i, offsets[i][0], offsets[i][1]).data()), 0);
+  }
+  std::vector<uint8_t> blob(kBlobBuffer), plain(kBlobBuffer);
+  uint32_t len = 0, plain_len = 0;
+  uint8_t plain_type = 0;
+  ASSERT_EQ(quorv_SaveAlgTplData_frr_far(0, &type_, &len, blob.data()), 0);
+  ASSERT_EQ(quorv_SaveAlgTplData(0, &plain_type, &plain_len, plain.data()), 0);
+  EXPECT_EQ(type_, 121);
+  ASSERT_EQ(len, plain_len);
+  EXPECT_TRUE(std::equal(blob.begin(), blob.begin() + len, plain.begin()));
+  blob.resize(len);
+
+  for (unsigned f = 0; f < QUORV_FINGER_SLOTS; ++f) ASSERT_EQ(quorv_DelFinger(f), 0);
+  for (uint16_t slot : {3, 9}) {
+    ASSERT_EQ(quorv_InitAlgTplData_frr_far(slot, type_, len, blob.data()), 0) << slot;
+    std::vector<uint8_t> again(kBlobBuffer);
+    uint32_t again_len = 0;
+    uint8_t type = 0;
+    ASSERT_EQ(quorv_SaveAlgTplData_frr_far(slot, &type, &again_len, again.data()), 0) << slot;
+    ASSERT_EQ(again_len, len) << slot;
+    EXPECT_TRUE(std::equal(blob.begin(), blob.end(), again.begin())) << slot;
+  }
+  quorv_ClearNegativeTempalteBuf();  // has no effect on the store
+  const auto filled = [] {
+    std::vector<int> counts;
+    for (uint8_t k = 0; k < QUORV_FINGER_SLOTS; ++k) counts.push_back(quorv_GetSubtemplatesNum(k));
+    return counts;
+  };
+  const std::vector<int> loaded = filled();
+  EXPECT_EQ(loaded, (std::vector<int>{0, 0, 0, 3, 0, 0, 0, 0, 0, 3}));
+
+  for (uint16_t slot : {10, 128, 200, 255, 256, 259, 265, 32768, 32771, 65535}) {
+    EXPECT_EQ(quorv_InitAlgTplData_frr_far(slot, type_, len, blob.data()), -1) << slot;
+    std::vector<uint8_t> out(kBlobBuffer, 0xa5);
+    uint32_t out_len = 77;
+    uint8_t type = 7;
+    EXPECT_EQ(quorv_SaveAlgTplData_frr_far(slot, &type, &out_len, out.data()), -1) << slot;
+    EXPECT_EQ(out_len, 77u) << slot;
+    EXPECT_EQ(type, 7) << slot;
+  }
+  EXPECT_EQ(quorv_InitAlgTplData_frr_far(5, type_, len, nullptr), -1);
+  std::vector<uint8_t> damaged = blob;
+  damaged[len / 2] ^= 0x01;
+  EXPECT_EQ(quorv_InitAlgTplData_frr_far(5, type_, len, damaged.data()), -3);
+  std::vector<uint8_t> out(kBlobBuffer);
+  uint32_t out_len = 0;
+  uint8_t type = 0;
+  EXPECT_EQ(quorv_SaveAlgTplData_frr_far(5, &type, &out_len, out.data()), -1) << "an empty slot";
+  EXPECT_EQ(filled(), loaded) << "no refused call touched a slot";
 }
 
 }  // namespace

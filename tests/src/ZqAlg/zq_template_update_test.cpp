@@ -18,6 +18,7 @@
 #include "src/ZqAlg/ZqTplData.h"
 #include "src/ZqAlg/ZqTplLoader.h"
 #include "src/ZqAlg/ZqVerifyTwoTemplate.h"
+#include "src/features/ZqBinImg.h"
 #include "zq_update_fixture.h"
 
 namespace {
@@ -383,6 +384,42 @@ TEST_F(ReplacementTest, NearlyTheSamePressReplacesAFixedSlotThatAddsLess) {
   // The replaced press went to the extra-template buffer under its finger.
   EXPECT_EQ(gQuorvTemplateExtraBufInfor->extraFingerId[0], 1);
   EXPECT_EQ(gQuorvTemplateExtraBufInfor->quorvTemplateExtraInfor[0].templateExtra, 0x5c);
+}
+
+// A sample related at the update level is marked code 3 against a
+// sub-template only when they share more than 80 % of the frame. On frames
+// where 80 % is a whole number of pixels, exactly 80 % stays code 2. The
+// sample is the sub-template's own press (identity transform) with valid
+// pixels 0 .. shared - 1 only; the sub-template is valid everywhere.
+TEST_F(ReplacementTest, CodeThreeNeedsMoreThanEightyPercentOfTheFrame) {
+  const fingers::MasterFinger m = Master(11);
+  const struct {
+    int32_t cols, rows;
+    uint32_t shared;
+    int code;
+  } cases[] = {
+      {80, 64, 4096, 2}, {80, 64, 4097, 3}, {50, 50, 2000, 2}, {50, 50, 2001, 3},
+      {96, 96, 7372, 2}, {96, 96, 7373, 3},
+  };
+  const int32_t cols = gSensorInfor.cols, rows = gSensorInfor.rows;
+  for (const auto &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.cols << " x " << c.rows << ", " << c.shared << " shared");
+    ST_SubTemplate *tpl = Keep(Press(m, 0, 0, 0));
+    ST_SubTemplate *sample = Keep(Press(m, 0, 0, 0));
+    for (uint32_t i = 0; i < tpl->maskBufSize * 8u; ++i) ZqPixBitMapSetBit(tpl->templatePixValid, i, 1);
+    for (uint32_t i = 0; i < sample->maskBufSize * 8u; ++i)
+      ZqPixBitMapSetBit(sample->templatePixValid, i, i < c.shared ? 1 : 0);
+    Fill(5, {tpl}, 1);
+    Offer(sample, 5);
+    gSensorInfor.cols = c.cols;
+    gSensorInfor.rows = c.rows;
+    const int ret = ZqTemplateUpdate(1, nullptr);
+    gSensorInfor.cols = cols;
+    gSensorInfor.rows = rows;
+    ASSERT_EQ(ret, 0);
+    ASSERT_EQ(Finger(5).currentSubtemplatesNum, 2);
+    EXPECT_EQ(ZqGetCoinFlg(Finger(5).subtemplates[1].coinFlg, 0), c.code);
+  }
 }
 
 TEST_F(ReplacementTest, ModeTwoSkipsAWeakUpdateUnlessUpdatesOrMatchesHaveBeenSucceeding) {

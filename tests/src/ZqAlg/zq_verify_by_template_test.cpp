@@ -279,6 +279,35 @@ TEST_F(VerifyByTemplateTest, ThresholdIsInclusiveAndTheEarlierFingerWinsATie) {
   EXPECT_EQ(gVerifyScores, std::max(forward, reverse));
 }
 
+// Every finger's first-ranked sub-template is tried before any finger's
+// second: finger 0 holds a stranger first and press A second, finger 1
+// holds press B. Both presses match the probe, but finger 1's first rank
+// comes before finger 0's second, so finger 1 is found and the update is
+// prepared for it.
+TEST_F(VerifyByTemplateTest, FirstRanksOfAllFingersComeBeforeAnySecondRank) {
+  const fingers::MasterFinger m = Master(2), other = Master(6);
+  Crop stranger = Press(other, 0, 0, 0);
+  Crop pressA = Press(m, 0, 0, 0);
+  Crop pressB = Press(m, 2, -8, 6, -0.1);
+  Crop probe = Press(m, 1, 10, 8, 0.05);
+  ST_FullHMatrix h{};
+  ASSERT_GE(ZqVerifyTwoTemplate(probe.sample.get(), pressA.sample.get(), &h, 1, 0),
+            gMatchScores[14]);
+  ASSERT_GE(ZqVerifyTwoTemplate(probe.sample.get(), pressB.sample.get(), &h, 1, 0),
+            gMatchScores[14]);
+  Place(0, {stranger.sample.get(), pressA.sample.get()});
+  Place(1, {pressB.sample.get()});
+
+  const Outcome o = Identify(probe.sample.get());
+  ASSERT_EQ(o.ret, 0);
+  EXPECT_EQ(o.fid, 1);
+  EXPECT_EQ(o.upd, 1);
+  EXPECT_EQ(gVerifyFingerId, 1);
+  EXPECT_EQ(gVerifyTemplateId, 0);
+  EXPECT_EQ(gQuorvTempupdateInfor->updateFingerId, 1);
+  EXPECT_EQ(gQuorvMatchPriority->fingerRing[0], 1u);
+}
+
 TEST_F(VerifyByTemplateTest, FiftyMatchesWrapTheFingerRing) {
   const fingers::MasterFinger a = Master(3), b = Master(4);
   Crop tplA = Press(a, 0, 0, 0), tplB = Press(b, 0, 0, 0);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "src/enhance/ZqBadPixelRepair.h"
@@ -164,6 +165,70 @@ TEST(BadPixelRepair, BadColumnTakesTheMeanOfItsTwoNeighbourColumns) {
       // above, already 75, which keeps the mean at 75.
       EXPECT_EQ(t.Px(r, 4), 75) << Name(m) << " row " << r;
       EXPECT_EQ(t.D(r, 4), m == Method::kGradual ? 1 : 3) << Name(m) << " row " << r;
+    }
+  }
+}
+
+// A box qualifies only when its good share is strictly above the ratio.
+// Each case marks bad pixels in a 9 x 9 mask and asks for the diameter of
+// one of them.
+TEST(BadPixelRepair, BoxMustBeMoreThanRatioGood) {
+  struct Case {
+    const char *what;
+    std::vector<std::pair<int, int>> bad;  // (row, col)
+    int row, col;
+    Map diameters;
+    float ratio;
+    int32_t want;
+  };
+  std::vector<std::pair<int, int>> column0, block2x2;
+  for (int r = 0; r < 9; ++r) column0.push_back({r, 0});
+  block2x2 = {{4, 4}, {4, 5}, {5, 4}, {5, 5}};
+  const Case cases[] = {
+      // Clipped 3 x 2 box: 3 bad of 6 is exactly half good; 5 x 3: 10 of 15.
+      {"dead column at x = 0, middle row", column0, 4, 0, kDiameters, 0.5f, 5},
+      // Clipped 3-box 2 x 2: 2 of 4; clipped 5-box 3 x 3: 6 of 9.
+      {"dead column at x = 0, corner", column0, 0, 0, kDiameters, 0.5f, 5},
+      // 2 x 2 cluster: each pixel's 3 x 3 box has 5 good of 9 (0.556).
+      {"2 x 2 cluster at ratio 0.5", block2x2, 4, 4, kDiameters, 0.5f, 3},
+      // The same box against ratio 5/9 exactly (as a float): not above.
+      {"2 x 2 cluster at ratio 5/9", block2x2, 4, 4, kDiameters, 5.0f / 9.0f, 5},
+      {"isolated pixel at ratio 8/9", {{4, 4}}, 4, 4, kDiameters, 8.0f / 9.0f, 5},
+      {"isolated pixel, list ends at 0", {{4, 4}}, 4, 4, Map{0, 3, 0}, 0.5f, 0},
+      {"no box above the ratio before the end", column0, 4, 0, Map{3, 0}, 0.5f, 0},
+      {"a good pixel has no bad box", {{4, 4}}, 0, 8, kDiameters, 0.5f, 0},
+  };
+  for (const Case &c : cases) {
+    Image mask(81, 0);
+    for (const auto &[r, col] : c.bad) mask[r * 9 + col] = 255;
+    Map integral(81);
+    get_integral_image(mask.data(), 255, 9, 9, integral.data());
+    EXPECT_EQ(get_pos_best_diameter(integral.data(), c.diameters.data(), 9, 9, c.row, c.col,
+                                    c.ratio),
+              c.want)
+        << c.what;
+  }
+}
+
+// A dead first column: its clipped 3-boxes are exactly half good, so every
+// pixel takes its 5-box and the mean of the two columns beside it. The
+// gradual repair sets 5-box pixels in its second pass from 3 x 3 boxes,
+// which reach only the column of 60s.
+TEST(BadPixelRepair, DeadEdgeColumnTakesTheFiveBox) {
+  const int n = 7;
+  Image img(n * n, 200);
+  for (int r = 0; r < n; ++r) {
+    img[r * n + 0] = 255;
+    img[r * n + 1] = 60;
+    img[r * n + 2] = 90;
+  }
+  for (Method m : kAll) {
+    Repair t(n, n, img);
+    t.Run(m);
+    EXPECT_EQ(t.result, 0) << Name(m);
+    for (int r = 0; r < n; ++r) {
+      EXPECT_EQ(t.Px(r, 0), m == Method::kGradual ? 60 : 75) << Name(m) << " row " << r;
+      EXPECT_EQ(t.D(r, 0), m == Method::kGradual ? 1 : 5) << Name(m) << " row " << r;
     }
   }
 }

@@ -149,6 +149,49 @@ TEST_F(Quality, CondIsTheWeightOfTheBlockVariance) {
   }
 }
 
+// Every band of the block-variance table, at its lower edge and just
+// below it. A 40 x 40 image has 5 x 5 blocks; the 13 blocks of even
+// parity are 0/255 checkerboards (variance 16256, weight 10) and put a
+// far-off pixel into every 9 x 9 window, so every pixel is textured
+// (area 100) and each of the 12 odd blocks counts all its 64 pixels. Those
+// hold 128 +- d pairs whose squares sum to 32 s: population variance
+// exactly s. cond = 10 x (13 x 10 + 12 x w) / 25.
+TEST_F(Quality, CondFollowsEveryBandOfTheBlockVarianceTable) {
+  const int w = 40, h = 40;
+  auto block = [](int s) {
+    std::vector<int> px;
+    for (int rest = 32 * s; rest > 0;) {
+      int d = 100;
+      while (d * d > rest) --d;
+      rest -= d * d;
+      px.push_back(128 + d);
+      px.push_back(128 - d);
+    }
+    px.resize(64, 128);
+    return px;
+  };
+  struct Case {
+    int s;
+    int weight;
+  };
+  const Case cases[] = {{29, 0},    {30, 1},    {99, 1},    {100, 2},   {199, 2},
+                        {200, 3},   {399, 3},   {400, 4},   {599, 4},   {600, 4},
+                        {799, 4},   {800, 5},   {1199, 5},  {1200, 5},  {1999, 5},
+                        {2000, 8},  {3199, 8},  {3200, 8},  {4999, 8},  {5000, 10}};
+  for (const Case &c : cases) {
+    const std::vector<int> px = block(c.s);
+    ASSERT_EQ(px.size(), 64u) << c.s;
+    const Image img = Make(h, w, [&](int y, int x) {
+      if ((y / 8 + x / 8) % 2 == 0) return ((x + y) % 2) * 255;
+      return px[(y % 8) * 8 + x % 8];
+    });
+    const Scores s = Dispatch(img, w, h, nullptr);
+    ASSERT_EQ(s.rc, 0);
+    ASSERT_EQ(s.area, 100) << c.s;
+    EXPECT_EQ(s.cond, 10 * (13 * 10 + 12 * c.weight) / 25) << "variance " << c.s;
+  }
+}
+
 // Sizes off the sensors' grid: odd sides, fewer than 8 rows (no whole
 // block: cond 0 instead of a division by zero) and frames of 65536 pixels
 // or more (counts no longer wrap in 16 bits).
@@ -291,7 +334,13 @@ TEST(Ze4850Adjust, FinalQualityRules) {
       {8, 65, 100, 0, 7, 45},  // cond and contrast play no part for code 8
       // Other codes: s = (quality + contrast) / 2, then the cond rule.
       {9, 60, 20, 30, 0, 55},  // q >= 51, s 36 .. 49: s + 15
+      {9, 51, 19, 30, 0, 35},  // s = 35: below the window, kept
       {9, 51, 21, 30, 0, 51},  // s = 36
+      {9, 50, 49, 30, 0, 49},  // q = 50, s = 49: kept
+      {9, 51, 48, 30, 0, 64},  // s = 49 by rounding down 99 / 2
+      {9, 51, 49, 30, 0, 50},  // s = 50: above the window, kept
+      {9, 49, 52, 30, 0, 50},  // q <= 49, s = 50: kept
+      {9, 200, 100, 30, 0, 22},  // the sum 300 taken as a byte: 44 / 2
       {9, 51, 47, 30, 0, 64},  // s = 49
       {9, 60, 40, 30, 0, 50},  // s = 50: kept
       {9, 40, 70, 30, 0, 50},  // q <= 49, s > 50: s - 5

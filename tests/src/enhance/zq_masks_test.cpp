@@ -2,7 +2,9 @@
 // stretch, the large-region share and the valid area, on constructed images.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
@@ -108,6 +110,50 @@ TEST(GetFlagDarkEdge, ValleyAtMost200AndNotAbovePeak) {
     EXPECT_EQ(GetFlagDarkEdge(Valley(c.zeroFrom, c.zeroTo).data(), c.peak), c.want) << c.name;
 }
 
+// A 250-bin histogram of constant runs: {from, to, value} in order.
+struct Run {
+  int from, to;
+  float value;
+};
+std::vector<float> Runs(std::initializer_list<Run> runs) {
+  std::vector<float> T(GETFLAG_BINS, 0.0f);
+  for (const Run &r : runs)
+    for (int k = r.from; k <= r.to; ++k) T[k] = r.value;
+  return T;
+}
+
+TEST(GetFlagDarkEdge, DarkHeavyHistogramsSearchFrom85) {
+  struct Case {
+    const char *name;
+    std::vector<float> T;
+    int want;
+  };
+  const Case cases[] = {
+      // lo = 75000 > 0.8 hi (hi = 17680): start 85, d = lo x 84 / hi
+      // (about 356). The bump at 87..88 closes a valley at 84 that only a
+      // search starting below 85 sees; from 85 the valley is 117, the
+      // window before the peak at 120..124.
+      {"dark-heavy: valley 117, not 84",
+       Runs({{0, 74, 1000}, {75, 249, 10}, {87, 88, 500}, {120, 124, 3000}}),
+       122},
+      // Gap 30..44 in the dark part, gap 75..99 above it, peak at 200;
+      // hi = 7500. lo = 6000 is exactly 0.8 hi: start 10 and d = 70, so
+      // the dark gap's valley 42 counts.
+      {"lo exactly 0.8 hi: start 10",
+       Runs({{0, 74, 100}, {30, 44, 0}, {100, 199, 25}, {200, 200, 5000}}),
+       47},
+      // One count more in bin 0: start 85 with d = 6001 x 84 / 7500 =
+      // 67.2; the window sums climb 0, 25, 50, 75 out of the upper gap.
+      {"lo just above 0.8 hi: start 85",
+       Runs({{0, 74, 100}, {0, 0, 101}, {30, 44, 0}, {100, 199, 25}, {200, 200, 5000}}),
+       104},
+  };
+  for (const Case &c : cases) {
+    const int peak = static_cast<int>(std::max_element(c.T.begin(), c.T.end()) - c.T.begin());
+    EXPECT_EQ(GetFlagDarkEdge(c.T.data(), peak), c.want) << c.name;
+  }
+}
+
 TEST(GetFlagBrightThreshold, ValleyAtLeast50AndNotBelowPeak) {
   // Walking down from 240 with d = 70: the valley is zeroFrom + 2. R = 250.
   struct Case {
@@ -125,6 +171,16 @@ TEST(GetFlagBrightThreshold, ValleyAtLeast50AndNotBelowPeak) {
   for (const Case &c : cases)
     EXPECT_EQ(GetFlagBrightThreshold(Valley(c.zeroFrom, c.zeroTo).data(), c.peak, 250), c.want)
         << c.name;
+}
+
+TEST(GetFlagBrightThreshold, BrightHeavyHistogramsSearchFrom170) {
+  // hi = 70000 > 0.8 lo (lo = 20500): start 170, d = lo x 84 / hi (24.6).
+  // Windows over 171 .. 176 see only zeros and the one at 170 sees the
+  // count at 167: a valley at 170 for a search starting above it. From 170
+  // down, the valley is 112, above the bump at 100 .. 109 that holds the
+  // peak: u = 127. R = 250.
+  const std::vector<float> T = Runs({{100, 109, 2000}, {167, 167, 500}, {180, 249, 1000}});
+  EXPECT_EQ(GetFlagBrightThreshold(T.data(), 100, 250), 127);
 }
 
 TEST(GetFlagWindowMean, ClippedFiveByFiveWindow) {

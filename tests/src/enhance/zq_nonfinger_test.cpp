@@ -212,6 +212,35 @@ TEST(NonFingerFeatures, SampledHalfSeesEveryFourthPixel) {
   EXPECT_NEAR(f[0], 49.0 * 1298 / 7418, 1e-4);
 }
 
+// Vertical stripes 4 pixels wide on a frame wider than high: the median
+// keeps them, and only the pixels whose 3 x 3 neighbourhoods straddle a
+// stripe edge have a gradient, 4 x 180 = 720 each, above every share of
+// features 6 to 9.
+TEST(NonFingerFeatures, GradientsFollowTheRowsOfAWideFrame) {
+  const Image img = Make(40, 44, [](int, int x) { return (x / 4) % 2 ? 200 : 20; });
+  float f[17];
+  ASSERT_EQ(NonFingerFeatures(img.data(), 44, 40, f), 0);
+  for (int k = 6; k < 10; ++k) EXPECT_EQ(f[k], 0.0f) << k;
+  EXPECT_FLOAT_EQ(f[10], 720.0f);
+}
+
+// The texture and gradient features do not depend on which side of the
+// frame is the longer: a frame and its transpose give the same gradient
+// shares and means, on the full image and on its sample.
+TEST(NonFingerFeatures, GradientFeaturesOfAFrameAndItsTransposeAgree) {
+  const int rows = 40, cols = 56;
+  auto f = [](int y, int x) { return ((x * x + 3 * y * y + x * y) / 23) % 3 * 90 + 20; };
+  const Image img = Make(rows, cols, f);
+  const Image transposed = Make(cols, rows, [&](int y, int x) { return f(x, y); });
+  float a[17], b[17];
+  ASSERT_EQ(NonFingerFeatures(img.data(), cols, rows, a), 0);
+  ASSERT_EQ(NonFingerFeatures(transposed.data(), rows, cols, b), 0);
+  for (int k = 6; k < 17; ++k) EXPECT_NEAR(a[k], b[k], 1e-4f * (1.0f + std::fabs(a[k]))) << k;
+  // The fixture has gradients in both halves.
+  EXPECT_GT(a[10], 0.0f);
+  EXPECT_GT(a[16], 0.0f);
+}
+
 // --- Network ---------------------------------------------------------------
 
 // A table set with every entry drawn at random, kept alive by its vectors.

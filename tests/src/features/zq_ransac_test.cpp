@@ -2,6 +2,8 @@
 // differences, and recovery of known motions from pair sets with outliers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -215,6 +217,85 @@ TEST(FloatRegistration, ThirdEdgeToleranceSeparatesTheEdgeVariants) {
   uint16_t cons[10];
   EXPECT_EQ(ZqRansacEdage_32f(s.ref.data(), s.test.data(), 10, nullptr, cons), 9);
   EXPECT_EQ(ZqRansacEdage_32f_ZQ4850(s.ref.data(), s.test.data(), 10, nullptr, cons), 10);
+}
+
+// The inlier tests at their bounds: thirty pairs under one motion, the
+// reference point of one near the middle moved by (ox, oy). The move stays
+// below 2 pixels, so the pair keeps all its distances and triangles; the
+// first estimate takes about a thirtieth of the move into the shift, so
+// the residual is about -0.97 (ox, oy). The angle and edge variants keep
+// the pair while |rx| and |ry| are below 1.2; the ZQ4850 variant while
+// |rx| + |ry| is below 2.5.
+TEST(FloatRegistration, InlierBoundsOfTheVariants) {
+  const Motion m = {0.1, 4.0, -3.0};
+  FloatPairs base;
+  for (int i = 0; i < 6; ++i)
+    for (int j = 0; j < 5; ++j) {
+      const double x = 10 + 18 * i + (i * 7 + j * 3) % 5, y = 10 + 20 * j + (i * 3 + j * 2) % 4;
+      double tx, ty;
+      m.Invert(x, y, &tx, &ty);
+      base.ref.push_back(MP(x, y));
+      base.test.push_back(MP(tx, ty));
+    }
+  const int moved = 2 * 5 + 2;  // (46, 54), near the middle of the set
+  const struct {
+    double ox, oy;
+    int kept[3];  // angle, edge, ZQ4850
+  } cases[] = {
+      {0.0, 0.0, {30, 30, 30}},  {1.1, 0.0, {30, 30, 30}},  {0.0, -1.1, {30, 30, 30}},
+      {1.3, 0.0, {29, 29, 30}},  {0.0, 1.3, {29, 29, 30}},  {1.1, 1.1, {30, 30, 30}},
+      {1.2, 1.2, {30, 30, 30}},  {1.3, 0.9, {29, 29, 30}},  {1.4, 1.4, {29, 29, 29}},
+      {-1.4, 1.4, {29, 29, 29}}, {1.4, -1.4, {29, 29, 29}}, {1.9, 0.0, {29, 29, 30}},
+      {0.0, -1.9, {29, 29, 30}},
+  };
+  for (const auto &c : cases) {
+    FloatPairs s = base;
+    s.ref[moved].x += static_cast<float>(c.ox);
+    s.ref[moved].y += static_cast<float>(c.oy);
+    for (int v = 0; v < 3; ++v) {
+      SCOPED_TRACE(testing::Message() << kFloatVariants[v].name << ", moved by " << c.ox << ", "
+                                      << c.oy);
+      uint16_t cons[30] = {};
+      const int r = kFloatVariants[v].fn(s.ref.data(), s.test.data(), 30, nullptr, cons);
+      ASSERT_EQ(r, c.kept[v]);
+      EXPECT_EQ(cons[r - 1], 0) << "the first seed, last";
+      EXPECT_EQ(std::count(cons, cons + r, moved), r == 30 ? 1 : 0);
+    }
+  }
+}
+
+// A pair stays in its seed's list when it passes the triangle test with at
+// least three other listed pairs (importance 4 with itself). Pair x, last,
+// has its reference point moved 1.15 pixels along x: an inlier (below 1.2),
+// but its edges to the pairs beside it change by about 1.15, failing the
+// edge variant's third-edge test (below 1); only the pairs straight above
+// or below it pass. The seed is pair 0.
+TEST(FloatRegistration, PairNeedsThreeTrianglePartnersToStay) {
+  const Motion m = {0.2, 6.0, -4.0};
+  const double beside[][2] = {{5, 50}, {95, 50}, {10, 45}, {90, 55}, {20, 52}, {80, 48}};
+  const double above[][2] = {{50, 15}, {50, 85}, {49, 30}};
+  for (int partners : {3, 2}) {
+    SCOPED_TRACE(testing::Message() << partners << " pairs above or below x");
+    std::vector<std::array<double, 2>> pts = {{20, 90}};
+    for (const auto &p : beside) pts.push_back({p[0], p[1]});
+    for (int i = 0; i < partners; ++i) pts.push_back({above[i][0], above[i][1]});
+    pts.push_back({50, 50});
+    FloatPairs s;
+    for (const auto &p : pts) {
+      double tx, ty;
+      m.Invert(p[0], p[1], &tx, &ty);
+      s.ref.push_back(MP(p[0], p[1]));
+      s.test.push_back(MP(tx, ty));
+    }
+    const int n = static_cast<int>(pts.size()), x = n - 1;
+    s.ref[x].x += 1.15f;
+    uint16_t cons[16] = {};
+    const int r = ZqRansacEdage_32f(s.ref.data(), s.test.data(), static_cast<uint16_t>(n), nullptr,
+                                    cons);
+    ASSERT_EQ(r, partners == 3 ? n : n - 1);
+    EXPECT_EQ(cons[r - 1], 0);
+    EXPECT_EQ(std::count(cons, cons + r, x), partners == 3 ? 1 : 0);
+  }
 }
 
 TEST(FloatRegistration, SeedOffItsPlaceFailsItsPassAndTheSecondSeedWins) {
