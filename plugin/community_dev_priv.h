@@ -124,6 +124,17 @@ typedef struct community_dev_priv {
   fp_template_data_update_fn fp_template_data_update;
   fp_set_debug_fn fp_set_debug;
   fp_get_module_type_fn fp_get_module_type;
+
+  // Who may use the device library. The service runs every operation on one
+  // thread between its open and close of the device (a session); discover
+  // comes from the service's hot-plug thread at any time. All three flags
+  // change under `mutex` only.
+  int library_up;              // fp_init done and fp_exit not yet
+  int session;                 // the device is open for the service
+  // The session's device was unplugged: the running operation ends, none
+  // starts, and the operation thread releases the device.
+  COMMUNITY_SHARED(uint8_t) unplugged;
+  int library_error;           // the running operation saw a library error
 } community_dev_priv;
 
 #ifdef __cplusplus

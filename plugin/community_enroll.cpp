@@ -52,6 +52,16 @@ int refuse(bio_dev *dev, int result, const char *text) {
   return -1;
 }
 
+// Ends an enrolment whose device was unplugged: nothing is stored, the
+// device is released, and the service hears of an error with its text.
+int end_unplugged(bio_dev *dev) {
+  community_internal_release_unplugged(dev);
+  bio_print_warning("%s\n", bio_get_notify_mid_mesg(dev));
+  bio_set_ops_result(dev, OPS_COMM_ERROR);
+  bio_set_dev_status(dev, DEVS_COMM_IDLE);
+  return -1;
+}
+
 }  // namespace
 
 extern "C" {
@@ -71,6 +81,7 @@ void community_internal_enroll_cb(struct fp_dev * /*fdev*/, int result,
     // the library twice.
     notify_message(dev, community_text("Unknown error, error code: %d"), result);
     debug_notify(dev);
+    priv->library_error = 1;
     priv->result = -1;
     priv->done = 1;
     return;
@@ -123,12 +134,19 @@ int community_internal_enroll(bio_dev *dev) {
     priv->enrolled_print = nullptr;
   }
   priv->enroll_stage = 1;
+  priv->library_error = 0;
+  if (community_internal_device_gone(dev)) return COMMUNITY_RESULT_UNPLUGGED;
   if (priv->fp_async_enroll_start(priv->dev, community_internal_enroll_cb, dev) < 0) {
+    if (community_internal_confirm_unplugged(dev)) return COMMUNITY_RESULT_UNPLUGGED;
     bio_print_error(community_text("Failed to call function %s\n"), "community_internal_enroll");
     return -1;
   }
   community_internal_interactive_waiting(dev);
   community_internal_enroll_stop(dev);
+  // A finished enrolment stands, whatever happened to the device since.
+  if (priv->result == 0 && priv->enrolled_print != nullptr) return 0;
+  if (priv->unplugged || (priv->library_error && community_internal_confirm_unplugged(dev)))
+    return COMMUNITY_RESULT_UNPLUGGED;
   return priv->result;
 }
 
@@ -146,6 +164,7 @@ int community_ops_enroll(bio_dev *dev, OpsActions action, int uid, int idx, char
     return -1;
   }
   bio_set_dev_status(dev, DEVS_ENROLL_DOING);
+  if (community_internal_device_gone(dev)) return end_unplugged(dev);
 
   if (priv->module_type != kModuleWithTemplateStore) {
     feature_info *list = nullptr;
@@ -172,6 +191,7 @@ int community_ops_enroll(bio_dev *dev, OpsActions action, int uid, int idx, char
   bio_set_notify_abs_mid(dev, kNotifyStart);
   debug_notify(dev);
   int rc = community_internal_enroll(dev);
+  if (rc == COMMUNITY_RESULT_UNPLUGGED) return end_unplugged(dev);
   if (rc == -3 || rc == -2) {
     int code = rc == -3 ? OPS_COMM_STOP_BY_USER : OPS_COMM_TIMEOUT;
     bio_set_ops_result(dev, code);

@@ -44,6 +44,15 @@ int failure_code(int m, int match_code) {
   }
 }
 
+// Ends an operation whose device was unplugged: the device is released and
+// the service hears of the operation's error (`error_code`) with its text.
+// No stored template is touched.
+void end_unplugged(bio_dev *dev, int error_code) {
+  community_internal_release_unplugged(dev);
+  bio_print_warning("%s\n", bio_get_notify_mid_mesg(dev));
+  bio_set_ops_abs_result(dev, error_code);
+}
+
 feature_info *read_features(bio_dev *dev, int uid, int idx_start, int idx_end) {
   sqlite3 *db = bio_sto_connect_db();
   if (db == nullptr) return nullptr;
@@ -111,6 +120,7 @@ void community_internal_identify_cb(struct fp_dev * /*fdev*/, int result, size_t
   community_dev_priv *priv = community_priv(dev);
   int outcome_value = -1;
   if (result < 0) {
+    priv->library_error = 1;
     std::snprintf(priv->message, sizeof priv->message,
                   community_text("Unknown error, error code: %d"), result);
     bio_set_notify_abs_mid(dev, COMMUNITY_NOTIFY_MESSAGE);
@@ -134,6 +144,11 @@ void community_internal_identify_cb(struct fp_dev * /*fdev*/, int result, size_t
 
 int community_internal_identify(bio_dev *dev, struct fp_print_data **gallery) {
   community_dev_priv *priv = community_priv(dev);
+  priv->library_error = 0;
+  if (community_internal_device_gone(dev)) {
+    priv->done = 1;
+    return COMMUNITY_RESULT_UNPLUGGED;
+  }
   // A stop that arrived before the start (between two passes of a search).
   if (stop_requested(dev)) {
     bio_print_warning("position 2 exit identify mode manually\n");
@@ -146,11 +161,16 @@ int community_internal_identify(bio_dev *dev, struct fp_print_data **gallery) {
   priv->done = 0;
   priv->result = -1;
   if (priv->fp_async_identify_start(priv->dev, gallery, community_internal_identify_cb, dev) < 0) {
+    if (community_internal_confirm_unplugged(dev)) return COMMUNITY_RESULT_UNPLUGGED;
     bio_print_error(community_text("Failed to call function %s\n"), "community_internal_identify");
     return -1;
   }
   community_internal_interactive_waiting(dev);
   community_internal_identify_stop(dev);
+  // A match stands, whatever happened to the device since.
+  if (priv->result >= 0) return priv->result;
+  if (priv->unplugged || (priv->library_error && community_internal_confirm_unplugged(dev)))
+    return COMMUNITY_RESULT_UNPLUGGED;
   return priv->result;
 }
 
@@ -166,12 +186,19 @@ int community_ops_verify(bio_dev *dev, OpsActions action, int uid, int idx) {
     return -1;
   }
   bio_set_dev_status(dev, DEVS_VERIFY_DOING);
+  if (community_internal_device_gone(dev)) {
+    end_unplugged(dev, OPS_VERIFY_ERROR);
+    bio_set_dev_status(dev, DEVS_COMM_IDLE);
+    return -1;
+  }
   feature_info *list = read_features(dev, uid, idx, idx);
   print_feature_info(list);
   feature_info *found = nullptr;
   int at = identify_list(dev, list, &found);
   if (at >= 0)
     outcome(dev, OPS_VERIFY_MATCH);
+  else if (at == COMMUNITY_RESULT_UNPLUGGED)
+    end_unplugged(dev, OPS_VERIFY_ERROR);
   else if (int code = failure_code(at, OPS_VERIFY_MATCH))
     outcome(dev, code);
   bio_sto_free_feature_info_list(list);
@@ -193,6 +220,11 @@ int community_ops_identify(bio_dev *dev, OpsActions action, int uid, int idx_sta
     return -1;
   }
   bio_set_dev_status(dev, DEVS_IDENTIFY_DOING);
+  if (community_internal_device_gone(dev)) {
+    end_unplugged(dev, OPS_IDENTIFY_ERROR);
+    bio_set_dev_status(dev, DEVS_COMM_IDLE);
+    return -1;
+  }
   feature_info *list = read_features(dev, uid, idx_start, idx_end);
   print_feature_info(list);
   if (list == nullptr) {
@@ -218,6 +250,8 @@ int community_ops_identify(bio_dev *dev, OpsActions action, int uid, int idx_sta
   if (at >= 0) {
     uid_found = found->uid;
     outcome(dev, OPS_IDENTIFY_MATCH);
+  } else if (at == COMMUNITY_RESULT_UNPLUGGED) {
+    end_unplugged(dev, OPS_IDENTIFY_ERROR);
   } else if (int code = failure_code(at, OPS_IDENTIFY_MATCH)) {
     outcome(dev, code);
   }
@@ -240,6 +274,11 @@ feature_info *community_ops_search(bio_dev *dev, OpsActions action, int uid, int
     return nullptr;
   }
   bio_set_dev_status(dev, DEVS_SEARCH_DOING);
+  if (community_internal_device_gone(dev)) {
+    end_unplugged(dev, OPS_SEARCH_ERROR);
+    bio_set_dev_status(dev, DEVS_COMM_IDLE);
+    return nullptr;
+  }
   feature_info *list = read_features(dev, uid, idx_start, idx_end);
   print_feature_info(list);
   community::Gallery gallery = community::BuildGallery(dev, list);
@@ -253,8 +292,15 @@ feature_info *community_ops_search(bio_dev *dev, OpsActions action, int uid, int
   for (;;) {
     int at = identify_from(dev, gallery, offset);
     if (at < 0) {
-      if (results != nullptr) break;
-      if (int code = failure_code(at, OPS_SEARCH_MATCH)) outcome(dev, code);
+      // The fingers found before the device went are still the answer.
+      if (results != nullptr) {
+        if (at == COMMUNITY_RESULT_UNPLUGGED) community_internal_device_free(dev);
+        break;
+      }
+      if (at == COMMUNITY_RESULT_UNPLUGGED)
+        end_unplugged(dev, OPS_SEARCH_ERROR);
+      else if (int code = failure_code(at, OPS_SEARCH_MATCH))
+        outcome(dev, code);
       community::FreeGallery(dev, gallery);
       bio_sto_free_feature_info_list(list);
       bio_set_dev_status(dev, DEVS_COMM_IDLE);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "plugin/community_log.h"
+#include "plugin/community_presence.h"
 
 extern "C" {
 std::atomic<int> community_close_called{0};
@@ -18,6 +19,11 @@ namespace {
 constexpr int kPollUsec = 100000;
 constexpr int kStopStepMs = 100;
 constexpr int kResendMs = 200;
+// How long a failed operation looks for its device's unplugging.
+constexpr int kUnplugConfirmMs = 250;
+constexpr int kUnplugCheckStepMs = 25;
+// Polls an identification stop may take once the device is gone.
+constexpr int kGoneStopPolls = 20;
 
 void set_message(community_dev_priv *priv, const char *text) {
   std::snprintf(priv->message, sizeof priv->message, "%s", text);
@@ -46,6 +52,99 @@ void signal_stop(bio_dev *dev, community_dev_priv *priv, int status_class) {
   priv->done = 1;
 }
 
+// Opens every discovered device of the wanted driver; *last gets the last
+// one opened, the earlier ones are closed again. With last NULL every device
+// is closed again. Returns the number opened. The library must be up.
+int open_devices(community_dev_priv *priv, struct fp_dev **last) {
+  struct fp_dscv_dev **list = priv->fp_discover_devs();
+  int count = 0;
+  struct fp_dev *kept = nullptr;
+  for (int i = 0; list != nullptr && list[i] != nullptr; ++i) {
+    struct fp_driver *driver = priv->fp_dscv_dev_get_driver(list[i]);
+    if (priv->fp_driver_get_driver_id(driver) != static_cast<uint16_t>(priv->driver_id)) continue;
+    struct fp_dev *opened = priv->fp_dev_open(list[i]);
+    if (opened == nullptr) {
+      bio_print_warning("Could not open device (driver %s)",
+                        priv->fp_driver_get_full_name(driver));
+      continue;
+    }
+    // Only the last device is kept; the earlier one would be unreachable.
+    if (kept != nullptr) priv->fp_dev_close(kept);
+    kept = opened;
+    ++count;
+  }
+  if (list != nullptr) priv->fp_dscv_devs_free(list);
+  if (last != nullptr)
+    *last = kept;
+  else if (kept != nullptr)
+    priv->fp_dev_close(kept);
+  return count;
+}
+
+// Closes the device, releases a pending enrolled print and shuts the
+// library down once. With the private mutex held.
+void free_locked(community_dev_priv *priv) {
+  if (!community_library_ready(priv)) return;
+  if (priv->dev != nullptr) priv->fp_dev_close(priv->dev);
+  priv->dev = nullptr;
+  priv->result = -1;
+  priv->done = 1;
+  priv->stop_done = 1;
+  if (priv->enrolled_print != nullptr) {
+    priv->fp_print_data_free(priv->enrolled_print);
+    priv->enrolled_print = nullptr;
+  }
+  if (priv->library_up) priv->fp_exit();
+  priv->library_up = 0;
+  priv->session = 0;
+}
+
+// Device initialisation, with the private mutex held. A device or library
+// left over from an open without close is released first, so the library
+// is never initialised twice over.
+int init_locked(bio_dev *dev) {
+  community_dev_priv *priv = community_priv(dev);
+  if (!community_library_ready(priv)) {
+    bio_print_error("%s\n", community_text("The device library is not loaded"));
+    return 0;
+  }
+  if (priv->library_up || priv->dev != nullptr) free_locked(priv);
+  priv->fp_init();
+  priv->library_up = 1;
+  struct fp_dev *last = nullptr;
+  int count = open_devices(priv, &last);
+  if (count > 0) {
+    priv->dev = last;
+    priv->result = -1;
+    priv->done = 1;
+    priv->stop_done = 1;
+    priv->module_type = priv->fp_get_module_type(last);
+    priv->timeout_ms = bio_get_ops_timeout_ms() - COMMUNITY_TIMEOUT_MARGIN_MS;
+    priv->poll_tv.tv_sec = 0;
+    priv->poll_tv.tv_usec = kPollUsec;
+    priv->nr_enroll_stages = priv->fp_dev_get_nr_enroll_stages(last);
+    priv->enroll_stage = 0;
+    priv->enrolled_print = nullptr;
+  }
+  return count;
+}
+
+// Discovery outside a session: initialises the library, opens and closes
+// every device of the wanted driver and shuts the library down again,
+// without touching the open device's state. With the private mutex held.
+int count_locked(bio_dev *dev) {
+  community_dev_priv *priv = community_priv(dev);
+  if (!community_library_ready(priv)) {
+    bio_print_error("%s\n", community_text("The device library is not loaded"));
+    return 0;
+  }
+  if (priv->library_up) free_locked(priv);
+  priv->fp_init();
+  int count = open_devices(priv, nullptr);
+  priv->fp_exit();
+  return count;
+}
+
 }  // namespace
 
 extern "C" {
@@ -67,60 +166,16 @@ int community_library_ready(const community_dev_priv *priv) {
 int community_internal_device_init(bio_dev *dev) {
   community_dev_priv *priv = community_priv(dev);
   pthread_mutex_lock(&priv->mutex);
-  if (!community_library_ready(priv)) {
-    bio_print_error("%s\n", community_text("The device library is not loaded"));
-    pthread_mutex_unlock(&priv->mutex);
-    return 0;
-  }
-  priv->fp_init();
-  struct fp_dscv_dev **list = priv->fp_discover_devs();
-  int count = 0;
-  struct fp_dev *last = nullptr;
-  for (int i = 0; list != nullptr && list[i] != nullptr; ++i) {
-    struct fp_driver *driver = priv->fp_dscv_dev_get_driver(list[i]);
-    if (priv->fp_driver_get_driver_id(driver) != static_cast<uint16_t>(priv->driver_id)) continue;
-    struct fp_dev *opened = priv->fp_dev_open(list[i]);
-    if (opened == nullptr) {
-      bio_print_warning("Could not open device (driver %s)",
-                        priv->fp_driver_get_full_name(driver));
-      continue;
-    }
-    // Only the last device is kept; the earlier one would be unreachable.
-    if (last != nullptr) priv->fp_dev_close(last);
-    last = opened;
-    ++count;
-  }
-  if (list != nullptr) priv->fp_dscv_devs_free(list);
-  if (count > 0) {
-    priv->dev = last;
-    priv->result = -1;
-    priv->done = 1;
-    priv->stop_done = 1;
-    priv->module_type = priv->fp_get_module_type(last);
-    priv->timeout_ms = bio_get_ops_timeout_ms() - COMMUNITY_TIMEOUT_MARGIN_MS;
-    priv->poll_tv.tv_sec = 0;
-    priv->poll_tv.tv_usec = kPollUsec;
-    priv->nr_enroll_stages = priv->fp_dev_get_nr_enroll_stages(last);
-    priv->enroll_stage = 0;
-    priv->enrolled_print = nullptr;
-  }
+  int count = init_locked(dev);
   pthread_mutex_unlock(&priv->mutex);
   return count;
 }
 
 void community_internal_device_free(bio_dev *dev) {
   community_dev_priv *priv = community_priv(dev);
-  if (!community_library_ready(priv)) return;
-  if (priv->dev != nullptr) priv->fp_dev_close(priv->dev);
-  priv->dev = nullptr;
-  priv->result = -1;
-  priv->done = 1;
-  priv->stop_done = 1;
-  if (priv->enrolled_print != nullptr) {
-    priv->fp_print_data_free(priv->enrolled_print);
-    priv->enrolled_print = nullptr;
-  }
-  priv->fp_exit();
+  pthread_mutex_lock(&priv->mutex);
+  free_locked(priv);
+  pthread_mutex_unlock(&priv->mutex);
 }
 
 int community_ops_open(bio_dev *dev) {
@@ -137,7 +192,17 @@ int community_ops_open(bio_dev *dev) {
     return -1;
   }
   bio_set_dev_status(dev, DEVS_OPEN_DOING);
-  if (community_internal_device_init(dev) > 0) {
+  pthread_mutex_lock(&priv->mutex);
+  bool opened = init_locked(dev) > 0;
+  if (opened) {
+    priv->session = 1;
+    priv->unplugged = 0;
+  } else {
+    // Shut the library down again, so the next open starts from fp_init.
+    free_locked(priv);
+  }
+  pthread_mutex_unlock(&priv->mutex);
+  if (opened) {
     bio_set_dev_status(dev, DEVS_COMM_IDLE);
     bio_set_ops_abs_result(dev, OPS_OPEN_SUCCESS);
     log_time(__LINE__, "[%4d]:curTime1=%d");
@@ -146,8 +211,6 @@ int community_ops_open(bio_dev *dev) {
   set_message(priv, community_text("Device failed to open"));
   bio_set_notify_abs_mid(dev, COMMUNITY_NOTIFY_MESSAGE);
   bio_print_warning("%s\n", bio_get_notify_mid_mesg(dev));
-  // Shut the library down again, so the next open starts from fp_init.
-  community_internal_device_free(dev);
   return -1;
 }
 
@@ -158,10 +221,25 @@ void community_ops_close(bio_dev *dev) {
 }
 
 int community_ops_discover(bio_dev *dev) {
+  community_dev_priv *priv = community_priv(dev);
   COMMUNITY_LOG_ENTRY();
   bio_print_info(community_text("Detect %s device\n"), dev->device_name);
-  int n = community_internal_device_init(dev);
-  community_internal_device_free(dev);
+  pthread_mutex_lock(&priv->mutex);
+  int n;
+  if (priv->session) {
+    // The operation thread owns the library until the service closes the
+    // device: count from sysfs, and end the session when its device went.
+    n = community_present_devices(dev);
+    if (n == 0 && !priv->unplugged) {
+      bio_print_warning(community_text("The %s device in use was unplugged\n"),
+                        dev->device_name);
+      priv->unplugged = 1;
+      priv->done = 1;
+    }
+  } else {
+    n = count_locked(dev);
+  }
+  pthread_mutex_unlock(&priv->mutex);
   if (n < 0) {
     bio_print_info(community_text("No %s fingerprint device detected\n"), dev->device_name);
     return -1;
@@ -173,6 +251,37 @@ int community_ops_discover(bio_dev *dev) {
   }
   bio_print_info(community_text("No %s fingerprint device detected\n"), dev->device_name);
   return 0;
+}
+
+int community_internal_device_gone(bio_dev *dev) {
+  community_dev_priv *priv = community_priv(dev);
+  if (priv->unplugged) return 1;
+  if (priv->dev == nullptr) return 1;
+  return 0;
+}
+
+int community_internal_confirm_unplugged(bio_dev *dev) {
+  community_dev_priv *priv = community_priv(dev);
+  // The failed transfers come a moment before the device leaves sysfs and
+  // before the service's hot-plug thread hears of it.
+  for (int waited = 0;; waited += kUnplugCheckStepMs) {
+    if (priv->unplugged) return 1;
+    if (community_present_devices(dev) == 0) {
+      priv->unplugged = 1;
+      return 1;
+    }
+    if (waited >= kUnplugConfirmMs) return 0;
+    usleep(kUnplugCheckStepMs * 1000);
+  }
+}
+
+void community_internal_release_unplugged(bio_dev *dev) {
+  community_dev_priv *priv = community_priv(dev);
+  bio_print_warning(community_text("The %s device was unplugged, releasing it\n"),
+                    dev->device_name);
+  community_internal_device_free(dev);
+  set_message(priv, community_text("The fingerprint device was unplugged"));
+  bio_set_notify_abs_mid(dev, COMMUNITY_NOTIFY_MESSAGE);
 }
 
 void community_ops_free(bio_dev *dev) {
@@ -202,7 +311,14 @@ void community_internal_interactive_waiting(bio_dev *dev) {
   community_internal_timeout_tv_update(dev);
   if (priv->done == 1) return;
   do {
-    if (poll_events(priv) < 0) priv->done = 1;
+    if (poll_events(priv) < 0) {
+      priv->library_error = 1;
+      priv->done = 1;
+    }
+    if (priv->unplugged) {
+      priv->done = 1;
+      break;
+    }
     struct timeval now;
     gettimeofday(&now, nullptr);
     if (now.tv_sec > priv->deadline_sec ||
@@ -228,8 +344,10 @@ int community_internal_identify_stop(bio_dev *dev) {
   // A refused stop never calls back: do not wait for it.
   if (priv->fp_async_identify_stop(priv->dev, community_internal_identify_stopped_cb, dev) < 0)
     priv->stop_done = 1;
-  while (priv->stop_done == 0) {
-    if (poll_events(priv) < 0) priv->stop_done = 1;
+  // An unplugged device may never finish its stop.
+  for (int polls = 0; priv->stop_done == 0; ++polls) {
+    if (poll_events(priv) < 0 || (priv->unplugged && polls >= kGoneStopPolls))
+      priv->stop_done = 1;
   }
   return 0;
 }
@@ -266,7 +384,8 @@ int community_ops_stop_by_user(bio_dev *dev, int waiting_ms) {
     since_resend += kStopStepMs;
     if (since_resend >= kResendMs) {
       fpi_log(COMMUNITY_LOG_INFO, "community", "[%4d]:driver cancel timeout,resend\n", __LINE__);
-      signal_stop(dev, priv, status_class);
+      // An operation that has just ended keeps its idle status.
+      if (is_busy(bio_get_dev_status(dev))) signal_stop(dev, priv, status_class);
       since_resend = 0;
     }
   }

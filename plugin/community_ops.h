@@ -40,22 +40,46 @@ int community_library_ready(const community_dev_priv *priv);
 // and keeps the last one opened (earlier ones are closed again). On success
 // resets the wait state (result -1, done 1, stop_done 1, poll 100 ms,
 // timeout_ms = service time-out - 4500) and reads the module type and the
-// number of enrol stages. Holds the private mutex. Returns the number of
-// devices opened; 0 without touching the library when it is not fully loaded.
+// number of enrol stages. A device or library left from an earlier
+// initialisation is released first. Holds the private mutex. Returns the
+// number of devices opened; 0 without touching the library when it is not
+// fully loaded.
 int community_internal_device_init(bio_dev *dev);
-// Closes the device, releases a pending enrolled print and calls fp_exit.
-// Does nothing to the library when it is not fully loaded.
+// Closes the device, releases a pending enrolled print and calls fp_exit
+// once (not again after an earlier release); ends the session. Holds the
+// private mutex. Does nothing to the library when it is not fully loaded.
 void community_internal_device_free(bio_dev *dev);
+
+// The private result of an operation whose device was unplugged.
+#define COMMUNITY_RESULT_UNPLUGGED (-4)
 
 // Service slot: opens the device. 0 with status 0 and result 100; -1 with
 // status 3 when disabled; -1 with status 101 and notify 1106 "Device failed
 // to open" when no device opened (the library is shut down again then).
+// A successful open starts the session that close ends.
 int community_ops_open(bio_dev *dev);
-// Service slot: releases the device and sets community_close_called.
+// Service slot: releases the device (unless an unplug already did) and sets
+// community_close_called.
 void community_ops_close(bio_dev *dev);
-// Service slot: number of devices that open, found by opening and closing
-// them at once.
+// Service slot, also called from the service's hot-plug thread while an
+// operation runs: the number of devices. Outside a session (between the
+// service's close and open) it initialises the library, opens and closes
+// every device and shuts the library down again. During a session it never
+// touches the library: it counts the devices in sysfs, and when the
+// session's device is gone it marks it unplugged and ends the running wait.
 int community_ops_discover(bio_dev *dev);
+
+// True when the operation may not use the device: it was unplugged, or no
+// device is open.
+int community_internal_device_gone(bio_dev *dev);
+// After a library error: true when the device was unplugged, looking for
+// up to 250 ms (the device leaves sysfs, and discover reports it, a moment
+// after its transfers fail); marks it unplugged then.
+int community_internal_confirm_unplugged(bio_dev *dev);
+// Ends the session of an unplugged device from the operation thread:
+// releases the device and the library once, and sets notify 1106 with "The
+// fingerprint device was unplugged".
+void community_internal_release_unplugged(bio_dev *dev);
 // Service slot: releases the device, the key, the library and the private
 // record; dev_priv becomes NULL.
 void community_ops_free(bio_dev *dev);
@@ -64,14 +88,15 @@ void community_ops_free(bio_dev *dev);
 
 // Sets the deadline to now + the whole seconds of timeout_ms.
 void community_internal_timeout_tv_update(bio_dev *dev);
-// Polls the library (100 ms per poll) until done is set; a failed poll sets
-// done; at the deadline sets result -2 and done.
+// Polls the library (100 ms per poll) until done is set; a failed poll or an
+// unplugged device sets done; at the deadline sets result -2 and done.
 void community_internal_interactive_waiting(bio_dev *dev);
 // Asks the library to stop the enrolment and returns at once; the stop
 // completes during a later poll. Returns 0.
 int community_internal_enroll_stop(bio_dev *dev);
 // Asks the library to stop the identification and polls until its stop
-// callback has run or a poll fails. Returns 0.
+// callback has run or a poll fails (at most 20 polls once the device is
+// unplugged). Returns 0.
 int community_internal_identify_stop(bio_dev *dev);
 // Stop callbacks: set stop_done of the record given as user data.
 void community_internal_enroll_stopped_cb(struct fp_dev *fdev, void *user_data);

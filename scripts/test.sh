@@ -3,11 +3,13 @@
 # optimised build and a build under AddressSanitizer and
 # UndefinedBehaviorSanitizer, then runs the fuzz targets for a bounded time
 # (scripts/fuzz.sh; FUZZ_SECONDS for all targets together, default 180; skipped without
-# clang). Exits non-zero on any failure.
-#   scripts/test.sh            both builds and the fuzz run
+# clang), and the plug-in's tests under ThreadSanitizer (scripts/tsan-plugin.sh,
+# about a minute). Exits non-zero on any failure.
+#   scripts/test.sh            both builds, the fuzz run and the plug-in under TSan
 #   scripts/test.sh release    the optimised build only
 #   scripts/test.sh asan       the sanitizer build only
 #   scripts/test.sh fuzz       the fuzz run only
+#   scripts/test.sh tsan       the plug-in's tests under ThreadSanitizer only
 # FPDEV_JOBS sets how many build and test jobs run at once (default: all
 # cores), for a shared machine.
 set -uo pipefail
@@ -15,7 +17,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh" || exit 1
 
 jobs=${FPDEV_JOBS:-$(nproc)}
-modes=("${@:-release asan fuzz}")
+modes=("${@:-release asan fuzz tsan}")
 # shellcheck disable=SC2206
 modes=(${modes[*]})
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
@@ -29,6 +31,10 @@ failed=0
 for mode in "${modes[@]}"; do
   if [[ "$mode" == fuzz ]]; then
     "$top/scripts/fuzz.sh" || status=1
+    continue
+  fi
+  if [[ "$mode" == tsan ]]; then
+    "$top/scripts/tsan-plugin.sh" "$jobs" || status=1
     continue
   fi
   build="$top/build/$mode"

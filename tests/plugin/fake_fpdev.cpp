@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <mutex>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -40,6 +42,7 @@ constexpr int kNoReport = -1000;
 
 fake_fpdev_script g_control;
 fp_dev g_devices[FAKE_FPDEV_MAX_DEVICES];
+bool g_open[FAKE_FPDEV_MAX_DEVICES];
 fp_dscv_dev g_discovered[FAKE_FPDEV_MAX_DEVICES];
 fp_driver g_drivers[FAKE_FPDEV_MAX_DEVICES];
 
@@ -54,6 +57,42 @@ struct Running {
   fake_fpdev_identify_step step{kNoReport, 0};
   std::vector<std::string> gallery;
 } g_running;
+
+[[noreturn]] void crash(const char *what, const char *fn) {
+  std::fprintf(stderr, "fake_fpdev: %s: %s\n", fn, what);
+  std::abort();
+}
+
+// One thread drives the library at a time; the calls it makes from inside
+// a call (callbacks calling back) are its own.
+std::mutex g_driving_mutex;
+std::thread::id g_driver;
+int g_depth = 0;
+const char *g_driving = "";
+
+class Driving {
+ public:
+  explicit Driving(const char *fn) {
+    std::lock_guard<std::mutex> lock(g_driving_mutex);
+    if (g_depth > 0 && g_driver != std::this_thread::get_id()) {
+      std::fprintf(stderr, "fake_fpdev: %s called on a second thread while %s runs\n", fn,
+                   g_driving);
+      std::abort();
+    }
+    g_driver = std::this_thread::get_id();
+    if (g_depth++ == 0) g_driving = fn;
+  }
+  ~Driving() {
+    std::lock_guard<std::mutex> lock(g_driving_mutex);
+    --g_depth;
+  }
+};
+
+// Aborts unless `dev` is a device of the fake that is open.
+void require_open(const fp_dev *dev, const char *fn) {
+  if (dev < g_devices || dev >= g_devices + FAKE_FPDEV_MAX_DEVICES) crash("not a device", fn);
+  if (!g_open[dev - g_devices]) crash("device used after fp_dev_close", fn);
+}
 
 void copy_text(char *dst, const std::string &src) {
   std::snprintf(dst, FAKE_FPDEV_MAX_TEXT, "%s", src.c_str());
@@ -134,6 +173,22 @@ void queue_stop(fake_fpdev_stop_cb cb, void *data, int polls, int enroll) {
   std::abort();
 }
 
+// The unplug error, once, to the running enrolment or identification.
+// True when the device is unplugged (nothing else is reported then).
+bool report_unplugged() {
+  if (!g_control.unplugged) return false;
+  int error = g_control.unplug_error;
+  if (error == 0) return true;
+  g_control.unplug_error = 0;
+  if (g_running.enroll != nullptr) {
+    g_running.enroll(g_running.dev, error, nullptr, nullptr, g_running.data);
+  } else if (g_running.identify != nullptr && !g_running.identify_reported) {
+    g_running.identify_reported = true;
+    g_running.identify(g_running.dev, error, 0, nullptr, g_running.data);
+  }
+  return true;
+}
+
 void report_enroll_stage() {
   if (g_running.enroll == nullptr) return;
   int n = g_control.nr_enroll_results;
@@ -154,9 +209,9 @@ void report_enroll_stage() {
 
 void report_identify() {
   if (g_running.identify == nullptr || g_running.identify_reported) return;
-  g_running.identify_reported = true;
   fake_fpdev_identify_step step = g_running.step;
   if (step.result == kNoReport) return;
+  g_running.identify_reported = true;
   if (step.result == 1) {
     std::string matched =
         step.offset < g_running.gallery.size() ? g_running.gallery[step.offset] : "unknown";
@@ -192,6 +247,7 @@ FAKE_EXPORT const char *fake_fpdev_driver_name(uint16_t id) {
 FAKE_EXPORT fp_print_data *fake_fpdev_print(const char *text) { return new_print(text); }
 
 FAKE_EXPORT int fp_init(void) {
+  Driving driving(__func__);
   load_script_file();
   g_running = Running{};
   if (g_control.initialised) ++g_control.init_while_initialised;
@@ -201,15 +257,22 @@ FAKE_EXPORT int fp_init(void) {
 }
 
 FAKE_EXPORT void fp_exit(void) {
+  Driving driving(__func__);
+  if (!g_control.initialised) ++g_control.exit_without_init;
+  // The library's state goes: stops still pending never complete.
+  for (auto &p : g_control.pending) p.cb = nullptr;
+  g_running = Running{};
   g_control.initialised = 0;
   ++g_control.exit_calls;
 }
 
 FAKE_EXPORT fp_dscv_dev **fp_discover_devs(void) {
+  Driving driving(__func__);
   if (g_control.discover_returns_null) return nullptr;
+  int n = g_control.unplugged ? 0 : g_control.nr_devices;
   auto **list = static_cast<fp_dscv_dev **>(
-      std::calloc(static_cast<size_t>(g_control.nr_devices) + 1, sizeof(fp_dscv_dev *)));
-  for (int i = 0; i < g_control.nr_devices; ++i) {
+      std::calloc(static_cast<size_t>(n) + 1, sizeof(fp_dscv_dev *)));
+  for (int i = 0; i < n; ++i) {
     g_discovered[i].index = i;
     list[i] = &g_discovered[i];
   }
@@ -232,12 +295,21 @@ FAKE_EXPORT const char *fp_driver_get_full_name(fp_driver *drv) { return drv->na
 FAKE_EXPORT const void *fp_driver_get_id_table(fp_driver *) { return nullptr; }
 
 FAKE_EXPORT fp_dev *fp_dev_open(fp_dscv_dev *ddev) {
+  Driving driving(__func__);
   if (g_control.open_fails[ddev->index]) return nullptr;
   g_devices[ddev->index].index = ddev->index;
+  g_open[ddev->index] = true;
   return &g_devices[ddev->index];
 }
 
 FAKE_EXPORT void fp_dev_close(fp_dev *dev) {
+  Driving driving(__func__);
+  if (g_control.on_close != nullptr) g_control.on_close(g_control.on_close_arg);
+  if (dev != nullptr && dev >= g_devices && dev < g_devices + FAKE_FPDEV_MAX_DEVICES) {
+    if (!g_open[dev - g_devices]) ++g_control.close_of_closed;
+    g_open[dev - g_devices] = false;
+    if (g_running.dev == dev) g_running = Running{};
+  }
   int n = g_control.close_calls++;
   if (n < static_cast<int>(sizeof g_control.closed / sizeof g_control.closed[0]))
     g_control.closed[n] = dev;
@@ -250,22 +322,29 @@ FAKE_EXPORT int fp_get_module_type(fp_dev *) { return g_control.module_type; }
 #endif
 
 FAKE_EXPORT int fp_handle_events_timeout(struct timeval *tv) {
+  Driving driving(__func__);
+  if (g_running.dev != nullptr) require_open(g_running.dev, __func__);
   int call = ++g_control.poll_calls;
   if (call <= FAKE_FPDEV_MAX_POLLS) g_control.poll_usec_given[call - 1] = tv->tv_usec;
   if (call == 1 && g_control.shorten_first_usec > 0 && g_control.shorten_first_usec < tv->tv_usec)
     tv->tv_usec = g_control.shorten_first_usec;
   if (g_control.sleep_in_poll) usleep(static_cast<useconds_t>(tv->tv_sec * 1000000 + tv->tv_usec));
   run_pending_stops();
-  report_enroll_stage();
-  report_identify();
+  if (!report_unplugged()) {
+    report_enroll_stage();
+    report_identify();
+  }
   if (g_control.on_poll != nullptr) g_control.on_poll(call, g_control.on_poll_arg);
   return call == g_control.fail_at_poll ? -5 : 0;
 }
 
 FAKE_EXPORT int fp_async_enroll_start(fp_dev *dev, enroll_stage_cb cb, void *data) {
+  Driving driving(__func__);
+  require_open(dev, __func__);
   load_script_file();
   ++g_control.enroll_start_calls;
   if (g_control.enroll_start_result < 0) return g_control.enroll_start_result;
+  if (g_control.unplugged) return -19;
   g_running = Running{};
   g_running.dev = dev;
   g_running.enroll = cb;
@@ -273,7 +352,9 @@ FAKE_EXPORT int fp_async_enroll_start(fp_dev *dev, enroll_stage_cb cb, void *dat
   return 0;
 }
 
-FAKE_EXPORT int fp_async_enroll_stop(fp_dev *, fake_fpdev_stop_cb cb, void *data) {
+FAKE_EXPORT int fp_async_enroll_stop(fp_dev *dev, fake_fpdev_stop_cb cb, void *data) {
+  Driving driving(__func__);
+  require_open(dev, __func__);
   ++g_control.enroll_stop_calls;
   g_running.enroll = nullptr;
   // Completes during a later poll, as the real library does.
@@ -283,10 +364,13 @@ FAKE_EXPORT int fp_async_enroll_stop(fp_dev *, fake_fpdev_stop_cb cb, void *data
 
 FAKE_EXPORT int fp_async_identify_start(fp_dev *dev, fp_print_data **gallery, identify_cb cb,
                                         void *data) {
+  Driving driving(__func__);
+  require_open(dev, __func__);
   load_script_file();
   int call = g_control.identify_start_calls++;
   g_control.identify_gallery_size = record_gallery(gallery, g_control.identify_gallery);
   if (g_control.identify_start_result < 0) return g_control.identify_start_result;
+  if (g_control.unplugged) return -19;
   g_running = Running{};
   g_running.dev = dev;
   g_running.identify = cb;
@@ -299,6 +383,8 @@ FAKE_EXPORT int fp_async_identify_start(fp_dev *dev, fp_print_data **gallery, id
 }
 
 FAKE_EXPORT int fp_async_identify_stop(fp_dev *dev, fake_fpdev_stop_cb cb, void *data) {
+  Driving driving(__func__);
+  require_open(dev, __func__);
   ++g_control.identify_stop_calls;
   g_running.identify = nullptr;
   if (g_control.identify_stop_result < 0) return g_control.identify_stop_result;
@@ -352,6 +438,7 @@ FAKE_EXPORT fp_print_data *fp_print_data_from_data(unsigned char *buf, size_t le
 }
 
 FAKE_EXPORT int fp_template_data_sync(fp_print_data **gallery) {
+  Driving driving(__func__);
   ++g_control.sync_calls;
   char ignored[FAKE_FPDEV_MAX_GALLERY][FAKE_FPDEV_MAX_TEXT];
   g_control.sync_size = record_gallery(gallery, ignored);
@@ -359,6 +446,7 @@ FAKE_EXPORT int fp_template_data_sync(fp_print_data **gallery) {
 }
 
 FAKE_EXPORT int fp_template_data_delete(fp_print_data **gallery) {
+  Driving driving(__func__);
   ++g_control.delete_calls;
   char ignored[FAKE_FPDEV_MAX_GALLERY][FAKE_FPDEV_MAX_TEXT];
   g_control.delete_size = record_gallery(gallery, ignored);
@@ -366,17 +454,20 @@ FAKE_EXPORT int fp_template_data_delete(fp_print_data **gallery) {
 }
 
 FAKE_EXPORT int fp_template_data_import(fp_print_data **gallery) {
+  Driving driving(__func__);
   ++g_control.import_calls;
   g_control.import_size = record_gallery(gallery, g_control.imported);
   return 0;
 }
 
 FAKE_EXPORT int fp_template_registered_number(uint8_t *count) {
+  Driving driving(__func__);
   *count = static_cast<uint8_t>(g_control.registered_number);
   return g_control.registered_number_result;
 }
 
 FAKE_EXPORT int fp_template_data_update(fp_print_data **print, int *slot) {
+  Driving driving(__func__);
   ++g_control.update_calls;
   *print = nullptr;
   *slot = 0;

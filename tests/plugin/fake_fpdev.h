@@ -8,6 +8,11 @@
 // from driver 35, device type 0, data type 1 and hold one item, the text of
 // the finger on the sensor.
 //
+// Like the real library, the fake may be driven by one thread at a time: a
+// call made while another thread is inside one (a poll, typically) aborts
+// the process, as does any use of a closed device by an operation or a
+// poll. Closing a closed device and fp_exit without fp_init are counted.
+//
 // Out of process (the real service loading the plug-in), the script is read
 // from the file named by FAKE_FPDEV_SCRIPT at fp_init and again at every
 // enrolment and identification start: lines "devices 35 ...", "stages N" and
@@ -72,6 +77,9 @@ struct fake_fpdev_script {
   int fail_at_poll;
   void (*on_poll)(int call, void *arg);
   void *on_poll_arg;
+  // Runs at the start of every fp_dev_close.
+  void (*on_close)(void *arg);
+  void *on_close_arg;
 
   // The finger on the sensor (NUL-terminated text; empty: none). An
   // enrolment's COMPLETE carries a print of it; an unscripted identification
@@ -110,6 +118,13 @@ struct fake_fpdev_script {
   int registered_number_result;
   int delete_result;
 
+  // Unplugging: from the next poll on no stage or identification result is
+  // reported, except unplug_error (when nonzero), reported once to the
+  // running operation as the real library reports its failed transfers.
+  // Discovery finds no device and operations refuse to start (-19).
+  int unplugged;
+  int unplug_error;
+
   // Record.
   int init_calls;
   int exit_calls;
@@ -117,6 +132,8 @@ struct fake_fpdev_script {
   int initialised;
   int close_calls;
   struct fp_dev *closed[FAKE_FPDEV_MAX_DEVICES * 4];
+  int close_of_closed;   // fp_dev_close of a device not open
+  int exit_without_init; // fp_exit with the library not initialised
   int poll_calls;
   long poll_usec_given[FAKE_FPDEV_MAX_POLLS];
   int enroll_start_calls;

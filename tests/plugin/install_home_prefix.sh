@@ -17,15 +17,8 @@ finish() {
   rm -rf "$work"
 }
 trap finish EXIT
-failures=0
-check() {  # check NAME EXPECTED ACTUAL
-  if [[ "$2" == "$3" ]]; then
-    echo "ok: $1"
-  else
-    echo "FAIL: $1: expected [$2], got [$3]"
-    failures=$((failures + 1))
-  fi
-}
+# shellcheck source=../support/check.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/check.sh"
 
 install_cmd=(cmake --install "$build" --prefix "$prefix")
 if [[ $(id -u) -eq 0 ]] && unshare --mount --propagation private true 2>/dev/null; then

@@ -9,15 +9,8 @@ set -uo pipefail
 build=$1 drivers=$2
 stage=$(mktemp -d "${TMPDIR:-/tmp}/fpdev-stage.XXXXXX") || exit 1
 trap 'rm -rf "$stage"' EXIT
-failures=0
-check() {  # check NAME EXPECTED ACTUAL
-  if [[ "$2" == "$3" ]]; then
-    echo "ok: $1"
-  else
-    echo "FAIL: $1: expected [$2], got [$3]"
-    failures=$((failures + 1))
-  fi
-}
+# shellcheck source=../support/check.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/check.sh"
 config=/etc/biometric-auth/biometric-drivers.conf
 config_before=$(cat "$config" 2>/dev/null | sha256sum)
 

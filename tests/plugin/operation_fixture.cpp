@@ -78,6 +78,8 @@ void OperationTest::SetUp() {
   fake_->driver_ids[fake_->nr_devices++] = 35;
   fake_->nr_enroll_stages = 12;
   Finger("abc");
+  usb_.Clear();
+  usb_.Plug("1-2", 0x3c5d, 0x4842);
   host_ = std::make_unique<ServiceHost>();
   ASSERT_EQ(community_ops_open(dev()), 0);
 }

@@ -47,7 +47,8 @@ class OperationTest : public ::testing::Test {
 
  protected:
   // Skips without a private database; else configures and opens one
-  // device of driver 35 with 12 enrol stages and the finger "abc".
+  // device of driver 35 with 12 enrol stages and the finger "abc", listed
+  // in sysfs as "1-2".
   void SetUp() override;
   void TearDown() override;
 
@@ -62,6 +63,8 @@ class OperationTest : public ::testing::Test {
   void ShortTimeout();
 
   fake_fpdev_script *fake_ = nullptr;
+  // The sensor, 3c5d:4842, plugged in as "1-2".
+  UsbDevices usb_;
   std::unique_ptr<ServiceHost> host_;
   std::vector<std::string> notes_;
 };

@@ -4,6 +4,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "plugin/community_presence.h"
 
 namespace plugin_test {
 
@@ -20,6 +24,39 @@ ServiceHost::ServiceHost(const char *config, const char *library) {
 ServiceHost::~ServiceHost() {
   if (dev_.dev_priv != nullptr) community_ops_free(&dev_);
   g_key_file_free(conf_);
+}
+
+UsbDevices::UsbDevices() {
+  char pattern[] = "/tmp/zq4842-usb.XXXXXX";
+  if (mkdtemp(pattern) == nullptr) std::abort();
+  dir_ = pattern;
+  community_set_usb_devices_dir(dir_.c_str());
+}
+
+UsbDevices::~UsbDevices() {
+  community_set_usb_devices_dir(nullptr);
+  std::error_code ignored;
+  std::filesystem::remove_all(dir_, ignored);
+}
+
+void UsbDevices::Plug(const std::string &name, unsigned vendor, unsigned product) {
+  std::filesystem::create_directories(dir_ + "/" + name);
+  char text[16];
+  std::snprintf(text, sizeof text, "%04x\n", vendor);
+  std::ofstream(dir_ + "/" + name + "/idVendor") << text;
+  std::snprintf(text, sizeof text, "%04x\n", product);
+  std::ofstream(dir_ + "/" + name + "/idProduct") << text;
+}
+
+void UsbDevices::Unplug(const std::string &name) {
+  std::error_code ignored;
+  std::filesystem::remove_all(dir_ + "/" + name, ignored);
+}
+
+void UsbDevices::Clear() {
+  std::error_code ignored;
+  for (const auto &entry : std::filesystem::directory_iterator(dir_, ignored))
+    std::filesystem::remove_all(entry.path(), ignored);
 }
 
 std::string Captured(const std::function<void()> &action, int fd) {

@@ -38,6 +38,26 @@ class ServiceHost {
   int configure_result_ = 0;
 };
 
+// A sysfs USB device folder of the test's own, which the plug-in reads
+// instead of /sys/bus/usb/devices while this object lives. Starts empty.
+class UsbDevices {
+ public:
+  UsbDevices();
+  ~UsbDevices();
+  UsbDevices(const UsbDevices &) = delete;
+  UsbDevices &operator=(const UsbDevices &) = delete;
+
+  // Adds device `name` ("1-2") with the given ids, as the kernel lists it.
+  void Plug(const std::string &name, unsigned vendor, unsigned product);
+  // Removes device `name`.
+  void Unplug(const std::string &name);
+  // Removes every device.
+  void Clear();
+
+ private:
+  std::string dir_;
+};
+
 // Captures what is written to one file descriptor (standard output by
 // default, where the service prints everything but errors) while alive.
 class OutputCapture : public testing_support::FdCapture {

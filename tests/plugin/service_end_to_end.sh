@@ -101,14 +101,8 @@ world_track $!
 world_wait_for "the service" world_has_owner org.ukui.Biometric
 
 # --- Checks ----------------------------------------------------------------------
-check() {  # check NAME EXPECTED ACTUAL
-  if [[ "$2" == "$3" ]]; then
-    echo "ok: $1"
-  else
-    echo "FAIL: $1: expected [$2], got [$3]"
-    failures=$((failures + 1))
-  fi
-}
+# shellcheck source=../support/check.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/check.sh"
 client() {  # client ARGS...: runs the client, keeps its output, returns its code
   timeout 60 biometric-auth-client "$@" >"$work/client.out" 2>&1
   local rc=$?

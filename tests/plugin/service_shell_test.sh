@@ -14,15 +14,8 @@ skip=${DEMO_SKIP_CODE:-77}
 command -v script >/dev/null || { echo "SKIP: script (util-linux) is missing"; exit "$skip"; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/zq-shell.XXXXXX") || exit 1
 log=$work/session.log
-failures=0
-check() {  # check NAME EXPECTED ACTUAL
-  if [[ "$2" == "$3" ]]; then
-    echo "ok: $1"
-  else
-    echo "FAIL: $1: expected [$2], got [$3]"
-    failures=$((failures + 1))
-  fi
-}
+# shellcheck source=../support/check.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/check.sh"
 
 coproc SESSION { TERM=dumb exec script -qfec "$src/scripts/run-demo.sh --no-setup --build-dir $build --shell" /dev/null; }
 session_pid=$SESSION_PID

@@ -8,15 +8,8 @@
 set -uo pipefail
 emulator=$1 probe=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/emul-test.XXXXXX") || exit 1
-failures=0
-check() {  # check NAME EXPECTED ACTUAL
-  if [[ "$2" == "$3" ]]; then
-    echo "ok: $1"
-  else
-    echo "FAIL: $1: expected [$2], got [$3]"
-    failures=$((failures + 1))
-  fi
-}
+# shellcheck source=../../support/check.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../support/check.sh"
 
 "$emulator" --finger 0 --ready-file "$work/ready" >"$work/stdout" 2>"$work/stderr" &
 emul=$!
