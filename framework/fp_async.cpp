@@ -6,8 +6,8 @@
 #include <glib.h>
 
 #include "base/bq_util.h"
-#include "drivers/quorvanta/capture_flags.h"
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/capture_flags.h"
+#include "framework/quorvanta_ctx.h"
 #include "framework/fp_internal.h"
 
 namespace {

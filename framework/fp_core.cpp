@@ -8,9 +8,8 @@
 #include <vector>
 
 #include "base/bq_dump.h"
-#include "drivers/quorvanta/quorvanta.h"
-#include "drivers/vfs0050/vfs0050.h"
 #include "framework/fp_internal.h"
+#include "framework/fpi_builtin_drivers.h"
 
 libusb_context *fpi_usb_ctx = nullptr;
 
@@ -25,9 +24,6 @@ constexpr const char kEndMarker[] =
 std::vector<fp_driver *> g_registered_drivers;
 // Most recently opened first.
 std::vector<fp_dev *> g_opened_devices;
-
-// The built-in drivers in registration order.
-fp_img_driver *const kBuiltInDrivers[] = {&vfs0050_driver, &quorvanta_driver};
 
 void register_driver(fp_driver *drv) {
   if (drv->id == 0) {
@@ -44,7 +40,9 @@ void register_driver(fp_driver *drv) {
 }
 
 void register_drivers() {
-  for (fp_img_driver *idrv : kBuiltInDrivers) fpi_register_img_driver(idrv);
+  for (size_t i = 0; i < fpi_builtin_img_driver_count; ++i) {
+    fpi_register_img_driver(fpi_builtin_img_drivers[i]);
+  }
 }
 
 void SetUsbLogLevel(int level) {
@@ -143,8 +141,8 @@ extern "C" void fp_set_debug(int level) {
 }
 
 extern "C" struct fp_driver **fpdev_get_drivers(void) {
-  constexpr size_t n = sizeof kBuiltInDrivers / sizeof kBuiltInDrivers[0];
+  const size_t n = fpi_builtin_img_driver_count;
   fp_driver **list = g_new0(fp_driver *, n + 1);
-  for (size_t i = 0; i < n; ++i) list[i] = &kBuiltInDrivers[i]->driver;
+  for (size_t i = 0; i < n; ++i) list[i] = &fpi_builtin_img_drivers[i]->driver;
   return list;
 }

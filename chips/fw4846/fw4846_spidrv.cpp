@@ -6,7 +6,7 @@
 
 #include "base/bq_log.h"
 #include "base/bq_util.h"
-#include "drivers/zq_sensor/bq_spi.h"
+#include "chips/bq_spi.h"
 
 namespace {
 

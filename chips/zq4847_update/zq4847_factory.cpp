@@ -6,7 +6,7 @@
 #include "chips/chip_log.h"
 #include "chips/zq4847_update/zq4847_slots.h"
 #include "chips/zq4847_update/zq4847_update.h"
-#include "drivers/zq_protocal/zq4847_callbacks.h"
+#include "chips/zq4847_update/zq4847_callbacks.h"
 
 using zq4847::kTag;
 

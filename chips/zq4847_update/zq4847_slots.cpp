@@ -1,7 +1,9 @@
 #include "chips/zq4847_update/zq4847_slots.h"
 
 #include "chips/zq4847_update/zq4847_update.h"
-#include "drivers/zq_protocal/zq4847_callbacks.h"
+#include "chips/zq4847_update/zq4847_callbacks.h"
+
+zq4847_callbacks_t zq4847_factory_callbacks = {};
 
 namespace zq4847 {
 

@@ -5,7 +5,7 @@
 // chip's CRC-16).
 //
 // Every transfer goes through the host slots of zq4847_factory_callbacks
-// (drivers/zq_protocal/zq4847_callbacks.h). Bus type 1 (the bridge) reads in
+// (zq4847_callbacks.h). Bus type 1 (the bridge) reads in
 // a separate transfer; bus type 2 is a direct full-duplex SPI whose write
 // slot overwrites the buffer it is handed with the bytes clocked in (every
 // buffer this code hands to it is writable).

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "base/bq_log.h"
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/quorvanta_ctx.h"
 #include "drivers/quorvanta/quorvanta_tpl.h"
 #include "src/FpSensorLib/quorv_sensor_lib.h"
 

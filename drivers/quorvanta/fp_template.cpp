@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/bq_log.h"
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/quorvanta_ctx.h"
 #include "drivers/quorvanta/quorvanta_tpl.h"
 #include "drivers/quorvanta/zq_sensor.h"
 #include "framework/fp_internal.h"

@@ -10,13 +10,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "base/bq_dump_frame.h"
+#include "drivers/quorvanta/bq_dump_frame.h"
 #include "base/bq_log.h"
 #include "drivers/quorvanta/bq_config.h"
-#include "drivers/quorvanta/capture_flags.h"
+#include "framework/capture_flags.h"
 #include "drivers/quorvanta/quorvanta_action.h"
 #include "drivers/quorvanta/quorvanta_atc.h"
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/quorvanta_ctx.h"
 #include "drivers/quorvanta/zq_sensor.h"
 #include "drivers/zq_moc/zq_moc.h"
 #include "drivers/zq_protocal/zq_feature_devinit.h"

@@ -11,7 +11,7 @@
 
 #include "base/bq_log.h"
 #include "drivers/chips/zq4846/zq4846.h"
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/quorvanta_ctx.h"
 #include "drivers/quorvanta/quorvanta_tpl.h"
 #include "drivers/quorvanta/zq_sensor.h"
 #include "drivers/zq4845/zq4845_image.h"

@@ -1,3 +1,3 @@
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/quorvanta_ctx.h"
 
 quorvanta_ctx_t *quorvanta_ctx = nullptr;

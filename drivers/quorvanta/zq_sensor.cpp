@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "base/bq_device.h"
-#include "base/bq_dump_frame.h"
+#include "drivers/quorvanta/bq_dump_frame.h"
 #include "base/bq_log.h"
 #include "base/bq_util.h"
 #include "chips/chip_log.h"

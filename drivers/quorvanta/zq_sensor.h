@@ -6,7 +6,7 @@
 
 #include <stdint.h>
 
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/quorvanta_ctx.h"
 
 #ifdef __cplusplus
 extern "C" {

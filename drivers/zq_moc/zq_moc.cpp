@@ -5,7 +5,7 @@
 
 #include "base/bq_log.h"
 #include "base/bq_util.h"
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/quorvanta_ctx.h"
 #include "drivers/zq_protocal/zq_cmd_frame.h"
 
 #define TAG "quorvanta:moc"

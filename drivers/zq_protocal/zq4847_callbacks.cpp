@@ -4,8 +4,6 @@
 #include "drivers/zq_protocal/zq_bridge_state.h"
 #include "drivers/zq_protocal/zq_interface_base.h"
 
-zq4847_callbacks_t zq4847_factory_callbacks = {};
-
 extern "C" int bq_get_bus_type(void) { return g_bus_type; }
 
 extern "C" void zq4847_fill_factory_callbacks(void) {

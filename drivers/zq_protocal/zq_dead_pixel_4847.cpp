@@ -5,7 +5,7 @@
 
 #include "base/bq_log.h"
 #include "chips/zq4847_update/zq4847_update.h"
-#include "drivers/zq_protocal/zq4847_callbacks.h"
+#include "chips/zq4847_update/zq4847_callbacks.h"
 #include "drivers/zq_protocal/zq_interface_base.h"
 
 #define TAG "quorvanta:protocal"

@@ -6,9 +6,9 @@
 
 #include "base/bq_log.h"
 #include "base/bq_util.h"
-#include "drivers/quorvanta/capture_flags.h"
-#include "drivers/quorvanta/quorvanta_ctx.h"
-#include "drivers/quorvanta/zq_sensor_info.h"
+#include "framework/capture_flags.h"
+#include "framework/quorvanta_ctx.h"
+#include "framework/zq_sensor_info.h"
 #include "drivers/zq_moc/zq_moc.h"
 #include "drivers/zq_protocal/zq_bridge.h"
 #include "drivers/zq_protocal/zq_dead_pixel_4847.h"

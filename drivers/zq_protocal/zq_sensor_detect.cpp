@@ -4,7 +4,7 @@
 
 #include "base/bq_log.h"
 #include "base/bq_util.h"
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/quorvanta_ctx.h"
 #include "drivers/zq_protocal/zq4847_callbacks.h"
 #include "drivers/zq_protocal/zq_bridge.h"
 #include "drivers/zq_protocal/zq_bridge_state.h"

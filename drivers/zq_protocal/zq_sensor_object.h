@@ -2,13 +2,13 @@
 // the sensor object (firmware image, size, resolution, firmware version,
 // reset delay, boot edition) and the driver's process-wide sensor flags.
 // Everything here is used from the driver's thread; the capture flags shared
-// with the sleep detector are in drivers/quorvanta/capture_flags.h.
+// with the sleep detector are in framework/capture_flags.h.
 #ifndef DRIVERS_ZQ_PROTOCAL_ZQ_SENSOR_OBJECT_H_
 #define DRIVERS_ZQ_PROTOCAL_ZQ_SENSOR_OBJECT_H_
 
 #include <stdint.h>
 
-#include "drivers/quorvanta/zq_sensor_info.h"
+#include "framework/zq_sensor_info.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -9,7 +9,7 @@
 #include <mutex>
 
 #include "base/bq_log.h"
-#include "drivers/quorvanta/capture_flags.h"
+#include "framework/capture_flags.h"
 
 #define TAG "quorvanta:protocal"
 

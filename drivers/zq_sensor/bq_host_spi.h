@@ -5,7 +5,7 @@
 
 #include <stdint.h>
 
-#include "drivers/zq_sensor/bq_spi.h"
+#include "chips/bq_spi.h"
 
 #ifdef __cplusplus
 extern "C" {

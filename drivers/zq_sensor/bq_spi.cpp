@@ -1,4 +1,4 @@
-#include "drivers/zq_sensor/bq_spi.h"
+#include "chips/bq_spi.h"
 
 #include "base/bq_log.h"
 #include "drivers/zq_protocal/zq_interface_base.h"

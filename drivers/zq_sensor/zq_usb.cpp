@@ -3,7 +3,7 @@
 #include <libusb.h>
 
 #include "base/bq_log.h"
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/quorvanta_ctx.h"
 #include "framework/fp_internal.h"
 
 #define TAG "quorvanta:sensor"

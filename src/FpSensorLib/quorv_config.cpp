@@ -14,7 +14,7 @@
 #include "src/Quorv_sensor/quorv_sensor_instance.h"
 #include "src/Quorv_sensor/quorv_slide_instance.h"
 #include "src/Quorv_sensor/quorv_spi_instance.h"
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 #include "src/ZqAlg/ZqFarLevel.h"
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/quorv_base/quorv_log.h"

@@ -6,7 +6,7 @@
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_sensor_lib.h"
 #include "src/Quorv_sensor/quorv_spi_instance.h"
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/quorv_base/quorv_log.h"
 

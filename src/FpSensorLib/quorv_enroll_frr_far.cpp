@@ -3,7 +3,7 @@
 // template_cur; see quorv_sensor_lib.h.
 #include <string.h>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_duplicate_check.h"
 #include "src/FpSensorLib/quorv_enroll.h"

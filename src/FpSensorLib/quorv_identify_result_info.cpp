@@ -14,7 +14,7 @@
 #include "src/FpSensorLib/quorv_live_deps.h"
 #include "src/FpSensorLib/quorv_live_enroll.h"
 #include "src/FpSensorLib/quorv_live_identify.h"
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 #include "src/ZqAlg/ZqEnrollSpeedFastJustify.h"
 #include "src/ZqAlg/ZqGetTemplate.h"
 #include "src/ZqAlg/ZqImageChecks.h"

@@ -5,7 +5,7 @@
 #include <string.h>
 
 #include "src/FpSensorLib/quorv_config.h"
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 #include "src/quorv_base/quorv_log.h"
 
 extern "C" {

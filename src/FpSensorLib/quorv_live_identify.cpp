@@ -5,7 +5,7 @@
 
 #include <string.h>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_core_calls.h"
 #include "src/FpSensorLib/quorv_enroll.h"
@@ -19,7 +19,7 @@
 #include "src/FpSensorLib/quorv_resources.h"
 #include "src/Quorv_sensor/quorv_fp_image.h"
 #include "src/Quorv_sensor/quorv_image_list.h"
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 #include "src/ZqAlg/ZqFarLevel.h"
 #include "src/ZqAlg/ZqGetTemplate.h"
 #include "src/ZqAlg/ZqImageChecks.h"

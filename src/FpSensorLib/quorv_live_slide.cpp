@@ -5,7 +5,7 @@
 #include "src/FpSensorLib/quorv_image_lists.h"
 #include "src/FpSensorLib/quorv_live_enroll.h"
 #include "src/Quorv_sensor/quorv_image_list.h"
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 #include "src/ZqAlg/ZqQualityWrappers.h"
 #include "src/quorv_base/quorv_log.h"
 

@@ -2,7 +2,7 @@
 // saved slide images.
 #include <string.h>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_duplicate_check.h"
 #include "src/FpSensorLib/quorv_image_lists.h"
@@ -12,7 +12,7 @@
 #include "src/FpSensorLib/quorv_live_enroll.h"
 #include "src/FpSensorLib/quorv_live_slide.h"
 #include "src/Quorv_sensor/quorv_image_list.h"
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 #include "src/ZqAlg/ZqEnrollByTemplate.h"
 #include "src/ZqAlg/ZqEnrollTemplate.h"
 #include "src/ZqAlg/ZqEnrollTips.h"

@@ -10,7 +10,7 @@
 #include "src/Quorv_sensor/quorv_slide_instance.h"
 #include "src/Quorv_sensor/quorv_spi_instance.h"
 #include "src/ZqAlg/ZqAlgInit.h"
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 #include "src/ZqAlg/ZqQualityWrappers.h"
 #include "src/quorv_base/quorv_log.h"
 

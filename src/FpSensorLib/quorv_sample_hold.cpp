@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_sensor_lib.h"
 #include "src/ZqAlg/ZqGetTemplate.h"
 #include "src/ZqAlg/ZqMachInfo.h"

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_image_lists.h"
 #include "src/FpSensorLib/quorv_live_clock.h"

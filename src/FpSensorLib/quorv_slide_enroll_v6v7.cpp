@@ -9,7 +9,7 @@
 // fits them.
 #include <string.h>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_core_calls.h"
 #include "src/FpSensorLib/quorv_hist_normalize.h"
@@ -19,7 +19,7 @@
 #include "src/FpSensorLib/quorv_live_enroll.h"
 #include "src/Quorv_sensor/quorv_image_list.h"
 #include "src/Quorv_sensor/quorv_slide_capture.h"
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 #include "src/quorv_base/quorv_log.h"
 
 // Messages in the engine's name: SAY with one text, SAY2 with the V6 and

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_core_calls.h"
 #include "src/FpSensorLib/quorv_enroll_info.h"
@@ -14,7 +14,7 @@
 #include "src/FpSensorLib/quorv_resources.h"
 #include "src/FpSensorLib/quorv_template_store.h"
 #include "src/Quorv_sensor/quorv_fp_image.h"
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 #include "src/ZqAlg/ZqEnrollByTemplate.h"
 #include "src/ZqAlg/ZqEnrollTips.h"
 #include "src/ZqAlg/ZqHmatrixOps.h"

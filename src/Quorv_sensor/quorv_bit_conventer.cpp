@@ -2,7 +2,7 @@
 
 #include "src/Quorv_sensor/quorv_slide_x.h"
 #include "src/Quorv_sensor/quorv_spi_instance.h"
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 #include "src/quorv_base/quorv_log.h"
 
 extern "C" void quorv_BitConventer(uint8_t *img) {

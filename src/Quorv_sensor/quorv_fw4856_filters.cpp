@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 
 namespace {
 

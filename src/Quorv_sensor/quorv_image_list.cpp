@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "src/Quorv_sensor/quorv_spi_instance.h"
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 #include "src/quorv_base/quorv_log.h"
 
 ImageRescanNode *g_imageSave = nullptr;

@@ -1,6 +1,6 @@
 #include "src/Quorv_sensor/quorv_sensor_instance.h"
 
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 #include "src/quorv_base/quorv_log.h"
 
 int32_t g_FW4859HScanTimes = 12;

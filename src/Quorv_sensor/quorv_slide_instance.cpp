@@ -1,6 +1,6 @@
 #include "src/Quorv_sensor/quorv_slide_instance.h"
 
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 #include "src/quorv_base/quorv_log.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 #include "src/quorv_base/quorv_host_callbacks.h"
 #include "src/quorv_base/quorv_log.h"
 #include "src/quorv_fp_spi/quorv_image_stream.h"

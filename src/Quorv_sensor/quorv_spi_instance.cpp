@@ -1,7 +1,7 @@
 #include "src/Quorv_sensor/quorv_spi_instance.h"
 
 #include "src/Quorv_sensor/quorv_image_list.h"
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 #include "src/quorv_base/quorv_log.h"
 #include "src/quorv_base/quorv_sensor_type.h"
 

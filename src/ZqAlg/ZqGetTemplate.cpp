@@ -14,7 +14,7 @@
 #include "src/enhance/ZqContrastFilters.h"
 #include "src/enhance/ZqGetFlag.h"
 #include "src/enhance/ZqImageEnhance16u.h"
-#include "src/enhance/ZqRepairGenBinImg.h"
+#include "src/features/ZqRepairGenBinImg.h"
 #include "src/enhance/ZqStepClock.h"
 #include "src/features/ZqAlgMode.h"
 #include "src/features/ZqFeatExtractPara.h"

@@ -2,7 +2,7 @@
 
 #include <math.h>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/ZqAlg/ZqMachInfo.h"
 #include "src/ZqAlg/ZqSensorInfor.h"
 

@@ -5,7 +5,7 @@
 
 #include <string.h>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/ZqAlg/ZqClassifierCutFar.h"
 #include "src/ZqAlg/ZqEnrollTemplate.h"
 #include "src/ZqAlg/ZqFarLevel.h"

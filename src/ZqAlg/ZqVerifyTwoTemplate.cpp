@@ -3,7 +3,7 @@
 #include <math.h>
 #include <string.h>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/ZqAlg/ZqClassifierCutFar.h"
 #include "src/ZqAlg/ZqDescMatch.h"
 #include "src/ZqAlg/ZqEnrollTemplate.h"

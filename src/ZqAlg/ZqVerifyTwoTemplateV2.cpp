@@ -1,7 +1,7 @@
 #include <math.h>
 #include <string.h>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/ZqAlg/ZqCalcHMat.h"
 #include "src/ZqAlg/ZqDescMatch.h"
 #include "src/ZqAlg/ZqKpAgreement.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_sensor_lib.h"
 #include "src/ZqAlg/ZqAlgInit.h"

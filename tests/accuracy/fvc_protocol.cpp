@@ -6,7 +6,7 @@
 #include <memory>
 #include <ostream>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/ZqAlg/ZqFarLevel.h"
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/ZqAlg/ZqVerifyTwoTemplate.h"

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/ZqAlg/ZqEnrollByTemplate.h"
 #include "src/ZqAlg/ZqEnrollTemplate.h"
 #include "src/ZqAlg/ZqFarLevel.h"

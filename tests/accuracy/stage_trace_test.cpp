@@ -10,7 +10,7 @@
 #include "accuracy/driver_algorithm.h"
 #include "accuracy/stage_trace.h"
 #include "fingers/synth_fingers.h"
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/ZqAlg/ZqMatchInfoTwo.h"
 
 namespace {

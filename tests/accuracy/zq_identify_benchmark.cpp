@@ -13,7 +13,7 @@
 
 #include "accuracy/corpus_press.h"
 #include "accuracy/driver_algorithm.h"
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/ZqAlg/ZqEnrollByTemplate.h"
 #include "src/ZqAlg/ZqEnrollTemplate.h"
 #include "src/ZqAlg/ZqFarLevel.h"

@@ -15,7 +15,7 @@
 #include "accuracy/driver_algorithm.h"
 #include "accuracy/pgm_corpus.h"
 #include "accuracy/stage_trace.h"
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/ZqAlg/ZqDescMatch.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "base/bq_util.h"
-#include "drivers/quorvanta/capture_flags.h"
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/capture_flags.h"
+#include "framework/quorvanta_ctx.h"
 #include "framework/fpi_img.h"
 #include "framework/scripted_imaging_driver.h"
 #include "support/stderr_capture.h"

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/quorvanta_ctx.h"
 #include "drivers/quorvanta/quorvanta_tpl.h"
 #include "src/FpSensorLib/quorv_sensor_lib.h"
 #include "src/ZqAlg/ZqCrc16.h"

@@ -62,7 +62,7 @@
 
 #include "accuracy/driver_algorithm.h"
 #include "accuracy/pgm_corpus.h"
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_sensor_lib.h"
 #include "src/ZqAlg/ZqAlgInit.h"

@@ -11,7 +11,7 @@
 
 #include <stdint.h>
 
-#include "drivers/quorvanta/zq_sensor_info.h"
+#include "framework/zq_sensor_info.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -2,7 +2,7 @@
 // core's filter entry.
 #include <string.h>
 
-#include "src/ZqAlg/ZqImageFilterEnhance.h"
+#include "src/image/ZqImageFilterEnhance.h"
 #include "src/image/ZqCommon.h"
 #include "src/image/ZqScratch.h"
 #include "src/image/fft/ZqFft.h"

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "base/bq_util.h"
-#include "drivers/zq_sensor/bq_spi.h"
+#include "chips/bq_spi.h"
 
 namespace fw4846_fake {
 namespace {

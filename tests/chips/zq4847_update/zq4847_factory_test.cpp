@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "chips/zq4847_update/zq4847_update.h"
-#include "drivers/zq_protocal/zq4847_callbacks.h"
+#include "chips/zq4847_update/zq4847_callbacks.h"
 #include "drivers/zq_protocal/zq_interface_base.h"
 #include "zq4847_update/zq4847_test_bus.h"
 

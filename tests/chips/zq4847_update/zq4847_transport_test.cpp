@@ -9,7 +9,7 @@
 
 #include "bridge_emul/wire.h"
 #include "chips/zq4847_update/zq4847_update.h"
-#include "drivers/zq_protocal/zq4847_callbacks.h"
+#include "chips/zq4847_update/zq4847_callbacks.h"
 #include "zq4847_update/zq4847_test_bus.h"
 
 namespace {

@@ -15,7 +15,7 @@
 
 #include "bridge_emul/bridge_model.h"
 #include "bridge_emul/virtual_clock.h"
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/quorvanta_ctx.h"
 #include "emul/testbed.h"
 #include "framework/fp_internal.h"
 

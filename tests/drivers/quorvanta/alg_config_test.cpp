@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "drivers/quorvanta/bq_config.h"
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/quorvanta_ctx.h"
 #include "drivers/quorvanta/zq_sensor.h"
 #include "support/sensorlib_standin.h"
 

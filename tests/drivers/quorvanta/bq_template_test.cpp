@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/quorvanta_ctx.h"
 #include "drivers/quorvanta/quorvanta_tpl.h"
 #include "support/sensorlib_standin.h"
 #include "support/stderr_capture.h"

@@ -8,7 +8,7 @@
 #include "base/bq_log.h"
 #include "drivers/quorvanta/bq_config.h"
 #include "drivers/quorvanta/quorvanta_action.h"
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/quorvanta_ctx.h"
 #include "framework/fp_internal.h"
 #include "support/sensorlib_standin.h"
 #include "support/stderr_capture.h"

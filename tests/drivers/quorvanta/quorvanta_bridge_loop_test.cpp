@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bridge_emul/bridge_model.h"
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/quorvanta_ctx.h"
 #include "framework/fpi_poll.h"
 #include "quorvanta/driver_bench.h"
 #include "support/minutiae_standin.h"

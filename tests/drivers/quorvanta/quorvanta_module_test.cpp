@@ -12,7 +12,7 @@
 
 #include "bridge_emul/bridge_model.h"
 #include "drivers/quorvanta/fp_template.h"
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/quorvanta_ctx.h"
 #include "fingers/image.h"
 #include "module_emul/zq4846_model.h"
 #include "quorvanta/driver_bench.h"

@@ -9,7 +9,7 @@
 
 #include "bridge_emul/bridge_model.h"
 #include "bridge_emul/fw_files.h"
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/quorvanta_ctx.h"
 #include "module_emul/moc_model.h"
 #include "module_emul/zq4846_model.h"
 #include "quorvanta/driver_bench.h"

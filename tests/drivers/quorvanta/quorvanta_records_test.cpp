@@ -6,9 +6,9 @@
 
 #include "base/bq_log.h"
 #include "drivers/quorvanta/bq_config.h"
-#include "drivers/quorvanta/capture_flags.h"
-#include "drivers/quorvanta/quorvanta_ctx.h"
-#include "drivers/quorvanta/zq_sensor_info.h"
+#include "framework/capture_flags.h"
+#include "framework/quorvanta_ctx.h"
+#include "framework/zq_sensor_info.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "bridge_emul/bridge_bench.h"
 #include "bridge_emul/wire.h"
 #include "drivers/chips/zq4846/zq4846.h"
-#include "drivers/quorvanta/capture_flags.h"
+#include "framework/capture_flags.h"
 #include "drivers/zq_moc/zq_moc.h"
 #include "drivers/zq_protocal/zq_feature_devinit.h"
 #include "drivers/zq_protocal/zq_sensor_detect.h"

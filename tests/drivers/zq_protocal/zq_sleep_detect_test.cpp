@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <thread>
 
-#include "drivers/quorvanta/capture_flags.h"
+#include "framework/capture_flags.h"
 #include "drivers/zq_protocal/zq_sleep_detect.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <deque>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/Quorv_sensor/quorv_finger_detect.h"
 #include "src/Quorv_sensor/quorv_fp_image.h"
 #include "src/Quorv_sensor/quorv_image_list.h"

@@ -1,7 +1,7 @@
 #include "src/FpSensorLib/live_fixture.h"
 
 #include "fingers/synth_fingers.h"
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_image_lists.h"
 #include "src/FpSensorLib/quorv_resources.h"
 #include "src/FpSensorLib/quorv_sensor_lib.h"

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_config.h"
 #include "src/FpSensorLib/quorv_enroll_info.h"
 #include "src/FpSensorLib/quorv_identify.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "src/FpSensorLib/live_fixture.h"
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_enroll_info.h"
 #include "src/FpSensorLib/quorv_image_lists.h"
 #include "src/FpSensorLib/quorv_live_capture.h"

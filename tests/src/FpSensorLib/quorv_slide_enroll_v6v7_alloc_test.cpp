@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_image_lists.h"
 #include "src/FpSensorLib/quorv_live_deps.h"
 #include "src/FpSensorLib/quorv_resources.h"

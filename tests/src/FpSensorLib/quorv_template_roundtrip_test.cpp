@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "fingers/synth_fingers.h"
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/FpSensorLib/quorv_enroll.h"
 #include "src/FpSensorLib/quorv_identify.h"
 #include "src/FpSensorLib/quorv_resources.h"

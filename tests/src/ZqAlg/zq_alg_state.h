@@ -4,7 +4,7 @@
 #ifndef TESTS_SRC_ZQALG_ZQ_ALG_STATE_H_
 #define TESTS_SRC_ZQALG_ZQ_ALG_STATE_H_
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/ZqAlg/ZqMachInfo.h"
 #include "src/ZqAlg/ZqMatchInfoTwo.h"
 #include "src/ZqAlg/ZqSensorInfor.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fingers/synth_fingers.h"
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/ZqAlg/ZqAlgInit.h"
 #include "src/ZqAlg/ZqEnrollByTemplate.h"
 #include "src/ZqAlg/ZqEnrollTemplate.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/ZqAlg/ZqEnrollTemplate.h"
 #include "src/ZqAlg/ZqEnrollTips.h"
 #include "src/ZqAlg/ZqFarLevel.h"

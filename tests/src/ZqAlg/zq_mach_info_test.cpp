@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/ZqAlg/ZqFarLevel.h"
 #include "src/ZqAlg/ZqMachInfo.h"
 #include "src/ZqAlg/ZqSensorInfor.h"

@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/ZqAlg/ZqFarLevel.h"
 #include "src/ZqAlg/ZqMatchInfoTwo.h"
 #include "src/ZqAlg/ZqRuleVectors.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/ZqAlg/ZqVersion.h"
 #include "src/enhance/ZqNonFingerSettings.h"

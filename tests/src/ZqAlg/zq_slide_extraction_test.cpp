@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/ZqAlg/ZqGetTemplate.h"
 #include "src/ZqAlg/ZqRequiredImage.h"
 #include "zq_press_fixture.h"

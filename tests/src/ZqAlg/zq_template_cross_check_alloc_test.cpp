@@ -7,7 +7,7 @@
 
 #include "src/heap_failure_at.h"
 #include "src/image/ZqMemoryManager.h"
-#include "src/FpSensorLib/quorv_action_mode.h"
+#include "src/ZqAlg/quorv_action_mode.h"
 #include "src/ZqAlg/ZqFarLevel.h"
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/ZqAlg/ZqTemplateCrossCheck.h"

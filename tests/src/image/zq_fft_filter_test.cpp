@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "src/lib_log_capture.h"
-#include "src/ZqAlg/ZqImageFilterEnhance.h"
+#include "src/image/ZqImageFilterEnhance.h"
 #include "src/image/fft/ZqFft.h"
 
 namespace {

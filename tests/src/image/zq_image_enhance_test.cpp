@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "src/alloc_failure.h"
-#include "src/ZqAlg/ZqImageFilterEnhance.h"
+#include "src/image/ZqImageFilterEnhance.h"
 #include "src/image/ZqImageEnhance.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "src/lib_log_capture.h"
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 #include "src/image/ZqMemoryManager.h"
 
 namespace {

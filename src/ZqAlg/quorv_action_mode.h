@@ -1,7 +1,7 @@
-// The sensor library's action mode: which flow is running, read by the
-// algorithm core to tell enrolment from identification.
-#ifndef SRC_FPSENSORLIB_QUORV_ACTION_MODE_H_
-#define SRC_FPSENSORLIB_QUORV_ACTION_MODE_H_
+// The action mode: which flow is running, set by the sensor library's flows
+// and read by the algorithm core to tell enrolment from identification.
+#ifndef SRC_ZQALG_QUORV_ACTION_MODE_H_
+#define SRC_ZQALG_QUORV_ACTION_MODE_H_
 
 #include <stdint.h>
 
@@ -31,4 +31,4 @@ static inline int quorv_IsIdentifyMode(uint32_t mode) {
 }
 #endif
 
-#endif  // SRC_FPSENSORLIB_QUORV_ACTION_MODE_H_
+#endif  // SRC_ZQALG_QUORV_ACTION_MODE_H_

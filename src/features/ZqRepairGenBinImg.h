@@ -1,7 +1,7 @@
 // Binarised images of small-sensor samples through the pre-threshold
 // enhancement chain.
-#ifndef SRC_ENHANCE_ZQREPAIRGENBINIMG_H_
-#define SRC_ENHANCE_ZQREPAIRGENBINIMG_H_
+#ifndef SRC_FEATURES_ZQREPAIRGENBINIMG_H_
+#define SRC_FEATURES_ZQREPAIRGENBINIMG_H_
 
 #include <stdint.h>
 
@@ -42,4 +42,4 @@ int32_t ZqRepairToGenBinImg(const ST_Image *img, uint64_t **words, uint16_t *wor
 }
 #endif
 
-#endif  // SRC_ENHANCE_ZQREPAIRGENBINIMG_H_
+#endif  // SRC_FEATURES_ZQREPAIRGENBINIMG_H_

@@ -1,4 +1,4 @@
-#include "src/ZqAlg/ZqImageFilterEnhance.h"
+#include "src/image/ZqImageFilterEnhance.h"
 
 #include <stdint.h>
 

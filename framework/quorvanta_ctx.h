@@ -1,12 +1,12 @@
 // The quorvanta driver's device context, shared by its modules and read by
 // the framework's stop operations and the dump code.
-#ifndef DRIVERS_QUORVANTA_QUORVANTA_CTX_H_
-#define DRIVERS_QUORVANTA_QUORVANTA_CTX_H_
+#ifndef FRAMEWORK_QUORVANTA_CTX_H_
+#define FRAMEWORK_QUORVANTA_CTX_H_
 
 #include <pthread.h>
 #include <stdint.h>
 
-#include "drivers/quorvanta/zq_sensor_info.h"
+#include "framework/zq_sensor_info.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -44,4 +44,4 @@ extern quorvanta_ctx_t *quorvanta_ctx;
 }
 #endif
 
-#endif  // DRIVERS_QUORVANTA_QUORVANTA_CTX_H_
+#endif  // FRAMEWORK_QUORVANTA_CTX_H_

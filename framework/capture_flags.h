@@ -1,8 +1,8 @@
 // Process-wide capture-logic flags shared by the capture loop, the feature
 // layer, the framework's enrolment and identify paths and the sleep detector.
 // They keep their values across captures and across opens.
-#ifndef DRIVERS_QUORVANTA_CAPTURE_FLAGS_H_
-#define DRIVERS_QUORVANTA_CAPTURE_FLAGS_H_
+#ifndef FRAMEWORK_CAPTURE_FLAGS_H_
+#define FRAMEWORK_CAPTURE_FLAGS_H_
 
 #ifdef __cplusplus
 #include <atomic>
@@ -21,4 +21,4 @@ extern atomic_int g_resumed_from_sleep;
 extern atomic_int g_identify_error;
 #endif
 
-#endif  // DRIVERS_QUORVANTA_CAPTURE_FLAGS_H_
+#endif  // FRAMEWORK_CAPTURE_FLAGS_H_

@@ -18,7 +18,7 @@
 #include "src/enhance/ZqLocalRangeNormalize.h"
 #include "src/enhance/ZqOriMaxFilter.h"
 #include "src/enhance/ZqPreThreshold.h"
-#include "src/enhance/ZqRepairGenBinImg.h"
+#include "src/features/ZqRepairGenBinImg.h"
 #include "src/enhance/ZqWarpAffine.h"
 #include "src/image/ZqImage.h"
 #include "src/image/ZqMemoryManager.h"

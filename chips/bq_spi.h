@@ -1,8 +1,8 @@
 // SPI pass-through of the USB bridge: frames written to, and answers read
-// from, the sensor chip behind the bridge. The bridge layer defines these;
-// the fw4846 chip driver calls them directly.
-#ifndef DRIVERS_ZQ_SENSOR_BQ_SPI_H_
-#define DRIVERS_ZQ_SENSOR_BQ_SPI_H_
+// from, the sensor chip behind the bridge. The fw4846 chip driver calls these
+// directly; the bridge layer (drivers/zq_sensor/bq_spi.cpp) defines them.
+#ifndef CHIPS_BQ_SPI_H_
+#define CHIPS_BQ_SPI_H_
 
 #include <stdint.h>
 
@@ -23,4 +23,4 @@ int bq_spi_write_then_read_buf(const void *tx, uint16_t tx_len, void *rx, uint16
 }
 #endif
 
-#endif  // DRIVERS_ZQ_SENSOR_BQ_SPI_H_
+#endif  // CHIPS_BQ_SPI_H_

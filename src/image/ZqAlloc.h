@@ -1,7 +1,7 @@
-// Allocation pair of the algorithm core, used by the sensor access layer,
-// and the heap figures it reports.
-#ifndef SRC_ZQALG_ZQALLOC_H_
-#define SRC_ZQALG_ZQALLOC_H_
+// Allocation pair over the counted heap, used by the sensor access layer and
+// the sensor library, and the heap figures it reports.
+#ifndef SRC_IMAGE_ZQALLOC_H_
+#define SRC_IMAGE_ZQALLOC_H_
 
 #include <stdint.h>
 
@@ -28,4 +28,4 @@ int32_t ZqGetTotalHeapMemorySize(void);
 }
 #endif
 
-#endif  // SRC_ZQALG_ZQALLOC_H_
+#endif  // SRC_IMAGE_ZQALLOC_H_

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "base/bq_dump.h"
-#include "base/bq_dump_frame.h"
+#include "drivers/quorvanta/bq_dump_frame.h"
 #include "base/bq_log.h"
-#include "drivers/quorvanta/quorvanta_ctx.h"
-#include "dump_test_util.h"
+#include "framework/quorvanta_ctx.h"
+#include "base/dump_test_util.h"
 #include "framework/fpi_img_dev.h"
 #include "support/private_tmp.h"
 #include "support/stderr_capture.h"

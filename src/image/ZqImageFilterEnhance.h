@@ -1,6 +1,6 @@
-// The algorithm core's filter entry, used by the FFT filter.
-#ifndef SRC_ZQALG_ZQIMAGEFILTERENHANCE_H_
-#define SRC_ZQALG_ZQIMAGEFILTERENHANCE_H_
+// The filter entry over ZqImageEnhance, used by the FFT filter.
+#ifndef SRC_IMAGE_ZQIMAGEFILTERENHANCE_H_
+#define SRC_IMAGE_ZQIMAGEFILTERENHANCE_H_
 
 #ifdef __cplusplus
 extern "C" {
@@ -17,4 +17,4 @@ int ZqImageFilterEnhance(unsigned char *img, int rows, int cols, int filter, uns
 }
 #endif
 
-#endif  // SRC_ZQALG_ZQIMAGEFILTERENHANCE_H_
+#endif  // SRC_IMAGE_ZQIMAGEFILTERENHANCE_H_

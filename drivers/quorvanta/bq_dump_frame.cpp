@@ -1,4 +1,4 @@
-#include "base/bq_dump_frame.h"
+#include "drivers/quorvanta/bq_dump_frame.h"
 
 #include <cstdarg>
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include "base/bq_dump.h"
 #include "base/bq_image.h"
 #include "base/bq_log.h"
-#include "drivers/quorvanta/quorvanta_ctx.h"
+#include "framework/quorvanta_ctx.h"
 #include "framework/fpi_img_dev.h"
 
 namespace {

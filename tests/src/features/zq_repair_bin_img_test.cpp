@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "fingers/synth_fingers.h"
-#include "src/enhance/ZqRepairGenBinImg.h"
+#include "src/features/ZqRepairGenBinImg.h"
 #include "src/features/ZqBitValue.h"
 #include "src/features/ZqMatchCheck.h"
 #include "src/image/ZqImage.h"

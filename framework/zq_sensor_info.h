@@ -1,7 +1,7 @@
 // The sensor information record of the quorvanta driver and its 44-byte
 // little-endian form handed out by the factory control entry.
-#ifndef DRIVERS_QUORVANTA_ZQ_SENSOR_INFO_H_
-#define DRIVERS_QUORVANTA_ZQ_SENSOR_INFO_H_
+#ifndef FRAMEWORK_ZQ_SENSOR_INFO_H_
+#define FRAMEWORK_ZQ_SENSOR_INFO_H_
 
 #include <stddef.h>
 #include <stdint.h>
@@ -51,4 +51,4 @@ size_t zq_sensor_info_parse(zq_sensor_info_t *info, const uint8_t *in, size_t in
 }
 #endif
 
-#endif  // DRIVERS_QUORVANTA_ZQ_SENSOR_INFO_H_
+#endif  // FRAMEWORK_ZQ_SENSOR_INFO_H_

@@ -1,5 +1,5 @@
 // Small-sensor binarisation through the pre-threshold enhancement.
-#include "src/enhance/ZqRepairGenBinImg.h"
+#include "src/features/ZqRepairGenBinImg.h"
 
 #include <string.h>
 

@@ -1,4 +1,4 @@
-#include "drivers/quorvanta/capture_flags.h"
+#include "framework/capture_flags.h"
 
 // The sleep detector and the caller's thread share these words without a lock.
 static_assert(std::atomic<int>::is_always_lock_free, "capture flags must be lock-free words");

@@ -1,4 +1,4 @@
-#include "drivers/quorvanta/zq_sensor_info.h"
+#include "framework/zq_sensor_info.h"
 
 #include <cstring>
 

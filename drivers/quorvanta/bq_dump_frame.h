@@ -1,7 +1,7 @@
 // Dumping of captured sensor frames into per-outcome folders of the dump
 // session.
-#ifndef BASE_BQ_DUMP_FRAME_H_
-#define BASE_BQ_DUMP_FRAME_H_
+#ifndef DRIVERS_QUORVANTA_BQ_DUMP_FRAME_H_
+#define DRIVERS_QUORVANTA_BQ_DUMP_FRAME_H_
 
 #ifdef __cplusplus
 extern "C" {
@@ -21,4 +21,4 @@ int dump_fingerprint_data(int image_index);
 }
 #endif
 
-#endif  // BASE_BQ_DUMP_FRAME_H_
+#endif  // DRIVERS_QUORVANTA_BQ_DUMP_FRAME_H_

@@ -1,4 +1,4 @@
-#include "src/ZqAlg/ZqAlloc.h"
+#include "src/image/ZqAlloc.h"
 
 #include "src/image/ZqMemoryManager.h"
 

@@ -1,0 +1,1 @@
+// Nested component below mid.

@@ -1,0 +1,3 @@
+#include "mid/m.h"
+#include "low/a.h"
+#include "inner/x.h"

@@ -1,0 +1,1 @@
+#include "mid/m.h"

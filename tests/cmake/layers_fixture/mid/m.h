@@ -1,0 +1,2 @@
+// Middle header.
+#include "low/a.h"

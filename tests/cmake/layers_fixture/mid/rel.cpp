@@ -1,0 +1,3 @@
+// Relative to its folder.
+
+  #  include "../high/h.h"  // above

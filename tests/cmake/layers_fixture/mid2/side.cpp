@@ -1,0 +1,2 @@
+#include "mid/m.h"
+#include <high/h.h>
