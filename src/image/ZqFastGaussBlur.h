@@ -38,6 +38,10 @@ int32_t FastGaussBlur(ST_Image *src, ST_Image *dst, uint16_t level, uint8_t mode
 // failed column-sum row (dst then unchanged).
 int32_t FastBoxBlurPass(const ST_Image *src, ST_Image *dst, int16_t size);
 
+// Test hook: on != 0 keeps the box passes on four-lane registers even where
+// the processor offers eight-lane ones (same results either way).
+void FastBoxBlurFourLanesForTest(int32_t on);
+
 #ifdef __cplusplus
 }
 #endif
