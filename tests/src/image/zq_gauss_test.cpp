@@ -112,25 +112,42 @@ std::vector<float> SequentialBoxPass(const ST_Image *src, int size) {
   return out;
 }
 
-// Bit for bit, over shapes that end blocks of rows early and late, windows
-// wider and taller than the image, and the windows the detector uses.
+// Sets the four-lane-only hook for a scope.
+class FourLanesOnly {
+ public:
+  explicit FourLanesOnly(bool on) { FastBoxBlurFourLanesForTest(on ? 1 : 0); }
+  ~FourLanesOnly() { FastBoxBlurFourLanesForTest(0); }
+};
+
+void ExpectBits(const ST_Image *img, const std::vector<float> &want, const std::string &what) {
+  for (int y = 0; y < img->height; ++y)
+    for (int x = 0; x < img->width; ++x) {
+      const float got = At<float>(img, y, x);
+      const float expected = want[static_cast<size_t>(y) * img->width + x];
+      ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0)
+          << what << " at " << y << "," << x << ": " << got << " vs " << expected;
+    }
+}
+
+// Bit for bit, on the four-lane and (where the processor has them) the
+// eight-lane registers, over shapes that end blocks of rows early and late,
+// widths that are not whole blocks of columns, windows wider and taller
+// than the image, and the windows the detector uses.
 TEST(FastBoxBlurPass, GivesTheSequentialPassBitForBit) {
   const int shapes[][2] = {{1, 1},  {1, 9},   {9, 1},   {7, 5},   {8, 8},   {9, 13},
-                           {16, 3}, {17, 29}, {23, 40}, {96, 96}, {61, 47}, {2, 100}};
-  for (const auto &shape : shapes) {
-    for (int16_t size : {3, 5, 9, 21}) {
-      ImagePtr src = RandomImage(shape[0], shape[1], 91u * shape[0] + shape[1] + size);
-      ImagePtr dst = NewImage(shape[0], shape[1], DEPTH_32F);
-      ASSERT_EQ(FastBoxBlurPass(src.get(), dst.get(), size), 1);
-      const std::vector<float> want = SequentialBoxPass(src.get(), size);
-      for (int y = 0; y < shape[0]; ++y)
-        for (int x = 0; x < shape[1]; ++x) {
-          const float got = At<float>(dst.get(), y, x);
-          const float expected = want[static_cast<size_t>(y) * shape[1] + x];
-          ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0)
-              << shape[0] << "x" << shape[1] << " size " << size << " at " << y << "," << x
-              << ": " << got << " vs " << expected;
-        }
+                           {16, 3}, {17, 29}, {23, 40}, {96, 96}, {61, 47}, {2, 100},
+                           {33, 8}, {18, 15}, {40, 17}, {35, 66}};
+  for (bool four : {false, true}) {
+    FourLanesOnly lanes(four);
+    for (const auto &shape : shapes) {
+      for (int16_t size : {3, 5, 9, 21}) {
+        ImagePtr src = RandomImage(shape[0], shape[1], 91u * shape[0] + shape[1] + size);
+        ImagePtr dst = NewImage(shape[0], shape[1], DEPTH_32F);
+        ASSERT_EQ(FastBoxBlurPass(src.get(), dst.get(), size), 1);
+        ExpectBits(dst.get(), SequentialBoxPass(src.get(), size),
+                   std::string(four ? "four lanes " : "") + std::to_string(shape[0]) + "x" +
+                       std::to_string(shape[1]) + " size " + std::to_string(size));
+      }
     }
   }
 }
@@ -198,6 +215,39 @@ TEST(FastGaussBlur, PassChainsPerModeAndLevel) {
       for (int r = 0; r < 11; ++r)
         for (int c = 0; c < 16; ++c) diff += std::fabs(At<float>(src.get(), r, c) - At<float>(dst.get(), r, c));
       EXPECT_GT(diff, 1.0) << what;
+    }
+  }
+}
+
+// The whole chain gives the sequential passes' floats in dst, and in src
+// the last result (even chains) or the one before (odd chains), in place or
+// not, on either register width.
+TEST(FastGaussBlur, ChainsGiveTheSequentialPassesBitForBit) {
+  const int shapes[][2] = {{1, 1}, {5, 3}, {19, 23}, {40, 37}, {17, 96}};
+  for (bool four : {false, true}) {
+    FourLanesOnly lanes(four);
+    for (const Chain &ch : Chains()) {
+      for (const auto &shape : shapes) {
+        for (bool inPlace : {false, true}) {
+          const std::string what = std::string(four ? "four lanes " : "") + "mode " +
+                                   std::to_string(ch.mode) + " level " + std::to_string(ch.level) +
+                                   " " + std::to_string(shape[0]) + "x" + std::to_string(shape[1]) +
+                                   (inPlace ? " in place" : "");
+          ImagePtr src = RandomImage(shape[0], shape[1], 7u * ch.level + shape[1]);
+          ImagePtr dst = NewImage(shape[0], shape[1], DEPTH_32F);
+          std::vector<float> chain = SequentialBoxPass(src.get(), 0), beforeLast = chain;
+          ImagePtr step = NewImage(shape[0], shape[1], DEPTH_32F);
+          for (int16_t size : ch.sizes) {
+            beforeLast = chain;
+            Fill<float>(step.get(), [&](int r, int c) { return chain[static_cast<size_t>(r) * shape[1] + c]; });
+            chain = SequentialBoxPass(step.get(), size);
+          }
+          ST_Image *out = inPlace ? src.get() : dst.get();
+          ASSERT_EQ(FastGaussBlur(src.get(), out, ch.level, ch.mode), 1) << what;
+          ExpectBits(out, chain, what);
+          if (!inPlace) ExpectBits(src.get(), ch.sizes.size() % 2 == 0 ? chain : beforeLast, what + " (src)");
+        }
+      }
     }
   }
 }
