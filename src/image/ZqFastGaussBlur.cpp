@@ -267,6 +267,7 @@ __attribute__((target("avx"))) void BoxBlock8(const ST_Image *src, int y0, int n
       }
       }
       Transpose8(v);
+#pragma GCC unroll 8
       for (int k = 0; k < 8; ++k) _mm256_storeu_ps(across + K * (x0 + k) + 8 * g, v[k]);
     }
     _mm256_storeu_ps(carry + x0, cs);
@@ -322,9 +323,18 @@ __attribute__((target("avx"))) void BoxBlock8(const ST_Image *src, int y0, int n
         }
       }
       Transpose8(v);
-      for (int k = 0; k < 8 && 8 * g + k < n; ++k) {
-        _mm256_storeu_ps(out[8 * g + k] + x0, v[k]);
-        if (also != nullptr) _mm256_storeu_ps(also[8 * g + k] + x0, v[k]);
+      if (8 * g + 8 <= n) {
+#pragma GCC unroll 8
+        for (int k = 0; k < 8; ++k) _mm256_storeu_ps(out[8 * g + k] + x0, v[k]);
+        if (also != nullptr) {
+#pragma GCC unroll 8
+          for (int k = 0; k < 8; ++k) _mm256_storeu_ps(also[8 * g + k] + x0, v[k]);
+        }
+      } else {
+        for (int k = 0; 8 * g + k < n; ++k) {
+          _mm256_storeu_ps(out[8 * g + k] + x0, v[k]);
+          if (also != nullptr) _mm256_storeu_ps(also[8 * g + k] + x0, v[k]);
+        }
       }
     }
   }
