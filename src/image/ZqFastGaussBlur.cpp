@@ -53,7 +53,7 @@ inline int MaxInt(int a, int b) { return a > b ? a : b; }
 // Rows one horizontal step smooths together: their running sums are
 // independent, so the processor works on all of them at once instead of
 // waiting for each addition of one row in turn.
-constexpr int kRowsAtOnce = 16;
+constexpr int kRowsAtOnce = 8;
 
 typedef float Lanes4 __attribute__((vector_size(16)));
 
