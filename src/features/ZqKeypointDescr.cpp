@@ -204,6 +204,17 @@ void HalfMeanBits(const float *hist, uint32_t descr[ZQ_DESCR_WORDS]) {
   }
 }
 
+// roundf(x) as an integer (halves away from zero), without the library call
+// for |x| < 32768; roundf itself beyond.
+inline int32_t RoundToInt(float x) {
+  if (!(fabsf(x) < 32768.0f)) return static_cast<int32_t>(roundf(x));
+  const int32_t i = static_cast<int32_t>(x);
+  const float frac = x - static_cast<float>(i);  // exact in this range
+  if (frac >= 0.5f) return i + 1;
+  if (frac <= -0.5f) return i - 1;
+  return i;
+}
+
 // Frees the keypoint's data and writes x, y, ori.
 void FinishRecord(ST_DetectFeature *feat, ST_Feature *rec) {
   rec->x = feat->x;
@@ -316,8 +327,8 @@ extern "C" void ZqMfbDescriptors(ST_Seq *features, ST_Feature *out, ST_Image ***
       float v[ZQ_MFB_POINTS];
       for (int32_t p = 0; p < ZQ_MFB_POINTS; ++p) {
         const float px = gMfbRingPts[p].px, py = gMfbRingPts[p].py;
-        const auto col = static_cast<int16_t>(roundf(sin_t * py + cos_t * px + fc));
-        const auto row = static_cast<int16_t>(roundf(cos_t * py - sin_t * px + fr));
+        const auto col = static_cast<int16_t>(RoundToInt(sin_t * py + cos_t * px + fc));
+        const auto row = static_cast<int16_t>(RoundToInt(cos_t * py - sin_t * px + fr));
         if (col < 0 || row < 0 || col >= img->width || row >= img->height) {
           v[p] = -1.0f;
         } else {
