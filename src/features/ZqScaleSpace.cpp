@@ -363,6 +363,12 @@ extern "C" void ZqClearDogPyr(ST_Image ***dogPyr, int32_t octvs, int32_t intvls)
   }
 }
 
+namespace {
+bool gVectorScan = true;
+}  // namespace
+
+extern "C" void ZqScaleSpaceVectorScanForTest(int32_t on) { gVectorScan = on != 0; }
+
 extern "C" int32_t ZqScaleSpaceExtrema(ST_Image ***dogPyr, int32_t octvs, int32_t intvls,
                                        int32_t curvThr, ST_Seq **features, ST_MemStorage *storage,
                                        float contrThr) {
@@ -440,7 +446,7 @@ extern "C" int32_t ZqScaleSpaceExtrema(ST_Image ***dogPyr, int32_t octvs, int32_
         const __m128 tv = _mm_set1_ps(t);
         const __m128 zero = _mm_setzero_ps();
         const __m128 sign = _mm_set1_ps(-0.0f);
-        for (; c + 4 <= width - b; c += 4) {
+        for (; gVectorScan && c + 4 <= width - b; c += 4) {
           const __m128 v = _mm_loadu_ps(row + c);
           const __m128 pass = _mm_cmpgt_ps(_mm_andnot_ps(sign, v), tv);
           if (_mm_movemask_ps(pass) == 0) continue;
