@@ -332,7 +332,7 @@ extern "C" void ZqMfbDescriptors(ST_Seq *features, ST_Feature *out, ST_Image ***
         if (col < 0 || row < 0 || col >= img->width || row >= img->height) {
           v[p] = -1.0f;
         } else {
-          v[p] = ZqGetPixel(img, row, col);
+          v[p] = ZqImgRow<float>(img, row)[col];
         }
       }
       for (int32_t b = 0; b < ZQ_MFB_PAIRS; ++b) {
