@@ -71,7 +71,49 @@ void Spread(float *hist, float rbin, float cbin, float obin, float w) {
   }
 }
 
-// Descriptor histogram of one keypoint.
+// floorf for |x| < 2^31, the same value bit for bit (an integral x, -0.0
+// included, is returned as it is).
+inline float FloorSmall(float x) {
+  const float t = static_cast<float>(static_cast<int32_t>(x));
+  if (t == x) return x;
+  return t > x ? t - 1.0f : t;
+}
+
+// The descriptor histogram with a margin of one cell on every side (rows and
+// columns -1..4), so that a sample's eight additions need no bounds checks;
+// the margin is dropped at the end.
+constexpr int32_t kPadSide = 6;
+constexpr int32_t kPadBins = kPadSide * kPadSide * 8;
+
+// Spread for a sample inside the descriptor window (rbin and cbin in
+// (-1, 4), obin in [0, 8]) into the histogram with margins: the same products
+// added to the same bins as Spread, plus some into the margin.
+inline void SpreadInWindow(float *padded, float rbin, float cbin, float obin, float w) {
+  const float r0f = FloorSmall(rbin), c0f = FloorSmall(cbin), o0f = FloorSmall(obin);
+  const int32_t r0 = static_cast<int32_t>(r0f), c0 = static_cast<int32_t>(c0f);
+  const int32_t o0 = static_cast<int32_t>(o0f) & 7;
+  const int32_t o1 = (o0 + 1) & 7;
+  const float fr = rbin - r0f, fc = cbin - c0f, fo = obin - o0f;
+  const float wr0 = w * (1.0f - fr), wr1 = w * fr;
+  const float gc0 = 1.0f - fc, gc1 = fc;
+  const float go0 = 1.0f - fo;
+  float *c00 = padded + ((r0 + 1) * kPadSide + (c0 + 1)) * 8;
+  float *c01 = c00 + 8;
+  float *c10 = c00 + kPadSide * 8;
+  float *c11 = c10 + 8;
+  const float v00 = wr0 * gc0, v01 = wr0 * gc1, v10 = wr1 * gc0, v11 = wr1 * gc1;
+  c00[o0] += v00 * go0;
+  c00[o1] += v00 * fo;
+  c01[o0] += v01 * go0;
+  c01[o1] += v01 * fo;
+  c10[o0] += v10 * go0;
+  c10[o1] += v10 * fo;
+  c11[o0] += v11 * go0;
+  c11[o1] += v11 * fo;
+}
+
+// Descriptor histogram of one keypoint. The samples are visited row by row as
+// always, so every bin sums the same terms in the same order.
 void DescrHist(const ST_DetectFeature *feat, ST_Image ***gaussPyr, ST_Image ***dogPyr,
                float *hist) {
   std::memset(hist, 0, 128 * sizeof(float));
@@ -85,23 +127,60 @@ void DescrHist(const ST_DetectFeature *feat, ST_Image ***gaussPyr, ST_Image ***d
   float cos_t, sin_t;
   CosSin(feat->ori, &cos_t, &sin_t);
   const float half = static_cast<float>(4 / 2);
+  // The gradient cache (see ZqCachedGradient).
+  const ST_Image *oriCache = dogPyr[dd->octv][dd->intv - 1];
+  const ST_Image *magCache = dogPyr[dd->octv][dd->intv + 2];
+  const auto *pixels = reinterpret_cast<const float *>(img->imageData);
+  const float (*weights)[kWeightSide] = gDescrWeightTab.w[dd->intv - 1];
+  const float featOri = feat->ori;
+  constexpr int32_t kCols = 32;  // 2 * 15 + 1 columns at most
+  float jSin[kCols], jCos[kCols];
+  for (int32_t k = 0; k < kCols; ++k) {
+    const float fj = static_cast<float>(k - radius);
+    jSin[k] = fj * sin_t;
+    jCos[k] = fj * cos_t;
+  }
+  float padded[kPadBins] = {};
+  // Columns whose samples lie inside the image.
+  const int32_t jLo = dd->c - radius >= 1 ? -radius : 1 - dd->c;
+  const int32_t jHi = dd->c + radius <= img->width - 2 ? radius : img->width - 2 - dd->c;
   for (int32_t i = -radius; i <= radius; ++i) {
-    for (int32_t j = -radius; j <= radius; ++j) {
-      const float fi = static_cast<float>(i), fj = static_cast<float>(j);
-      const float rbin = (fj * sin_t + fi * cos_t) / hw + half - 0.5f;
-      const float cbin = (fj * cos_t - fi * sin_t) / hw + half - 0.5f;
+    const int32_t row = dd->r + i;
+    if (row <= 0 || row >= img->height - 1) continue;
+    const float fi = static_cast<float>(i);
+    const float iCos = fi * cos_t, iSin = fi * sin_t;
+    float rbins[kCols], cbins[kCols];
+    for (int32_t k = 0; k < kCols; ++k) {
+      rbins[k] = (jSin[k] + iCos) / hw + half - 0.5f;
+      cbins[k] = (jCos[k] - iSin) / hw + half - 0.5f;
+    }
+    float *oriRow = ZqImgRow<float>(oriCache, row);
+    float *magRow = ZqImgRow<float>(magCache, row);
+    const float *wRow = weights[Abs(i)];
+    for (int32_t j = jLo; j <= jHi; ++j) {
+      const float rbin = rbins[j + radius];
+      const float cbin = cbins[j + radius];
       if (!(rbin > -1.0f && rbin < 4.0f && cbin > -1.0f && cbin < 4.0f)) continue;
-      const int32_t row = dd->r + i, col = dd->c + j;
-      if (row <= 0 || row >= img->height - 1 || col <= 0 || col >= img->width - 1) continue;
+      const int32_t col = dd->c + j;
       float mag, ori;
-      ZqCachedGradient(gaussPyr, dogPyr, dd->octv, dd->intv, row, col, 0, &mag, &ori);
-      float rot = ori - feat->ori;
+      if (oriRow[col] != 0.0f || magRow[col] != 0.0f) {
+        mag = magRow[col];
+        ori = oriRow[col];
+      } else {
+        ZqCalcGradMagOriAt(img->rowBytes, pixels, row, col, &mag, &ori);
+        magRow[col] = mag;
+        oriRow[col] = ori;
+      }
+      float rot = ori - featOri;
       while (rot < 0.0f) rot += kTwoPi;
       while (rot >= kTwoPi) rot -= kTwoPi;
       const float obin = rot * 1.2732395f;
-      const float w = gDescrWeightTab.w[dd->intv - 1][Abs(i)][Abs(j)] * mag;
-      Spread(hist, rbin, cbin, obin, w);
+      const float w = wRow[Abs(j)] * mag;
+      SpreadInWindow(padded, rbin, cbin, obin, w);
     }
+  }
+  for (int32_t r = 0; r < 4; ++r) {
+    std::memcpy(hist + r * 32, padded + ((r + 1) * kPadSide + 1) * 8, 32 * sizeof(float));
   }
 }
 
@@ -123,6 +202,17 @@ void HalfMeanBits(const float *hist, uint32_t descr[ZQ_DESCR_WORDS]) {
       if (hist[(k + 8) * 8 + o] >= m2[o]) SetBit(descr, 16 * k + 2 * o + 1);
     }
   }
+}
+
+// roundf(x) as an integer (halves away from zero), without the library call
+// for |x| < 32768; roundf itself beyond.
+inline int32_t RoundToInt(float x) {
+  if (!(fabsf(x) < 32768.0f)) return static_cast<int32_t>(roundf(x));
+  const int32_t i = static_cast<int32_t>(x);
+  const float frac = x - static_cast<float>(i);  // exact in this range
+  if (frac >= 0.5f) return i + 1;
+  if (frac <= -0.5f) return i - 1;
+  return i;
 }
 
 // Frees the keypoint's data and writes x, y, ori.
@@ -237,12 +327,12 @@ extern "C" void ZqMfbDescriptors(ST_Seq *features, ST_Feature *out, ST_Image ***
       float v[ZQ_MFB_POINTS];
       for (int32_t p = 0; p < ZQ_MFB_POINTS; ++p) {
         const float px = gMfbRingPts[p].px, py = gMfbRingPts[p].py;
-        const auto col = static_cast<int16_t>(roundf(sin_t * py + cos_t * px + fc));
-        const auto row = static_cast<int16_t>(roundf(cos_t * py - sin_t * px + fr));
+        const auto col = static_cast<int16_t>(RoundToInt(sin_t * py + cos_t * px + fc));
+        const auto row = static_cast<int16_t>(RoundToInt(cos_t * py - sin_t * px + fr));
         if (col < 0 || row < 0 || col >= img->width || row >= img->height) {
           v[p] = -1.0f;
         } else {
-          v[p] = ZqGetPixel(img, row, col);
+          v[p] = ZqImgRow<float>(img, row)[col];
         }
       }
       for (int32_t b = 0; b < ZQ_MFB_PAIRS; ++b) {

@@ -68,17 +68,42 @@ void OriHist(const ST_DetectFeature *feat, ST_Image ***gaussPyr, ST_Image ***dog
   }
   int32_t radius = tableIntv ? kOriRadius[dd->intv - 1] : 0;
   if (weighted && gAlgMode.imageMode == 16) radius = kOriRadiusFast;
+  const float (*weights)[ZQ_ORI_WEIGHT_SIDE_MAX] =
+      weighted ? gOriWeightTab.w[dd->intv - 1] : nullptr;
+  // Columns inside the image.
+  const int32_t jLo = dd->c - radius >= 1 ? -radius : 1 - dd->c;
+  const int32_t jHi = dd->c + radius <= img->width - 2 ? radius : img->width - 2 - dd->c;
   for (int32_t i = -radius; i <= radius; ++i) {
     const int32_t row = dd->r + i;
-    if (row <= 0 || row >= img->height - 1) continue;
-    for (int32_t j = -radius; j <= radius; ++j) {
+    if (row <= 0 || row >= img->height - 1 || jLo > jHi) continue;
+    // The gradient cache of ZqCachedGradient, read and filled row by row here.
+    float *oriRow = ZqImgRow<float>(dogPyr[dd->octv][dd->intv - 1], row);
+    float *magRow = ZqImgRow<float>(dogPyr[dd->octv][dd->intv + 2], row);
+    const float *up = ZqImgRow<float>(img, row - 1);
+    const float *mid = ZqImgRow<float>(img, row);
+    const float *down = ZqImgRow<float>(img, row + 1);
+    for (int32_t j = jLo; j <= jHi; ++j) {
       const int32_t col = dd->c + j;
-      if (col <= 0 || col >= img->width - 1) continue;
       float mag, ori;
-      ZqCachedGradient(gaussPyr, dogPyr, dd->octv, dd->intv, row, col, weighted ? 0 : 1, &mag, &ori);
+      if (oriRow[col] != 0.0f || magRow[col] != 0.0f) {
+        mag = magRow[col];
+        ori = oriRow[col];
+      } else {
+        if (weighted) {
+          ZqCalcGradMagOriAt(img->rowBytes, reinterpret_cast<const float *>(img->imageData), row,
+                             col, &mag, &ori);
+        } else {
+          const float dx = mid[col + 1] - mid[col - 1];
+          const float dy = up[col] - down[col];
+          mag = sqrtf(dx * dx + dy * dy);
+          ori = atan2f(dy, dx);
+        }
+        magRow[col] = mag;
+        oriRow[col] = ori;
+      }
       const int32_t bin = OriBin(ori);
       if (weighted) {
-        hist[bin] += gOriWeightTab.w[dd->intv - 1][Abs(i)][Abs(j)] * mag;
+        hist[bin] += weights[Abs(i)][Abs(j)] * mag;
       } else {
         hist[bin] += mag;
       }

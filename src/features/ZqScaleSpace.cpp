@@ -3,6 +3,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "src/features/ZqAlgMode.h"
 #include "src/features/ZqDetectFeature.h"
@@ -359,6 +363,12 @@ extern "C" void ZqClearDogPyr(ST_Image ***dogPyr, int32_t octvs, int32_t intvls)
   }
 }
 
+namespace {
+bool gVectorScan = true;
+}  // namespace
+
+extern "C" void ZqScaleSpaceVectorScanForTest(int32_t on) { gVectorScan = on != 0; }
+
 extern "C" int32_t ZqScaleSpaceExtrema(ST_Image ***dogPyr, int32_t octvs, int32_t intvls,
                                        int32_t curvThr, ST_Seq **features, ST_MemStorage *storage,
                                        float contrThr) {
@@ -393,42 +403,80 @@ extern "C" int32_t ZqScaleSpaceExtrema(ST_Image ***dogPyr, int32_t octvs, int32_
     const int32_t width = oct[0]->width, height = oct[0]->height;
     for (int32_t s = 1; s <= intvls; ++s) {
       const int32_t b = gBorderTab[s];
-      for (int32_t r = b; r < height - b; ++r) {
-        const float *row = ZqImgRow<float>(oct[s], r);
-        for (int32_t c = b; c < width - b; ++c) {
-          const float v = row[c];
-          if (!(fabsf(v) > t)) continue;
-          if (!IsExtremum(oct, s, r, c, v)) continue;
-          Refined ref;
-          if (!InterpExtremum(dogPyr, o, s, r, c, intvls, contrThr, &ref)) continue;
-          ST_DetectFeature *feat = ZqNewFeature();
-          if (feat == NULL) continue;  // no record to keep: skip the candidate
-          const float scale = static_cast<float>(1 << o);
-          feat->x = (static_cast<float>(ref.c) + ref.xc) * scale;
-          feat->y = (static_cast<float>(ref.r) + ref.xr) * scale;
-          feat->kind = v > 0 ? 1 : 0;
-          ST_DetectData *dd = feat->ddata;
-          dd->r = ref.r;
-          dd->c = ref.c;
-          dd->octv = o;
-          dd->intv = ref.s;
-          dd->subintv = ref.xi;
-          QUORV_LOG_IN("ZqInterpExtremum", QUORV_LOG_VERBOSE,
-                       "ZqInterpExtremum...feat = 0x%p, ddata->octv = %d, ddata->intv = %d",
-                       static_cast<void *>(feat), dd->octv, dd->intv);
-          const int64_t at = static_cast<int64_t>(ref.r) * width0 + ref.c;
-          const uint8_t bit = static_cast<uint8_t>(1u << (ref.s - 1));
-          if (!IsTooEdgeLike(oct[ref.s], ref.r, ref.c, curvThr) && (mark[at] & bit) == 0) {
-            feat->contrast = fabsf(v);
-            if (ZqSeqPush(seq, feat) != NULL) {
-              mark[at] = static_cast<uint8_t>(mark[at] | bit);
-            } else {
-              ZqSafeFree(dd);
-            }
+      // A pixel that passes the threshold and is no smaller (no larger, for
+      // v <= 0) than its 26 neighbours goes on to refinement.
+      auto candidate = [&](int32_t r, int32_t c, float v) {
+        Refined ref;
+        if (!InterpExtremum(dogPyr, o, s, r, c, intvls, contrThr, &ref)) return;
+        ST_DetectFeature *feat = ZqNewFeature();
+        if (feat == NULL) return;  // no record to keep: skip the candidate
+        const float scale = static_cast<float>(1 << o);
+        feat->x = (static_cast<float>(ref.c) + ref.xc) * scale;
+        feat->y = (static_cast<float>(ref.r) + ref.xr) * scale;
+        feat->kind = v > 0 ? 1 : 0;
+        ST_DetectData *dd = feat->ddata;
+        dd->r = ref.r;
+        dd->c = ref.c;
+        dd->octv = o;
+        dd->intv = ref.s;
+        dd->subintv = ref.xi;
+        QUORV_LOG_IN("ZqInterpExtremum", QUORV_LOG_VERBOSE,
+                     "ZqInterpExtremum...feat = 0x%p, ddata->octv = %d, ddata->intv = %d",
+                     static_cast<void *>(feat), dd->octv, dd->intv);
+        const int64_t at = static_cast<int64_t>(ref.r) * width0 + ref.c;
+        const uint8_t bit = static_cast<uint8_t>(1u << (ref.s - 1));
+        if (!IsTooEdgeLike(oct[ref.s], ref.r, ref.c, curvThr) && (mark[at] & bit) == 0) {
+          feat->contrast = fabsf(v);
+          if (ZqSeqPush(seq, feat) != NULL) {
+            mark[at] = static_cast<uint8_t>(mark[at] | bit);
           } else {
             ZqSafeFree(dd);
           }
-          ZqSafeFree(feat);
+        } else {
+          ZqSafeFree(dd);
+        }
+        ZqSafeFree(feat);
+      };
+      for (int32_t r = b; r < height - b; ++r) {
+        const float *row = ZqImgRow<float>(oct[s], r);
+        int32_t c = b;
+#if defined(__SSE2__)
+        // Four columns at a time: the same threshold and neighbour
+        // comparisons as below, lane by lane; candidates in column order.
+        const __m128 tv = _mm_set1_ps(t);
+        const __m128 zero = _mm_setzero_ps();
+        const __m128 sign = _mm_set1_ps(-0.0f);
+        for (; gVectorScan && c + 4 <= width - b; c += 4) {
+          const __m128 v = _mm_loadu_ps(row + c);
+          const __m128 pass = _mm_cmpgt_ps(_mm_andnot_ps(sign, v), tv);
+          if (_mm_movemask_ps(pass) == 0) continue;
+          const __m128 pos = _mm_cmpgt_ps(v, zero);
+          __m128 gt = zero, lt = zero;
+          int32_t m = 0;
+          // The own interval first: most columns are beaten there already.
+          for (int32_t ds : {0, -1, 1}) {
+            for (int32_t dr = -1; dr <= 1; ++dr) {
+              const float *n = ZqImgRow<float>(oct[s + ds], r + dr) + c;
+              for (int32_t dc = -1; dc <= 1; ++dc) {
+                const __m128 nv = _mm_loadu_ps(n + dc);
+                gt = _mm_or_ps(gt, _mm_cmpgt_ps(nv, v));
+                lt = _mm_or_ps(lt, _mm_cmplt_ps(nv, v));
+              }
+            }
+            const __m128 beaten = _mm_or_ps(_mm_and_ps(pos, gt), _mm_andnot_ps(pos, lt));
+            m = _mm_movemask_ps(_mm_andnot_ps(beaten, pass));
+            if (m == 0) break;
+          }
+          for (int32_t k = 0; m != 0; ++k, m >>= 1) {
+            if (m & 1) candidate(r, c + k, row[c + k]);
+          }
+        }
+#endif
+        for (; c < width - b; ++c) {
+          const float v = row[c];
+          if (!(fabsf(v) > t)) continue;
+          if (!IsExtremum(oct, s, r, c, v)) continue;
+          candidate(r, c, v);
         }
       }
     }

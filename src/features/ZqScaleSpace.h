@@ -56,6 +56,11 @@ void ZqClearDogPyr(ST_Image ***dogPyr, int32_t octvs, int32_t intvls);
 int32_t ZqScaleSpaceExtrema(ST_Image ***dogPyr, int32_t octvs, int32_t intvls, int32_t curvThr,
                             ST_Seq **features, ST_MemStorage *storage, float contrThr);
 
+// Test hook: 0 makes ZqScaleSpaceExtrema screen one column at a time, as it
+// does where no vector instructions are available; anything else four at a
+// time (the default).
+void ZqScaleSpaceVectorScanForTest(int32_t on);
+
 // scl_octv = sigma * 2^(intv / intvls) of every keypoint, single precision.
 void ZqCalcFeatureScales(ST_Seq *features, int32_t intvls, float sigma);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -114,12 +115,12 @@ struct Dog {
   std::vector<ST_Image *> slots;
   ST_Image **oct;
   ST_Image ***pyr = &oct;
-  explicit Dog(const std::function<double(int, int, int)> &f) {
-    ST_Size size = {32, 32};
+  explicit Dog(const std::function<double(int, int, int)> &f, int rows = 32, int cols = 32) {
+    ST_Size size = {rows, cols};
     for (int s = 0; s < 6; ++s) {
       slots.push_back(ZqCreateImage(&size, DEPTH_32F));
-      for (int r = 0; r < 32; ++r)
-        for (int c = 0; c < 32; ++c) At(slots[s], r, c) = static_cast<float>(f(s, r, c));
+      for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c) At(slots[s], r, c) = static_cast<float>(f(s, r, c));
     }
     oct = slots.data();
   }
@@ -195,6 +196,55 @@ TEST(ScaleSpaceExtrema, FindsAndRefinesBumps) {
     EXPECT_NEAR(kp[0].x, c.x, 0.15) << c.what;
     EXPECT_NEAR(kp[0].y, c.y, 0.15) << c.what;
     EXPECT_EQ(dog.intvs[0], c.intv) << c.what;
+  }
+}
+
+// The four-column screen finds exactly the keypoints of the column-by-column
+// one, in the same order: noisy fields with many extrema, plateaus (equal
+// neighbours do not beat a pixel), zeros and both signs, a NaN here and
+// there, and widths that leave columns over after the groups of four.
+TEST(ScaleSpaceExtrema, FourColumnScreenFindsWhatTheColumnScanFinds) {
+  auto noise = [](unsigned seed, double levels, double nanEvery) {
+    return [=](int s, int r, int c) {
+      unsigned h = seed ^ static_cast<unsigned>(s * 7919 + r * 104729 + c * 1299709);
+      h = (h ^ (h >> 13)) * 0x5bd1e995u;
+      h ^= h >> 15;
+      if (nanEvery > 0 && h % static_cast<unsigned>(nanEvery) == 0) return std::nan("");
+      const double u = static_cast<double>(h % 65536) / 65535.0 * 2.0 - 1.0;  // -1..1
+      return levels > 0 ? std::round(u * levels) / levels * 3.0 : u * 3.0;
+    };
+  };
+  struct Case {
+    std::string what;
+    std::function<double(int, int, int)> f;
+    int rows, cols;
+  };
+  const std::vector<Case> cases = {
+      {"noise 32x32", noise(1, 0, 0), 32, 32},
+      {"noise 29x37", noise(2, 0, 0), 29, 37},
+      {"plateaus of 3 levels", noise(3, 3, 0), 32, 35},
+      {"plateaus of 1 level: -3, 0, 3", noise(4, 1, 0), 33, 30},
+      {"noise with NaNs", noise(5, 0, 11), 32, 34},
+      {"a bump", Bump(15.3, 16.2, 2, 2, {0, 2, 5, 2, 0, 0}), 31, 33},
+  };
+  for (const Case &c : cases) {
+    Dog dog(c.f, c.rows, c.cols);
+    const std::vector<ST_DetectFeature> fast = dog.Scan(0.002f);
+    const std::vector<int> fastIntvs = dog.intvs;
+    dog.intvs.clear();
+    ZqScaleSpaceVectorScanForTest(0);
+    const std::vector<ST_DetectFeature> plain = dog.Scan(0.002f);
+    ZqScaleSpaceVectorScanForTest(1);
+    EXPECT_GT(plain.size(), 0u) << c.what;
+    ASSERT_EQ(fast.size(), plain.size()) << c.what;
+    EXPECT_EQ(fastIntvs, dog.intvs) << c.what;
+    for (size_t k = 0; k < fast.size(); ++k) {
+      EXPECT_EQ(std::memcmp(&fast[k].x, &plain[k].x, sizeof(float)), 0) << c.what << " " << k;
+      EXPECT_EQ(std::memcmp(&fast[k].y, &plain[k].y, sizeof(float)), 0) << c.what << " " << k;
+      EXPECT_EQ(fast[k].kind, plain[k].kind) << c.what << " " << k;
+      EXPECT_EQ(std::memcmp(&fast[k].contrast, &plain[k].contrast, sizeof(float)), 0)
+          << c.what << " " << k;
+    }
   }
 }
 

@@ -127,6 +127,41 @@ TEST(ZqCloneImage, DeepCopyAndRecordWithoutData) {
   EXPECT_EQ(ZqGetMallocCnts(), start);
 }
 
+// The destination may be either source; every pixel, also those after the
+// last group of four, is b - a as one subtraction gives it.
+TEST(ZqSubImage, InPlaceAndOddSizesGiveEveryDifference) {
+  struct Case {
+    const char *what;
+    int rows, cols, into;  // into: 0 separate image, 1 the first source, 2 the second
+  };
+  const Case cases[] = {
+      {"separate 3x7", 3, 7, 0}, {"into the first 5x5", 5, 5, 1},
+      {"into the second 1x3", 1, 3, 2}, {"into the second 4x9", 4, 9, 2},
+  };
+  for (const Case &c : cases) {
+    ST_Size size = {c.rows, c.cols};
+    ST_Image *a = ZqCreateImage(&size, DEPTH_32F);
+    ST_Image *b = ZqCreateImage(&size, DEPTH_32F);
+    ST_Image *d = ZqCreateImage(&size, DEPTH_32F);
+    const int n = c.rows * c.cols;
+    std::vector<float> want(n);
+    for (int i = 0; i < n; ++i) {
+      const float va = 0.1f * static_cast<float>(i * i) - 3.3f, vb = 7.7f / static_cast<float>(i + 1);
+      std::memcpy(a->imageData + 4 * i, &va, 4);
+      std::memcpy(b->imageData + 4 * i, &vb, 4);
+      want[i] = vb - va;
+    }
+    ST_Image *out = c.into == 1 ? a : c.into == 2 ? b : d;
+    ZqSubImage(a, b, out);
+    for (int i = 0; i < n; ++i) {
+      float got;
+      std::memcpy(&got, out->imageData + 4 * i, 4);
+      EXPECT_EQ(std::memcmp(&got, &want[i], 4), 0) << c.what << " pixel " << i;
+    }
+    for (ST_Image **img : {&a, &b, &d}) ZqReleaseImage(img);
+  }
+}
+
 TEST(ZqSubImage, DifferenceOfFloatImages) {
   ST_Size size = {2, 3};
   ST_Image *a = ZqCreateImage(&size, DEPTH_32F);
