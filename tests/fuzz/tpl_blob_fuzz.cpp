@@ -226,6 +226,8 @@ extern "C" int quorv_IdentifyByImage(const uint8_t *, int, uint8_t *fid, uint8_t
 extern "C" int quorv_SaveAlgTplData(int, uint8_t *, uint32_t *, uint8_t *) { return -1; }
 extern "C" int quorv_GetAlgTplData(int, uint8_t *, uint32_t *, uint8_t *) { return -1; }
 extern "C" int quorv_UpdateTemplate(uint8_t, uint8_t *) { return -1; }
+// The stand-in identification extracts nothing, so there is nothing to hold.
+extern "C" void quorv_HoldIdentifySamples(int) {}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const Seeds &seeds = Setup();
