@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 
+#include "src/features/ZqDetectFeature.h"
 #include "src/features/ZqFeature.h"
 #include "src/image/ZqImage.h"
 #include "src/image/ZqMemStorage.h"
@@ -52,6 +53,17 @@ void ZqComputeDescriptors(ST_Seq *features, ST_Feature *out, ST_Image ***gaussPy
 // pyramid's images per octave: without a level 4 the descriptor stays 0).
 // Frees each keypoint's ST_DetectData (pointer cleared).
 void ZqMfbDescriptors(ST_Seq *features, ST_Feature *out, ST_Image ***gaussPyr, int32_t levels);
+
+// Test hook: 0 makes the gradient histogram take its samples one at a time,
+// as it does where no vector instructions are available; anything else eight
+// columns at a time (the default).
+void ZqDescrVectorForTest(int32_t on);
+
+// Test hook: the gradient histogram of one keypoint (hist[k * 8 + o] for
+// cell k and bin o) as ZqComputeDescriptors builds it; the keypoint keeps
+// its data.
+void ZqDescrHistForTest(const ST_DetectFeature *feat, ST_Image ***gaussPyr, ST_Image ***dogPyr,
+                        float hist[128]);
 
 #ifdef __cplusplus
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <set>
 #include <string>
 #include <utility>
@@ -267,6 +268,73 @@ TEST(ComputeDescriptors, RotatedGradientsGiveTheSameDescriptor) {
   for (int w = 0; w < 8; ++w) ones += __builtin_popcount(out[0].descr[w]);
   EXPECT_GT(ones, 40);
   EXPECT_LT(ones, 216);
+}
+
+// The eight-column histogram equals the one-sample-at-a-time one bit for
+// bit, bin by bin, and leaves the same gradient cache: ridges with noise,
+// plateaus with zero gradients (never cached), keypoints at every interval,
+// near each border and in the middle, orientations around the circle (the
+// angle wrap both ways), scales whose window clips the square or not, in the
+// normal and the fast window, with a cache partly filled beforehand.
+TEST(ComputeDescriptors, EightColumnHistogramMatchesSampleBySample) {
+  auto pixel = [](int r, int c, int seed) {
+    unsigned h = static_cast<unsigned>(seed * 7919 + r * 104729 + c * 1299709);
+    h = (h ^ (h >> 13)) * 0x5bd1e995u;
+    h ^= h >> 15;
+    const float noise = static_cast<float>(h % 1000) / 1000.0f;
+    if (seed == 2 && (r / 6 + c / 5) % 3 == 0) return 7.0f;  // plateaus
+    return 40.0f * std::sin(0.45f * c + 0.2f * r + seed) + 10.0f * noise;
+  };
+  const float oris[] = {-3.1415927f, -2.0f, -0.7f, 0.0f, 0.3f, 1.5707964f, 2.9f, 3.1415927f};
+  struct Spot {
+    int r, c;
+  };
+  const Spot spots[] = {{3, 4}, {24, 24}, {44, 2}, {1, 45}, {46, 46}, {20, 35}};
+  for (uint8_t mode : {4, 16}) {
+    for (int seed = 0; seed < 3; ++seed) {
+      ZqAlgModeResetForTest();
+      gAlgMode.imageMode = mode;
+      Stage plain(48, 47), eight(48, 47);
+      for (Stage *st : {&plain, &eight}) {
+        for (int lv = 0; lv < 6; ++lv)
+          for (int r = 0; r < 48; ++r)
+            for (int c = 0; c < 47; ++c) Stage::At(st->g[lv], r, c) = pixel(r, c, seed + lv);
+        // A few cached gradients (any nonzero value is taken as it is).
+        for (int r = 10; r < 14; ++r)
+          for (int c = 10; c < 30; ++c) {
+            Stage::At(st->d[1], r, c) = 0.5f;
+            Stage::At(st->d[4], r, c) = 3.0f;
+          }
+        int n = 0;
+        for (const Spot &sp : spots)
+          for (int intv = 1; intv <= 3; ++intv)
+            st->Add(sp.r, sp.c, intv, oris[n++ % 8], intv == 3 ? 1.2f : 2.0159f + intv);
+      }
+      for (int k = 0; k < plain.seq->total; ++k) {
+        float hp[128], he[128];
+        ZqDescrVectorForTest(0);
+        ZqDescrHistForTest(reinterpret_cast<ST_DetectFeature *>(ZqGetSeqElem(plain.seq, k)),
+                           &plain.gp, &plain.dp, hp);
+        ZqDescrVectorForTest(1);
+        ZqDescrHistForTest(reinterpret_cast<ST_DetectFeature *>(ZqGetSeqElem(eight.seq, k)),
+                           &eight.gp, &eight.dp, he);
+        int nonzero = 0;
+        for (int b = 0; b < 128; ++b) {
+          nonzero += hp[b] != 0.0f;
+          ASSERT_EQ(std::memcmp(&hp[b], &he[b], sizeof(float)), 0)
+              << "mode " << int{mode} << " seed " << seed << " keypoint " << k << " bin " << b
+              << ": " << hp[b] << " vs " << he[b];
+        }
+        EXPECT_GT(nonzero, 16) << k;
+      }
+      for (int lv = 0; lv < 6; ++lv)
+        for (int r = 0; r < 48; ++r)
+          for (int c = 0; c < 47; ++c)
+            ASSERT_EQ(Stage::At(plain.d[lv], r, c), Stage::At(eight.d[lv], r, c))
+                << lv << " " << r << " " << c;
+    }
+  }
+  ZqAlgModeResetForTest();
 }
 
 TEST(Descriptors, NullInputsAreLogged) {

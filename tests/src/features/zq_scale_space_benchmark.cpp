@@ -5,6 +5,8 @@
 
 #include "src/features/ZqAlgMode.h"
 #include "src/features/ZqDetectFeature.h"
+#include "src/features/ZqKeypointDescr.h"
+#include "src/features/ZqKeypointOri.h"
 #include "src/features/ZqScaleSpace.h"
 #include "src/features/ZqScaleSpaceDetector.h"
 #include "src/features/zq_scale_space_fixture.h"
@@ -64,6 +66,47 @@ void BM_StagesUpTo(benchmark::State &state) {
   }
 }
 BENCHMARK(BM_StagesUpTo)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
+
+// The gradient histograms of the keypoints of a 96 x 96 finger (with their
+// orientations, the gradient cache already filled): argument 0 one sample
+// at a time, 1 eight columns at a time where available.
+void BM_DescrHist(benchmark::State &state) {
+  ZqAlgModeResetForTest();
+  gAlgMode.imageMode = 4;
+  ImagePtr img = FingerImage(96, 96, 4);
+  ST_Image *base = ZqCreateInitImg(img.get(), 1);
+  ST_Image ***gauss = ZqBuildGaussPyr(base, 2, 3);
+  ST_Image ***dog = ZqBuildDogPyr(gauss, 2, 3);
+  ST_MemStorage *storage = ZqCreateMemStorage(0);
+  ST_MemStorage *copyStorage = ZqCreateMemStorage(0);
+  ST_Seq *seq = nullptr;
+  ZqScaleSpaceExtrema(dog, 2, 3, 15, &seq, storage, 0.02f);
+  ZqSeqSort(seq, ZqFeatureCmp, nullptr);
+  ZqCalcFeatureScales(seq, 3, 1.6f);
+  ZqAdjustForImgDbl(seq);
+  ZqClearDogPyr(dog, 2, 3);
+  ST_Seq *copies = ZqCreateSeq(sizeof(ST_Seq), sizeof(ST_DetectFeature), copyStorage);
+  ZqCalcMfsFeatureOris(seq, copies, gauss, dog);
+  ZqDescrVectorForTest(static_cast<int32_t>(state.range(0)));
+  float hist[128];
+  for (auto _ : state) {
+    for (int32_t k = 0; k < seq->total; ++k) {
+      ZqDescrHistForTest(reinterpret_cast<ST_DetectFeature *>(ZqGetSeqElem(seq, k)), gauss, dog,
+                         hist);
+      benchmark::DoNotOptimize(hist);
+    }
+  }
+  ZqDescrVectorForTest(1);
+  state.counters["keypoints"] = seq->total;
+  ZqFreeSeqFeatureData(seq);
+  ZqFreeSeqFeatureData(copies);
+  ZqReleaseMemStorage(&storage);
+  ZqReleaseMemStorage(&copyStorage);
+  ZqReleasePyr(&dog, 2, 6);
+  ZqReleasePyr(&gauss, 2, 6);
+  ZqReleaseImage(&base);
+}
+BENCHMARK(BM_DescrHist)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 BENCHMARK_MAIN();
