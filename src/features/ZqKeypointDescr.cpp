@@ -454,7 +454,8 @@ void DescrHist(const ST_DetectFeature *feat, ST_Image ***gaussPyr, ST_Image ***d
   }
 }
 
-// Bits 0..127 shared by both conversions.
+// Bits 0..127 shared by both conversions. The comparisons are gathered into
+// words without a branch per bit (their outcomes follow no pattern).
 void HalfMeanBits(const float *hist, uint32_t descr[ZQ_DESCR_WORDS]) {
   float m1[8], m2[8];
   for (int32_t o = 0; o < 8; ++o) {
@@ -467,10 +468,12 @@ void HalfMeanBits(const float *hist, uint32_t descr[ZQ_DESCR_WORDS]) {
     m2[o] = s2 * 0.125f;
   }
   for (int32_t k = 0; k < 8; ++k) {
+    uint32_t bits = 0;  // bits 16 k .. 16 k + 15
     for (int32_t o = 0; o < 8; ++o) {
-      if (hist[k * 8 + o] >= m1[o]) SetBit(descr, 16 * k + 2 * o);
-      if (hist[(k + 8) * 8 + o] >= m2[o]) SetBit(descr, 16 * k + 2 * o + 1);
+      bits |= static_cast<uint32_t>(hist[k * 8 + o] >= m1[o]) << (2 * o);
+      bits |= static_cast<uint32_t>(hist[(k + 8) * 8 + o] >= m2[o]) << (2 * o + 1);
     }
+    descr[k >> 1] |= bits << (16 * (k & 1));
   }
 }
 
@@ -516,12 +519,13 @@ extern "C" void ZqHistToDescr_ZE4850(const float *hist, uint32_t descr[ZQ_DESCR_
   HalfMeanBits(hist, descr);
   for (int32_t k = 0; k < 8; ++k) {
     const int32_t q = k == 0 ? 7 : k - 1;
+    uint32_t bits = 0;  // bits 128 + 16 k .. 128 + 16 k + 15
     for (int32_t o = 0; o < 8; ++o) {
-      if (hist[k * 8 + o] >= 1.05f * hist[q * 8 + o]) SetBit(descr, 128 + 16 * k + 2 * o);
-      if (hist[(k + 8) * 8 + o] >= 1.05f * hist[(q + 8) * 8 + o]) {
-        SetBit(descr, 128 + 16 * k + 2 * o + 1);
-      }
+      bits |= static_cast<uint32_t>(hist[k * 8 + o] >= 1.05f * hist[q * 8 + o]) << (2 * o);
+      bits |= static_cast<uint32_t>(hist[(k + 8) * 8 + o] >= 1.05f * hist[(q + 8) * 8 + o])
+              << (2 * o + 1);
     }
+    descr[4 + (k >> 1)] |= bits << (16 * (k & 1));
   }
 }
 
@@ -532,9 +536,11 @@ extern "C" void ZqHistToDescr_ZE4850_EH(const float *hist, uint32_t descr[ZQ_DES
   for (int32_t k = 0; k < ZQ_DESCR_CELLS; ++k) {
     float u = 0.0f;
     ZqGetMiddleValue(hist + k * 8, 8, &u);
+    uint32_t bits = 0;  // bits 128 + 8 k .. 128 + 8 k + 7
     for (int32_t o = 0; o < 8; ++o) {
-      if (hist[k * 8 + o] >= u - 0.00001f) SetBit(descr, 128 + 8 * k + o);
+      bits |= static_cast<uint32_t>(hist[k * 8 + o] >= u - 0.00001f) << o;
     }
+    descr[4 + (k >> 2)] |= bits << (8 * (k & 3));
   }
 }
 
