@@ -2,6 +2,7 @@
 
 #include "src/features/ZqAlgMode.h"
 #include "src/features/ZqDetectFeature.h"
+#include "src/features/ZqGradientCache.h"
 #include "src/features/ZqKeypointDescr.h"
 #include "src/features/ZqKeypointOri.h"
 #include "src/features/ZqScaleSpace.h"
@@ -142,6 +143,9 @@ int32_t RunStages(const char *name, bool mfb, bool fast, int32_t preCap,
     ZqCalcBriskFeatureOris(w.features, w.copies, w.gauss, w.dog);
     clock.Stage("ZqCalcBriskFeatureOris");
   } else {
+    // Both stages after this read every gradient of their windows.
+    ZqFillGradientCache(w.features, w.gauss, w.dog, w.octvs, para.intvls);
+    clock.Stage("ZqFillGradientCache");
     ZqCalcMfsFeatureOris(w.features, w.copies, w.gauss, w.dog);
     clock.Stage("ZqCalcMfsFeatureOris");
   }
