@@ -64,7 +64,8 @@ int32_t fft2D(const ST_Complex32f *src, int32_t rows, int32_t cols, int32_t dire
     if (!pass.ok()) return -2;
     ST_Complex32f *line = pass.line;
     int32_t x = 0;
-    for (; fourLines && x + 4 <= cols; x += 4) pass.Run4(src + x, dst + x, 1, cols, direction, 1.0f);
+    for (; fourLines && x + 4 <= cols; x += 4)
+      pass.Run4(src + x, dst + x, 1, cols, direction, 1.0f);
     for (; x < cols; ++x) {
       for (int32_t y = 0; y < rows; ++y) line[y] = src[int64_t{y} * cols + x];
       pass.Run(line, direction, 1.0f);

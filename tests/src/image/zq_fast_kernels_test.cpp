@@ -316,7 +316,8 @@ TEST(FastKernels, ImageFftMatchesScalarLines) {
       const std::vector<float> img = FftPixels(s, special, 5);
       const size_t n = img.size();
       std::vector<uint8_t> bytes(n);
-      for (size_t i = 0; i < n; ++i) bytes[i] = static_cast<uint8_t>(static_cast<int>(img[i]) & 255);
+      for (size_t i = 0; i < n; ++i)
+        bytes[i] = std::isfinite(img[i]) ? static_cast<uint8_t>(static_cast<int>(img[i]) & 255) : 0;
       std::vector<ST_Complex32f> fromFloat(n), fromBytes(n);
       for (size_t i = 0; i < n; ++i) {
         fromFloat[i] = {img[i], 0.0f};
