@@ -39,7 +39,9 @@ ZQ_LANES_INLINE V Splat(float v) {
   if constexpr (kWidth<V> == 4) {
     return V{v, v, v, v};
   } else {
-    return V{v, v, v, v, v, v, v, v};
+    // Widened from four lanes: GCC builds the eight-lane list on the stack.
+    const F4 x = {v, v, v, v};
+    return __builtin_shufflevector(x, x, 0, 1, 2, 3, 4, 5, 6, 7);
   }
 }
 
