@@ -236,16 +236,21 @@ constexpr int32_t kOriBins = 8 * kOriPlane;
 // Floats after it that the additions read but never write.
 constexpr int32_t kOriTail = kPadSide + 2;
 
-// Adds the pair of products at `prod` into two bins next to each other,
+// Adds the products prodUp[0..1] into bins to[0], to[1] and prodDown[0..1]
+// into to[6], to[7] (two cells next to each other and the two below them),
 // continuing the sums held in acc when keep is set and starting from the
-// bins' stored values (at `from`) otherwise; the sums are stored back.
-__attribute__((target("avx2"))) inline void AddPair(__m128 &acc, const float *from, float *to,
-                                                    const float *prod, __m128 keep) {
-  // 64-bit integer moves: they may alias the floats.
-  const __m128 start = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(from)));
-  const __m128 add = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(prod)));
+// stored values at from[0], [1], [6], [7] otherwise; the sums are stored back.
+__attribute__((target("avx2"))) inline void AddQuad(__m128 &acc, const float *from, float *to,
+                                                    const float *prodUp, const float *prodDown,
+                                                    __m128 keep) {
+  // 64-bit moves through __m64, which may alias the floats.
+  __m128 start = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64 *>(from));
+  start = _mm_loadh_pi(start, reinterpret_cast<const __m64 *>(from + kPadSide));
+  __m128 add = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64 *>(prodUp));
+  add = _mm_loadh_pi(add, reinterpret_cast<const __m64 *>(prodDown));
   acc = _mm_add_ps(_mm_blendv_ps(start, acc, keep), add);
-  _mm_storel_epi64(reinterpret_cast<__m128i *>(to), _mm_castps_si128(acc));
+  _mm_storel_pi(reinterpret_cast<__m64 *>(to), acc);
+  _mm_storeh_pi(reinterpret_cast<__m64 *>(to + kPadSide), acc);
 }
 
 // x[l], y[l] at to[2 l], to[2 l + 1].
@@ -288,14 +293,16 @@ __attribute__((target("avx2"))) void DescrHistAvx2(const DescrWindow &wd, float 
   // pair (column c0, c0 + 1); and the bins of the first of each pair.
   alignas(32) float pairs[4][2 * kLaneCols];
   alignas(32) int32_t bin0[kLaneCols], bin1[kLaneCols];
-  // Where each sample's sums start from (its bins, or the tail), and -1 when
-  // it continues the sums of the sample before.
-  alignas(32) int32_t from0[kLaneCols], from1[kLaneCols], keepRun[kLaneCols];
+  // Where each sample's sums start from (its bins, or the tail), and a mask
+  // of all ones (as float bits) when it continues the sums of the sample
+  // before.
+  alignas(32) int32_t from0[kLaneCols], from1[kLaneCols];
+  alignas(32) float keepRun[kLaneCols];
   const __m256i laneBefore = _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6);
   const __m256i lastLane = _mm256_set1_epi32(7);
   const __m256i tail = _mm256_set1_epi32(kOriBins);
   alignas(32) float gm[8], go[8];
-  __m128 acc0 = _mm_setzero_ps(), acc1 = acc0, acc2 = acc0, acc3 = acc0;
+  __m128 acc0 = _mm_setzero_ps(), acc1 = acc0;
   const int32_t radius = wd.radius;
   for (int32_t i = -radius; i <= radius; ++i) {
     const int32_t row = wd.r + i;
@@ -407,17 +414,15 @@ __attribute__((target("avx2"))) void DescrHistAvx2(const DescrWindow &wd, float 
                           _mm256_blendv_epi8(b0, tail, same));
       _mm256_storeu_si256(reinterpret_cast<__m256i *>(from1 + at),
                           _mm256_blendv_epi8(b1, tail, same));
-      _mm256_storeu_si256(reinterpret_cast<__m256i *>(keepRun + at), same);
+      _mm256_storeu_ps(keepRun + at, _mm256_castsi256_ps(same));
     }
     while (rowBits != 0) {
       const int32_t l = __builtin_ctzll(rowBits);
       rowBits &= rowBits - 1;
       const int32_t b0 = bin0[l], b1 = bin1[l], f0 = from0[l], f1 = from1[l];
-      const __m128 keep = _mm_castsi128_ps(_mm_set1_epi32(keepRun[l]));
-      AddPair(acc0, oriHist + f0, oriHist + b0, pairs[0] + 2 * l, keep);
-      AddPair(acc1, oriHist + f0 + kPadSide, oriHist + b0 + kPadSide, pairs[1] + 2 * l, keep);
-      AddPair(acc2, oriHist + f1, oriHist + b1, pairs[2] + 2 * l, keep);
-      AddPair(acc3, oriHist + f1 + kPadSide, oriHist + b1 + kPadSide, pairs[3] + 2 * l, keep);
+      const __m128 keep = _mm_broadcast_ss(keepRun + l);
+      AddQuad(acc0, oriHist + f0, oriHist + b0, pairs[0] + 2 * l, pairs[1] + 2 * l, keep);
+      AddQuad(acc1, oriHist + f1, oriHist + b1, pairs[2] + 2 * l, pairs[3] + 2 * l, keep);
     }
   }
   for (int32_t r = 0; r < 4; ++r) {
