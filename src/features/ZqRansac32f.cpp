@@ -1,5 +1,6 @@
 // Registration of float match points: the three variants and the float
 // estimator.
+#include <immintrin.h>
 #include <math.h>
 #include <stdint.h>
 
@@ -39,6 +40,143 @@ void Residual(const ST_MatchPoint &p, const ST_MatchPoint &q, float c, float s, 
   *ry = s * q.x + c * q.y + dy - p.y;
 }
 
+// The vector paths below are taken where the processor can, unless a test
+// asked for the plain ones.
+bool gPlainOnly = false;
+
+bool UseEightLanes() { return !gPlainOnly && __builtin_cpu_supports("avx2"); }
+
+// Room for a list of pairs and one vector's overrun.
+constexpr int kLanePad = 8;
+constexpr int kSoaLen = ZQ_RANSAC_MAX_PAIRS + kLanePad;
+
+// The 0 / -1 lanes of mask as 0 / 1 bytes at out[0 .. 7].
+__attribute__((target("avx2"))) inline void StoreFlags(__m256i mask, uint8_t *out) {
+  const __m128i w = _mm_packs_epi32(_mm256_castsi256_si128(mask), _mm256_extracti128_si256(mask, 1));
+  _mm_storel_epi64(reinterpret_cast<__m128i *>(out),
+                   _mm_and_si128(_mm_packs_epi16(w, w), _mm_set1_epi8(1)));
+}
+
+// DistancesPlain eight pairs at a time: row i in full (the distance is the
+// same both ways round, bit for bit), each lane the differences, squares,
+// sum and square root of Dist32f.
+__attribute__((target("avx2"))) void DistancesEight(const ST_MatchPoint *P, const ST_MatchPoint *Q,
+                                                    uint16_t n, uint8_t **D) {
+  alignas(32) float px[kSoaLen] = {}, py[kSoaLen] = {}, qx[kSoaLen] = {}, qy[kSoaLen] = {};
+  for (int i = 0; i < n; ++i) {
+    px[i] = P[i].x;
+    py[i] = P[i].y;
+    qx[i] = Q[i].x;
+    qy[i] = Q[i].y;
+  }
+  const __m256 two = _mm256_set1_ps(2.0f);
+  const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
+  for (int i = 0; i < n; ++i) {
+    const __m256 pxi = _mm256_set1_ps(px[i]), pyi = _mm256_set1_ps(py[i]);
+    const __m256 qxi = _mm256_set1_ps(qx[i]), qyi = _mm256_set1_ps(qy[i]);
+    int j = 0;
+    for (; j + 8 <= n; j += 8) {
+      const __m256 dxP = _mm256_sub_ps(pxi, _mm256_load_ps(px + j));
+      const __m256 dyP = _mm256_sub_ps(pyi, _mm256_load_ps(py + j));
+      const __m256 dxQ = _mm256_sub_ps(qxi, _mm256_load_ps(qx + j));
+      const __m256 dyQ = _mm256_sub_ps(qyi, _mm256_load_ps(qy + j));
+      const __m256 dP = _mm256_sqrt_ps(_mm256_add_ps(_mm256_mul_ps(dxP, dxP), _mm256_mul_ps(dyP, dyP)));
+      const __m256 dQ = _mm256_sqrt_ps(_mm256_add_ps(_mm256_mul_ps(dxQ, dxQ), _mm256_mul_ps(dyQ, dyQ)));
+      const __m256 gap = _mm256_and_ps(_mm256_sub_ps(dP, dQ), magnitude);
+      StoreFlags(_mm256_castps_si256(_mm256_cmp_ps(gap, two, _CMP_LT_OQ)), D[i] + j);
+    }
+    for (; j < n; ++j)
+      D[i][j] = fabsf(Dist32f(P[i], P[j]) - Dist32f(Q[i], Q[j])) < 2.0f ? 1 : 0;
+    D[i][i] = 1;
+  }
+}
+
+// The rays from the seed to each pair of a candidate list, on both sides,
+// with their squared lengths: the operands of CosBetween.
+struct Rays {
+  alignas(32) float ux[kSoaLen], uy[kSoaLen], norm[kSoaLen];
+  void Make(const ST_MatchPoint *X, const uint16_t *L, uint16_t len, uint16_t s) {
+    for (int r = 0; r < len; ++r) {
+      ux[r] = X[L[r]].x - X[s].x;
+      uy[r] = X[L[r]].y - X[s].y;
+      norm[r] = ux[r] * ux[r] + uy[r] * uy[r];
+    }
+    for (int r = len; r < len + kLanePad; ++r) ux[r] = uy[r] = norm[r] = 0.0f;
+  }
+};
+
+// CosBetween of ray r against the eight rays from m on.
+__attribute__((target("avx2"))) inline __m256 CosEight(const Rays &R, int r, int m) {
+  __m256 p = _mm256_mul_ps(_mm256_set1_ps(R.norm[r]), _mm256_loadu_ps(R.norm + m));
+  p = _mm256_blendv_ps(p, _mm256_set1_ps(1.0f), _mm256_cmp_ps(p, _mm256_setzero_ps(), _CMP_EQ_OQ));
+  const __m256 dot = _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(R.ux[r]), _mm256_loadu_ps(R.ux + m)),
+                                   _mm256_mul_ps(_mm256_set1_ps(R.uy[r]), _mm256_loadu_ps(R.uy + m)));
+  return _mm256_div_ps(dot, _mm256_sqrt_ps(p));
+}
+
+// A cosine clamped to [-1, 1] as AngleGapBelow3Bound takes it (NaN kept),
+// four lanes widened to double.
+__attribute__((target("avx2"))) inline __m256d Clamped(__m128 c) {
+  __m128 v = _mm_blendv_ps(c, _mm_set1_ps(-1.0f), _mm_cmplt_ps(c, _mm_set1_ps(-1.0f)));
+  v = _mm_blendv_ps(v, _mm_set1_ps(1.0f), _mm_cmpgt_ps(c, _mm_set1_ps(1.0f)));
+  return _mm256_cvtps_pd(v);
+}
+
+// AngleGapBelow3Bound on four lanes: bit l of *yes where it gives 1, of
+// *open where it gives -1.
+__attribute__((target("avx2"))) inline void BoundFour(__m128 cP, __m128 cQ, uint32_t *yes,
+                                                      uint32_t *open) {
+  const __m256d lo = Clamped(cP), hi = Clamped(cQ);
+  const __m256d d = _mm256_sub_pd(lo, hi);
+  const __m256d far = _mm256_or_pd(_mm256_cmp_pd(d, _mm256_set1_pd(0.06), _CMP_GE_OQ),
+                                   _mm256_cmp_pd(d, _mm256_set1_pd(-0.06), _CMP_LE_OQ));
+  const __m256d magnitude = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
+  // Where d is a number neither side is NaN, and max is fmax.
+  const __m256d m = _mm256_max_pd(_mm256_and_pd(lo, magnitude), _mm256_and_pd(hi, magnitude));
+  const double k = 0.0518 * 0.0518;
+  const __m256d near = _mm256_cmp_pd(
+      _mm256_mul_pd(d, d),
+      _mm256_mul_pd(_mm256_set1_pd(k), _mm256_sub_pd(_mm256_set1_pd(1.0), _mm256_mul_pd(m, m))),
+      _CMP_LT_OQ);
+  *yes = static_cast<uint32_t>(_mm256_movemask_pd(_mm256_andnot_pd(far, near)));
+  *open = static_cast<uint32_t>(_mm256_movemask_pd(_mm256_andnot_pd(_mm256_or_pd(far, near), _mm256_set1_pd(-1.0))));
+}
+
+// TrianglesPlain of the vertex-angle test eight triangles at a time: both
+// cosines by the operations of AngleCos32f, the bounds of
+// AngleGapBelow3Bound in double, and ZqAngleGapBelow3 where they leave the
+// answer open.
+__attribute__((target("avx2"))) void AngleTrianglesEight(const ST_MatchPoint *P,
+                                                         const ST_MatchPoint *Q, const uint16_t *L,
+                                                         uint16_t len, uint16_t s, uint8_t **E) {
+  Rays rp, rq;
+  rp.Make(P, L, len, s);
+  rq.Make(Q, L, len, s);
+  for (int r = 0; r < len; ++r) {
+    E[r][r] = 1;
+    if (L[r] == s) continue;
+    for (int m = r + 1; m < len; m += 8) {
+      const __m256 cP = CosEight(rp, r, m), cQ = CosEight(rq, r, m);
+      uint32_t yesLo, openLo, yesHi, openHi;
+      BoundFour(_mm256_castps256_ps128(cP), _mm256_castps256_ps128(cQ), &yesLo, &openLo);
+      BoundFour(_mm256_extractf128_ps(cP, 1), _mm256_extractf128_ps(cQ, 1), &yesHi, &openHi);
+      const uint32_t yes = yesLo | (yesHi << 4), open = openLo | (openHi << 4);
+      const int lanes = len - m < 8 ? len - m : 8;
+      alignas(32) float cp[8], cq[8];
+      if (open != 0) {
+        _mm256_store_ps(cp, cP);
+        _mm256_store_ps(cq, cQ);
+      }
+      for (int l = 0; l < lanes; ++l) {
+        if (L[m + l] == s) continue;
+        const bool agree = ((yes >> l) & 1u) != 0 ||
+                           (((open >> l) & 1u) != 0 && ZqAngleGapBelow3(cp[l], cq[l]) != 0);
+        if (agree) E[r][m + l] = E[m + l][r] = 1;
+      }
+    }
+  }
+}
+
 struct FloatBase {
   using Point = ST_MatchPoint;
   static constexpr bool kLogRowFailure = false;
@@ -46,6 +184,13 @@ struct FloatBase {
   static void Estimate(float *dx, float *dy, float *dtheta, const Point *P, const Point *Q,
                        const uint16_t *idx, uint16_t count) {
     ZqEstimateRotParms_32f(dx, dy, dtheta, P, Q, idx, count);
+  }
+  static void Distances(const Point *P, const Point *Q, uint16_t n, uint8_t **D) {
+    if (UseEightLanes()) {
+      DistancesEight(P, Q, n, D);
+    } else {
+      zq_ransac::DistancesPlain<FloatBase>(P, Q, n, D);
+    }
   }
   // |rx| < 1.2 and |ry| < 1.2.
   static bool Inlier(const Point &p, const Point &q, float c, float s, float dx, float dy) {
@@ -63,6 +208,14 @@ struct AngleVariant : FloatBase {
     const float cQ = zq_geom::AngleCos32f(Q[a], Q[s], Q[b]);
     const int bound = zq_geom::AngleGapBelow3Bound(cP, cQ);
     return bound >= 0 ? bound != 0 : ZqAngleGapBelow3(cP, cQ) != 0;
+  }
+  static void Triangles(const Point *P, const Point *Q, const uint16_t *L, uint16_t len,
+                        uint16_t s, uint8_t **E) {
+    if (UseEightLanes()) {
+      AngleTrianglesEight(P, Q, L, len, s, E);
+    } else {
+      zq_ransac::TrianglesPlain<AngleVariant>(P, Q, L, len, s, E);
+    }
   }
 };
 
@@ -110,6 +263,8 @@ extern "C" int ZqRansacEdage_32f_ZQ4850(const ST_MatchPoint *refSet, const ST_Ma
   return zq_ransac::Register<Edge4850Variant>(refSet, testSet, setLength, H, consensusSetIndex,
                                               __func__);
 }
+
+extern "C" void ZqRansacPlainForTest(int32_t on) { gPlainOnly = on != 0; }
 
 extern "C" void ZqEstimateRotParms_32f(float *dx, float *dy, float *dtheta,
                                        const ST_MatchPoint *refSet, const ST_MatchPoint *testSet,

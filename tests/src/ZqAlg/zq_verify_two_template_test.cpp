@@ -16,6 +16,7 @@
 #include "src/ZqAlg/ZqVerifyTwoTemplate.h"
 #include "src/features/ZqAlgMode.h"
 #include "src/features/ZqMatchCheck.h"
+#include "src/features/ZqRansac.h"
 #include "zq_synth_keypoints.h"
 #include "zq_alg_state.h"
 
@@ -246,7 +247,7 @@ TEST_F(VerifyTwoTemplateTest, ForeignBodyCutUsesTheSignedRotation) {
 }
 
 // The vector paths of the comparison (the foreign-body grid, the
-// uniform-region check) against the plain ones, over motions on both sides
+// uniform-region check, the registration) against the plain ones, over motions on both sides
 // of the foreign-body test's 90 % share of the grid: same score, transform
 // and records, bit for bit.
 TEST_F(VerifyTwoTemplateTest, VectorPathsGiveThePlainComparisonBitForBit) {
@@ -262,12 +263,14 @@ TEST_F(VerifyTwoTemplateTest, VectorPathsGiveThePlainComparisonBitForBit) {
   const auto compare = [](const zq_test::SynthPair &pair, bool plain) {
     ZqVerifyTwoTemplatePlainForTest(plain ? 1 : 0);
     ZqUniformRegionPlainForTest(plain ? 1 : 0);
+    ZqRansacPlainForTest(plain ? 1 : 0);
     Run r{};
     r.score = ZqVerifyTwoTemplate(&pair.sample, &pair.tpl, &r.H, 1, 0);
     r.two = gMatchInfoTwo;
     r.mach = gQuorvMachInfo;
     ZqVerifyTwoTemplatePlainForTest(0);
     ZqUniformRegionPlainForTest(0);
+    ZqRansacPlainForTest(0);
     return r;
   };
   const float motions[][3] = {{0.0f, 0.0f, 0.0f},   {0.02f, 4.5f, -4.5f}, {-0.01f, 5.0f, 5.0f},
