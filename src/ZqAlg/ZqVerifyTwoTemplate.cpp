@@ -131,8 +131,8 @@ int64_t InsideRowPlain(const ST_FullHMatrix &H, int32_t y, int32_t x0, int32_t c
 
 // InsideRowPlain eight columns at a time, each lane the same products and
 // sums in the same order.
-__attribute__((target("avx2"))) int64_t InsideRowEight(const ST_FullHMatrix &H, int32_t y,
-                                                       int32_t cols, int32_t rows) {
+__attribute__((target("avx2,popcnt"))) int64_t InsideRowEight(const ST_FullHMatrix &H, int32_t y,
+                                                              int32_t cols, int32_t rows) {
   const float fy = static_cast<float>(y);
   const __m256 a00 = _mm256_set1_ps(H.a00), a10 = _mm256_set1_ps(H.a10);
   const __m256 yTermX = _mm256_set1_ps(H.a01 * fy), yTermY = _mm256_set1_ps(H.a11 * fy);
@@ -164,7 +164,8 @@ bool gPlainGridOnly = false;
 // shifts below 8 px and more than 90 % of the sensor grid mapped inside it.
 bool NearIdentity(const ST_FullHMatrix &H, int32_t cols, int32_t rows) {
   if (!(H.dtheta < 0.08f) || !(fabsf(H.a02) < 8.0f) || !(fabsf(H.a12) < 8.0f)) return false;
-  const bool eight = !gPlainGridOnly && __builtin_cpu_supports("avx2");
+  const bool eight =
+      !gPlainGridOnly && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
   int64_t inside = 0;
   for (int32_t y = 0; y < rows; ++y)
     inside += eight ? InsideRowEight(H, y, cols, rows) : InsideRowPlain(H, y, 0, cols, rows);

@@ -124,20 +124,39 @@ __attribute__((target("avx2"))) inline __m256i BitsAt(const void *bits, __m256i 
                           _mm256_set1_epi32(1));
 }
 
+// Eight bits of a bit array from bit first on (bit l of the result is bit
+// first + l), read byte by byte so that nothing past the byte holding bit
+// first + 7 is touched.
+inline uint32_t EightBits(const uint8_t *bytes, uint32_t first) {
+  const uint32_t at = first / 8u, shift = first % 8u;
+  uint32_t v = bytes[at];
+  if (shift != 0) v |= static_cast<uint32_t>(bytes[at + 1]) << 8;
+  return (v >> shift) & 0xFFu;
+}
+
+// Lane l all ones where bit l of bits is set.
+__attribute__((target("avx2"))) inline __m256i LaneBits(uint32_t bits) {
+  const __m256i lane = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+  return _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int32_t>(bits)), lane),
+                            lane);
+}
+
 // CompareRowPlain eight columns at a time: each lane maps its pixel by the
 // same single-precision additions in the same order, the tests of the lanes
 // inside are made together, and the compared pixels are appended in column
 // order. Mask words past the last whole one are read a byte at a time.
-__attribute__((target("avx2"))) void CompareRowEight(Pass *p, const MapTables &t, const Shifts &h,
-                                                     uint32_t i, int32_t margin, uint32_t rows,
-                                                     uint32_t cols) {
+__attribute__((target("avx2,popcnt"))) void CompareRowEight(Pass *p, const MapTables &t,
+                                                            const Shifts &h, uint32_t i,
+                                                            int32_t margin, uint32_t rows,
+                                                            uint32_t cols) {
   const __m256 rowTerm = _mm256_set1_ps(t.rowTerm[i]), colTerm = _mm256_set1_ps(t.colTerm[i]);
   const __m256 a02 = _mm256_set1_ps(h.a02), a12 = _mm256_set1_ps(h.a12);
   const __m256i width = _mm256_set1_epi32(static_cast<int32_t>(cols));
-  const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
   const __m256i maskEnd = _mm256_set1_epi32(static_cast<int32_t>(p->maskWords * 32u));
+  const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
   const int32_t xHi = static_cast<int32_t>(cols) - margin, yHi = static_cast<int32_t>(rows) - margin;
   const uint32_t rowStart = t.rowStart[i];
+  const uint8_t *testBytes = reinterpret_cast<const uint8_t *>(p->testBits);
   uint32_t j = 0;
   for (; j + 8 <= cols; j += 8) {
     const __m256 x = _mm256_add_ps(_mm256_add_ps(_mm256_loadu_ps(t.colTerm + j), rowTerm), a02);
@@ -149,15 +168,32 @@ __attribute__((target("avx2"))) void CompareRowEight(Pass *p, const MapTables &t
     if (inside == 0) continue;
     p->inFrame += static_cast<uint32_t>(__builtin_popcount(inside));
     const __m256i ri = _mm256_add_epi32(_mm256_mullo_epi32(yr, width), xr);
-    const __m256i ti = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(rowStart + j)), lane);
+    const uint32_t ti = rowStart + j;  // the eight sample pixels: ti .. ti + 7
+    // All eight inside and landing on eight neighbouring template pixels
+    // (common near the identity): the template's bits straight from its row.
+    const uint32_t r0 = static_cast<uint32_t>(_mm256_cvtsi256_si32(ri));
+    const bool run =
+        inside == 0xFFu &&
+        _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(
+            ri, _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(r0)), lane)))) == 0xFF;
+    if (run) {
+      uint32_t pass = 0xFFu;
+      if (p->masks) pass = EightBits(p->testMask, ti) & EightBits(p->refMask, r0);
+      const uint32_t agree =
+          ~(EightBits(testBytes, ti) ^ EightBits(reinterpret_cast<const uint8_t *>(p->refBits), r0));
+      for (; pass != 0; pass &= pass - 1) {
+        if ((agree >> __builtin_ctz(pass)) & 1u) p->flag[p->compared] = 1;
+        ++p->compared;
+      }
+      continue;
+    }
     if (p->masks) {
-      // Lanes whose mask bits lie in the whole words, tested together; the
-      // rest one at a time.
-      const __m256i safe = _mm256_and_si256(_mm256_cmpgt_epi32(maskEnd, ri),
-                                            _mm256_cmpgt_epi32(maskEnd, ti));
-      const __m256i wide = _mm256_and_si256(sel, safe);
-      const __m256i both = _mm256_and_si256(BitsAt(p->testMask, ti, wide), BitsAt(p->refMask, ri, wide));
-      __m256i keep = _mm256_cmpeq_epi32(both, _mm256_set1_epi32(1));
+      // The sample's mask bits straight from its row; the template's by
+      // lane where they lie in the whole words, the rest one at a time.
+      sel = _mm256_and_si256(sel, LaneBits(EightBits(p->testMask, ti)));
+      const __m256i safe = _mm256_cmpgt_epi32(maskEnd, ri);
+      __m256i keep = _mm256_cmpeq_epi32(BitsAt(p->refMask, ri, _mm256_and_si256(sel, safe)),
+                                        _mm256_set1_epi32(1));
       uint32_t rest = static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(
           _mm256_andnot_si256(safe, sel))));
       if (rest != 0) {
@@ -166,10 +202,7 @@ __attribute__((target("avx2"))) void CompareRowEight(Pass *p, const MapTables &t
         _mm256_store_si256(reinterpret_cast<__m256i *>(k), keep);
         for (; rest != 0; rest &= rest - 1) {
           const int l = __builtin_ctz(rest);
-          k[l] = ZqPixBitMapBit(p->testMask, rowStart + j + static_cast<uint32_t>(l)) != 0 &&
-                         ZqPixBitMapBit(p->refMask, static_cast<uint32_t>(r[l])) != 0
-                     ? -1
-                     : 0;
+          k[l] = ZqPixBitMapBit(p->refMask, static_cast<uint32_t>(r[l])) != 0 ? -1 : 0;
         }
         keep = _mm256_load_si256(reinterpret_cast<const __m256i *>(k));
       }
@@ -177,7 +210,9 @@ __attribute__((target("avx2"))) void CompareRowEight(Pass *p, const MapTables &t
     }
     uint32_t pass = static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(sel)));
     if (pass == 0) continue;
-    const __m256i same = _mm256_cmpeq_epi32(BitsAt(p->testBits, ti, sel), BitsAt(p->refBits, ri, sel));
+    const __m256i same = _mm256_cmpeq_epi32(LaneBits(EightBits(testBytes, ti)),
+                                            _mm256_cmpeq_epi32(BitsAt(p->refBits, ri, sel),
+                                                               _mm256_set1_epi32(1)));
     const uint32_t agree = static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(same)));
     for (; pass != 0; pass &= pass - 1) {
       if ((agree >> __builtin_ctz(pass)) & 1u) p->flag[p->compared] = 1;
@@ -190,7 +225,9 @@ __attribute__((target("avx2"))) void CompareRowEight(Pass *p, const MapTables &t
 // Row comparison chosen for this processor (a test may ask for the plain one).
 bool gPlainMapOnly = false;
 
-bool UseEightLanes() { return !gPlainMapOnly && __builtin_cpu_supports("avx2"); }
+bool UseEightLanes() {
+  return !gPlainMapOnly && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+}
 
 // Shared argument checks; logs and returns false when one fails.
 bool InputsOk(const char *func, const uint64_t *refBits, const uint64_t *testBits,
@@ -216,12 +253,15 @@ void CountQuarters(const uint8_t *flag, uint32_t n, int16_t *overLapSize, int16_
   for (int part = 0; part < 4; ++part) {
     uint32_t c = 0;
     uint32_t k = bounds[part];
-    // Sixteen flags at a time: the zero bytes counted off the sixteen.
+    // Sixteen flags at a time: 1 for each byte that is not 0, summed.
+    __m128i sums = _mm_setzero_si128();
     for (; k + 16 <= bounds[part + 1]; k += 16) {
       const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i *>(flag + k));
-      const uint32_t zeros = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(f, zero)));
-      c += 16u - static_cast<uint32_t>(__builtin_popcount(zeros));
+      const __m128i set = _mm_andnot_si128(_mm_cmpeq_epi8(f, zero), _mm_set1_epi8(1));
+      sums = _mm_add_epi64(sums, _mm_sad_epu8(set, zero));
     }
+    c += static_cast<uint32_t>(_mm_cvtsi128_si64(sums)) +
+         static_cast<uint32_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
     for (; k < bounds[part + 1]; ++k) c += flag[k] != 0;
     overLapSize[ZQ_OVERLAP_QUARTER1 + part] = static_cast<int16_t>(c);
     total += c;
