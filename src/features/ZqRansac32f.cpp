@@ -57,9 +57,8 @@ __attribute__((target("avx2"))) inline void StoreFlags(__m256i mask, uint8_t *ou
                    _mm_and_si128(_mm_packs_epi16(w, w), _mm_set1_epi8(1)));
 }
 
-// DistancesPlain eight pairs at a time: row i in full (the distance is the
-// same both ways round, bit for bit), each lane the differences, squares,
-// sum and square root of Dist32f.
+// DistancesPlain eight pairs at a time, each lane the differences, squares,
+// sum and square root of Dist32f; the rows must be cleared.
 __attribute__((target("avx2"))) void DistancesEight(const ST_MatchPoint *P, const ST_MatchPoint *Q,
                                                     uint16_t n, uint8_t **D) {
   alignas(32) float px[kSoaLen] = {}, py[kSoaLen] = {}, qx[kSoaLen] = {}, qy[kSoaLen] = {};
@@ -74,20 +73,24 @@ __attribute__((target("avx2"))) void DistancesEight(const ST_MatchPoint *P, cons
   for (int i = 0; i < n; ++i) {
     const __m256 pxi = _mm256_set1_ps(px[i]), pyi = _mm256_set1_ps(py[i]);
     const __m256 qxi = _mm256_set1_ps(qx[i]), qyi = _mm256_set1_ps(qy[i]);
-    int j = 0;
+    D[i][i] = 1;
+    int j = i + 1;
     for (; j + 8 <= n; j += 8) {
-      const __m256 dxP = _mm256_sub_ps(pxi, _mm256_load_ps(px + j));
-      const __m256 dyP = _mm256_sub_ps(pyi, _mm256_load_ps(py + j));
-      const __m256 dxQ = _mm256_sub_ps(qxi, _mm256_load_ps(qx + j));
-      const __m256 dyQ = _mm256_sub_ps(qyi, _mm256_load_ps(qy + j));
+      const __m256 dxP = _mm256_sub_ps(pxi, _mm256_loadu_ps(px + j));
+      const __m256 dyP = _mm256_sub_ps(pyi, _mm256_loadu_ps(py + j));
+      const __m256 dxQ = _mm256_sub_ps(qxi, _mm256_loadu_ps(qx + j));
+      const __m256 dyQ = _mm256_sub_ps(qyi, _mm256_loadu_ps(qy + j));
       const __m256 dP = _mm256_sqrt_ps(_mm256_add_ps(_mm256_mul_ps(dxP, dxP), _mm256_mul_ps(dyP, dyP)));
       const __m256 dQ = _mm256_sqrt_ps(_mm256_add_ps(_mm256_mul_ps(dxQ, dxQ), _mm256_mul_ps(dyQ, dyQ)));
       const __m256 gap = _mm256_and_ps(_mm256_sub_ps(dP, dQ), magnitude);
-      StoreFlags(_mm256_castps_si256(_mm256_cmp_ps(gap, two, _CMP_LT_OQ)), D[i] + j);
+      const __m256i near = _mm256_castps_si256(_mm256_cmp_ps(gap, two, _CMP_LT_OQ));
+      StoreFlags(near, D[i] + j);
+      for (uint32_t bits = static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(near)));
+           bits != 0; bits &= bits - 1)
+        D[j + __builtin_ctz(bits)][i] = 1;
     }
     for (; j < n; ++j)
-      D[i][j] = fabsf(Dist32f(P[i], P[j]) - Dist32f(Q[i], Q[j])) < 2.0f ? 1 : 0;
-    D[i][i] = 1;
+      if (fabsf(Dist32f(P[i], P[j]) - Dist32f(Q[i], Q[j])) < 2.0f) D[i][j] = D[j][i] = 1;
   }
 }
 
@@ -152,6 +155,10 @@ __attribute__((target("avx2"))) void AngleTrianglesEight(const ST_MatchPoint *P,
   Rays rp, rq;
   rp.Make(P, L, len, s);
   rq.Make(Q, L, len, s);
+  // Where the seed stands in the list (the entries are distinct), or -1.
+  int seedAt = -1;
+  for (int r = 0; r < len && seedAt < 0; ++r)
+    if (L[r] == s) seedAt = r;
   for (int r = 0; r < len; ++r) {
     E[r][r] = 1;
     if (L[r] == s) continue;
@@ -162,19 +169,56 @@ __attribute__((target("avx2"))) void AngleTrianglesEight(const ST_MatchPoint *P,
       BoundFour(_mm256_extractf128_ps(cP, 1), _mm256_extractf128_ps(cQ, 1), &yesHi, &openHi);
       const uint32_t yes = yesLo | (yesHi << 4), open = openLo | (openHi << 4);
       const int lanes = len - m < 8 ? len - m : 8;
-      alignas(32) float cp[8], cq[8];
-      if (open != 0) {
+      // Lanes past the list or on the seed take no part.
+      uint32_t part = (1u << lanes) - 1u;
+      if (seedAt >= m && seedAt < m + 8) part &= ~(1u << (seedAt - m));
+      uint32_t agree = yes & part;
+      if ((open & part) != 0) {
+        alignas(32) float cp[8], cq[8];
         _mm256_store_ps(cp, cP);
         _mm256_store_ps(cq, cQ);
+        for (uint32_t o = open & part; o != 0; o &= o - 1) {
+          const int l = __builtin_ctz(o);
+          if (ZqAngleGapBelow3(cp[l], cq[l]) != 0) agree |= 1u << l;
+        }
       }
-      for (int l = 0; l < lanes; ++l) {
-        if (L[m + l] == s) continue;
-        const bool agree = ((yes >> l) & 1u) != 0 ||
-                           (((open >> l) & 1u) != 0 && ZqAngleGapBelow3(cp[l], cq[l]) != 0);
-        if (agree) E[r][m + l] = E[m + l][r] = 1;
+      for (; agree != 0; agree &= agree - 1) {
+        const int l = __builtin_ctz(agree);
+        E[r][m + l] = E[m + l][r] = 1;
       }
     }
   }
+}
+
+// The all-pairs sums of ZqEstimateRotParms_32f: the terms of each reference
+// point against every test point made eight at a time, by the same products
+// and differences, then added in the same order as the plain double loop.
+__attribute__((target("avx2"))) void CrossSumsEight(const ST_MatchPoint *P, const ST_MatchPoint *Q,
+                                                    const uint16_t *S, int n, float *g3,
+                                                    float *g4) {
+  alignas(32) float qx[kSoaLen] = {}, qy[kSoaLen] = {};
+  alignas(32) float t3[kSoaLen], t4[kSoaLen];
+  for (int j = 0; j < n; ++j) {
+    qx[j] = Q[S[j]].x;
+    qy[j] = Q[S[j]].y;
+  }
+  const __m256 sign = _mm256_set1_ps(-0.0f);
+  float s3 = *g3, s4 = *g4;
+  for (int i = 0; i < n; ++i) {
+    const __m256 px = _mm256_set1_ps(P[S[i]].x), py = _mm256_set1_ps(P[S[i]].y);
+    for (int j = 0; j < n; j += 8) {
+      const __m256 x = _mm256_load_ps(qx + j), y = _mm256_load_ps(qy + j);
+      _mm256_store_ps(t3 + j, _mm256_sub_ps(_mm256_xor_ps(_mm256_mul_ps(px, x), sign),
+                                            _mm256_mul_ps(py, y)));
+      _mm256_store_ps(t4 + j, _mm256_sub_ps(_mm256_mul_ps(px, y), _mm256_mul_ps(py, x)));
+    }
+    for (int j = 0; j < n; ++j) {
+      s3 += t3[j];
+      s4 += t4[j];
+    }
+  }
+  *g3 = s3;
+  *g4 = s4;
 }
 
 struct FloatBase {
@@ -286,12 +330,16 @@ extern "C" void ZqEstimateRotParms_32f(float *dx, float *dy, float *dtheta,
   // -(sum P.x)(sum Q.x) - (sum P.y)(sum Q.y) and (sum P.x)(sum Q.y) -
   // (sum P.y)(sum Q.x), term by term over all ordered pairs.
   float g3 = 0.0f, g4 = 0.0f;
-  for (int i = 0; i < n; ++i) {
-    const ST_MatchPoint &p = refSet[S[i]];
-    for (int j = 0; j < n; ++j) {
-      const ST_MatchPoint &q = testSet[S[j]];
-      g3 += -(p.x * q.x) - p.y * q.y;
-      g4 += p.x * q.y - p.y * q.x;
+  if (n <= ZQ_RANSAC_MAX_PAIRS && UseEightLanes()) {
+    CrossSumsEight(refSet, testSet, S, n, &g3, &g4);
+  } else {
+    for (int i = 0; i < n; ++i) {
+      const ST_MatchPoint &p = refSet[S[i]];
+      for (int j = 0; j < n; ++j) {
+        const ST_MatchPoint &q = testSet[S[j]];
+        g3 += -(p.x * q.x) - p.y * q.y;
+        g4 += p.x * q.y - p.y * q.x;
+      }
     }
   }
   const float fn = static_cast<float>(n);
