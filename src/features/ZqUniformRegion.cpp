@@ -141,6 +141,43 @@ __attribute__((target("avx2"))) inline __m256i LaneBits(uint32_t bits) {
                             lane);
 }
 
+// For each 8-bit lane mask, the byte indexes of its set lanes in order,
+// then 0x80 (a zero byte under a byte shuffle).
+struct CompressTable {
+  alignas(16) uint8_t idx[256][8];
+  constexpr CompressTable() : idx() {
+    for (int m = 0; m < 256; ++m) {
+      int k = 0;
+      for (int l = 0; l < 8; ++l)
+        if ((m >> l) & 1) idx[m][k++] = static_cast<uint8_t>(l);
+      for (; k < 8; ++k) idx[m][k] = 0x80;
+    }
+  }
+};
+constexpr CompressTable kCompress;
+
+// Appends the agreement (bit l of agree) of the compared lanes (bit l of
+// pass) in lane order. The flags past the end are still clear, so one
+// 8-byte store writes them where it fits in flagLen.
+__attribute__((target("avx2,popcnt"))) inline void AppendFlags(Pass *p, uint32_t pass,
+                                                               uint32_t agree, uint32_t flagLen) {
+  const uint32_t n = static_cast<uint32_t>(__builtin_popcount(pass));
+  if (p->compared + 8u <= flagLen) {
+    const __m128i bit = _mm_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0);
+    const __m128i set = _mm_cmpeq_epi8(_mm_and_si128(_mm_set1_epi8(static_cast<char>(agree)), bit), bit);
+    const __m128i bytes = _mm_and_si128(set, _mm_set1_epi8(1));
+    const __m128i order = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(kCompress.idx[pass]));
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(p->flag + p->compared),
+                     _mm_shuffle_epi8(bytes, order));
+    p->compared += n;
+    return;
+  }
+  for (; pass != 0; pass &= pass - 1) {
+    if ((agree >> __builtin_ctz(pass)) & 1u) p->flag[p->compared] = 1;
+    ++p->compared;
+  }
+}
+
 // CompareRowPlain eight columns at a time: each lane maps its pixel by the
 // same single-precision additions in the same order, the tests of the lanes
 // inside are made together, and the compared pixels are appended in column
@@ -156,6 +193,7 @@ __attribute__((target("avx2,popcnt"))) void CompareRowEight(Pass *p, const MapTa
   const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
   const int32_t xHi = static_cast<int32_t>(cols) - margin, yHi = static_cast<int32_t>(rows) - margin;
   const uint32_t rowStart = t.rowStart[i];
+  const uint32_t flagLen = rows * cols;
   const uint8_t *testBytes = reinterpret_cast<const uint8_t *>(p->testBits);
   uint32_t j = 0;
   for (; j + 8 <= cols; j += 8) {
@@ -181,10 +219,7 @@ __attribute__((target("avx2,popcnt"))) void CompareRowEight(Pass *p, const MapTa
       if (p->masks) pass = EightBits(p->testMask, ti) & EightBits(p->refMask, r0);
       const uint32_t agree =
           ~(EightBits(testBytes, ti) ^ EightBits(reinterpret_cast<const uint8_t *>(p->refBits), r0));
-      for (; pass != 0; pass &= pass - 1) {
-        if ((agree >> __builtin_ctz(pass)) & 1u) p->flag[p->compared] = 1;
-        ++p->compared;
-      }
+      AppendFlags(p, pass, agree, flagLen);
       continue;
     }
     if (p->masks) {
@@ -214,10 +249,7 @@ __attribute__((target("avx2,popcnt"))) void CompareRowEight(Pass *p, const MapTa
                                             _mm256_cmpeq_epi32(BitsAt(p->refBits, ri, sel),
                                                                _mm256_set1_epi32(1)));
     const uint32_t agree = static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(same)));
-    for (; pass != 0; pass &= pass - 1) {
-      if ((agree >> __builtin_ctz(pass)) & 1u) p->flag[p->compared] = 1;
-      ++p->compared;
-    }
+    AppendFlags(p, pass, agree, flagLen);
   }
   CompareRowPlain(p, t, h, i, j, margin, rows, cols);
 }
