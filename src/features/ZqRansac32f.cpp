@@ -3,6 +3,7 @@
 #include <immintrin.h>
 #include <math.h>
 #include <stdint.h>
+#include <string.h>
 
 #include "src/features/ZqGeomMath.h"
 #include "src/features/ZqRansac.h"
@@ -57,8 +58,8 @@ __attribute__((target("avx2"))) inline void StoreFlags(__m256i mask, uint8_t *ou
                    _mm_and_si128(_mm_packs_epi16(w, w), _mm_set1_epi8(1)));
 }
 
-// DistancesPlain eight pairs at a time, each lane the differences, squares,
-// sum and square root of Dist32f; the rows must be cleared.
+// DistancesPlain eight pairs at a time over the upper half, each lane the
+// differences, squares, sum and square root of Dist32f, then mirrored.
 __attribute__((target("avx2"))) void DistancesEight(const ST_MatchPoint *P, const ST_MatchPoint *Q,
                                                     uint16_t n, uint8_t **D) {
   alignas(32) float px[kSoaLen] = {}, py[kSoaLen] = {}, qx[kSoaLen] = {}, qy[kSoaLen] = {};
@@ -85,13 +86,13 @@ __attribute__((target("avx2"))) void DistancesEight(const ST_MatchPoint *P, cons
       const __m256 gap = _mm256_and_ps(_mm256_sub_ps(dP, dQ), magnitude);
       const __m256i near = _mm256_castps_si256(_mm256_cmp_ps(gap, two, _CMP_LT_OQ));
       StoreFlags(near, D[i] + j);
-      for (uint32_t bits = static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(near)));
-           bits != 0; bits &= bits - 1)
-        D[j + __builtin_ctz(bits)][i] = 1;
     }
     for (; j < n; ++j)
-      if (fabsf(Dist32f(P[i], P[j]) - Dist32f(Q[i], Q[j])) < 2.0f) D[i][j] = D[j][i] = 1;
+      D[i][j] = fabsf(Dist32f(P[i], P[j]) - Dist32f(Q[i], Q[j])) < 2.0f ? 1 : 0;
   }
+  // The lower half mirrors the upper one.
+  for (int i = 1; i < n; ++i)
+    for (int j = 0; j < i; ++j) D[i][j] = D[j][i];
 }
 
 // The rays from the seed to each pair of a candidate list, on both sides,
@@ -182,12 +183,17 @@ __attribute__((target("avx2"))) void AngleTrianglesEight(const ST_MatchPoint *P,
           if (ZqAngleGapBelow3(cp[l], cq[l]) != 0) agree |= 1u << l;
         }
       }
-      for (; agree != 0; agree &= agree - 1) {
-        const int l = __builtin_ctz(agree);
-        E[r][m + l] = E[m + l][r] = 1;
-      }
+      const __m128i bit = _mm_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0);
+      const __m128i set =
+          _mm_cmpeq_epi8(_mm_and_si128(_mm_set1_epi8(static_cast<char>(agree)), bit), bit);
+      alignas(16) uint8_t flags[16];
+      _mm_store_si128(reinterpret_cast<__m128i *>(flags), _mm_and_si128(set, _mm_set1_epi8(1)));
+      memcpy(E[r] + m, flags, static_cast<size_t>(lanes));
     }
   }
+  // The lower half mirrors the upper one.
+  for (int r = 1; r < len; ++r)
+    for (int m = 0; m < r; ++m) E[r][m] = E[m][r];
 }
 
 // The all-pairs sums of ZqEstimateRotParms_32f: the terms of each reference
