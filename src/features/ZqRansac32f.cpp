@@ -143,7 +143,8 @@ __attribute__((target("avx2"))) inline void BoundFour(__m128 cP, __m128 cQ, uint
       _mm256_mul_pd(_mm256_set1_pd(k), _mm256_sub_pd(_mm256_set1_pd(1.0), _mm256_mul_pd(m, m))),
       _CMP_LT_OQ);
   *yes = static_cast<uint32_t>(_mm256_movemask_pd(_mm256_andnot_pd(far, near)));
-  *open = static_cast<uint32_t>(_mm256_movemask_pd(_mm256_andnot_pd(_mm256_or_pd(far, near), _mm256_set1_pd(-1.0))));
+  const __m256d decided = _mm256_or_pd(far, near);
+  *open = static_cast<uint32_t>(_mm256_movemask_pd(_mm256_andnot_pd(decided, _mm256_set1_pd(-1.0))));
 }
 
 // TrianglesPlain of the vertex-angle test eight triangles at a time: both
