@@ -58,6 +58,37 @@ __attribute__((target("avx2"))) inline void StoreFlags(__m256i mask, uint8_t *ou
                    _mm_and_si128(_mm_packs_epi16(w, w), _mm_set1_epi8(1)));
 }
 
+// Copies the upper half of the len x len byte matrix M onto its lower half
+// (M[r][m] = M[m][r] for m < r), eight rows at a time: one 8-byte read of
+// row m gives its entries for rows r0 .. r0 + 7.
+void MirrorUpper(uint8_t **M, int len) {
+  for (int r0 = 0; r0 < len; r0 += 8) {
+    const int rows = len - r0 < 8 ? len - r0 : 8;
+    if (rows == 8) {
+      uint8_t *const d0 = M[r0], *const d1 = M[r0 + 1], *const d2 = M[r0 + 2], *const d3 = M[r0 + 3];
+      uint8_t *const d4 = M[r0 + 4], *const d5 = M[r0 + 5], *const d6 = M[r0 + 6], *const d7 = M[r0 + 7];
+      for (int m = 0; m < r0; ++m) {
+        uint64_t v;
+        memcpy(&v, M[m] + r0, sizeof(v));
+        d0[m] = static_cast<uint8_t>(v);
+        d1[m] = static_cast<uint8_t>(v >> 8);
+        d2[m] = static_cast<uint8_t>(v >> 16);
+        d3[m] = static_cast<uint8_t>(v >> 24);
+        d4[m] = static_cast<uint8_t>(v >> 32);
+        d5[m] = static_cast<uint8_t>(v >> 40);
+        d6[m] = static_cast<uint8_t>(v >> 48);
+        d7[m] = static_cast<uint8_t>(v >> 56);
+      }
+    } else {
+      for (int r = r0; r < r0 + rows; ++r)
+        for (int m = 0; m < r0; ++m) M[r][m] = M[m][r];
+    }
+    // The block on the diagonal.
+    for (int r = r0 + 1; r < r0 + rows; ++r)
+      for (int m = r0; m < r; ++m) M[r][m] = M[m][r];
+  }
+}
+
 // DistancesPlain eight pairs at a time over the upper half, each lane the
 // differences, squares, sum and square root of Dist32f, then mirrored.
 __attribute__((target("avx2"))) void DistancesEight(const ST_MatchPoint *P, const ST_MatchPoint *Q,
@@ -90,9 +121,7 @@ __attribute__((target("avx2"))) void DistancesEight(const ST_MatchPoint *P, cons
     for (; j < n; ++j)
       D[i][j] = fabsf(Dist32f(P[i], P[j]) - Dist32f(Q[i], Q[j])) < 2.0f ? 1 : 0;
   }
-  // The lower half mirrors the upper one.
-  for (int i = 1; i < n; ++i)
-    for (int j = 0; j < i; ++j) D[i][j] = D[j][i];
+  MirrorUpper(D, n);
 }
 
 // The rays from the seed to each pair of a candidate list, on both sides,
@@ -192,9 +221,7 @@ __attribute__((target("avx2"))) void AngleTrianglesEight(const ST_MatchPoint *P,
       memcpy(E[r] + m, flags, static_cast<size_t>(lanes));
     }
   }
-  // The lower half mirrors the upper one.
-  for (int r = 1; r < len; ++r)
-    for (int m = 0; m < r; ++m) E[r][m] = E[m][r];
+  MirrorUpper(E, len);
 }
 
 // The all-pairs sums of ZqEstimateRotParms_32f: the terms of each reference
