@@ -301,11 +301,13 @@ extern "C" ST_Image ***ZqBuildGaussPyr(const ST_Image *base, int32_t octvs, int3
         const ST_Image *prev = pyr[o - 1][intvls];
         // An octave needs at least one pixel.
         ok = prev->height / 2 >= 1 && prev->width / 2 >= 1;
-        pyr[o][i] = ok ? NewPyrFloat(0, o, i, prev->height / 2, prev->width / 2, true) : NULL;
+        // Decimation writes every pixel: no clearing first.
+        pyr[o][i] = ok ? NewPyrFloat(0, o, i, prev->height / 2, prev->width / 2, false) : NULL;
         ok = pyr[o][i] != NULL && ZqResize(prev, pyr[o][i], 0) == 0;
       } else {
         const ST_Image *prev = pyr[o][i - 1];
-        pyr[o][i] = NewPyrFloat(0, o, i, prev->height, prev->width, true);
+        // The blur's last pass (or its copy) writes every pixel of the level.
+        pyr[o][i] = NewPyrFloat(0, o, i, prev->height, prev->width, false);
         ok = pyr[o][i] != NULL &&
              FastGaussBlur(pyr[o][i - 1], pyr[o][i], static_cast<uint16_t>(i), mode) == 1;
       }
@@ -331,7 +333,8 @@ extern "C" ST_Image ***ZqBuildDogPyr(ST_Image ***gaussPyr, int32_t octvs, int32_
   for (int32_t o = 0; o < octvs; ++o) {
     for (int32_t m = 0; m < n; ++m) {
       const ST_Image *g = gaussPyr[o][m < n - 1 ? m : n - 1];
-      pyr[o][m] = NewPyrFloat(1, o, m, g->height, g->width, true);
+      // Differences fill their slot whole; only the last slot is cleared.
+      pyr[o][m] = NewPyrFloat(1, o, m, g->height, g->width, m == n - 1);
       if (pyr[o][m] == NULL) {
         QUORV_LOGE("%s...dogPyr[%d][%d] malloc fail", "ZqBuildDogPyr", o, m);
         ZqReleasePyr(&pyr, octvs, n);
@@ -351,6 +354,7 @@ extern "C" void ZqScaleSpaceReleaseBuffers(void) {
         std::free(b.data);
         b = PyrBlock{NULL, 0, false};
       }
+  FastGaussBlurReleaseBuffers();
 }
 
 extern "C" void ZqClearDogPyr(ST_Image ***dogPyr, int32_t octvs, int32_t intvls) {

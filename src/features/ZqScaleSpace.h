@@ -43,8 +43,9 @@ ST_Image ***ZqBuildDogPyr(ST_Image ***gaussPyr, int32_t octvs, int32_t intvls);
 // Frees every image, the octave arrays and the outer array; clears *pyr.
 void ZqReleasePyr(ST_Image ****pyr, int32_t octvs, int32_t n);
 
-// Frees the pixel blocks the pyramids keep from call to call (blocks of a
-// pyramid still alive stay); the next pyramid allocates anew.
+// Frees the pixel blocks the pyramids and their blurs keep from call to
+// call (blocks of a pyramid still alive stay); the next pyramid allocates
+// anew.
 void ZqScaleSpaceReleaseBuffers(void);
 
 // Zeroes the pixels of the intvls + 3 slots of every octave.

@@ -76,6 +76,54 @@ TEST(GradMagOri, AxesDiagonalsAndFlat) {
   EXPECT_GT(ori, 0.0f);
 }
 
+// The gradient bin must be the bin of atan2f for every input: most of all
+// just beside a bin edge, where the estimate hands over to atan2f, and at
+// the angles atan2f treats apart (zeros of either sign, infinities, NaN,
+// subnormal and huge components).
+TEST(GradientOriBin, IsTheBinOfAtan2fEverywhere) {
+  auto expect = [](float dx, float dy) {
+    return ZqOriBin(atan2f(dy, dx));
+  };
+  int64_t checked = 0, mismatches = 0;
+  auto check = [&](float dx, float dy) {
+    ++checked;
+    if (ZqGradientOriBin(dx, dy) != expect(dx, dy)) {
+      if (++mismatches < 10) ADD_FAILURE() << "dx " << dx << " dy " << dy;
+    }
+  };
+  // Around every edge (bin k starts at -pi + (k - 0.5) * 10 degrees), at
+  // steps from 1e-7 to 1e-3 radians and several lengths.
+  const double kPiD = 3.14159265358979323846;
+  for (int k = 0; k <= 36; ++k) {
+    const double edge = -kPiD + (k - 0.5) * kPiD / 18.0;
+    for (int e = -4000; e <= 4000; ++e) {
+      const double a = edge + e * 2.5e-7;
+      for (double len : {1e-3, 0.7, 1.0, 37.5, 255.0, 1e5}) check(static_cast<float>(len * cos(a)), static_cast<float>(len * sin(a)));
+    }
+  }
+  // Small integer and half-integer differences, as smoothed images give.
+  for (int y = -64; y <= 64; ++y)
+    for (int x = -64; x <= 64; ++x) check(0.5f * x, 0.5f * y);
+  // Pseudo-random bit patterns of finite floats over many exponents.
+  uint32_t st = 12345u;
+  auto next = [&st]() {
+    st = st * 1664525u + 1013904223u;
+    return st;
+  };
+  for (int n = 0; n < 400000; ++n) {
+    const float m = 1.0f + static_cast<float>(next() >> 8) / 16777216.0f;
+    const int ex = static_cast<int>(next() % 60) - 30, ey = ex + static_cast<int>(next() % 9) - 4;
+    const float dx = ldexpf(m, ex) * ((next() & 1) ? -1.0f : 1.0f);
+    const float dy = ldexpf(1.0f + static_cast<float>(next() >> 8) / 16777216.0f, ey) * ((next() & 1) ? -1.0f : 1.0f);
+    check(dx, dy);
+  }
+  const float specials[] = {0.0f, -0.0f, 1e-45f, -1e-45f, 1e-38f, 1.0f, -1.0f, 3.4e38f, -3.4e38f,
+                            INFINITY, -INFINITY, NAN};
+  for (float dx : specials)
+    for (float dy : specials) check(dx, dy);
+  EXPECT_EQ(mismatches, 0) << "of " << checked;
+}
+
 TEST(OriHistogram, SmoothingIsCircularAndKeepsTheSum) {
   float h[36] = {};
   h[0] = 16;
