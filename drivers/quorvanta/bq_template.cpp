@@ -199,20 +199,31 @@ int bq_sensor_identify_by_templates(const quorvanta_tpl *const *list, uint32_t *
   return bq_sensor_identify_by_gallery(list, nullptr, fid);
 }
 
-int bq_sensor_template_import(const quorvanta_tpl *const *list) {
+int bq_sensor_template_import_gallery(const quorvanta_tpl *const *list, const size_t *positions) {
   ClearSlots();
   if (list == nullptr) return 0;
-  for (unsigned i = 1; i < QUORV_FINGER_SLOTS && list[i - 1] != nullptr; i++) {
-    const quorvanta_tpl *t = list[i - 1];
-    int r = quorv_InitAlgTplData(static_cast<uint8_t>(i), t->type, t->len, t->data);
+  int first_error = 0;
+  unsigned slot = 1;
+  for (size_t i = 0; slot < QUORV_FINGER_SLOTS && list[i] != nullptr; i++) {
+    const quorvanta_tpl *t = list[i];
+    int r = quorv_InitAlgTplData(static_cast<uint8_t>(slot), t->type, t->len, t->data);
     if (r != 0) {
-      BQ_LOG_ERROR_MSG(kTag, "quorv_InitAlgTplData(..) = %d.", r);
-      return r;
+      // A damaged print must not hide the prints after it from the
+      // enrolment's duplicate check: the next template takes its slot.
+      BQ_LOG_ERROR_MSG(kTag, "gallery print %zu skipped: quorv_InitAlgTplData(..) = %d.",
+                       positions != nullptr ? positions[i] : i, r);
+      if (first_error == 0) first_error = r;
+      continue;
     }
     BQ_LOG(BQ_LOG_INFO, kTag, "[%4d]:new template loaded at slot %d. type = %d, len = %d.",
-           __LINE__, i, t->type, static_cast<int>(t->len));
+           __LINE__, slot, t->type, static_cast<int>(t->len));
+    slot++;
   }
-  return 0;
+  return first_error;
+}
+
+int bq_sensor_template_import(const quorvanta_tpl *const *list) {
+  return bq_sensor_template_import_gallery(list, nullptr);
 }
 
 }  // extern "C"

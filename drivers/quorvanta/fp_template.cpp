@@ -30,9 +30,11 @@ int fp_template_data_import(struct fp_print_data **gallery) {
   size_t count = 0;
   while (gallery != nullptr && gallery[count] != nullptr) count++;
   std::vector<quorvanta_tpl> tpls;
+  std::vector<size_t> positions;  // the gallery position of each template
   std::vector<const quorvanta_tpl *> list;
   try {
     tpls.reserve(count);
+    positions.reserve(count);
     list.reserve(count + 1);
   } catch (const std::bad_alloc &) {
     BQ_LOG_ERROR_MSG(kTag, "template_manager_new(%u) = '%s'.", static_cast<unsigned>(count + 1),
@@ -44,10 +46,11 @@ int fp_template_data_import(struct fp_print_data **gallery) {
     quorvanta_tpl t{};
     if (item == nullptr || quorvanta_tpl_parse(item->data, item->length, &t) != 0) continue;
     tpls.push_back(t);
+    positions.push_back(i);
   }
   for (const auto &t : tpls) list.push_back(&t);
   list.push_back(nullptr);
-  return bq_sensor_template_import(list.data());
+  return bq_sensor_template_import_gallery(list.data(), positions.data());
 }
 
 int fp_template_data_update(struct fp_print_data **out_print, int *out_slot) {

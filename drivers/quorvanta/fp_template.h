@@ -16,8 +16,9 @@ struct fp_print_data;
 
 // Loads the templates of a NULL-terminated gallery (each print's first item
 // that is a quorvanta_tpl; others are skipped) into library slots 1 to 9;
-// templates beyond the ninth are ignored. 0, -12 without memory, or the
-// library's load error.
+// templates beyond the ninth loaded are ignored. A template the library does
+// not load is skipped (logged with its gallery position) and the next takes
+// its slot. 0, -12 without memory, or the library's first load error.
 int fp_template_data_import(struct fp_print_data **gallery);
 
 // The template the last verify or identify updated, as a new print of the

@@ -61,8 +61,15 @@ int bq_sensor_identify_by_gallery(const quorvanta_tpl *const *list, const size_t
 // bq_sensor_identify_by_gallery with the list indices as positions.
 int bq_sensor_identify_by_templates(const quorvanta_tpl *const *list, uint32_t *fid);
 
-// Clears slots 0 to 9 and loads up to nine templates into slots 1 to 9.
-// 0 or the first load error.
+// Clears slots 0 to 9 and loads the templates of a NULL-terminated list, in
+// order, into slots 1 to 9; templates beyond the ninth loaded are ignored. A
+// template the library does not load is skipped with a log line naming its
+// gallery position (positions[i] for list[i]; the list index when positions
+// is NULL), and the next one takes its slot. 0, or the first load error once
+// the rest is loaded.
+int bq_sensor_template_import_gallery(const quorvanta_tpl *const *list, const size_t *positions);
+
+// bq_sensor_template_import_gallery with the list indices as positions.
 int bq_sensor_template_import(const quorvanta_tpl *const *list);
 
 // Identifies a frame of width x height (module type 1: each half in turn)

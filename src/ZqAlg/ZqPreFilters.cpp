@@ -186,7 +186,10 @@ int32_t ZqImageSmooth(uint8_t *img, int a, int b, uint8_t *dst) {
   }
   zq::ScratchStack scratch(zq::ScratchSource::kHeap);
   uint8_t *m = nullptr;
-  if (ZqSpaFilter(img) != 0) {
+  // The smoothing works at the size given (a rows, b columns), not at the
+  // configured sensor size as ZqSpaFilter does: an image smaller than the
+  // sensor would be read past its end. At the sensor's size the two agree.
+  if (!SpaSmooth(img, b, a, 5)) {
     ret = -2;
     QUORV_LOGE("'%s' ZqSpaFilter error, ret = %d", __func__, ret);
   } else if ((m = scratch.Take<uint8_t>(static_cast<int64_t>(a) * b)) == nullptr) {

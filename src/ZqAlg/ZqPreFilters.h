@@ -34,9 +34,9 @@ int32_t ZqNonLinearStretch_U8(const uint8_t *src, int rows, int cols, uint8_t *d
 // -3 mean removal; -4 forward FFT; -6 inverse FFT.
 int32_t ZqRootFilter(const uint8_t *img, int a, int b, uint16_t window, uint8_t *dst);
 
-// SPA smoothing of img in place, then dst = local stretch of its 3x3 mean
-// (a rows, b columns). 0; -1 bad input; -2 smoothing; -3 allocation; -4
-// mean; -5 stretch.
+// SPA smoothing of img (a rows, b columns, whatever the configured sensor
+// size) in place, then dst = local stretch of its 3x3 mean. 0; -1 bad input;
+// -2 smoothing; -3 allocation; -4 mean; -5 stretch.
 int32_t ZqImageSmooth(uint8_t *img, int a, int b, uint8_t *dst);
 
 // 1 when the normalised correlation of the centred window of the two

@@ -12,6 +12,7 @@
 #include "biometric_storage.h"
 #include "plugin/community_ops.h"
 #include "plugin/community_store.h"
+#include "plugin/stored_feature_fixture.h"
 
 extern "C" struct fp_print_data *fp_print_data_from_data(const unsigned char *buf, size_t buflen);
 extern "C" void fp_print_data_free(struct fp_print_data *data);
@@ -27,10 +28,6 @@ void Check(bool ok) {
 struct fp_print_data *FromData(unsigned char *buf, size_t len) {
   return fp_print_data_from_data(buf, len);
 }
-
-char kKey[] = "fuzz-key";
-char kDriver[] = "zq4842";
-char kName[] = "finger";
 
 }  // namespace
 
@@ -51,31 +48,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   if (texts.size() > 4) texts.resize(4);
 
-  community_dev_priv priv = {};
-  priv.aes_key = kKey;
-  priv.fp_print_data_from_data = FromData;
-  priv.fp_print_data_free = fp_print_data_free;
-  bio_dev dev = {};
-  dev.dev_priv = &priv;
-
-  feature_info *feature = bio_sto_new_feature_info(1000, 0, kDriver, 0, kName);
-  if (feature == nullptr) return 0;
-  feature_sample **tail = &feature->sample;
-  int no = 1;
-  for (std::string &text : texts) {
-    *tail = bio_sto_new_feature_sample(no++, nullptr);
-    if (*tail == nullptr) break;
-    (*tail)->data = bio_sto_new_str(text.data());
-    tail = &(*tail)->next;
-  }
-
-  struct fp_print_data **gallery = community_internal_create_fp_data(&dev, feature);
+  testing_support::StoredFeatureFixture stored("fuzz-key", FromData, fp_print_data_free, texts);
+  if (stored.feature() == nullptr) return 0;
+  struct fp_print_data **gallery = community_internal_create_fp_data(stored.dev(), stored.feature());
   if (gallery != nullptr) {
     size_t n = 0;
     while (gallery[n] != nullptr) ++n;
     Check(n <= texts.size());
-    community_internal_free_fp_data(&dev, gallery);
+    community_internal_free_fp_data(stored.dev(), gallery);
   }
-  bio_sto_free_feature_info_list(feature);
   return 0;
 }

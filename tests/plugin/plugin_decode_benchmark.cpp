@@ -13,6 +13,7 @@
 #include "biometric_storage.h"
 #include "plugin/community_ops.h"
 #include "plugin/community_store.h"
+#include "plugin/stored_feature_fixture.h"
 
 namespace {
 
@@ -59,28 +60,15 @@ struct fp_print_data *CountingParser(unsigned char *, size_t len) {
 }
 void NoFree(struct fp_print_data *) {}
 
-char kKey[] = "bench-key";
-char kDriver[] = "zq4842";
-char kName[] = "finger";
-
 void BM_PluginReadStoredSample(benchmark::State &state) {
   const std::string text = StoredText(static_cast<int>(state.range(0)));
-  community_dev_priv priv = {};
-  priv.aes_key = kKey;
-  priv.fp_print_data_from_data = CountingParser;
-  priv.fp_print_data_free = NoFree;
-  bio_dev dev = {};
-  dev.dev_priv = &priv;
-  feature_info *feature = bio_sto_new_feature_info(1000, 0, kDriver, 0, kName);
-  feature->sample = bio_sto_new_feature_sample(1, nullptr);
-  feature->sample->data = bio_sto_new_str(const_cast<char *>(text.c_str()));
+  testing_support::StoredFeatureFixture stored("bench-key", CountingParser, NoFree, {text});
   for (auto _ : state) {
-    struct fp_print_data **gallery = community_internal_create_fp_data(&dev, feature);
+    struct fp_print_data **gallery = community_internal_create_fp_data(stored.dev(), stored.feature());
     benchmark::DoNotOptimize(gallery);
-    community_internal_free_fp_data(&dev, gallery);
+    community_internal_free_fp_data(stored.dev(), gallery);
   }
   state.counters["bytes"] = gParsedBytes;
-  bio_sto_free_feature_info_list(feature);
 }
 BENCHMARK(BM_PluginReadStoredSample)->Arg(354)->Arg(607)->Unit(benchmark::kMillisecond);
 

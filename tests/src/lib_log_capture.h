@@ -61,15 +61,53 @@ inline bool IsLibNoteLine(const std::string &line, const std::string &message) {
   return line.compare(close_at, 2, "]:") == 0 && line.substr(close_at + 2) == message;
 }
 
-// True when `line` is a mode-1 error: the tag, "error at func(file:N): ",
-// then exactly `message`.
+// True when `written` names the source file `file` (its path from the top of
+// the tree): the same text, or a longer path ending in "/" + `file`, as a
+// build that compiles through relative paths writes it.
+inline bool NamesSourceFile(const std::string &written, const std::string &file) {
+  if (written.size() == file.size()) return written == file;
+  return written.size() > file.size() &&
+         written.compare(written.size() - file.size(), file.size(), file) == 0 &&
+         written[written.size() - file.size() - 1] == '/';
+}
+
+// The parts of a mode-1 error line: "error at func(file:line): message".
+struct LibErrorLine {
+  std::string func;
+  std::string file;
+  int line = 0;
+  std::string message;
+};
+
+// Splits a mode-1 error line (the tag, "error at func(file:N): ", then the
+// message) into `out`; false when `line` is not one.
+inline bool ParseLibErrorLine(const std::string &line, LibErrorLine *out) {
+  const std::string head = std::string(QUORV_LOG_TAG) + ": error at ";
+  if (line.compare(0, head.size(), head) != 0) return false;
+  const size_t open = line.find('(', head.size());
+  if (open == std::string::npos || open == head.size()) return false;
+  for (size_t colon = line.find(':', open + 1); colon != std::string::npos;
+       colon = line.find(':', colon + 1)) {
+    const size_t end = line.find_first_not_of("0123456789", colon + 1);
+    if (end == colon + 1 || end == std::string::npos || end - colon > 10) continue;
+    if (line.compare(end, 3, "): ") != 0) continue;
+    if (colon == open + 1) return false;
+    out->func = line.substr(head.size(), open - head.size());
+    out->file = line.substr(open + 1, colon - open - 1);
+    out->line = std::stoi(line.substr(colon + 1, end - colon - 1));
+    out->message = line.substr(end + 3);
+    return true;
+  }
+  return false;
+}
+
+// True when `line` is a mode-1 error of `func` written in the source file
+// `file` (see NamesSourceFile) with exactly `message`.
 inline bool IsLibErrorLine(const std::string &line, const std::string &func,
                            const std::string &file, const std::string &message) {
-  const std::string head = std::string(QUORV_LOG_TAG) + ": error at " + func + "(" + file + ":";
-  if (line.compare(0, head.size(), head) != 0) return false;
-  size_t end = line.find_first_not_of("0123456789", head.size());
-  if (end == head.size() || end == std::string::npos) return false;
-  return line.compare(end, 3, "): ") == 0 && line.substr(end + 3) == message;
+  LibErrorLine e;
+  return ParseLibErrorLine(line, &e) && e.func == func && NamesSourceFile(e.file, file) &&
+         e.message == message;
 }
 
 }  // namespace testing_support

@@ -7,6 +7,7 @@
 
 #include "src/quorv_base/quorv_log.h"
 #include "src/image/ZqImage.h"
+#include "src/lib_log_capture.h"
 #include "support/stderr_capture.h"
 
 namespace {
@@ -64,9 +65,16 @@ TEST(QuorvLog, ModeOneFormats) {
   QUORV_LOGE("broken %d", 7);
   char info[64];
   std::snprintf(info, sizeof info, "quorvanta-lib: [%5d]:note x", line_info);
-  std::string error = "quorvanta-lib: error at TestBody(tests/src/quorv_log_test.cpp:" +
-                      std::to_string(line_error) + "): broken 7";
-  EXPECT_EQ(capture.Lines(), (std::vector<std::string>{info, error}));
+  std::vector<std::string> lines = capture.Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], info);
+  testing_support::LibErrorLine error;
+  ASSERT_TRUE(testing_support::ParseLibErrorLine(lines[1], &error)) << lines[1];
+  EXPECT_EQ(error.func, "TestBody");
+  EXPECT_TRUE(testing_support::NamesSourceFile(error.file, "tests/src/quorv_log_test.cpp"))
+      << error.file;
+  EXPECT_EQ(error.line, line_error);
+  EXPECT_EQ(error.message, "broken 7");
 }
 
 TEST(QuorvLog, ErrorOfLibraryNamesFunctionAndSourcePath) {
@@ -76,13 +84,37 @@ TEST(QuorvLog, ErrorOfLibraryNamesFunctionAndSourcePath) {
   EXPECT_EQ(ZqCreateImage(nullptr, DEPTH_8U), nullptr);
   std::vector<std::string> lines = capture.Lines();
   ASSERT_EQ(lines.size(), 1u);
-  const std::string head = "quorvanta-lib: error at ZqCreateImage(src/image/ZqImage.cpp:";
-  const std::string tail = "): ZqCreateImage...pSize == NULL";
-  ASSERT_GT(lines[0].size(), head.size() + tail.size()) << lines[0];
-  EXPECT_EQ(lines[0].substr(0, head.size()), head);
-  EXPECT_EQ(lines[0].substr(lines[0].size() - tail.size()), tail);
-  std::string line_no = lines[0].substr(head.size(), lines[0].size() - head.size() - tail.size());
-  EXPECT_EQ(line_no.find_first_not_of("0123456789"), std::string::npos) << line_no;
+  EXPECT_TRUE(testing_support::IsLibErrorLine(lines[0], "ZqCreateImage", "src/image/ZqImage.cpp",
+                                              "ZqCreateImage...pSize == NULL"))
+      << lines[0];
+}
+
+TEST(QuorvLog, SourcePathsMatchFromTheTopOfTheTree) {
+  struct Case {
+    const char *written;
+    bool names;
+  } cases[] = {
+      {"src/image/ZqImage.cpp", true},         {"../../src/image/ZqImage.cpp", true},
+      {"/work/x/src/image/ZqImage.cpp", true}, {"xsrc/image/ZqImage.cpp", false},
+      {"src/image/ZqImage.cpp.o", false},      {"image/ZqImage.cpp", false},
+      {"", false},
+  };
+  for (const Case &c : cases) {
+    EXPECT_EQ(testing_support::NamesSourceFile(c.written, "src/image/ZqImage.cpp"), c.names)
+        << c.written;
+  }
+  testing_support::LibErrorLine e;
+  EXPECT_TRUE(testing_support::ParseLibErrorLine(
+      "quorvanta-lib: error at f(../a/b.cpp:12): m (x:3): y", &e));
+  EXPECT_EQ(e.func, "f");
+  EXPECT_EQ(e.file, "../a/b.cpp");
+  EXPECT_EQ(e.line, 12);
+  EXPECT_EQ(e.message, "m (x:3): y");
+  for (const char *bad : {"quorvanta-lib: error at f(a.cpp): m", "quorvanta-lib: error at f(:1): m",
+                          "quorvanta-lib: error at (a.cpp:1): m", "quorvanta-lib: [   12]:m",
+                          "quorvanta-lib: error at f(a.cpp:x): m"}) {
+    EXPECT_FALSE(testing_support::ParseLibErrorLine(bad, &e)) << bad;
+  }
 }
 
 TEST(QuorvLog, ModeTwoPassesBareMessageToCallback) {

@@ -313,6 +313,72 @@ TEST_F(TemplateTest, ImportLoadsAtMostNineTemplatesIntoSlotsOneToNine) {
   EXPECT_EQ(bq_sensor_template_import(list.data()), -4);
 }
 
+// A stored print the library refuses must not hide the prints after it from
+// the enrolment's duplicate check: it is skipped, named by its position, and
+// the next template takes its slot.
+struct ImportSkipCase {
+  const char *name;
+  int gallery;
+  std::vector<int> refused;        // template numbers the library refuses
+  std::vector<int> expect_slots;   // template numbers in slots 1, 2, ...
+  int expect_result;
+  std::vector<int> expect_logged;  // positions named as skipped
+};
+
+class ImportSkipTest : public TemplateTest, public testing::WithParamInterface<ImportSkipCase> {};
+
+TEST_P(ImportSkipTest, SkipsWhatDoesNotLoadAndLoadsTheRest) {
+  const ImportSkipCase &c = GetParam();
+  auto list = Gallery(c.gallery);
+  for (int n : c.refused) standin::script().refuse_templates.push_back(Blob(n));
+  StderrCapture err;
+  EXPECT_EQ(bq_sensor_template_import(list.data()), c.expect_result);
+  const std::string log = err.Text();
+  EXPECT_FALSE(standin::Slot(0).has_value());
+  for (int slot = 1; slot <= 9; slot++) {
+    const size_t at = static_cast<size_t>(slot - 1);
+    if (at < c.expect_slots.size()) {
+      ASSERT_TRUE(standin::Slot(slot).has_value()) << slot;
+      EXPECT_EQ(standin::Slot(slot)->data, Blob(c.expect_slots[at])) << slot;
+    } else {
+      EXPECT_FALSE(standin::Slot(slot).has_value()) << slot;
+    }
+  }
+  size_t skipped_lines = 0;
+  for (size_t at = log.find("skipped"); at != std::string::npos; at = log.find("skipped", at + 1))
+    skipped_lines++;
+  EXPECT_EQ(skipped_lines, c.expect_logged.size()) << log;
+  for (int position : c.expect_logged)
+    EXPECT_NE(log.find("gallery print " + std::to_string(position) +
+                       " skipped: quorv_InitAlgTplData(..) = -3."),
+              std::string::npos)
+        << log;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Galleries, ImportSkipTest,
+    testing::Values(
+        ImportSkipCase{"DamagedFirstPrintHidesNothing", 3, {0}, {1, 2}, -3, {0}},
+        ImportSkipCase{"TenthTakesTheRefusedSlot", 12, {4}, {0, 1, 2, 3, 5, 6, 7, 8, 9}, -3, {4}},
+        ImportSkipCase{"RefusedBeyondTheNinthLoadedIsNotTried", 12, {10}, {0, 1, 2, 3, 4, 5, 6, 7, 8},
+                       0, {}},
+        ImportSkipCase{"NothingLoads", 2, {0, 1}, {}, -3, {0, 1}},
+        ImportSkipCase{"EverythingLoads", 4, {}, {0, 1, 2, 3}, 0, {}}),
+    [](const testing::TestParamInfo<ImportSkipCase> &i) { return std::string(i.param.name); });
+
+TEST_F(TemplateTest, ImportNamesASkippedTemplateByItsGalleryPosition) {
+  auto list = Gallery(2);
+  const size_t positions[] = {3, 5};
+  standin::script().refuse_templates = {Blob(0)};
+  StderrCapture err;
+  EXPECT_EQ(bq_sensor_template_import_gallery(list.data(), positions), -3);
+  EXPECT_NE(err.Text().find("gallery print 3 skipped: quorv_InitAlgTplData(..) = -3."),
+            std::string::npos)
+      << err.Text();
+  ASSERT_TRUE(standin::Slot(1).has_value());
+  EXPECT_EQ(standin::Slot(1)->data, Blob(1));
+}
+
 TEST_F(TemplateTest, ModuleType1IdentifiesTheSecondHalfWhenTheFirstFails) {
   ctx_.module_type = 1;
   for (int i = 0; i < 8; i++) frame_[i] = static_cast<uint8_t>(i);

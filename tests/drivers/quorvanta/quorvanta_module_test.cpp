@@ -338,6 +338,25 @@ TEST_F(Module2Test, FortyPixelSideGetsTwentyEnrolStages) {
   EXPECT_EQ(fp_dev_get_img_width(bench_->dev()), 40);
 }
 
+// The enrolment's duplicate check sees only what the import loaded: a
+// damaged stored print (one the library refuses) and one that is not a
+// template, ahead of a good print of the finger being enrolled, must not keep
+// the good one out. The refused print is named by its gallery position.
+TEST_F(Module2Test, ImportSkipsDamagedPrintsAndLoadsTheGoodDuplicateAfterThem) {
+  Open(0x3b11);
+  Gallery gallery(0, 3);
+  standin::script().refuse_templates = {Blob(0)};
+  gallery.Corrupt(1);
+  testing_support::StderrCapture err;
+  EXPECT_EQ(fp_template_data_import(gallery.get()), -3);
+  const std::string log = err.Text();
+  ASSERT_TRUE(standin::Slot(1).has_value());
+  EXPECT_EQ(standin::Slot(1)->data, Blob(2));
+  for (int slot : {0, 2}) EXPECT_FALSE(standin::Slot(slot).has_value()) << slot;
+  EXPECT_NE(log.find("gallery print 0 skipped: quorv_InitAlgTplData(..) = -3."), std::string::npos)
+      << log;
+}
+
 TEST_F(Module2Test, ImportedTemplatesGoToSlotsOneToNineAndUpdateComesBackAsAPrint) {
   Open(0x3b11);
   Gallery gallery(0, 12);

@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "src/ZqAlg/ZqPreFilters.h"
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/enhance/ImgAdaptHisteq.h"
+#include "src/enhance/ZqLocalQuati.h"
+#include "src/enhance/ZqMeanImage.h"
 #include "src/image/ZqMemoryManager.h"
 #include "zq_finger_image.h"
 
@@ -112,6 +115,40 @@ TEST_F(PreFiltersTest, ImageSmoothChecksInputAndSmooths) {
   ASSERT_EQ(ZqImageSmooth(img.data(), 96, 96, dst.data()), 0);
   const auto mm = std::minmax_element(dst.begin(), dst.end());
   EXPECT_LT(*mm.first, *mm.second);
+}
+
+// The smoothing works at the size it is given: an image smaller than the
+// configured sensor is not read past its end (the sanitizer build checks),
+// and whatever the configured size, the result is that of the image smoothed
+// with the sensor configured to its own size.
+TEST_F(PreFiltersTest, ImageSmoothWorksAtTheGivenSizeNotTheSensors) {
+  struct Case {
+    int rows, cols;            // the image
+    int sensor_rows, sensor_cols;
+  } cases[] = {
+      {40, 56, 96, 96},    // smaller than the sensor
+      {56, 40, 64, 120},   // smaller, the other way round
+      {100, 90, 64, 64},   // larger than the sensor
+      {64, 80, 64, 80},    // the sensor's own size
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::to_string(c.rows) + " x " + std::to_string(c.cols));
+    const std::vector<uint8_t> gray = zq_test::FingerImage(c.rows, c.cols);
+    const size_t n = gray.size();
+    // The image at its own sensor size: smoothing at the configured size.
+    ZqSetSensorColRow(static_cast<int16_t>(c.cols), static_cast<int16_t>(c.rows));
+    std::vector<uint8_t> want_img = gray, mean(n), want(n, 0);
+    ASSERT_EQ(ZqSpaFilter(want_img.data()), 0);
+    ASSERT_EQ(ZqMeanImage(want_img.data(), c.rows, c.cols, 1, mean.data()), 0);
+    ASSERT_EQ(ZqLocalQuati_u8(mean.data(), c.rows, c.cols, 7, want.data()), 0);
+    ASSERT_NE(want_img, gray);
+
+    ZqSetSensorColRow(static_cast<int16_t>(c.sensor_cols), static_cast<int16_t>(c.sensor_rows));
+    std::vector<uint8_t> img = gray, dst(n, 0);
+    ASSERT_EQ(ZqImageSmooth(img.data(), c.rows, c.cols, dst.data()), 0);
+    EXPECT_EQ(img, want_img);
+    EXPECT_EQ(dst, want);
+  }
 }
 
 TEST_F(PreFiltersTest, CoverAreaCorrelatesTheCentredWindow) {
