@@ -74,6 +74,15 @@ int32_t ZqOriBin(float ori);
 // angles close to a bin edge and for zero or non-finite components.
 int32_t ZqGradientOriBin(float dx, float dy);
 
+// bins[k] = ZqGradientOriBin(dx[k], dy[k]) for k < n, several at a time
+// where the processor allows.
+void ZqGradientOriBins(const float *dx, const float *dy, int32_t n, int32_t *bins);
+
+// Test hook: 0 makes the Mfb orientation stage and ZqGradientOriBins take
+// one gradient at a time, as where no vector instructions are available;
+// anything else several at a time (the default).
+void ZqKeypointOriVectorBinsForTest(int32_t on);
+
 #ifdef __cplusplus
 }
 #endif

@@ -124,6 +124,47 @@ TEST(GradientOriBin, IsTheBinOfAtan2fEverywhere) {
   EXPECT_EQ(mismatches, 0) << "of " << checked;
 }
 
+// Several at a time and one at a time give the bins of ZqGradientOriBin,
+// for every count (the groups' remainders) and every kind of component.
+TEST(GradientOriBin, VectorAndPlainRowsAgree) {
+  uint32_t st = 777u;
+  auto next = [&st]() {
+    st = st * 1664525u + 1013904223u;
+    return st;
+  };
+  const float specials[] = {0.0f, -0.0f, 1e-45f, INFINITY, -INFINITY, NAN, 3.4e38f};
+  for (int n = 1; n <= 40; ++n) {
+    for (int rep = 0; rep < 200; ++rep) {
+      std::vector<float> dx(n), dy(n);
+      for (int k = 0; k < n; ++k) {
+        const uint32_t r = next();
+        if (r % 16 == 0) {
+          dx[k] = specials[next() % 7];
+          dy[k] = static_cast<float>(static_cast<int>(next() % 64) - 32);
+        } else if (r % 16 == 1) {
+          // Right at an edge of bin 3 (within a few units in the last place).
+          const double a = -3.14159265358979323846 + 2.5 * 3.14159265358979323846 / 18.0 +
+                           (static_cast<int>(next() % 200) - 100) * 1e-7;
+          dx[k] = static_cast<float>(40.0 * cos(a));
+          dy[k] = static_cast<float>(40.0 * sin(a));
+        } else {
+          dx[k] = static_cast<float>(static_cast<int32_t>(next())) / 1e7f;
+          dy[k] = static_cast<float>(static_cast<int32_t>(next())) / 1e7f;
+        }
+      }
+      std::vector<int32_t> wide(n, -1), plain(n, -2);
+      ZqGradientOriBins(dx.data(), dy.data(), n, wide.data());
+      ZqKeypointOriVectorBinsForTest(0);
+      ZqGradientOriBins(dx.data(), dy.data(), n, plain.data());
+      ZqKeypointOriVectorBinsForTest(1);
+      for (int k = 0; k < n; ++k) {
+        ASSERT_EQ(wide[k], plain[k]) << n << " " << k << " dx " << dx[k] << " dy " << dy[k];
+        ASSERT_EQ(plain[k], ZqGradientOriBin(dx[k], dy[k])) << n << " " << k;
+      }
+    }
+  }
+}
+
 TEST(OriHistogram, SmoothingIsCircularAndKeepsTheSum) {
   float h[36] = {};
   h[0] = 16;
