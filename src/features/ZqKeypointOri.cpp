@@ -205,9 +205,13 @@ void PlainOriHist(const ST_DetectData *dd, const ST_Image *img, float *hist) {
       mag[k] = sqrtf(dx[k] * dx[k] + dy[k] * dy[k]);
     }
     if (wide) {
-      // Whole groups of four: the lanes past n see a harmless gradient.
+      // Whole groups of four: the lanes past n see a gradient well inside
+      // a bin (one on an edge would cost an atan2f).
       const int32_t whole = (n + 3) & ~3;
-      for (int32_t k = n; k < whole; ++k) dx[k] = dy[k] = 1.0f;
+      for (int32_t k = n; k < whole; ++k) {
+        dx[k] = 1.0f;
+        dy[k] = 0.001f;
+      }
       GradientBinsWide(dx, dy, whole, bins);
     } else {
       GradientBinsPlain(dx, dy, n, bins);
