@@ -62,38 +62,38 @@ inline int32_t OriBin(float ori) {
   return bin;
 }
 
-// Arctangent of t in [0, 1] in double: an odd polynomial of degree 13
-// (Chebyshev fit of atan(sqrt(z)) / sqrt(z)), within 5e-7 of the true value
-// (the tests measure it over the whole range). Evaluated in pairs (powers
-// of z) rather than by Horner's rule: a shorter chain of dependent steps.
-constexpr double kAtanC[7] = {0.9999992255890976,   -0.3332567803972415,  0.19872040268216465,
-                              -0.13447864058097145, 0.08312645300631331,  -0.036360430857419405,
-                              0.007648353926797003};
-inline double AtanUnit(double t) {
-  const double z = t * t, z2 = z * z, z4 = z2 * z2;
-  const double p01 = kAtanC[0] + kAtanC[1] * z, p23 = kAtanC[2] + kAtanC[3] * z;
-  const double p45 = kAtanC[4] + kAtanC[5] * z;
-  const double p = (p01 + z2 * p23) + z4 * (p45 + z2 * kAtanC[6]);
+// Arctangent of t in [0, 1]: an odd polynomial of degree 13 (Chebyshev fit
+// of atan(sqrt(z)) / sqrt(z); within 5e-7 of the true value), evaluated in
+// float in pairs of powers of z (a short chain of dependent steps). With
+// its rounding (coefficients, each step) it stays within 3e-6.
+constexpr float kAtanC[7] = {0.9999992255890976f,   -0.3332567803972415f,  0.19872040268216465f,
+                             -0.13447864058097145f, 0.08312645300631331f,  -0.036360430857419405f,
+                             0.007648353926797003f};
+inline float AtanUnit(float t) {
+  const float z = t * t, z2 = z * z, z4 = z2 * z2;
+  const float p01 = kAtanC[0] + kAtanC[1] * z, p23 = kAtanC[2] + kAtanC[3] * z;
+  const float p45 = kAtanC[4] + kAtanC[5] * z;
+  const float p = (p01 + z2 * p23) + z4 * (p45 + z2 * kAtanC[6]);
   return t * p;
 }
 
-// Angle of (dx, dy) as atan2 gives it, within 6e-7 (dx, dy finite and
+// By (steep, dx < 0): angle = base + sign * atan(t), before dy's sign.
+constexpr float kAngleBase[4] = {0.0f, kHalfPi, kPi, kHalfPi};
+constexpr float kAngleSign[4] = {1.0f, -1.0f, -1.0f, 1.0f};
+
+// Angle of (dx, dy) as atan2 gives it, within 4e-6 (dx, dy finite and
 // nonzero). No branches: gradient directions are as good as random.
-inline double Atan2Near(float dx, float dy) {
+inline float Atan2Near(float dx, float dy) {
   const float a = fabsf(dx), b = fabsf(dy);
-  const double t = static_cast<double>(a < b ? a : b) / static_cast<double>(a < b ? b : a);
-  constexpr double kDPi = 3.14159265358979323846;
-  // By (steep, dx < 0): angle = base + sign * atan(t), before dy's sign.
-  static constexpr double kBase[4] = {0.0, kDPi / 2, kDPi, kDPi / 2};
-  static constexpr double kSign[4] = {1.0, -1.0, -1.0, 1.0};
+  const float t = (a < b ? a : b) / (a < b ? b : a);  // in (0, 1]
   const int q = static_cast<int>(b > a) | (static_cast<int>(dx < 0.0f) << 1);
-  return std::copysign(kBase[q] + kSign[q] * AtanUnit(t), static_cast<double>(dy));
+  return std::copysign(kAngleBase[q] + kAngleSign[q] * AtanUnit(t), dy);
 }
 
 // Margin around the estimate within which atan2f's result surely lies: the
-// estimate's error plus far more than atan2f's (a few units in the last
-// place, below 1e-6 at pi).
-constexpr double kAtanMargin = 1e-5;
+// estimate's error and the rounding of the bracket's ends plus far more
+// than atan2f's own (a few units in the last place, below 1e-6 at pi).
+constexpr float kAtanMargin = 2e-5f;
 
 // OriBin(atan2f(dy, dx)). Where the angle lies clear of a bin edge by the
 // margin the bin follows from the estimate alone; elsewhere (and for zero
@@ -101,9 +101,9 @@ constexpr double kAtanMargin = 1e-5;
 inline int32_t GradientBin(float dx, float dy) {
   const float a = fabsf(dx), b = fabsf(dy);
   if (a > 0.0f && b > 0.0f && a <= 3.4028235e38f && b <= 3.4028235e38f) {
-    const double th = Atan2Near(dx, dy);
-    const int32_t lo = OriBinRaw(static_cast<float>(th - kAtanMargin));
-    if (lo == OriBinRaw(static_cast<float>(th + kAtanMargin))) {
+    const float th = Atan2Near(dx, dy);
+    const int32_t lo = OriBinRaw(th - kAtanMargin);
+    if (lo == OriBinRaw(th + kAtanMargin)) {
       int32_t bin = lo;
       if (bin >= ZQ_ORI_HIST_BINS) bin -= ZQ_ORI_HIST_BINS;
       if (bin < 0 || bin >= ZQ_ORI_HIST_BINS) bin = 0;
@@ -118,58 +118,59 @@ void GradientBinsPlain(const float *dx, const float *dy, int32_t n, int32_t *bin
   for (int32_t k = 0; k < n; ++k) bins[k] = GradientBin(dx[k], dy[k]);
 }
 
-// The same four at a time on processors with AVX: every lane takes the
-// steps of GradientBin (the estimate in double, its bracket in float), so
-// the bins are the same; lanes the bracket leaves open go to atan2f.
-__attribute__((target("avx"))) void GradientBinsWide(const float *dx, const float *dy, int32_t n,
-                                                     int32_t *bins) {
-  const __m128 signF = _mm_set1_ps(-0.0f), zeroF = _mm_setzero_ps();
-  const __m128 maxF = _mm_set1_ps(3.4028235e38f);
-  const __m256d signD = _mm256_set1_pd(-0.0), one = _mm256_set1_pd(1.0);
-  const __m256d halfPi = _mm256_set1_pd(3.14159265358979323846 / 2), pi = _mm256_set1_pd(3.14159265358979323846);
-  const __m256d margin = _mm256_set1_pd(kAtanMargin);
-  const __m128 fPi = _mm_set1_ps(kPi), f36 = _mm_set1_ps(36.0f), fInv = _mm_set1_ps(0.15915494f);
-  const __m128 fHalf = _mm_set1_ps(0.5f);
-  const __m128i i36 = _mm_set1_epi32(ZQ_ORI_HIST_BINS), i0 = _mm_setzero_si128();
-  __m256d c[7];
-  for (int m = 0; m < 7; ++m) c[m] = _mm256_set1_pd(kAtanC[m]);
+// The same eight at a time on processors with AVX2: every lane takes the
+// float steps of GradientBin, so the bins are the same; lanes the bracket
+// leaves open go to atan2f.
+__attribute__((target("avx2"))) void GradientBinsWide(const float *dx, const float *dy, int32_t n,
+                                                      int32_t *bins) {
+  const __m256 sign = _mm256_set1_ps(-0.0f), zero = _mm256_setzero_ps();
+  const __m256 maxF = _mm256_set1_ps(3.4028235e38f), one = _mm256_set1_ps(1.0f);
+  const __m256 halfPi = _mm256_set1_ps(kHalfPi), pi = _mm256_set1_ps(kPi);
+  const __m256 margin = _mm256_set1_ps(kAtanMargin);
+  const __m256 f36 = _mm256_set1_ps(36.0f), fInv = _mm256_set1_ps(0.15915494f);
+  const __m256 fHalf = _mm256_set1_ps(0.5f);
+  const __m256i i36 = _mm256_set1_epi32(ZQ_ORI_HIST_BINS), i35 = _mm256_set1_epi32(ZQ_ORI_HIST_BINS - 1);
+  __m256 c[7];
+  for (int m = 0; m < 7; ++m) c[m] = _mm256_set1_ps(kAtanC[m]);
   int32_t k = 0;
-  for (; k + 4 <= n; k += 4) {
-    const __m128 x = _mm_loadu_ps(dx + k), y = _mm_loadu_ps(dy + k);
-    const __m128 a = _mm_andnot_ps(signF, x), b = _mm_andnot_ps(signF, y);
-    const __m128 ok = _mm_and_ps(_mm_and_ps(_mm_cmpgt_ps(a, zeroF), _mm_cmpgt_ps(b, zeroF)),
-                                 _mm_and_ps(_mm_cmple_ps(a, maxF), _mm_cmple_ps(b, maxF)));
-    const __m128 steepF = _mm_cmpgt_ps(b, a);
-    const __m128 lo = _mm_blendv_ps(b, a, steepF), hi = _mm_blendv_ps(a, b, steepF);
-    const __m256d t = _mm256_div_pd(_mm256_cvtps_pd(lo), _mm256_cvtps_pd(hi));
+  for (; k + 8 <= n; k += 8) {
+    const __m256 x = _mm256_loadu_ps(dx + k), y = _mm256_loadu_ps(dy + k);
+    const __m256 a = _mm256_andnot_ps(sign, x), b = _mm256_andnot_ps(sign, y);
+    const __m256 ok = _mm256_and_ps(
+        _mm256_and_ps(_mm256_cmp_ps(a, zero, _CMP_GT_OQ), _mm256_cmp_ps(b, zero, _CMP_GT_OQ)),
+        _mm256_and_ps(_mm256_cmp_ps(a, maxF, _CMP_LE_OQ), _mm256_cmp_ps(b, maxF, _CMP_LE_OQ)));
+    const __m256 steep = _mm256_cmp_ps(b, a, _CMP_GT_OQ);
+    const __m256 lo = _mm256_blendv_ps(b, a, steep), hi = _mm256_blendv_ps(a, b, steep);
+    const __m256 t = _mm256_div_ps(lo, hi);
     // AtanUnit's steps.
-    const __m256d z = _mm256_mul_pd(t, t), z2 = _mm256_mul_pd(z, z), z4 = _mm256_mul_pd(z2, z2);
-    const __m256d p01 = _mm256_add_pd(c[0], _mm256_mul_pd(c[1], z));
-    const __m256d p23 = _mm256_add_pd(c[2], _mm256_mul_pd(c[3], z));
-    const __m256d p45 = _mm256_add_pd(c[4], _mm256_mul_pd(c[5], z));
-    const __m256d p = _mm256_mul_pd(
-        t, _mm256_add_pd(_mm256_add_pd(p01, _mm256_mul_pd(z2, p23)),
-                         _mm256_mul_pd(z4, _mm256_add_pd(p45, _mm256_mul_pd(z2, c[6])))));
-    // base and sign by (steep, dx < 0) as in Atan2Near.
-    const __m256d steep = _mm256_cvtps_pd(steepF);  // all ones (NaN) or zero
-    const __m256d steepM = _mm256_cmp_pd(steep, steep, _CMP_UNORD_Q);
-    const __m256d negM = _mm256_cmp_pd(_mm256_cvtps_pd(x), _mm256_setzero_pd(), _CMP_LT_OQ);
-    const __m256d base = _mm256_blendv_pd(_mm256_blendv_pd(_mm256_setzero_pd(), pi, negM), halfPi, steepM);
-    const __m256d sgn = _mm256_or_pd(one, _mm256_and_pd(_mm256_xor_pd(steepM, negM), signD));
-    __m256d v = _mm256_add_pd(base, _mm256_mul_pd(sgn, p));
-    v = _mm256_or_pd(_mm256_andnot_pd(signD, v), _mm256_and_pd(signD, _mm256_cvtps_pd(y)));
-    const __m128 flo = _mm256_cvtpd_ps(_mm256_sub_pd(v, margin));
-    const __m128 fhi = _mm256_cvtpd_ps(_mm256_add_pd(v, margin));
-    // OriBinRaw of both ends.
-    const __m128i rlo = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(_mm_mul_ps(_mm_add_ps(flo, fPi), f36), fInv), fHalf));
-    const __m128i rhi = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(_mm_mul_ps(_mm_add_ps(fhi, fPi), f36), fInv), fHalf));
-    __m128i bin = _mm_sub_epi32(rlo, _mm_and_si128(i36, _mm_cmpgt_epi32(rlo, _mm_sub_epi32(i36, _mm_set1_epi32(1)))));
-    const __m128i bad = _mm_or_si128(_mm_cmplt_epi32(bin, i0), _mm_cmpgt_epi32(bin, _mm_sub_epi32(i36, _mm_set1_epi32(1))));
-    bin = _mm_andnot_si128(bad, bin);
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(bins + k), bin);
-    const int settled = _mm_movemask_ps(_mm_and_ps(ok, _mm_castsi128_ps(_mm_cmpeq_epi32(rlo, rhi))));
-    if (settled != 0xf)
-      for (int m = 0; m < 4; ++m)
+    const __m256 z = _mm256_mul_ps(t, t), z2 = _mm256_mul_ps(z, z), z4 = _mm256_mul_ps(z2, z2);
+    const __m256 p01 = _mm256_add_ps(c[0], _mm256_mul_ps(c[1], z));
+    const __m256 p23 = _mm256_add_ps(c[2], _mm256_mul_ps(c[3], z));
+    const __m256 p45 = _mm256_add_ps(c[4], _mm256_mul_ps(c[5], z));
+    const __m256 p = _mm256_mul_ps(
+        t, _mm256_add_ps(_mm256_add_ps(p01, _mm256_mul_ps(z2, p23)),
+                         _mm256_mul_ps(z4, _mm256_add_ps(p45, _mm256_mul_ps(z2, c[6])))));
+    // Base and sign by (steep, dx < 0) as in Atan2Near, then dy's sign.
+    const __m256 neg = _mm256_cmp_ps(x, zero, _CMP_LT_OQ);
+    const __m256 base = _mm256_blendv_ps(_mm256_blendv_ps(zero, pi, neg), halfPi, steep);
+    const __m256 sgn = _mm256_or_ps(one, _mm256_and_ps(_mm256_xor_ps(steep, neg), sign));
+    __m256 v = _mm256_add_ps(base, _mm256_mul_ps(sgn, p));
+    v = _mm256_or_ps(_mm256_andnot_ps(sign, v), _mm256_and_ps(sign, y));
+    // OriBinRaw of both ends of the bracket.
+    const __m256 flo = _mm256_sub_ps(v, margin), fhi = _mm256_add_ps(v, margin);
+    const __m256i rlo = _mm256_cvttps_epi32(
+        _mm256_add_ps(_mm256_mul_ps(_mm256_mul_ps(_mm256_add_ps(flo, pi), f36), fInv), fHalf));
+    const __m256i rhi = _mm256_cvttps_epi32(
+        _mm256_add_ps(_mm256_mul_ps(_mm256_mul_ps(_mm256_add_ps(fhi, pi), f36), fInv), fHalf));
+    __m256i bin = _mm256_sub_epi32(rlo, _mm256_and_si256(i36, _mm256_cmpgt_epi32(rlo, i35)));
+    const __m256i bad = _mm256_or_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), bin),
+                                        _mm256_cmpgt_epi32(bin, i35));
+    bin = _mm256_andnot_si256(bad, bin);
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(bins + k), bin);
+    const int settled =
+        _mm256_movemask_ps(_mm256_and_ps(ok, _mm256_castsi256_ps(_mm256_cmpeq_epi32(rlo, rhi))));
+    if (settled != 0xff)
+      for (int m = 0; m < 8; ++m)
         if (!(settled & (1 << m))) bins[k + m] = OriBin(atan2f(dy[k + m], dx[k + m]));
   }
   for (; k < n; ++k) bins[k] = GradientBin(dx[k], dy[k]);
@@ -177,7 +178,7 @@ __attribute__((target("avx"))) void GradientBinsWide(const float *dx, const floa
 
 bool gVectorBins = true;
 
-bool UseWideBins() { return gVectorBins && __builtin_cpu_supports("avx"); }
+bool UseWideBins() { return gVectorBins && __builtin_cpu_supports("avx2"); }
 
 // Unweighted histogram of one keypoint (Mfb): magnitudes into the bins of
 // the atan2f orientations, row by row. Nothing is cached: a pixel's bin
@@ -199,15 +200,26 @@ void PlainOriHist(const ST_DetectData *dd, const ST_Image *img, float *hist) {
     const float *up = ZqImgRow<float>(img, row - 1) + c0;
     const float *mid = ZqImgRow<float>(img, row) + c0;
     const float *down = ZqImgRow<float>(img, row + 1) + c0;
-    for (int32_t k = 0; k < n; ++k) {
+    int32_t k = 0;
+#if defined(__SSE2__)
+    // Four at a time: the same float steps (sqrt is exact either way).
+    for (; wide && k + 4 <= n; k += 4) {
+      const __m128 x = _mm_sub_ps(_mm_loadu_ps(mid + k + 1), _mm_loadu_ps(mid + k - 1));
+      const __m128 y = _mm_sub_ps(_mm_loadu_ps(up + k), _mm_loadu_ps(down + k));
+      _mm_storeu_ps(dx + k, x);
+      _mm_storeu_ps(dy + k, y);
+      _mm_storeu_ps(mag + k, _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(x, x), _mm_mul_ps(y, y))));
+    }
+#endif
+    for (; k < n; ++k) {
       dx[k] = mid[k + 1] - mid[k - 1];
       dy[k] = up[k] - down[k];
       mag[k] = sqrtf(dx[k] * dx[k] + dy[k] * dy[k]);
     }
     if (wide) {
-      // Whole groups of four: the lanes past n see a gradient well inside
+      // Whole groups of eight: the lanes past n see a gradient well inside
       // a bin (one on an edge would cost an atan2f).
-      const int32_t whole = (n + 3) & ~3;
+      const int32_t whole = (n + 7) & ~7;
       for (int32_t k = n; k < whole; ++k) {
         dx[k] = 1.0f;
         dy[k] = 0.001f;
