@@ -414,8 +414,8 @@ extern "C" void ZqSmoothOriHist(float *hist) {
   float prev[ZQ_ORI_HIST_BINS];
   std::memcpy(prev, hist, ZQ_ORI_HIST_BINS * sizeof(float));
   for (int32_t k = 0; k < ZQ_ORI_HIST_BINS; ++k) {
-    const float l = prev[(k + ZQ_ORI_HIST_BINS - 1) % ZQ_ORI_HIST_BINS];
-    const float rr = prev[(k + 1) % ZQ_ORI_HIST_BINS];
+    const float l = prev[k == 0 ? ZQ_ORI_HIST_BINS - 1 : k - 1];
+    const float rr = prev[k == ZQ_ORI_HIST_BINS - 1 ? 0 : k + 1];
     hist[k] = 0.25f * l + 0.5f * prev[k] + 0.25f * rr;
   }
 }

@@ -393,20 +393,22 @@ __attribute__((target("avx"))) int32_t ScreenRowWide(ST_Image **oct, int32_t s, 
     const __m256 v = _mm256_loadu_ps(row + c);
     const __m256 pass = _mm256_cmp_ps(_mm256_andnot_ps(sign, v), tv, _CMP_GT_OQ);
     if (_mm256_movemask_ps(pass) == 0) continue;
-    const __m256 pos = _mm256_cmp_ps(v, zero, _CMP_GT_OQ);
-    __m256 gt = zero, lt = zero;
+    // Lanes with v <= 0 have their signs turned (exact), so "n < v" there
+    // becomes "-n > -v": one comparison a neighbour for both kinds (NaN
+    // compares false either way).
+    const __m256 flip = _mm256_andnot_ps(_mm256_cmp_ps(v, zero, _CMP_GT_OQ), sign);
+    const __m256 fv = _mm256_xor_ps(v, flip);
+    __m256 beaten = zero;
     int32_t m = 0;
     // The own interval first: most columns are beaten there already.
     for (int32_t ds : {0, -1, 1}) {
       for (int32_t dr = 0; dr < 3; ++dr) {
         const float *n = rows[ds + 1][dr] + c;
         for (int32_t dc = -1; dc <= 1; ++dc) {
-          const __m256 nv = _mm256_loadu_ps(n + dc);
-          gt = _mm256_or_ps(gt, _mm256_cmp_ps(nv, v, _CMP_GT_OQ));
-          lt = _mm256_or_ps(lt, _mm256_cmp_ps(nv, v, _CMP_LT_OQ));
+          const __m256 nv = _mm256_xor_ps(_mm256_loadu_ps(n + dc), flip);
+          beaten = _mm256_or_ps(beaten, _mm256_cmp_ps(nv, fv, _CMP_GT_OQ));
         }
       }
-      const __m256 beaten = _mm256_or_ps(_mm256_and_ps(pos, gt), _mm256_andnot_ps(pos, lt));
       m = _mm256_movemask_ps(_mm256_andnot_ps(beaten, pass));
       if (m == 0) break;
     }
