@@ -99,6 +99,16 @@ void ScanPlain(const ST_Feature *s, uint32_t rows, const ST_Feature *t, uint32_t
   }
 }
 
+// Lays the descriptors of up to kLanes sample keypoints word by word across
+// the lanes (word w of lane i is word w of s[i]); unused lanes stay 0.
+template <uint32_t kLanes>
+inline void LaneWords(const ST_Feature *s, uint32_t lanes,
+                      uint32_t (&words)[ZQ_DESCR_WORDS][kLanes]) {
+  memset(words, 0, sizeof(words));
+  for (uint32_t i = 0; i < lanes; ++i)
+    for (int w = 0; w < ZQ_DESCR_WORDS; ++w) words[w][i] = s[i].descr[w];
+}
+
 // Sample keypoints one wide pass holds, one per 32-bit lane.
 constexpr uint32_t kWideLanes = 16;
 
@@ -113,9 +123,8 @@ __attribute__((target("avx512f,avx512vpopcntdq"))) void ScanWide(
     uint16_t sims[][2], uint16_t idx[][2]) {
   for (uint32_t first = 0; first < rows; first += kWideLanes) {
     const uint32_t lanes = rows - first < kWideLanes ? rows - first : kWideLanes;
-    alignas(64) uint32_t words[ZQ_DESCR_WORDS][kWideLanes] = {};
-    for (uint32_t i = 0; i < lanes; ++i)
-      for (int w = 0; w < ZQ_DESCR_WORDS; ++w) words[w][i] = s[first + i].descr[w];
+    alignas(64) uint32_t words[ZQ_DESCR_WORDS][kWideLanes];
+    LaneWords(s + first, lanes, words);
     __m512i sw[ZQ_DESCR_WORDS];
     for (int w = 0; w < ZQ_DESCR_WORDS; ++w) sw[w] = _mm512_load_si512(words[w]);
     const __m512i all = _mm512_set1_epi32(ZQ_DESCR_BITS);
@@ -164,9 +173,8 @@ __attribute__((target("avx2"))) void ScanEight(const ST_Feature *s, uint32_t row
   const __m256i all = _mm256_set1_epi32(ZQ_DESCR_BITS);
   for (uint32_t first = 0; first < rows; first += kLanes) {
     const uint32_t lanes = rows - first < kLanes ? rows - first : kLanes;
-    alignas(32) uint32_t words[ZQ_DESCR_WORDS][kLanes] = {};
-    for (uint32_t i = 0; i < lanes; ++i)
-      for (int w = 0; w < ZQ_DESCR_WORDS; ++w) words[w][i] = s[first + i].descr[w];
+    alignas(32) uint32_t words[ZQ_DESCR_WORDS][kLanes];
+    LaneWords(s + first, lanes, words);
     __m256i sw[ZQ_DESCR_WORDS];
     for (int w = 0; w < ZQ_DESCR_WORDS; ++w)
       sw[w] = _mm256_load_si256(reinterpret_cast<const __m256i *>(words[w]));

@@ -1,5 +1,6 @@
 #include "src/ZqAlg/ZqVerifyTwoTemplate.h"
 
+#include <immintrin.h>
 #include <math.h>
 #include <string.h>
 
@@ -113,21 +114,103 @@ int UniformRegion(const ST_SubTemplate &sample, const ST_SubTemplate &tpl, const
                                 nullptr, &rows, &cols, overLap, margin, ignoreMasks, uniformSize);
 }
 
+// Grid pixels of row y that H maps inside the cols x rows frame, one at a
+// time from column x0 on.
+int64_t InsideRowPlain(const ST_FullHMatrix &H, int32_t y, int32_t x0, int32_t cols,
+                       int32_t rows) {
+  int64_t inside = 0;
+  for (int32_t x = x0; x < cols; ++x) {
+    const float fx = static_cast<float>(x), fy = static_cast<float>(y);
+    const float X = H.a00 * fx + H.a01 * fy + H.a02;
+    const float Y = H.a10 * fx + H.a11 * fy + H.a12;
+    if (X >= 0.0f && X < static_cast<float>(cols) && Y >= 0.0f && Y < static_cast<float>(rows))
+      ++inside;
+  }
+  return inside;
+}
+
+// InsideRowPlain eight columns at a time, each lane the same products and
+// sums in the same order.
+__attribute__((target("avx2,popcnt"))) int64_t InsideRowEight(const ST_FullHMatrix &H, int32_t y,
+                                                              int32_t cols, int32_t rows) {
+  const float fy = static_cast<float>(y);
+  const __m256 a00 = _mm256_set1_ps(H.a00), a10 = _mm256_set1_ps(H.a10);
+  const __m256 yTermX = _mm256_set1_ps(H.a01 * fy), yTermY = _mm256_set1_ps(H.a11 * fy);
+  const __m256 a02 = _mm256_set1_ps(H.a02), a12 = _mm256_set1_ps(H.a12);
+  const __m256 zero = _mm256_setzero_ps();
+  const __m256 fc = _mm256_set1_ps(static_cast<float>(cols));
+  const __m256 fr = _mm256_set1_ps(static_cast<float>(rows));
+  const __m256i step = _mm256_set1_epi32(8);
+  __m256i xs = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  int64_t inside = 0;
+  int32_t x = 0;
+  for (; x + 8 <= cols; x += 8, xs = _mm256_add_epi32(xs, step)) {
+    const __m256 fx = _mm256_cvtepi32_ps(xs);
+    const __m256 X = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(a00, fx), yTermX), a02);
+    const __m256 Y = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(a10, fx), yTermY), a12);
+    const __m256 in = _mm256_and_ps(
+        _mm256_and_ps(_mm256_cmp_ps(X, zero, _CMP_GE_OQ), _mm256_cmp_ps(X, fc, _CMP_LT_OQ)),
+        _mm256_and_ps(_mm256_cmp_ps(Y, zero, _CMP_GE_OQ), _mm256_cmp_ps(Y, fr, _CMP_LT_OQ)));
+    inside += __builtin_popcount(static_cast<uint32_t>(_mm256_movemask_ps(in)));
+  }
+  return inside + InsideRowPlain(H, y, x, cols, rows);
+}
+
+// The foreign-body test maps its grid eight pixels at a time where the
+// processor can (a test may ask for the plain mapping).
+bool gPlainGridOnly = false;
+
 // Near the identity for the foreign-body test: the signed angle below 0.08,
 // shifts below 8 px and more than 90 % of the sensor grid mapped inside it.
 bool NearIdentity(const ST_FullHMatrix &H, int32_t cols, int32_t rows) {
   if (!(H.dtheta < 0.08f) || !(fabsf(H.a02) < 8.0f) || !(fabsf(H.a12) < 8.0f)) return false;
+  const bool eight =
+      !gPlainGridOnly && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
   int64_t inside = 0;
-  for (int32_t y = 0; y < rows; ++y) {
-    for (int32_t x = 0; x < cols; ++x) {
-      const float fx = static_cast<float>(x), fy = static_cast<float>(y);
-      const float X = H.a00 * fx + H.a01 * fy + H.a02;
-      const float Y = H.a10 * fx + H.a11 * fy + H.a12;
-      if (X >= 0.0f && X < static_cast<float>(cols) && Y >= 0.0f && Y < static_cast<float>(rows))
-        ++inside;
-    }
-  }
+  for (int32_t y = 0; y < rows; ++y)
+    inside += eight ? InsideRowEight(H, y, cols, rows) : InsideRowPlain(H, y, 0, cols, rows);
   return inside * 10 > static_cast<int64_t>(cols) * rows * 9;
+}
+
+// Positions of the pairs kept so far, one array per coordinate, for the
+// duplicate test; padded for one vector's overrun.
+struct KeptPairs {
+  static constexpr uint32_t kCap = ZQ_MATCH_MAX_SAMPLE_KP + 8;
+  alignas(32) float sx[kCap], sy[kCap], tx[kCap], ty[kCap];
+  uint32_t n = 0;
+  void Add(float a, float b, float c, float d) {
+    sx[n] = a;
+    sy[n] = b;
+    tx[n] = c;
+    ty[n] = d;
+    ++n;
+  }
+};
+
+// A kept pair with the same four coordinates (float ==), one at a time.
+bool HeldPlain(const KeptPairs &k, float a, float b, float c, float d) {
+  for (uint32_t p = 0; p < k.n; ++p)
+    if (k.sx[p] == a && k.sy[p] == b && k.tx[p] == c && k.ty[p] == d) return true;
+  return false;
+}
+
+// HeldPlain eight kept pairs at a time (ordered equality, as ==).
+__attribute__((target("avx2"))) bool HeldEight(const KeptPairs &k, float a, float b, float c,
+                                               float d) {
+  const __m256 va = _mm256_set1_ps(a), vb = _mm256_set1_ps(b);
+  const __m256 vc = _mm256_set1_ps(c), vd = _mm256_set1_ps(d);
+  uint32_t p = 0;
+  for (; p + 8 <= k.n; p += 8) {
+    const __m256 same =
+        _mm256_and_ps(_mm256_and_ps(_mm256_cmp_ps(_mm256_load_ps(k.sx + p), va, _CMP_EQ_OQ),
+                                    _mm256_cmp_ps(_mm256_load_ps(k.sy + p), vb, _CMP_EQ_OQ)),
+                      _mm256_and_ps(_mm256_cmp_ps(_mm256_load_ps(k.tx + p), vc, _CMP_EQ_OQ),
+                                    _mm256_cmp_ps(_mm256_load_ps(k.ty + p), vd, _CMP_EQ_OQ)));
+    if (_mm256_movemask_ps(same) != 0) return true;
+  }
+  for (; p < k.n; ++p)
+    if (k.sx[p] == a && k.sy[p] == b && k.tx[p] == c && k.ty[p] == d) return true;
+  return false;
 }
 
 // Sample keypoints that land within 1.5 px and 0.2 rad of a template
@@ -249,6 +332,8 @@ int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
   const ST_Feature *sf = sample->pTemplateFeature;
   const ST_Feature *tf = tpl->pTemplateFeature;
   uint32_t pairs = 0;
+  const bool eight = !gPlainGridOnly && __builtin_cpu_supports("avx2");
+  KeptPairs kept;
   for (uint32_t i = 0; i < rowsDone; ++i) {
     const int32_t best = sims[i][0], second = sims[i][1];
     bool accept = best > ZQ_MATCH_MIN_BEST_SIM && second < best - margin[best / 32];
@@ -256,12 +341,9 @@ int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
     if (!accept) continue;
     const ST_Feature &s = sf[i];
     const ST_Feature &g = tf[idx[i][0]];
-    bool duplicate = false;
-    for (uint32_t p = 0; p < pairs && !duplicate; ++p) {
-      duplicate = samplePointPos[p].x == s.x && samplePointPos[p].y == s.y &&
-                  tempPointPos[p].x == g.x && tempPointPos[p].y == g.y;
-    }
-    if (duplicate) continue;
+    if (eight ? HeldEight(kept, s.x, s.y, g.x, g.y) : HeldPlain(kept, s.x, s.y, g.x, g.y))
+      continue;
+    kept.Add(s.x, s.y, g.x, g.y);
     samplePointPos[pairs] = ST_MatchPoint{s.x, s.y, s.ori, 0, static_cast<uint16_t>(best)};
     tempPointPos[pairs] = ST_MatchPoint{g.x, g.y, g.ori, 0, 0};
     ++pairs;
@@ -294,11 +376,28 @@ int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
   const bool keepRescue = cfg.classifierOn == 1 && sensorType == 9 && identify;
   int best = 0;
   uint32_t bestWindow = 0, largestWindow = 0;
+  // The pairs of each bin in order (bins above the last window's are left
+  // out), so that a window is the merge of two of them.
+  constexpr uint32_t kWindowBins = 18;
+  uint16_t binFirst[kWindowBins + 1] = {};
+  uint16_t byBin[ZQ_MATCH_MAX_SAMPLE_KP];
+  for (uint32_t p = 0; p < pointNum; ++p)
+    if (samplePointPos[p].bin < kWindowBins) ++binFirst[samplePointPos[p].bin + 1];
+  for (uint32_t b = 0; b < kWindowBins; ++b) binFirst[b + 1] += binFirst[b];
+  {
+    uint16_t fill[kWindowBins];
+    memcpy(fill, binFirst, sizeof(fill));
+    for (uint32_t p = 0; p < pointNum; ++p)
+      if (samplePointPos[p].bin < kWindowBins)
+        byBin[fill[samplePointPos[p].bin]++] = static_cast<uint16_t>(p);
+  }
   for (uint16_t w = 1; w <= 17; ++w) {
     uint32_t j = 0;
-    for (uint32_t p = 0; p < pointNum; ++p) {
-      const uint16_t b = samplePointPos[p].bin;
-      if (b != w - 1 && b != w) continue;
+    // Bins w - 1 and w merged back into pair order.
+    uint32_t a = binFirst[w - 1], b = binFirst[w];
+    const uint32_t aEnd = binFirst[w], bEnd = binFirst[w + 1];
+    while (a < aEnd || b < bEnd) {
+      const uint16_t p = (b >= bEnd || (a < aEnd && byBin[a] < byBin[b])) ? byBin[a++] : byBin[b++];
       tempPos[j] = tempPointPos[p];
       samplePos[j] = samplePointPos[p];
       ++j;
@@ -525,6 +624,8 @@ int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
   QUORV_LOG(QUORV_LOG_DEBUG, "%s...leave, match score = %d", __func__, static_cast<int>(score));
   return score;
 }
+
+void ZqVerifyTwoTemplatePlainForTest(int32_t on) { gPlainGridOnly = on != 0; }
 
 int ZqVerifySubTemplate(const ST_SubTemplate *sample, int16_t subIndex, int16_t fingerId,
                         ST_FullHMatrix *H, uint8_t recallEn, uint8_t option) {

@@ -62,6 +62,11 @@ extern void (*gZqVerifyTraceHook)(const ZqVerifyTrace *trace);
 int ZqVerifyTwoTemplate(const ST_SubTemplate *sample, const ST_SubTemplate *tpl,
                         ST_FullHMatrix *H, uint8_t recallEn, uint8_t option);
 
+// Test hook: on 1, the foreign-body test of ZqVerifyTwoTemplate maps its
+// grid one pixel at a time instead of eight at a time where the processor
+// can (same results).
+void ZqVerifyTwoTemplatePlainForTest(int32_t on);
+
 // The full-homography scorer: an affine transform from consistent triples of
 // descriptor pairs, refitted and weighed by pixel agreement; the score is
 // the inlier count, discounted and, for 6..11, confirmed or cut to 1. H gets

@@ -67,6 +67,10 @@ int ZqGetUniformRegSizeAll(const uint64_t *refBits, const uint64_t *testBits,
                            int16_t *overLapSize, uint8_t margin, uint8_t ignoreMasks,
                            int16_t *uniformSize);
 
+// Test hook: on 1, ZqGetUniformRegSizeAll maps its pixels one at a time
+// instead of eight at a time where the processor can (same results).
+void ZqUniformRegionPlainForTest(int32_t on);
+
 // As ZqGetUniformRegSizeAll, on the heap, without field 5, and a centre
 // agrees when at least 3/4 of its counted 3 x 3 neighbours (test and ref
 // masks set, mapped into the frame) agree. Both masks are always needed.

@@ -50,6 +50,11 @@ int ZqRansacEdage_32f_ZQ4850(const ST_MatchPoint *refSet, const ST_MatchPoint *t
 int ZqRansacNew(const ST_Point16s *refSet, const ST_Point16s *testSet, uint16_t setLength,
                 ST_FullHMatrix *H, uint16_t *consensusSetIndex);
 
+// Test hook: on 1, the float registrations compare their pairs and
+// triangles one at a time instead of eight at a time where the processor
+// can (same results).
+void ZqRansacPlainForTest(int32_t on);
+
 // Least-squares rotation and shift mapping testSet onto refSet over the
 // consensusSetNums pairs listed in consensusSetIndex, in single precision;
 // the angle is ZqArctan of the centred dot and cross sums. NULL arguments or

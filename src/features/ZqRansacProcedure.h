@@ -14,6 +14,7 @@
 #ifndef SRC_FEATURES_ZQRANSACPROCEDURE_H_
 #define SRC_FEATURES_ZQRANSACPROCEDURE_H_
 
+#include <emmintrin.h>
 #include <math.h>
 #include <stdint.h>
 #include <string.h>
@@ -115,6 +116,51 @@ class Work {
   int rowsMade_ = 0;
 };
 
+// Sum of the n bytes of row, in uint8 arithmetic (the count of its set
+// entries when they are 0 or 1 and fewer than 256), sixteen at a time.
+inline uint8_t ByteSum(const uint8_t *row, int n) {
+  __m128i acc = _mm_setzero_si128();
+  int m = 0;
+  for (; m + 16 <= n; m += 16)
+    acc = _mm_add_epi64(acc, _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(row + m)),
+                                          _mm_setzero_si128()));
+  uint64_t sum = static_cast<uint64_t>(_mm_cvtsi128_si64(acc)) +
+                 static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(acc, acc)));
+  for (; m < n; ++m) sum += row[m];
+  return static_cast<uint8_t>(sum);
+}
+
+// The triangle matrix of seed s over the candidate list L, one triangle at
+// a time: E[r][m] = E[m][r] = 1 for the pairs whose triangles around the
+// seed agree, the diagonal 1. Rows must be cleared.
+template <class V>
+void TrianglesPlain(const typename V::Point *P, const typename V::Point *Q, const uint16_t *L,
+                    uint16_t len, uint16_t s, uint8_t **E) {
+  for (int r = 0; r < len; ++r) {
+    E[r][r] = 1;
+    if (L[r] == s) continue;
+    for (int m = r + 1; m < len; ++m) {
+      if (L[m] == s) continue;
+      if (V::Triangle(P, Q, L[r], L[m], s)) E[r][m] = E[m][r] = 1;
+    }
+  }
+}
+
+// The pair matrix, one pair at a time: D[i][j] = 1 where the distances of
+// pairs i and j agree within 2 pixels, the diagonal 1. Rows must be cleared.
+template <class V>
+void DistancesPlain(const typename V::Point *P, const typename V::Point *Q, uint16_t n,
+                    uint8_t **D) {
+  for (int i = 0; i < n; ++i) D[i][i] = 1;
+  for (int i = 0; i < n; ++i) {
+    for (int j = i + 1; j < n; ++j) {
+      const float dP = V::Dist(P[i], P[j]);
+      const float dQ = V::Dist(Q[i], Q[j]);
+      if (fabsf(dP - dQ) < 2.0f) D[i][j] = D[j][i] = 1;
+    }
+  }
+}
+
 // One pass over the candidate list L (len entries) of seed s: triangle
 // matrix, best-connected part, two estimates. Returns the consensus size and
 // leaves the set in L[0 .. N-1] and the transform in *out, or 0.
@@ -124,19 +170,15 @@ int SeedPass(const typename V::Point *P, const typename V::Point *Q, Work &w, ui
   uint8_t **E = w.rows;
   uint8_t *imp = w.imp;
   for (int r = 0; r < len; ++r) memset(E[r], 0, len);
-  for (int r = 0; r < len; ++r) {
-    E[r][r] = 1;
-    if (L[r] == s) continue;
-    for (int m = r + 1; m < len; ++m) {
-      if (L[m] == s) continue;
-      if (V::Triangle(P, Q, L[r], L[m], s)) E[r][m] = E[m][r] = 1;
-    }
+  if constexpr (requires { V::Triangles(P, Q, L, len, s, E); }) {
+    V::Triangles(P, Q, L, len, s, E);
+  } else {
+    TrianglesPlain<V>(P, Q, L, len, s, E);
   }
   memset(imp, 0, len);
   int best = 0;
   for (int r = 0; r < len; ++r) {
-    uint8_t sum = 0;
-    for (int m = 0; m < len; ++m) sum = static_cast<uint8_t>(sum + E[r][m]);
+    const uint8_t sum = ByteSum(E[r], len);
     imp[r] = sum;
     if (sum > imp[best]) best = r;
   }
@@ -188,21 +230,17 @@ int Register(const typename V::Point *P, const typename V::Point *Q, uint16_t n,
 
   // Pairs whose mutual distances agree within 2 pixels.
   uint8_t **D = w.rows;
-  for (int i = 0; i < n; ++i) D[i][i] = 1;
-  for (int i = 0; i < n; ++i) {
-    for (int j = i + 1; j < n; ++j) {
-      const float dP = V::Dist(P[i], P[j]);
-      const float dQ = V::Dist(Q[i], Q[j]);
-      if (fabsf(dP - dQ) < 2.0f) D[i][j] = D[j][i] = 1;
-    }
+  if constexpr (requires { V::Distances(P, Q, n, D); }) {
+    V::Distances(P, Q, n, D);
+  } else {
+    DistancesPlain<V>(P, Q, n, D);
   }
   // 8-bit importances: n <= 255 keeps every row sum exact.
   uint8_t *imp = w.imp;
   int first = 0, second = 0;
   uint8_t firstVal = 0, secondVal = 0;
   for (int i = 0; i < n; ++i) {
-    uint8_t sum = 0;
-    for (int j = 0; j < n; ++j) sum = static_cast<uint8_t>(sum + D[i][j]);
+    const uint8_t sum = ByteSum(D[i], n);
     imp[i] = sum;
     if (sum > firstVal) {
       second = first;

@@ -2,6 +2,7 @@
 #include <string.h>
 
 #include "src/image/ZqScratch.h"
+#include "src/image/fft/ZqFftBlocks.h"
 #include "src/image/fft/ZqFftCore.h"
 #include "src/image/fft/ZqFftLanes.h"
 
@@ -52,15 +53,19 @@ int32_t fft2D(const ST_Complex32f *src, int32_t rows, int32_t cols, int32_t dire
   if (src == nullptr || dst == nullptr || rows <= 0 || cols <= 0 || rows > 65535 || cols > 65535 ||
       direction < 0 || direction > 1)
     return -1;
+  const int32_t blocks = fftBlocks2D(src, rows, cols, direction, dst);
+  if (blocks != 1) return blocks;
   const int64_t total = int64_t{rows} * cols;
   const float scale = direction == 0 ? 1.0f : 1.0f / static_cast<float>(total);
+  const bool fourLines = fftLanesLimit() >= 4;
 
   if (rows >= 2) {
     Pass pass(rows);
     if (!pass.ok()) return -2;
     ST_Complex32f *line = pass.line;
     int32_t x = 0;
-    for (; x + 4 <= cols; x += 4) pass.Run4(src + x, dst + x, 1, cols, direction, 1.0f);
+    for (; fourLines && x + 4 <= cols; x += 4)
+      pass.Run4(src + x, dst + x, 1, cols, direction, 1.0f);
     for (; x < cols; ++x) {
       for (int32_t y = 0; y < rows; ++y) line[y] = src[int64_t{y} * cols + x];
       pass.Run(line, direction, 1.0f);
@@ -74,8 +79,8 @@ int32_t fft2D(const ST_Complex32f *src, int32_t rows, int32_t cols, int32_t dire
     Pass pass(cols);
     if (!pass.ok()) return -2;
     int32_t y = 0;
-    for (; y + 4 <= rows; y += 4) pass.Run4(dst + int64_t{y} * cols, dst + int64_t{y} * cols, cols, 1, direction,
-                                          scale);
+    for (; fourLines && y + 4 <= rows; y += 4)
+      pass.Run4(dst + int64_t{y} * cols, dst + int64_t{y} * cols, cols, 1, direction, scale);
     for (; y < rows; ++y) pass.Run(dst + int64_t{y} * cols, direction, scale);
   } else if (scale != 1.0f) {
     for (int64_t i = 0; i < total; ++i) dst[i] = {dst[i].re * scale, dst[i].im * scale};

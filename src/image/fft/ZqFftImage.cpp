@@ -2,6 +2,7 @@
 #include "src/image/ZqCommon.h"
 #include "src/image/ZqScratch.h"
 #include "src/image/fft/ZqFft.h"
+#include "src/image/fft/ZqFftBlocks.h"
 #include "src/image/fft/ZqFftCore.h"
 
 namespace {
@@ -22,9 +23,12 @@ int32_t Forward(const char *name, const T *img, int32_t rows, int32_t cols,
     ZQ_LOG_FAIL_IN(name, name, "rows or cols out of range");
     return ZQ_ERR_PARAM;
   }
+  // Straight from the pixels when the sizes suit the blocks.
+  const int32_t blocks = zq_fft::fftBlocksForward(img, rows, cols, spectrum);
+  if (blocks == 0) return ZQ_OK;
   const int64_t n = int64_t{rows} * cols;
   zq::ScratchStack heapScratch(zq::ScratchSource::kHeap);
-  ST_Complex32f *buf = heapScratch.Take<ST_Complex32f>(n);
+  ST_Complex32f *buf = blocks == 1 ? heapScratch.Take<ST_Complex32f>(n) : nullptr;
   if (buf == nullptr) {
     ZQ_LOG_FAIL_IN(name, name, "buffer malloc fail");
     return ZQ_ERR_ALLOC;
@@ -37,10 +41,11 @@ int32_t Forward(const char *name, const T *img, int32_t rows, int32_t cols,
   return ZQ_OK;
 }
 
-// Inverse transform; store(i, re) writes pixel i.
+// Inverse transform; store(i, re) writes pixel i; real, when not NULL, is
+// out as floats (written directly).
 template <typename Store>
 int32_t Inverse(const char *name, const ST_Complex32f *spectrum, int32_t rows, int32_t cols,
-                const void *out, Store store) {
+                const void *out, float *real, Store store) {
   if (spectrum == nullptr || out == nullptr) {
     ZQ_LOG_FAIL_IN(name, name, "spectrum == NULL || out == NULL");
     return ZQ_ERR_PARAM;
@@ -51,7 +56,19 @@ int32_t Inverse(const char *name, const ST_Complex32f *spectrum, int32_t rows, i
   }
   const int64_t n = int64_t{rows} * cols;
   zq::ScratchStack heapScratch(zq::ScratchSource::kHeap);
-  ST_Complex32f *buf = heapScratch.Take<ST_Complex32f>(n);
+  // The real parts straight from the blocks when the sizes suit them.
+  float *blockOut = real != nullptr                     ? real
+                    : zq_fft::fftBlocksSuit(rows, cols) ? heapScratch.Take<float>(n)
+                                                        : nullptr;
+  const int32_t blocks = blockOut != nullptr
+                             ? zq_fft::fftBlocksInverseReal(spectrum, rows, cols, blockOut)
+                             : 1;
+  if (blocks == 0) {
+    if (real == nullptr)
+      for (int64_t i = 0; i < n; ++i) store(i, blockOut[i]);
+    return ZQ_OK;
+  }
+  ST_Complex32f *buf = blocks == 1 ? heapScratch.Take<ST_Complex32f>(n) : nullptr;
   if (buf == nullptr) {
     ZQ_LOG_FAIL_IN(name, name, "buffer malloc fail");
     return ZQ_ERR_ALLOC;
@@ -76,12 +93,12 @@ int32_t ZqImgFFT_32f(const float *img, int32_t rows, int32_t cols, ST_Complex32f
 }
 
 int32_t realImgIFFT(const ST_Complex32f *spectrum, int32_t rows, int32_t cols, uint8_t *out) {
-  return Inverse("realImgIFFT", spectrum, rows, cols, out, [out](int64_t i, float v) {
+  return Inverse("realImgIFFT", spectrum, rows, cols, out, nullptr, [out](int64_t i, float v) {
     out[i] = v <= 0.0f ? 0 : v >= 255.0f ? 255 : static_cast<uint8_t>(v);
   });
 }
 
 int32_t ZqRealImgIFFT_32f(const ST_Complex32f *spectrum, int32_t rows, int32_t cols, float *out) {
-  return Inverse("ZqRealImgIFFT_32f", spectrum, rows, cols, out,
+  return Inverse("ZqRealImgIFFT_32f", spectrum, rows, cols, out, out,
                  [out](int64_t i, float v) { out[i] = v; });
 }

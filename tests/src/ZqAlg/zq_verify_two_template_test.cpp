@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "fingers/rng.h"
@@ -14,6 +15,8 @@
 #include "src/ZqAlg/ZqSensorInfor.h"
 #include "src/ZqAlg/ZqVerifyTwoTemplate.h"
 #include "src/features/ZqAlgMode.h"
+#include "src/features/ZqMatchCheck.h"
+#include "src/features/ZqRansac.h"
 #include "zq_synth_keypoints.h"
 #include "zq_alg_state.h"
 
@@ -241,6 +244,54 @@ TEST_F(VerifyTwoTemplateTest, ForeignBodyCutUsesTheSignedRotation) {
     }
     EXPECT_GE(static_cast<int>(gMatchInfoTwo.ransacNum), 15);
   }
+}
+
+// The vector paths of the comparison (the foreign-body grid, the
+// uniform-region check, the registration) against the plain ones, over motions on both sides
+// of the foreign-body test's 90 % share of the grid: same score, transform
+// and records, bit for bit.
+TEST_F(VerifyTwoTemplateTest, VectorPathsGiveThePlainComparisonBitForBit) {
+  ZqSetAlgFarLevel(14);
+  ZqSetForeignBodyTest(1);
+  gQuorvActionMode = QUORV_ACTION_IDENTIFY;
+  struct Run {
+    int score;
+    ST_FullHMatrix H;
+    ST_MatchInfoTwo two;
+    ST_QuorvMachInfo mach;
+  };
+  const auto compare = [](const zq_test::SynthPair &pair, bool plain) {
+    ZqVerifyTwoTemplatePlainForTest(plain ? 1 : 0);
+    ZqUniformRegionPlainForTest(plain ? 1 : 0);
+    ZqRansacPlainForTest(plain ? 1 : 0);
+    Run r{};
+    r.score = ZqVerifyTwoTemplate(&pair.sample, &pair.tpl, &r.H, 1, 0);
+    r.two = gMatchInfoTwo;
+    r.mach = gQuorvMachInfo;
+    ZqVerifyTwoTemplatePlainForTest(0);
+    ZqUniformRegionPlainForTest(0);
+    ZqRansacPlainForTest(0);
+    return r;
+  };
+  const float motions[][3] = {{0.0f, 0.0f, 0.0f},   {0.02f, 4.5f, -4.5f}, {-0.01f, 5.0f, 5.0f},
+                              {0.03f, -5.5f, 5.5f}, {0.07f, 7.5f, 0.0f},  {-0.2f, 6.0f, -3.0f},
+                              {0.3f, 12.0f, -9.0f}};
+  int cut = 0, kept = 0;
+  for (const auto &m : motions) {
+    SCOPED_TRACE(::testing::Message() << "motion " << m[0] << " " << m[1] << " " << m[2]);
+    auto pair = MakeSynthPair(Motion(61, m[0], m[1], m[2]));
+    // A foreign body over the template's first rows, so that the test cuts.
+    for (int i = 0; i < 96 * 19 / 64; ++i) pair->tplBits[i] = ~pair->tplBits[i];
+    const Run plain = compare(*pair, true), lanes = compare(*pair, false);
+    EXPECT_EQ(lanes.score, plain.score);
+    EXPECT_EQ(std::memcmp(&lanes.H, &plain.H, sizeof(plain.H)), 0);
+    EXPECT_EQ(std::memcmp(&lanes.two, &plain.two, sizeof(plain.two)), 0);
+    EXPECT_EQ(std::memcmp(&lanes.mach, &plain.mach, sizeof(plain.mach)), 0);
+    (plain.score == 0 ? cut : kept) += 1;
+  }
+  // Both outcomes of the foreign-body test are among the motions.
+  EXPECT_GT(cut, 0);
+  EXPECT_GT(kept, 0);
 }
 
 // Sensor type 10: a large overlap with a low report score is cut to 0 when

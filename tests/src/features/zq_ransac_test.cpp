@@ -382,6 +382,67 @@ TEST(Registration, RecoversRandomMotionsDespiteThirtyPercentOutliers) {
   CheckRecovery<ST_Point16s>("ZqRansacNew", ZqRansacNew, +p16, 12);
 }
 
+// The eight-lane pair and triangle matrices against the plain ones, every
+// float variant: sets of 3 to 255 pairs (no multiple of eight needed) on a
+// quarter-pixel lattice, so that repeated points (zero-length rays), equal
+// distances and gaps on the 2-pixel and 3-degree limits are common, with
+// noisy inliers, outliers and a pair that is not a number.
+TEST(FloatRegistration, EightLanesGiveThePlainResultsBitForBit) {
+  std::mt19937 rng(29);
+  std::uniform_int_distribution<int> lattice(0, 240), jitter(-6, 6), coin(0, 9);
+  const int sizes[] = {3, 5, 8, 9, 16, 23, 40, 64, 97, 160, 255};
+  int found = 0;
+  for (const FloatVariant &v : kFloatVariants) {
+    for (int n : sizes) {
+      for (int trial = 0; trial < 6; ++trial) {
+        SCOPED_TRACE(::testing::Message() << v.name << " n " << n << " trial " << trial);
+        // Trials 0 and 1: whole pixels and shifts only, with pairs moved by
+        // exactly 2 pixels, so that distance gaps of exactly 2 are common.
+        const bool whole = trial < 2;
+        const Motion m = {whole ? 0.0 : jitter(rng) * 0.05, jitter(rng) * 1.0, jitter(rng) * 1.0};
+        std::vector<ST_MatchPoint> ref, test;
+        for (int i = 0; i < n; ++i) {
+          const double scale = whole ? 1.0 : 0.25 * trial;
+          const double x = lattice(rng) * scale, y = lattice(rng) * scale;
+          double qx, qy;
+          m.Invert(x, y, &qx, &qy);
+          const int kind = coin(rng);
+          if (kind == 0) {  // outlier
+            qx = lattice(rng) * 0.25;
+            qy = lattice(rng) * 0.25;
+          } else if (whole && kind <= 3) {  // moved by 2 pixels along one axis
+            (kind == 1 ? qx : qy) += kind == 3 ? -2.0 : 2.0;
+          } else if (kind <= 3) {  // noisy inlier, a quarter pixel at a time
+            qx = std::round(qx * 4.0) / 4.0 + jitter(rng) * 0.25;
+            qy = std::round(qy * 4.0) / 4.0 + jitter(rng) * 0.25;
+          } else if (kind == 4 && i > 0) {  // a repeat of the previous pair
+            ref.push_back(ref.back());
+            test.push_back(test.back());
+            continue;
+          }
+          ref.push_back(MP(x, y));
+          test.push_back(MP(qx, qy));
+        }
+        if (trial == 5) test[n / 2].x = NAN;
+        std::vector<uint16_t> consPlain(n, 7), consLanes(n, 7);
+        ST_FullHMatrix hPlain = kUntouchedH, hLanes = kUntouchedH;
+        ZqRansacPlainForTest(1);
+        const int rPlain = v.fn(ref.data(), test.data(), static_cast<uint16_t>(n), &hPlain,
+                                consPlain.data());
+        ZqRansacPlainForTest(0);
+        const int rLanes = v.fn(ref.data(), test.data(), static_cast<uint16_t>(n), &hLanes,
+                                consLanes.data());
+        EXPECT_EQ(rLanes, rPlain);
+        EXPECT_EQ(std::memcmp(&hLanes, &hPlain, sizeof(hPlain)), 0);
+        EXPECT_EQ(consLanes, consPlain);
+        found += rPlain > 0;
+      }
+    }
+  }
+  // Most sets hold a consensus, so the whole procedure ran on them.
+  EXPECT_GT(found, 100);
+}
+
 // ---- int16 family ----
 
 std::vector<ST_Point16s> TenInt16() {

@@ -363,4 +363,44 @@ TEST(UniformRegionWindow, CountsAgreementsInsideTheWindow) {
                             }));
 }
 
+// The eight-lane comparison against the one-pixel-at-a-time one on every
+// field, over turns and shifts that put mapped positions on rounding ties,
+// frame edges and far outside, grids whose width is no multiple of eight
+// and masks whose last word is partial.
+TEST(UniformRegion, EightLanesGiveThePlainCountsBitForBit) {
+  struct Size {
+    int rows, cols;
+  };
+  const Size sizes[] = {{96, 96}, {37, 53}, {64, 13}, {7, 5}, {181, 181}};
+  const float turns[] = {0.0f, 0.05f, -0.3f, 1.2f, 3.1f};
+  const float shifts[][2] = {{0, 0}, {0.5f, -0.5f}, {-2.5f, 3.5f}, {7.25f, -11.0f},
+                             {-60.0f, 0.0f}, {1e9f, 0.0f}, {NAN, 0.0f}};
+  for (const Size &sz : sizes) {
+    const Grid ref(sz.rows, sz.cols, Noise);
+    const Grid test(sz.rows, sz.cols, [](int x, int y) { return Noise(y + 3, x * 7); });
+    const Grid refMask(sz.rows, sz.cols, [](int x, int y) { return Noise(x * 5, y + 11) || x > 4; });
+    const Grid testMask(sz.rows, sz.cols, [](int x, int y) { return (x + y) % 7 != 0; });
+    for (float turn : turns)
+      for (const auto &sh : shifts)
+        for (uint8_t margin : {0, 2})
+          for (uint8_t ignore : {0, 1}) {
+            const ST_HMatrix H = {cosf(turn), -sinf(turn), sh[0], sinf(turn), cosf(turn), sh[1]};
+            ZqUniformRegionPlainForTest(1);
+            const Result plain = Compare(ZqGetUniformRegSizeAll, ref, test, refMask, testMask, H,
+                                         margin, ignore, 32000);
+            ZqUniformRegionPlainForTest(0);
+            const Result lanes = Compare(ZqGetUniformRegSizeAll, ref, test, refMask, testMask, H,
+                                         margin, ignore, 32000);
+            const std::string what = std::to_string(sz.rows) + "x" + std::to_string(sz.cols) +
+                                     " turn " + std::to_string(turn) + " shift " +
+                                     std::to_string(sh[0]) + " margin " + std::to_string(margin) +
+                                     " ignore " + std::to_string(ignore);
+            EXPECT_EQ(plain.ret, 0) << what;
+            EXPECT_EQ(lanes.ret, plain.ret) << what;
+            EXPECT_EQ(lanes.f, plain.f) << what;
+            EXPECT_EQ(lanes.uniform, plain.uniform) << what;
+          }
+  }
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 // ordering case of the rank filters) and smooth ramps with flat patches.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -18,6 +19,8 @@
 #include "src/image/ZqRankFilter.h"
 #include "src/image/ZqSmooth.h"
 #include "src/image/ZqStretch.h"
+#include "src/image/fft/ZqFft.h"
+#include "src/image/fft/ZqFftBlocks.h"
 #include "src/image/fft/ZqFftCore.h"
 #include "zq_kernel_reference.h"
 
@@ -207,49 +210,153 @@ TEST(FastKernels, GaussianSmoothMatchesTapOrderSums) {
   ZqGaussianSmoothFourLanesForTest(0);
 }
 
-// The 2-D FFT against the scalar 1-D transform applied column by column,
-// then row by row, in both directions and in place; lengths with every
-// radix (2, 3, 4, 5, generic 7, 11, 13) and line counts around four.
+// ---- 2-D FFT ----------------------------------------------------------------
+
+// Every line count the 2-D transform may carry at once: eight lines (AVX),
+// four, and one at a time.
+const int32_t kFftLanes[] = {8, 4, 1};
+
+// fft2D as the scalar 1-D transform applied column by column, then row by
+// row with the 1 / (rows cols) scale of the inverse.
+std::vector<ST_Complex32f> ScalarFft2D(std::vector<ST_Complex32f> a, Size s, int direction) {
+  const float scale = direction ? 1.0f / static_cast<float>(s.rows * s.cols) : 1.0f;
+  auto lines = [&](int n, int count, int64_t lineStep, int64_t pointStep, float sc) {
+    if (n < 2) {
+      if (sc != 1.0f)
+        for (auto &c : a) c = {c.re * sc, c.im * sc};
+      return;
+    }
+    int stages[zq_fft::kMaxFactors];
+    const int ns = zq_fft::fftStages(n, stages);
+    std::vector<int> perm(n);
+    std::vector<ST_Complex32f> tw(n), scratch(n), line(n);
+    zq_fft::fftInitTables(n, ns, stages, perm.data(), tw.data());
+    for (int l = 0; l < count; ++l) {
+      for (int i = 0; i < n; ++i) line[i] = a[l * lineStep + i * pointStep];
+      zq_fft::fftTransform1D(line.data(), n, ns, stages, perm.data(), tw.data(), scratch.data(),
+                             direction, sc);
+      for (int i = 0; i < n; ++i) a[l * lineStep + i * pointStep] = line[i];
+    }
+  };
+  lines(s.rows, s.cols, 1, s.cols, 1.0f);
+  lines(s.cols, s.rows, s.cols, 1, scale);
+  return a;
+}
+
+template <class T>
+bool SameBits(const std::vector<T> &a, const std::vector<T> &b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), sizeof(T) * a.size()) == 0;
+}
+
+// Sides with every radix (2, 4, 3, 5 and the generic 7, 11, 13), multiples
+// of eight and of four only (the blocks), and others (the line-by-line
+// transform), around the sensor sizes.
+const Size kFftSizes[] = {{1, 8},   {8, 1},   {2, 3},   {3, 5},   {4, 4},    {5, 7},
+                          {7, 9},   {11, 6},  {13, 17}, {16, 15}, {30, 22},  {8, 8},
+                          {4, 12},  {12, 20}, {24, 40}, {56, 8},  {8, 88},   {104, 16},
+                          {36, 28}, {80, 64}, {80, 128}, {96, 96}, {100, 60}, {360, 256}};
+
+// fft2D against the scalar lines in both directions, apart and in place,
+// at every line count.
 TEST(FastKernels, Fft2DMatchesScalarLines) {
-  const Size sizes[] = {{1, 8},  {8, 1},  {2, 3},   {3, 5},   {4, 4},   {5, 7},  {7, 9},
-                        {11, 6}, {13, 17}, {16, 15}, {30, 22}, {96, 96}, {360, 256}};
-  for (Size s : sizes)
+  for (Size s : kFftSizes)
     for (int direction : {0, 1}) {
       std::mt19937 rng(static_cast<uint32_t>(s.rows * 77 + s.cols + direction));
       std::uniform_real_distribution<float> v(-100.0f, 300.0f);
       std::vector<ST_Complex32f> in(static_cast<size_t>(s.rows) * s.cols);
       for (auto &c : in) c = {v(rng), direction ? v(rng) : 0.0f};
-      // Reference: columns, then rows with the 1 / (rows cols) scale.
-      std::vector<ST_Complex32f> want = in;
-      const float scale = direction ? 1.0f / static_cast<float>(s.rows * s.cols) : 1.0f;
-      auto lines = [&](int n, int count, int64_t lineStep, int64_t pointStep, float sc) {
-        if (n < 2) {
-          if (sc != 1.0f)
-            for (auto &c : want) c = {c.re * sc, c.im * sc};
-          return;
-        }
-        int stages[zq_fft::kMaxFactors];
-        const int ns = zq_fft::fftStages(n, stages);
-        std::vector<int> perm(n);
-        std::vector<ST_Complex32f> tw(n), scratch(n), line(n);
-        zq_fft::fftInitTables(n, ns, stages, perm.data(), tw.data());
-        for (int l = 0; l < count; ++l) {
-          for (int i = 0; i < n; ++i) line[i] = want[l * lineStep + i * pointStep];
-          zq_fft::fftTransform1D(line.data(), n, ns, stages, perm.data(), tw.data(),
-                                 scratch.data(), direction, sc);
-          for (int i = 0; i < n; ++i) want[l * lineStep + i * pointStep] = line[i];
-        }
-      };
-      lines(s.rows, s.cols, 1, s.cols, 1.0f);
-      lines(s.cols, s.rows, s.cols, 1, scale);
-      std::vector<ST_Complex32f> got(in.size()), inPlace = in;
-      ASSERT_EQ(zq_fft::fft2D(in.data(), s.rows, s.cols, direction, got.data()), 0);
-      ASSERT_EQ(zq_fft::fft2D(inPlace.data(), s.rows, s.cols, direction, inPlace.data()), 0);
-      ASSERT_EQ(std::memcmp(got.data(), want.data(), sizeof(ST_Complex32f) * want.size()), 0)
-          << s.rows << "x" << s.cols << " direction " << direction;
-      ASSERT_EQ(std::memcmp(inPlace.data(), want.data(), sizeof(ST_Complex32f) * want.size()), 0)
-          << "in place " << s.rows << "x" << s.cols << " direction " << direction;
+      const std::vector<ST_Complex32f> want = ScalarFft2D(in, s, direction);
+      for (int32_t lanes : kFftLanes) {
+        SCOPED_TRACE(::testing::Message() << s.rows << "x" << s.cols << " direction " << direction
+                                          << " lanes " << lanes);
+        ZqFftLanesForTest(lanes);
+        std::vector<ST_Complex32f> got(in.size()), inPlace = in;
+        ASSERT_EQ(zq_fft::fft2D(in.data(), s.rows, s.cols, direction, got.data()), 0);
+        ASSERT_EQ(zq_fft::fft2D(inPlace.data(), s.rows, s.cols, direction, inPlace.data()), 0);
+        EXPECT_TRUE(SameBits(got, want));
+        EXPECT_TRUE(SameBits(inPlace, want)) << "in place";
+      }
     }
+  ZqFftLanesForTest(8);
+}
+
+// Pixels for the image transforms: signed zeros among small values (a zero
+// sum keeps the sign only when every term is -0), or values with infinities
+// and NaNs.
+std::vector<float> FftPixels(Size s, bool special, uint32_t seed) {
+  std::mt19937 rng(seed + static_cast<uint32_t>(s.rows * 131 + s.cols));
+  std::vector<float> img(static_cast<size_t>(s.rows) * s.cols);
+  for (float &f : img) {
+    const uint32_t r = rng();
+    f = static_cast<float>(r % 511) - 255.0f;
+    if (!special && r % 3 == 0) f = (r >> 8) % 2 ? -0.0f : 0.0f;
+    if (special && r % 89 == 0) f = (r >> 8) % 2 ? NAN : -NAN;
+    if (special && r % 97 == 1) f = (r >> 8) % 2 ? INFINITY : -INFINITY;
+  }
+  return img;
+}
+
+// The same value: the same bits, or NaN in both (a NaN's sign depends on
+// which of two NaN operands the processor passes on; fftTransform1D and the
+// lanes already differ in it).
+bool SameValues(const float *a, const float *b, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (std::memcmp(&a[i], &b[i], sizeof(float)) != 0 && !(std::isnan(a[i]) && std::isnan(b[i])))
+      return false;
+  return true;
+}
+
+// The image transforms at every line count against the scalar lines: the
+// forward transforms of float and 8-bit images (in the caller's buffer and
+// a spectrum overlapping the pixels), and the inverses back to floats and
+// clamped bytes.
+TEST(FastKernels, ImageFftMatchesScalarLines) {
+  for (Size s : kFftSizes)
+    for (bool special : {false, true}) {
+      const std::vector<float> img = FftPixels(s, special, 5);
+      const size_t n = img.size();
+      std::vector<uint8_t> bytes(n);
+      for (size_t i = 0; i < n; ++i)
+        bytes[i] = std::isfinite(img[i]) ? static_cast<uint8_t>(static_cast<int>(img[i]) & 255) : 0;
+      std::vector<ST_Complex32f> fromFloat(n), fromBytes(n);
+      for (size_t i = 0; i < n; ++i) {
+        fromFloat[i] = {img[i], 0.0f};
+        fromBytes[i] = {static_cast<float>(bytes[i]), 0.0f};
+      }
+      const std::vector<ST_Complex32f> wantFloat = ScalarFft2D(fromFloat, s, 0);
+      const std::vector<ST_Complex32f> wantBytes = ScalarFft2D(fromBytes, s, 0);
+      // Inverse of the spectrum of the bytes (finite, so clamping is defined).
+      const std::vector<ST_Complex32f> back = ScalarFft2D(wantBytes, s, 1);
+      std::vector<float> wantReal(n);
+      std::vector<uint8_t> wantClamped(n);
+      for (size_t i = 0; i < n; ++i) {
+        const float v = back[i].re;
+        wantReal[i] = v;
+        wantClamped[i] = v <= 0.0f ? 0 : v >= 255.0f ? 255 : static_cast<uint8_t>(v);
+      }
+      for (int32_t lanes : kFftLanes) {
+        SCOPED_TRACE(::testing::Message() << s.rows << "x" << s.cols << " special " << special
+                                          << " lanes " << lanes);
+        ZqFftLanesForTest(lanes);
+        std::vector<ST_Complex32f> spectrum(n);
+        ASSERT_EQ(ZqImgFFT_32f(img.data(), s.rows, s.cols, spectrum.data()), 0);
+        EXPECT_TRUE(SameValues(&spectrum[0].re, &wantFloat[0].re, 2 * n)) << "float pixels";
+        // Pixels in the first half of the spectrum's own buffer.
+        std::vector<ST_Complex32f> shared(n);
+        std::memcpy(shared.data(), img.data(), n * sizeof(float));
+        ASSERT_EQ(ZqImgFFT_32f(&shared[0].re, s.rows, s.cols, shared.data()), 0);
+        EXPECT_TRUE(SameValues(&shared[0].re, &wantFloat[0].re, 2 * n)) << "overlapping";
+        ASSERT_EQ(imgFFT(bytes.data(), s.rows, s.cols, spectrum.data()), 0);
+        EXPECT_TRUE(SameBits(spectrum, wantBytes)) << "byte pixels";
+        std::vector<float> real(n);
+        ASSERT_EQ(ZqRealImgIFFT_32f(wantBytes.data(), s.rows, s.cols, real.data()), 0);
+        EXPECT_TRUE(SameBits(real, wantReal)) << "inverse to floats";
+        std::vector<uint8_t> clamped(n);
+        ASSERT_EQ(realImgIFFT(wantBytes.data(), s.rows, s.cols, clamped.data()), 0);
+        EXPECT_TRUE(SameBits(clamped, wantClamped)) << "inverse to bytes";
+      }
+    }
+  ZqFftLanesForTest(8);
 }
 
 }  // namespace

@@ -182,6 +182,10 @@ TEST(ImgFft, AllocationFailuresAreReported) {
   std::vector<uint8_t> img(rows * cols, 7), out(rows * cols, 77);
   std::vector<ST_Complex32f> spectrum(rows * cols);
   ASSERT_EQ(imgFFT(img.data(), rows, cols, spectrum.data()), 0);
+  // 8 x 8 goes through the blocks of lines (tables, then line buffers).
+  std::vector<uint8_t> img8(64, 9), out8(64, 77);
+  std::vector<ST_Complex32f> spectrum8(64);
+  ASSERT_EQ(imgFFT(img8.data(), 8, 8, spectrum8.data()), 0);
   struct Case {
     const char *name;
     int ok;  // allocations that succeed
@@ -207,6 +211,14 @@ TEST(ImgFft, AllocationFailuresAreReported) {
          return zq_fft::fft2D(spectrum.data(), rows, cols, 0, s.data());
        },
        -2},
+      {"forward in blocks: no line buffer", 2,
+       [&] {
+         std::vector<ST_Complex32f> s(64);
+         return imgFFT(img8.data(), 8, 8, s.data());
+       },
+       -2},
+      {"inverse in blocks: no buffer of the transposed rows", 4,
+       [&] { return realImgIFFT(spectrum8.data(), 8, 8, out8.data()); }, -2},
       {"shift", 0, [&] { return zq_fft::fftShiftCenter(spectrum.data(), rows, cols); }, -2},
       {"energy", 0, [&] { return fftFilterEnergy(spectrum.data(), rows, cols, 0, 1.0f); }, -1},
       {"root enhancement", 0,
@@ -221,6 +233,7 @@ TEST(ImgFft, AllocationFailuresAreReported) {
     EXPECT_EQ(rc, c.want);
   }
   EXPECT_EQ(out, std::vector<uint8_t>(rows * cols, 77));
+  EXPECT_EQ(out8, std::vector<uint8_t>(64, 77));
   for (int i = 0; i < rows * cols; ++i) EXPECT_EQ(spectrum[i].re, before[i].re);
 }
 
