@@ -117,10 +117,10 @@ TEST(GradientOriBin, IsTheBinOfAtan2fEverywhere) {
     const float dy = ldexpf(1.0f + static_cast<float>(next() >> 8) / 16777216.0f, ey) * ((next() & 1) ? -1.0f : 1.0f);
     check(dx, dy);
   }
-  const float specials[] = {0.0f, -0.0f, 1e-45f, -1e-45f, 1e-38f, 1.0f, -1.0f, 3.4e38f, -3.4e38f,
+  const float unusual[] = {0.0f, -0.0f, 1e-45f, -1e-45f, 1e-38f, 1.0f, -1.0f, 3.4e38f, -3.4e38f,
                             INFINITY, -INFINITY, NAN};
-  for (float dx : specials)
-    for (float dy : specials) check(dx, dy);
+  for (float dx : unusual)
+    for (float dy : unusual) check(dx, dy);
   EXPECT_EQ(mismatches, 0) << "of " << checked;
 }
 
@@ -132,14 +132,14 @@ TEST(GradientOriBin, VectorAndPlainRowsAgree) {
     st = st * 1664525u + 1013904223u;
     return st;
   };
-  const float specials[] = {0.0f, -0.0f, 1e-45f, INFINITY, -INFINITY, NAN, 3.4e38f};
+  const float unusual[] = {0.0f, -0.0f, 1e-45f, INFINITY, -INFINITY, NAN, 3.4e38f};
   for (int n = 1; n <= 40; ++n) {
     for (int rep = 0; rep < 200; ++rep) {
       std::vector<float> dx(n), dy(n);
       for (int k = 0; k < n; ++k) {
         const uint32_t r = next();
         if (r % 16 == 0) {
-          dx[k] = specials[next() % 7];
+          dx[k] = unusual[next() % 7];
           dy[k] = static_cast<float>(static_cast<int>(next() % 64) - 32);
         } else if (r % 16 == 1) {
           // Right at an edge of bin 3 (within a few units in the last place).
