@@ -1,6 +1,7 @@
-// The orientation stage of the scale-space detectors: pixel gradients with
-// their cache in the cleared difference pyramid, orientation histograms,
-// and the dominant orientation plus copies for further strong orientations.
+// The orientation stage of the scale-space detectors: pixel gradients (for
+// Mfs with their cache in the cleared difference pyramid), orientation
+// histograms, and the dominant orientation plus copies for further strong
+// orientations.
 #ifndef SRC_FEATURES_ZQKEYPOINTORI_H_
 #define SRC_FEATURES_ZQKEYPOINTORI_H_
 
@@ -42,8 +43,7 @@ int32_t ZqCalcGradMagOriAt(int32_t rowBytes, const float *data, int32_t r, int32
 void ZqCachedGradient(ST_Image ***gaussPyr, ST_Image ***dogPyr, int32_t octv, int32_t intv,
                       int32_t r, int32_t c, int32_t useAtan2, float *mag, float *ori);
 
-// One circular [0.25 0.5 0.25] pass over the 36 bins, in place; does
-// nothing when its temporary copy cannot be allocated.
+// One circular [0.25 0.5 0.25] pass over the 36 bins, in place.
 void ZqSmoothOriHist(float *hist);
 
 // The largest bin value; *index gets the first bin holding it.
@@ -61,9 +61,27 @@ void ZqCalcMfsFeatureOris(ST_Seq *features, ST_Seq *copies, ST_Image ***gaussPyr
                           ST_Image ***dogPyr);
 
 // Orientation stage of ZqGetMfbFeatures: unweighted histograms, atan2f
-// gradients; copies go to `copies`.
+// gradients (ZqGradientOriBin); copies go to `copies`. dogPyr must not be
+// NULL but is neither read nor written (nothing is cached).
 void ZqCalcBriskFeatureOris(ST_Seq *features, ST_Seq *copies, ST_Image ***gaussPyr,
                             ST_Image ***dogPyr);
+
+// Histogram bin of an angle in [-pi, pi] (bin 36 wraps to 0; other angles
+// give 0).
+int32_t ZqOriBin(float ori);
+
+// ZqOriBin(atan2f(dy, dx)) for every dx, dy; atan2f is called only for
+// angles close to a bin edge and for zero or non-finite components.
+int32_t ZqGradientOriBin(float dx, float dy);
+
+// bins[k] = ZqGradientOriBin(dx[k], dy[k]) for k < n, several at a time
+// where the processor allows.
+void ZqGradientOriBins(const float *dx, const float *dy, int32_t n, int32_t *bins);
+
+// Test hook: 0 makes the Mfb orientation stage and ZqGradientOriBins take
+// one gradient at a time, as where no vector instructions are available;
+// anything else several at a time (the default).
+void ZqKeypointOriVectorBinsForTest(int32_t on);
 
 #ifdef __cplusplus
 }

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 #include "src/features/ZqAlgMode.h"
@@ -301,11 +301,13 @@ extern "C" ST_Image ***ZqBuildGaussPyr(const ST_Image *base, int32_t octvs, int3
         const ST_Image *prev = pyr[o - 1][intvls];
         // An octave needs at least one pixel.
         ok = prev->height / 2 >= 1 && prev->width / 2 >= 1;
-        pyr[o][i] = ok ? NewPyrFloat(0, o, i, prev->height / 2, prev->width / 2, true) : NULL;
+        // Decimation writes every pixel: no clearing first.
+        pyr[o][i] = ok ? NewPyrFloat(0, o, i, prev->height / 2, prev->width / 2, false) : NULL;
         ok = pyr[o][i] != NULL && ZqResize(prev, pyr[o][i], 0) == 0;
       } else {
         const ST_Image *prev = pyr[o][i - 1];
-        pyr[o][i] = NewPyrFloat(0, o, i, prev->height, prev->width, true);
+        // The blur's last pass (or its copy) writes every pixel of the level.
+        pyr[o][i] = NewPyrFloat(0, o, i, prev->height, prev->width, false);
         ok = pyr[o][i] != NULL &&
              FastGaussBlur(pyr[o][i - 1], pyr[o][i], static_cast<uint16_t>(i), mode) == 1;
       }
@@ -331,7 +333,8 @@ extern "C" ST_Image ***ZqBuildDogPyr(ST_Image ***gaussPyr, int32_t octvs, int32_
   for (int32_t o = 0; o < octvs; ++o) {
     for (int32_t m = 0; m < n; ++m) {
       const ST_Image *g = gaussPyr[o][m < n - 1 ? m : n - 1];
-      pyr[o][m] = NewPyrFloat(1, o, m, g->height, g->width, true);
+      // Differences fill their slot whole; only the last slot is cleared.
+      pyr[o][m] = NewPyrFloat(1, o, m, g->height, g->width, m == n - 1);
       if (pyr[o][m] == NULL) {
         QUORV_LOGE("%s...dogPyr[%d][%d] malloc fail", "ZqBuildDogPyr", o, m);
         ZqReleasePyr(&pyr, octvs, n);
@@ -351,6 +354,7 @@ extern "C" void ZqScaleSpaceReleaseBuffers(void) {
         std::free(b.data);
         b = PyrBlock{NULL, 0, false};
       }
+  FastGaussBlurReleaseBuffers();
 }
 
 extern "C" void ZqClearDogPyr(ST_Image ***dogPyr, int32_t octvs, int32_t intvls) {
@@ -364,10 +368,63 @@ extern "C" void ZqClearDogPyr(ST_Image ***dogPyr, int32_t octvs, int32_t intvls)
 }
 
 namespace {
-bool gVectorScan = true;
+// 0: one column at a time; 4: four at a time; else as wide as there is.
+int32_t gVectorScan = 8;
+
+#if defined(__SSE2__)
+// Eight columns at a time on processors with AVX: from column c of row r
+// of interval s, while whole groups of eight fit before end, the columns
+// that pass the threshold t and are no smaller (no larger, for v <= 0)
+// than their 26 neighbours go to cols in column order; returns their count
+// and sets *next to the first column not screened. The same comparisons as
+// the four-column scan, lane by lane. cols holds end - c entries.
+__attribute__((target("avx"))) int32_t ScreenRowWide(ST_Image **oct, int32_t s, int32_t r,
+                                                     int32_t c, int32_t end, float t,
+                                                     int32_t *cols, int32_t *next) {
+  const float *row = ZqImgRow<float>(oct[s], r);
+  const __m256 tv = _mm256_set1_ps(t);
+  const __m256 zero = _mm256_setzero_ps();
+  const __m256 sign = _mm256_set1_ps(-0.0f);
+  const float *rows[3][3];
+  for (int32_t ds = -1; ds <= 1; ++ds)
+    for (int32_t dr = -1; dr <= 1; ++dr) rows[ds + 1][dr + 1] = ZqImgRow<float>(oct[s + ds], r + dr);
+  int32_t count = 0;
+  for (; c + 8 <= end; c += 8) {
+    const __m256 v = _mm256_loadu_ps(row + c);
+    const __m256 pass = _mm256_cmp_ps(_mm256_andnot_ps(sign, v), tv, _CMP_GT_OQ);
+    if (_mm256_movemask_ps(pass) == 0) continue;
+    // Lanes with v <= 0 have their signs turned (exact), so "n < v" there
+    // becomes "-n > -v": one comparison a neighbour for both kinds (NaN
+    // compares false either way).
+    const __m256 flip = _mm256_andnot_ps(_mm256_cmp_ps(v, zero, _CMP_GT_OQ), sign);
+    const __m256 fv = _mm256_xor_ps(v, flip);
+    __m256 beaten = zero;
+    int32_t m = 0;
+    // The own interval first: most columns are beaten there already.
+    for (int32_t ds : {0, -1, 1}) {
+      for (int32_t dr = 0; dr < 3; ++dr) {
+        const float *n = rows[ds + 1][dr] + c;
+        for (int32_t dc = -1; dc <= 1; ++dc) {
+          const __m256 nv = _mm256_xor_ps(_mm256_loadu_ps(n + dc), flip);
+          beaten = _mm256_or_ps(beaten, _mm256_cmp_ps(nv, fv, _CMP_GT_OQ));
+        }
+      }
+      m = _mm256_movemask_ps(_mm256_andnot_ps(beaten, pass));
+      if (m == 0) break;
+    }
+    for (int32_t k = 0; m != 0; ++k, m >>= 1) {
+      if (m & 1) cols[count++] = c + k;
+    }
+  }
+  *next = c;
+  return count;
+}
+
+bool UseWideScan() { return gVectorScan != 0 && gVectorScan != 4 && __builtin_cpu_supports("avx"); }
+#endif
 }  // namespace
 
-extern "C" void ZqScaleSpaceVectorScanForTest(int32_t on) { gVectorScan = on != 0; }
+extern "C" void ZqScaleSpaceVectorScanForTest(int32_t on) { gVectorScan = on; }
 
 extern "C" int32_t ZqScaleSpaceExtrema(ST_Image ***dogPyr, int32_t octvs, int32_t intvls,
                                        int32_t curvThr, ST_Seq **features, ST_MemStorage *storage,
@@ -397,6 +454,15 @@ extern "C" int32_t ZqScaleSpaceExtrema(ST_Image ***dogPyr, int32_t octvs, int32_
     return -2;
   }
   const float t = contrThr * 127.5f / static_cast<float>(intvls);
+#if defined(__SSE2__)
+  // Columns the wide scan passes on, at most a row's (from the C heap, so
+  // the counted heap sees the same calls either way); without them the
+  // four-column scan does the work.
+  int32_t *wideCols = UseWideScan() && width0 > 0
+                          ? static_cast<int32_t *>(std::malloc(static_cast<size_t>(width0) * sizeof(int32_t)))
+                          : NULL;
+  const bool wideScan = wideCols != NULL;
+#endif
   for (int32_t o = 0; o < octvs; ++o) {
     std::memset(mark, 0, static_cast<size_t>(markBytes));
     ST_Image **oct = dogPyr[o];
@@ -441,12 +507,18 @@ extern "C" int32_t ZqScaleSpaceExtrema(ST_Image ***dogPyr, int32_t octvs, int32_
         const float *row = ZqImgRow<float>(oct[s], r);
         int32_t c = b;
 #if defined(__SSE2__)
+        if (wideScan && c + 8 <= width - b) {
+          // The candidates are found first and refined after: refinement
+          // reads the difference images only, so the order is the same.
+          const int32_t found = ScreenRowWide(oct, s, r, c, width - b, t, wideCols, &c);
+          for (int32_t k = 0; k < found; ++k) candidate(r, wideCols[k], row[wideCols[k]]);
+        }
         // Four columns at a time: the same threshold and neighbour
         // comparisons as below, lane by lane; candidates in column order.
         const __m128 tv = _mm_set1_ps(t);
         const __m128 zero = _mm_setzero_ps();
         const __m128 sign = _mm_set1_ps(-0.0f);
-        for (; gVectorScan && c + 4 <= width - b; c += 4) {
+        for (; gVectorScan != 0 && c + 4 <= width - b; c += 4) {
           const __m128 v = _mm_loadu_ps(row + c);
           const __m128 pass = _mm_cmpgt_ps(_mm_andnot_ps(sign, v), tv);
           if (_mm_movemask_ps(pass) == 0) continue;
@@ -483,6 +555,9 @@ extern "C" int32_t ZqScaleSpaceExtrema(ST_Image ***dogPyr, int32_t octvs, int32_
   }
   *features = seq;
   ZqSafeFree(mark);
+#if defined(__SSE2__)
+  std::free(wideCols);
+#endif
   return 0;
 }
 

@@ -43,8 +43,9 @@ ST_Image ***ZqBuildDogPyr(ST_Image ***gaussPyr, int32_t octvs, int32_t intvls);
 // Frees every image, the octave arrays and the outer array; clears *pyr.
 void ZqReleasePyr(ST_Image ****pyr, int32_t octvs, int32_t n);
 
-// Frees the pixel blocks the pyramids keep from call to call (blocks of a
-// pyramid still alive stay); the next pyramid allocates anew.
+// Frees the pixel blocks the pyramids and their blurs keep from call to
+// call (blocks of a pyramid still alive stay); the next pyramid allocates
+// anew.
 void ZqScaleSpaceReleaseBuffers(void);
 
 // Zeroes the pixels of the intvls + 3 slots of every octave.
@@ -57,8 +58,9 @@ int32_t ZqScaleSpaceExtrema(ST_Image ***dogPyr, int32_t octvs, int32_t intvls, i
                             ST_Seq **features, ST_MemStorage *storage, float contrThr);
 
 // Test hook: 0 makes ZqScaleSpaceExtrema screen one column at a time, as it
-// does where no vector instructions are available; anything else four at a
-// time (the default).
+// does where no vector instructions are available; 4 four at a time, as
+// without AVX; anything else eight at a time where AVX is there (the
+// default), else four.
 void ZqScaleSpaceVectorScanForTest(int32_t on);
 
 // scl_octv = sigma * 2^(intv / intvls) of every keypoint, single precision.

@@ -124,7 +124,9 @@ int32_t RunStages(const char *name, bool mfb, bool fast, int32_t preCap,
   ZqCalcFeatureScales(w.features, para.intvls, para.sigma);
   clock.Stage("ZqCalcFeatureScales");
   if (para.imgDbl != 0) ZqAdjustForImgDbl(w.features);
-  ZqClearDogPyr(w.dog, w.octvs, para.intvls);
+  // The difference pyramid becomes the gradient cache of the Mfs stages;
+  // the Mfb stages cache nothing.
+  if (!mfb) ZqClearDogPyr(w.dog, w.octvs, para.intvls);
 
   const bool filters = mfb || !fast;
   if (filters && gAlgMode.kpValidRegionSwitch != 0 && para.validArea < 100) {

@@ -1,7 +1,9 @@
 #include "src/image/ZqFastGaussBlur.h"
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include <immintrin.h>
 
@@ -352,14 +354,50 @@ __attribute__((target("avx"))) void BoxBlock8(const ST_Image *src, int y0, int n
   }
 }
 
-// The whole pass on eight lanes (allocation as BoxPass's).
+// A block of the C heap kept from call to call (outside the counted heap:
+// its contents are always written before they are read, so it needs no
+// clearing, and a call allocates through the counted heap the same way
+// whether the block is there already or not).
+struct KeptBlock {
+  void *data = nullptr;
+  size_t capacity = 0;
+  bool busy = false;
+};
+KeptBlock gScratchBlock;  // FastGaussBlur's scratch image
+KeptBlock gAcrossBlock;   // a wide pass's turned blocks and factors
+
+// bytes of b for the caller, or NULL when b is in use or the C heap refuses.
+void *TakeKept(KeptBlock &b, size_t bytes) {
+  if (b.busy) return nullptr;
+  if (b.capacity < bytes) {
+    std::free(b.data);
+    b.data = std::malloc(bytes);
+    b.capacity = b.data != nullptr ? bytes : 0;
+    if (b.data == nullptr) return nullptr;
+  }
+  b.busy = true;
+  return b.data;
+}
+
+// The whole pass on eight lanes (allocation as BoxPass's: the column sums,
+// which start from zero, come from the counted heap; the turned blocks and
+// factors, written before they are read, from a kept block when there is
+// one).
 int32_t BoxPassWide(const ST_Image *src, ST_Image *dst, ST_Image *also, int r) {
   const int width = src->width, height = src->height;
   const int most = MinInt(2 * r + 1, width);
-  float *carry = static_cast<float *>(
-      ZqSafeAlloc(((K + 1) * width + K * (most + 1)) * static_cast<int32_t>(sizeof(float))));
+  float *carry = static_cast<float *>(ZqSafeAlloc(width * static_cast<int32_t>(sizeof(float))));
   ZQ_CHECK(carry == NULL, 0);
-  float *across = carry + width, *factors = across + K * width;
+  const size_t restFloats = static_cast<size_t>(K) * width + static_cast<size_t>(K) * (most + 1);
+  float *across = static_cast<float *>(TakeKept(gAcrossBlock, restFloats * sizeof(float)));
+  const bool kept = across != nullptr;
+  if (!kept) {
+    across = static_cast<float *>(
+        ZqSafeAlloc(static_cast<int32_t>(restFloats * sizeof(float))));
+    if (across == nullptr) ZqSafeFree(carry);
+    ZQ_CHECK(across == NULL, 0);
+  }
+  float *factors = across + K * width;
   for (int y = 0; y <= MinInt(r, height - 1); ++y)
     NextColumnSums(carry, ZqImgRow<float>(src, y), nullptr, width, carry);
   for (int y0 = 0; y0 < height; y0 += K) {
@@ -373,6 +411,11 @@ int32_t BoxPassWide(const ST_Image *src, ST_Image *dst, ST_Image *also, int r) {
       rows[j] = MinInt(height - 1, y + r) - MaxInt(0, y - r) + 1;
     }
     BoxBlock8(src, y0, n, r, rows, carry, across, factors, out, also != nullptr ? out2 : nullptr);
+  }
+  if (kept) {
+    gAcrossBlock.busy = false;
+  } else {
+    ZqSafeFree(across);
   }
   ZqSafeFree(carry);
   return 1;
@@ -464,9 +507,31 @@ extern "C" int32_t FastGaussBlur(ST_Image *src, ST_Image *dst, uint16_t level, u
   int16_t sizes[ZQ_FAST_GAUSS_MAX_PASSES];
   const int32_t passes = FastGaussBlurPasses(level, mode, sizes);
   ZQ_CHECK(passes < 0, 0);
-  ST_Size size = {src->height, src->width};
-  ST_Image *scratch = ZqCreateImage(&size, src->depth);
+  // The scratch image: a header of the counted heap over the kept block
+  // (every pass writes its target whole before the next reads it, so the
+  // block needs no clearing), or an image of its own.
+  ST_Image *scratch = static_cast<ST_Image *>(ZqSafeAlloc(sizeof(ST_Image)));
   ZQ_CHECK(scratch == NULL, 0);
+  *scratch = *src;
+  const bool packed = src->rowBytes == src->width * 4 && src->imageSize > 0;
+  scratch->imageData = static_cast<uint8_t *>(
+      packed ? TakeKept(gScratchBlock, static_cast<size_t>(src->imageSize)) : nullptr);
+  const bool kept = scratch->imageData != nullptr;
+  if (!kept) {
+    ZqReleaseImageHeader(&scratch);
+    ST_Size size = {src->height, src->width};
+    scratch = ZqCreateImage(&size, src->depth);
+    ZQ_CHECK(scratch == NULL, 0);
+  }
+  auto releaseScratch = [&scratch, kept]() {
+    if (kept) {
+      gScratchBlock.busy = false;
+      scratch->imageData = nullptr;
+      ZqReleaseImageHeader(&scratch);
+    } else {
+      ZqReleaseImage(&scratch);
+    }
+  };
   // The last pass writes straight into dst as well (after an even number
   // of passes src must hold the result too), so no copy is left to make.
   const bool apart = dst != src;
@@ -480,7 +545,7 @@ extern "C" int32_t FastGaussBlur(ST_Image *src, ST_Image *dst, uint16_t level, u
       else also = dst;
     }
     if (!BoxPass(fromSrc ? src : scratch, to, also, sizes[i])) {
-      ZqReleaseImage(&scratch);
+      releaseScratch();
       ZQ_LOG_FAIL("FastGaussBlur", "FastBoxBlurPass fail");
       return 0;
     }
@@ -489,6 +554,14 @@ extern "C" int32_t FastGaussBlur(ST_Image *src, ST_Image *dst, uint16_t level, u
   if (result != dst && (passes == 0 || !apart)) {
     std::memcpy(dst->imageData, result->imageData, static_cast<size_t>(src->imageSize));
   }
-  ZqReleaseImage(&scratch);
+  releaseScratch();
   return 1;
+}
+
+extern "C" void FastGaussBlurReleaseBuffers(void) {
+  for (KeptBlock *b : {&gScratchBlock, &gAcrossBlock}) {
+    if (b->busy) continue;
+    std::free(b->data);
+    *b = KeptBlock{};
+  }
 }

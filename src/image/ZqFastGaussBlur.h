@@ -27,7 +27,8 @@ int32_t FastGaussBlurPasses(uint16_t level, uint8_t mode, int16_t sizes[ZQ_FAST_
 // src is overwritten: after an even number of passes (none included) it
 // equals dst, after an odd number it holds the result of the next-to-last
 // pass. Returns 1, or 0 (logged) for NULL or mismatched images, a level
-// above 5, or a failed allocation (scratch image or a pass's column sums).
+// above 5, or a failed allocation (scratch header, or data where the kept
+// block cannot serve, or a pass's column sums).
 int32_t FastGaussBlur(ST_Image *src, ST_Image *dst, uint16_t level, uint8_t mode);
 
 // One box-mean pass between two different float images of the same size:
@@ -37,6 +38,10 @@ int32_t FastGaussBlur(ST_Image *src, ST_Image *dst, uint16_t level, uint8_t mode
 // Returns 1, or 0 (logged) for NULL, identical or mismatched images or a
 // failed column-sum row (dst then unchanged).
 int32_t FastBoxBlurPass(const ST_Image *src, ST_Image *dst, int16_t size);
+
+// Frees the scratch blocks the blur keeps from call to call; the next blur
+// allocates anew.
+void FastGaussBlurReleaseBuffers(void);
 
 // Test hook: on != 0 keeps the box passes on four-lane registers even where
 // the processor offers eight-lane ones (same results either way).

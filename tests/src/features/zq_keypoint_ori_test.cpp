@@ -76,6 +76,95 @@ TEST(GradMagOri, AxesDiagonalsAndFlat) {
   EXPECT_GT(ori, 0.0f);
 }
 
+// The gradient bin must be the bin of atan2f for every input: most of all
+// just beside a bin edge, where the estimate hands over to atan2f, and at
+// the angles atan2f treats apart (zeros of either sign, infinities, NaN,
+// subnormal and huge components).
+TEST(GradientOriBin, IsTheBinOfAtan2fEverywhere) {
+  auto expect = [](float dx, float dy) {
+    return ZqOriBin(atan2f(dy, dx));
+  };
+  int64_t checked = 0, mismatches = 0;
+  auto check = [&](float dx, float dy) {
+    ++checked;
+    if (ZqGradientOriBin(dx, dy) != expect(dx, dy)) {
+      if (++mismatches < 10) ADD_FAILURE() << "dx " << dx << " dy " << dy;
+    }
+  };
+  // Around every edge (bin k starts at -pi + (k - 0.5) * 10 degrees), at
+  // steps from 1e-7 to 1e-3 radians and several lengths.
+  const double kPiD = 3.14159265358979323846;
+  for (int k = 0; k <= 36; ++k) {
+    const double edge = -kPiD + (k - 0.5) * kPiD / 18.0;
+    for (int e = -4000; e <= 4000; ++e) {
+      const double a = edge + e * 2.5e-7;
+      for (double len : {1e-3, 0.7, 1.0, 37.5, 255.0, 1e5}) check(static_cast<float>(len * cos(a)), static_cast<float>(len * sin(a)));
+    }
+  }
+  // Small integer and half-integer differences, as smoothed images give.
+  for (int y = -64; y <= 64; ++y)
+    for (int x = -64; x <= 64; ++x) check(0.5f * x, 0.5f * y);
+  // Pseudo-random bit patterns of finite floats over many exponents.
+  uint32_t st = 12345u;
+  auto next = [&st]() {
+    st = st * 1664525u + 1013904223u;
+    return st;
+  };
+  for (int n = 0; n < 400000; ++n) {
+    const float m = 1.0f + static_cast<float>(next() >> 8) / 16777216.0f;
+    const int ex = static_cast<int>(next() % 60) - 30, ey = ex + static_cast<int>(next() % 9) - 4;
+    const float dx = ldexpf(m, ex) * ((next() & 1) ? -1.0f : 1.0f);
+    const float dy = ldexpf(1.0f + static_cast<float>(next() >> 8) / 16777216.0f, ey) * ((next() & 1) ? -1.0f : 1.0f);
+    check(dx, dy);
+  }
+  const float unusual[] = {0.0f, -0.0f, 1e-45f, -1e-45f, 1e-38f, 1.0f, -1.0f, 3.4e38f, -3.4e38f,
+                            INFINITY, -INFINITY, NAN};
+  for (float dx : unusual)
+    for (float dy : unusual) check(dx, dy);
+  EXPECT_EQ(mismatches, 0) << "of " << checked;
+}
+
+// Several at a time and one at a time give the bins of ZqGradientOriBin,
+// for every count (the groups' remainders) and every kind of component.
+TEST(GradientOriBin, VectorAndPlainRowsAgree) {
+  uint32_t st = 777u;
+  auto next = [&st]() {
+    st = st * 1664525u + 1013904223u;
+    return st;
+  };
+  const float unusual[] = {0.0f, -0.0f, 1e-45f, INFINITY, -INFINITY, NAN, 3.4e38f};
+  for (int n = 1; n <= 40; ++n) {
+    for (int rep = 0; rep < 200; ++rep) {
+      std::vector<float> dx(n), dy(n);
+      for (int k = 0; k < n; ++k) {
+        const uint32_t r = next();
+        if (r % 16 == 0) {
+          dx[k] = unusual[next() % 7];
+          dy[k] = static_cast<float>(static_cast<int>(next() % 64) - 32);
+        } else if (r % 16 == 1) {
+          // Right at an edge of bin 3 (within a few units in the last place).
+          const double a = -3.14159265358979323846 + 2.5 * 3.14159265358979323846 / 18.0 +
+                           (static_cast<int>(next() % 200) - 100) * 1e-7;
+          dx[k] = static_cast<float>(40.0 * cos(a));
+          dy[k] = static_cast<float>(40.0 * sin(a));
+        } else {
+          dx[k] = static_cast<float>(static_cast<int32_t>(next())) / 1e7f;
+          dy[k] = static_cast<float>(static_cast<int32_t>(next())) / 1e7f;
+        }
+      }
+      std::vector<int32_t> wide(n, -1), plain(n, -2);
+      ZqGradientOriBins(dx.data(), dy.data(), n, wide.data());
+      ZqKeypointOriVectorBinsForTest(0);
+      ZqGradientOriBins(dx.data(), dy.data(), n, plain.data());
+      ZqKeypointOriVectorBinsForTest(1);
+      for (int k = 0; k < n; ++k) {
+        ASSERT_EQ(wide[k], plain[k]) << n << " " << k << " dx " << dx[k] << " dy " << dy[k];
+        ASSERT_EQ(plain[k], ZqGradientOriBin(dx[k], dy[k])) << n << " " << k;
+      }
+    }
+  }
+}
+
 TEST(OriHistogram, SmoothingIsCircularAndKeepsTheSum) {
   float h[36] = {};
   h[0] = 16;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "src/features/ZqAlgMode.h"
+#include "src/features/ZqKeypointOri.h"
 #include "src/features/ZqScaleSpace.h"
 #include "src/features/ZqScaleSpaceDetector.h"
 #include "src/features/zq_scale_space_fixture.h"
@@ -78,6 +79,12 @@ TEST(ScaleSpaceReuse, OutputsMatchRecordedDigestsInAnyCallOrder) {
   ZqScaleSpaceReleaseBuffers();
   EXPECT_EQ(RunCase(kCases[0]), kCases[0].digest);
   ZqScaleSpaceReleaseBuffers();
+}
+
+TEST(ScaleSpaceReuse, OrientationBinsOneAtATimeGiveTheSameDigests) {
+  ZqKeypointOriVectorBinsForTest(0);
+  for (const Case &c : kCases) EXPECT_EQ(RunCase(c), c.digest) << c.name;
+  ZqKeypointOriVectorBinsForTest(1);
 }
 
 }  // namespace

@@ -199,11 +199,11 @@ TEST(ScaleSpaceExtrema, FindsAndRefinesBumps) {
   }
 }
 
-// The four-column screen finds exactly the keypoints of the column-by-column
-// one, in the same order: noisy fields with many extrema, plateaus (equal
-// neighbours do not beat a pixel), zeros and both signs, a NaN here and
-// there, and widths that leave columns over after the groups of four.
-TEST(ScaleSpaceExtrema, FourColumnScreenFindsWhatTheColumnScanFinds) {
+// The eight- and four-column screens find exactly the keypoints of the
+// column-by-column one, in the same order: noisy fields with many extrema,
+// plateaus (equal neighbours do not beat a pixel), zeros and both signs, a
+// NaN here and there, and widths that leave columns over after the groups.
+TEST(ScaleSpaceExtrema, VectorScreensFindWhatTheColumnScanFinds) {
   auto noise = [](unsigned seed, double levels, double nanEvery) {
     return [=](int s, int r, int c) {
       unsigned h = seed ^ static_cast<unsigned>(s * 7919 + r * 104729 + c * 1299709);
@@ -234,16 +234,24 @@ TEST(ScaleSpaceExtrema, FourColumnScreenFindsWhatTheColumnScanFinds) {
     dog.intvs.clear();
     ZqScaleSpaceVectorScanForTest(0);
     const std::vector<ST_DetectFeature> plain = dog.Scan(0.002f);
-    ZqScaleSpaceVectorScanForTest(1);
+    const std::vector<int> plainIntvs = dog.intvs;
+    dog.intvs.clear();
+    ZqScaleSpaceVectorScanForTest(4);
+    const std::vector<ST_DetectFeature> four = dog.Scan(0.002f);
+    ZqScaleSpaceVectorScanForTest(8);
     EXPECT_GT(plain.size(), 0u) << c.what;
-    ASSERT_EQ(fast.size(), plain.size()) << c.what;
-    EXPECT_EQ(fastIntvs, dog.intvs) << c.what;
-    for (size_t k = 0; k < fast.size(); ++k) {
-      EXPECT_EQ(std::memcmp(&fast[k].x, &plain[k].x, sizeof(float)), 0) << c.what << " " << k;
-      EXPECT_EQ(std::memcmp(&fast[k].y, &plain[k].y, sizeof(float)), 0) << c.what << " " << k;
-      EXPECT_EQ(fast[k].kind, plain[k].kind) << c.what << " " << k;
-      EXPECT_EQ(std::memcmp(&fast[k].contrast, &plain[k].contrast, sizeof(float)), 0)
-          << c.what << " " << k;
+    EXPECT_EQ(fastIntvs, plainIntvs) << c.what;
+    EXPECT_EQ(dog.intvs, plainIntvs) << c.what;
+    for (const std::vector<ST_DetectFeature> *v : {&fast, &four}) {
+      const std::string what = c.what + (v == &four ? " (four lanes)" : " (widest)");
+      ASSERT_EQ(v->size(), plain.size()) << what;
+      for (size_t k = 0; k < plain.size(); ++k) {
+        const ST_DetectFeature &f = (*v)[k];
+        EXPECT_EQ(std::memcmp(&f.x, &plain[k].x, sizeof(float)), 0) << what << " " << k;
+        EXPECT_EQ(std::memcmp(&f.y, &plain[k].y, sizeof(float)), 0) << what << " " << k;
+        EXPECT_EQ(f.kind, plain[k].kind) << what << " " << k;
+        EXPECT_EQ(std::memcmp(&f.contrast, &plain[k].contrast, sizeof(float)), 0) << what << " " << k;
+      }
     }
   }
 }
