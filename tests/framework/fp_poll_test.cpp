@@ -158,8 +158,11 @@ TEST_F(Poll, WaitsUntilTheTimeoutThenRunsIt) {
   timeval used;
   ASSERT_EQ(Handle(100, &used), 0);
   // The wait written back is what was left of the 30 ms when the call began.
+  // A loaded machine can hold the call up for a few milliseconds between
+  // `start` and its own reading of the clock; 10 ms still tells the time-out's
+  // remaining wait from the 100 ms limit or from what is left once it is due.
   EXPECT_LE(Us(used), 30000);
-  EXPECT_GE(Us(used), 30000 - (start - added) - 2000);
+  EXPECT_GE(Us(used), 30000 - (start - added) - 10000);
   for (int i = 0; i < 10 && g_fired.empty(); ++i) ASSERT_EQ(Handle(100), 0);
   int64_t end = NowUs(CLOCK_MONOTONIC);
   // A spinning wait burns about as much CPU as wall time.
