@@ -7,13 +7,15 @@
 # device library, and drives it with the service's client: list the device,
 # enrol a finger, verify a new press of it (match), verify another finger
 # (no match), identify, list the stored features, verify and identify again
-# beside a damaged stored print of the same finger (both match), clean up.
+# beside a damaged stored print of the same finger (both match), clean up;
+# the daemon's log must then hold no GLib CRITICAL line.
 #
 #   scripts/run-demo.sh [--no-setup] [--build-dir DIR] [--images DIR] [--shell]
 #
 # --shell: instead of the round, a shell inside the same world, with the
 # service's client and the emulated sensor's controls ready (printed at its
-# start); leaving the shell stops everything.
+# start); leaving the shell stops everything, and the exit status is 1 when
+# the daemon's log holds a GLib CRITICAL line.
 # --images DIR: the emulated sensor presses the 8-bit PGM files of DIR
 # (<finger>_<impression>.pgm, 96x96) instead of synthetic fingers.
 # FPDEV_JOBS: build jobs (default: all cores).
@@ -45,7 +47,7 @@ if [[ "${1:-}" != --inside ]]; then
       --build-dir) [[ $# -ge 2 ]] || die "--build-dir needs a folder"; build=$2; shift ;;
       --images) [[ $# -ge 2 ]] || die "--images needs a folder"; images=$2; shift ;;
       --shell) mode=shell ;;
-      -h|--help) sed -n '2,29p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+      -h|--help) awk 'NR > 1 && !/^#/ { exit } NR > 1' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
       *) die "unknown argument $1 (see --help)" ;;
     esac
     shift
@@ -189,11 +191,14 @@ if [[ $mode == shell ]]; then
   # shellcheck source=lib/service_shell.sh
   source "$here/scripts/lib/service_shell.sh"
   service_shell "$work" "$emul" "$pressed_by"
-  exit
+  # The shell may have searched: the service's second answer is allowed.
+  world_log_criticals "$work/service.log" "$world_search_answered_twice" >"$work/criticals" ||
+    { sed 's/^/      service | /' "$work/criticals" >&2; die "the service daemon logged GLib CRITICAL lines (above)"; }
+  exit 0
 fi
 
 # --- The round -------------------------------------------------------------------
-steps=(list enrol verify-same verify-other identify feature-list damaged-row clean)
+steps=(list enrol verify-same verify-other identify feature-list damaged-row clean daemon-log)
 declare -A result
 for s in "${steps[@]}"; do result[$s]="not run"; done
 client() {  # client ARGS...: runs the service's client; output in $work/client.out
@@ -341,6 +346,12 @@ rc=$?
 left=$(sqlite3 /var/lib/biometric-auth/biometric.db \
   "SELECT count(*) FROM EIGEN_INFO WHERE Driver = 'zq4842';" 2>/dev/null)
 if [[ $rc -eq 0 && "${left:-1}" -eq 0 ]]; then result[clean]="ok: nothing left"; else result[clean]="FAILED (exit $rc, ${left:-?} left)"; fi
+if criticals=$(world_log_criticals "$work/service.log"); then
+  result[daemon-log]="ok: no GLib CRITICAL line"
+else
+  result[daemon-log]="FAILED: GLib CRITICAL lines"
+  sed 's/^/      service | /' <<<"$criticals"
+fi
 if [[ -n $images ]]; then
   say "    (the emulator pressed $(grep -cE 'press [0-9]+ \(.*\.pgm\)$' "$work/emulator.log") image files of $images)"
 fi

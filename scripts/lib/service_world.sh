@@ -64,3 +64,28 @@ world_start_bus() {
   world_track $!
   world_wait_for "polkitd" world_has_owner org.freedesktop.PolicyKit1
 }
+
+# The service's own search handler answers a search that ends in anything but
+# a match (no match, time-out, stop, error, unplug) twice: once with its
+# count 0 or -2, then once more, as for a match, on the call it has already
+# answered; GLib refuses that second answer with this CRITICAL line. A round
+# that searches passes it to world_log_criticals.
+world_search_answered_twice="g_dbus_method_invocation_return_value_internal: assertion 'G_IS_DBUS_METHOD_INVOCATION (invocation)' failed"
+
+# world_log_criticals LOG [ALLOWED...]: prints the GLib CRITICAL lines of the
+# daemon's log LOG whose message (the text after the time stamp) is none of
+# ALLOWED; true when there is none. A missing log is an error.
+world_log_criticals() {
+  local log=$1 line message allowed found=0
+  shift
+  [[ -r $log ]] || { echo "no daemon log $log"; return 1; }
+  while IFS= read -r line; do
+    message=$(sed -E 's/^.*CRITICAL \*\*: ([0-9:.]+: )?//' <<<"$line")
+    for allowed in "$@"; do
+      [[ $message == "$allowed" ]] && continue 2
+    done
+    printf '%s\n' "$line"
+    found=1
+  done < <(grep -a 'CRITICAL \*\*' "$log")
+  ((found == 0))
+}

@@ -218,5 +218,7 @@ finger left-index
 client verify -d "$drvid" -i "$left"
 check "verify after clean: exit code (no match)" 255 $?
 
+check "the daemon's log has no GLib CRITICAL line" "" "$(world_log_criticals "$work/service.log")"
+
 echo "=== done"
 ((failures == 0))

@@ -2,8 +2,9 @@
 # scripts/run-demo.sh --shell driven as a user would, on a terminal (script(1)
 # gives it one): wait for the printed controls, then enrol with the service's
 # client, verify the enrolled finger (match) and another one (no match),
-# identify, unplug and plug the sensor back, and leave the shell, which must
-# stop every process of the world.
+# identify, search with another finger (nothing found), unplug and plug the
+# sensor back, and leave the shell, which must stop every process of the
+# world and exit 0 (the daemon's log holds no GLib CRITICAL line).
 #
 #   service_shell_test.sh SOURCE_DIR BUILD_DIR
 # Exits 77 (DEMO_SKIP_CODE) where the round cannot run.
@@ -19,7 +20,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/../support/check.sh"
 
 coproc SESSION { TERM=dumb exec script -qfec "$src/scripts/run-demo.sh --no-setup --build-dir $build --shell" /dev/null; }
 session_pid=$SESSION_PID
-out=${SESSION[0]} in=${SESSION[1]}
+# A copy of the output's descriptor stays open when bash closes the
+# coprocess's own at its end, so that its last lines can still be read.
+exec {out}<&"${SESSION[0]}"
+in=${SESSION[1]}
 finish() {
   kill "$session_pid" 2>/dev/null
   wait "$session_pid" 2>/dev/null
@@ -80,6 +84,8 @@ run verify-other 60 "biometric-auth-client verify -d $drvid -i $index"
 check "biometric-auth-client verify, another finger" 255 "$status"
 run identify-other 60 "identify"
 check "identify, another finger" 1 "$status"
+run search-other 60 "biometric-auth-client search -d $drvid"
+check "biometric-auth-client search, another finger (nothing found)" 0 "$status"
 
 # The emulated sensor's unplug and plug-back controls.
 send "unplug"
@@ -92,7 +98,10 @@ check "plug-back" 0 $?
 send "exit"
 expect 30 'stopping the private service world' ||
   { echo "FAIL: leaving the shell did not stop the world"; failures=$((failures + 1)); }
+expect 10 'the rest of the output^'  # to its end, into the log
 for _ in $(seq 100); do kill -0 "$session_pid" 2>/dev/null || break; sleep 0.1; done
+wait "$session_pid"
+check "leaving the shell: exit status (no GLib CRITICAL line in the daemon's log)" 0 $?
 left=
 for pid in $pids; do kill -0 "$pid" 2>/dev/null && left+=" $pid"; done
 check "leaving the shell stops every process of the world" "" "$left"

@@ -8,7 +8,9 @@
 # seconds in, and the daemon must stay up, the client must get a clear error
 # within 5 s ("The fingerprint device was unplugged", or the service's "No
 # such device") and the feature database must be unchanged; after the sensor is
-# plugged back, a verify of the stored finger must match.
+# plugged back, a verify of the stored finger must match. At the end the
+# daemon's log must hold no GLib CRITICAL line but the one of the service's
+# own second answer to a search that found nothing.
 
 db=/var/lib/biometric-auth/biometric.db
 daemon=${world_pids[${#world_pids[@]} - 1]}
@@ -107,4 +109,11 @@ for op in enroll verify search; do
   fi
 done
 
+steps+=(daemon-log)
+if criticals=$(world_log_criticals "$work/service.log" "$world_search_answered_twice"); then
+  result[daemon-log]="ok: no GLib CRITICAL line"
+else
+  result[daemon-log]="FAILED: GLib CRITICAL lines"
+  sed 's/^/      service | /' <<<"$criticals"
+fi
 summary
