@@ -53,11 +53,44 @@ TEST_F(ImageTest, AverageMiddleIsTheMedianBinOfTheInnerColumns) {
   Samples img = Flat(100 << 2);
   for (int r = 0; r < 80; ++r) img[r * kW] = img[r * kW + 63] = 60000;  // shield columns
   EXPECT_EQ(Img_Get_Avg_Middle(img.data()), 100);
-  // Half of the inner pixels plus one above: the running sum passes 2480 there.
-  for (int i = 0, set = 0; i < kN && set < 2481; ++i)
-    if (i % kW != 0 && i % kW != 63) img[i] = 300 << 2, ++set;
-  EXPECT_EQ(Img_Get_Avg_Middle(img.data()), 300);
+  // The median bin is the first where the running sum exceeds half of the
+  // 4960 inner pixels: with 2480 at 100 the sum only reaches 2480 there.
+  struct Case {
+    int above;  // inner pixels at 300, the rest at 100
+    int want;
+  };
+  for (const Case &c : {Case{2479, 100}, Case{2480, 300}, Case{2481, 300}}) {
+    img = Flat(100 << 2);
+    for (int i = 0, set = 0; i < kN && set < c.above; ++i)
+      if (i % kW != 0 && i % kW != 63) img[i] = 300 << 2, ++set;
+    EXPECT_EQ(Img_Get_Avg_Middle(img.data()), c.want) << c.above << " at 300";
+  }
   EXPECT_EQ(Img_Get_Avg_Middle(Flat(65535).data()), 1023);  // capped
+}
+
+// Dark is strictly below 125 << shift, bright strictly above 1003 << shift,
+// counted in the inner columns 1 to 62 only: one pixel at the last inner
+// place, both shield columns at the extremes.
+TEST_F(ImageTest, ExtremesAreCountedStrictlyBeyondTheLimitsInTheInnerColumns) {
+  struct Case {
+    uint8_t shift;
+    uint16_t value;
+    int dark, bright;
+  };
+  const Case cases[] = {
+      {2, 499, 1, 0}, {2, 500, 0, 0}, {2, 4012, 0, 0}, {2, 4013, 0, 1},
+      {0, 124, 1, 0}, {0, 125, 0, 0}, {0, 1003, 0, 0}, {0, 1004, 0, 1},
+  };
+  for (const Case &c : cases) {
+    g_fw4846_cfg.shift = c.shift;
+    Samples img = Flat(600);
+    for (int r = 0; r < 80; ++r) img[r * kW] = 0, img[r * kW + 63] = 65535;
+    img[79 * kW + 62] = c.value;
+    int dark = -1, bright = -1;
+    fw4846_img_count_extremes(img.data(), &dark, &bright);
+    EXPECT_EQ(dark, c.dark) << c.value << " shift " << +c.shift;
+    EXPECT_EQ(bright, c.bright) << c.value << " shift " << +c.shift;
+  }
 }
 
 TEST_F(ImageTest, ImageModeInitRegisters) {
@@ -87,6 +120,14 @@ TEST_F(ImageTest, DacSearchFromBelowEndsAtTheUpperDac) {
   EXPECT_EQ(g_fw4846.image_middle, 600);
   EXPECT_THAT(Chip().image_frame_dacs, testing::ElementsAre(54, 55));
   EXPECT_EQ(g_fw4846.dac_searched, 1);
+
+  // 512 is not above the middle, 513 is: the search crosses at 55.
+  FreshChip();
+  MiddleByDac([](int dac) { return dac <= 54 ? 512 : 513; });
+  fw4846_AutoSDacUpdate();
+  EXPECT_EQ(g_fw4846.image_dac, 55);
+  EXPECT_EQ(g_fw4846.image_middle, 513);
+  EXPECT_THAT(Chip().image_frame_dacs, testing::ElementsAre(54, 55));
 }
 
 TEST_F(ImageTest, DacSearchFromAboveReturnsToThePreviousDac) {
@@ -110,6 +151,12 @@ TEST_F(ImageTest, DacSearchSteps) {
       {"bright: halfway to the low bound", 1010, 54 / 2},
       {"far above: proportional step", 990, 54 - (990 - 512) / 150},
       {"just above", 600, 53},
+      // Below 20 is dark, above 1000 bright; 20 and 1000 take the
+      // proportional step.
+      {"19 is dark", 19, (54 + 127) / 2},
+      {"20 is not", 20, 54 + (512 - 20) / 150},
+      {"1001 is bright", 1001, 54 / 2},
+      {"1000 is not", 1000, 54 - (1000 - 512) / 150},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -157,6 +204,7 @@ TEST_F(ImageTest, BetterDacFromDarkAndBrightCounts) {
       {"both good", 3, 3, {}, 54, 0},
       {"both bad", 30, 30, {}, 54, 0},
       {"exactly 20 dark is neither", 20, 5, {}, 54, 0},
+      {"exactly 20 dark is not good beside too bright", 20, 25, {}, 54, 0},
       {"too dark, better after the step", 25, 0, image(0, 0), 55, 1},
       {"too dark, no better after the step", 25, 0, image(25, 0), 54, 1},
       {"too bright, better after the step", 0, 25, image(0, 2), 53, 1},

@@ -221,18 +221,20 @@ TEST_F(TemplateTest, EmptyListIsAnError) {
 }
 
 // A stored template the library refuses, or one whose slot byte is beyond the
-// library's slots, is skipped: the rest of the gallery still answers, under
-// its own list index, and one log line names the skipped position.
+// library's slots (0 to 9), is skipped: the rest of the gallery still
+// answers, under its own list index, and one log line names the skipped
+// position.
 struct SkipCase {
   const char *name;
   int gallery;
   std::vector<int> refused;    // template numbers the library refuses
-  std::vector<int> bad_slot;   // template numbers with slot byte 255
+  std::vector<int> slot_set;   // template numbers whose slot byte is slot_byte
   int match;                   // template number the frame matches, -1 none
   int expect_result;
   uint32_t expect_fid;
   size_t expect_identifies;
   std::vector<int> expect_logged;  // positions named as skipped
+  uint8_t slot_byte = 255;
 };
 
 class IdentifySkipTest : public TemplateTest, public testing::WithParamInterface<SkipCase> {};
@@ -241,7 +243,7 @@ TEST_P(IdentifySkipTest, SkipsWhatDoesNotLoadAndKeepsTheListIndex) {
   const SkipCase &c = GetParam();
   auto list = Gallery(c.gallery);
   for (int n : c.refused) standin::script().refuse_templates.push_back(Blob(n));
-  for (int n : c.bad_slot) tpls_[n].slot = 255;
+  for (int n : c.slot_set) tpls_[n].slot = c.slot_byte;
   if (c.match >= 0) standin::script().match_template = Blob(c.match);
   uint32_t fid = 0xFFFF;
   StderrCapture err;
@@ -269,6 +271,9 @@ INSTANTIATE_TEST_SUITE_P(
         SkipCase{"MatchInALaterBatch", 25, {3, 15}, {}, 23, 0, 23, 3, {3, 15}},
         SkipCase{"RefusedTemplateNeverMatches", 5, {2}, {}, 2, -2, 0, 1, {2}},
         SkipCase{"SlotByteOutOfRange", 12, {}, {5}, 5, -2, 0, 2, {5}},
+        // The first slot byte beyond the ten, and the last one within them.
+        SkipCase{"SlotByteTenIsOutOfRange", 3, {}, {1}, 1, -2, 0, 1, {1}, 10},
+        SkipCase{"SlotByteNineLoads", 3, {}, {1}, 1, 0, 1, 1, {}, 9},
         SkipCase{"OthersStillMatchBesideABadSlot", 3, {}, {0}, 2, 0, 2, 1, {0}},
         // Nothing loads: nothing is identified, and that is no match.
         SkipCase{"NothingLoads", 3, {0, 1}, {2}, 1, -2, 0, 0, {0, 1, 2}}),

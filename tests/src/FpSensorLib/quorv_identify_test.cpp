@@ -281,6 +281,10 @@ TEST_F(IdentifyTest, ContrastEnhanceNormalisesTheImageBeforeTheRetry) {
 // first extraction, the re-identification's and the enhancement's are each
 // keyed by the image, the quality record, the re-identify flag and the
 // action mode. Without a hold, or after it, every call extracts.
+// The first extraction runs in the caller's mode, the later two in the retry
+// mode, the re-identification's alone with the flag set; a first pass in the
+// retry mode (a later rescan) differs from the re-identification by the flag
+// only.
 TEST_F(IdentifyTest, HeldExtractionsAreReusedForTheSameFrameOnly) {
   quorv_SetImproveFeatureEn(1);
   quorv_FilterEnhanceEn(1);
@@ -293,26 +297,32 @@ TEST_F(IdentifyTest, HeldExtractionsAreReusedForTheSameFrameOnly) {
     int hold;  // -1: leave as it is
     const std::vector<uint8_t> *image;
     uint8_t cond;
+    int mode;            // action mode of the identification, 2 unless named
     size_t extractions;  // new GetTemplate calls of this identification
   } steps[] = {
-      {"no hold", 0, &image_, 60, 3},
-      {"no hold, again", -1, &image_, 60, 3},
-      {"first in a hold", 1, &image_, 60, 3},
-      {"same frame", -1, &image_, 60, 0},
-      {"another frame", -1, &other, 60, 3},
-      {"the first frame again", -1, &image_, 60, 0},
+      {"no hold", 0, &image_, 60, 2, 3},
+      {"no hold, again", -1, &image_, 60, 2, 3},
+      {"first in a hold", 1, &image_, 60, 2, 3},
+      {"same frame", -1, &image_, 60, 2, 0},
+      {"another frame", -1, &other, 60, 2, 3},
+      {"the first frame again", -1, &image_, 60, 2, 0},
       // The rating record differs: the first two extractions are new, the
       // enhancement's (no record) is held.
-      {"another rating", -1, &image_, 59, 2},
-      {"a new hold drops the kept ones", 1, &image_, 60, 3},
-      {"hold off", 0, &image_, 60, 3},
+      {"another rating", -1, &image_, 59, 2, 2},
+      // Another mode: only the first extraction is new.
+      {"another action mode", -1, &image_, 60, QUORV_ACTION_IDENTIFY_RESCAN, 1},
+      // Same frame, record and mode as the re-identification: the flag
+      // alone keeps the two apart.
+      {"a first pass in the retry mode", 1, &image_, 60, QUORV_ACTION_IDENTIFY_RETRY, 3},
+      {"a new hold drops the kept ones", 1, &image_, 60, 2, 3},
+      {"hold off", 0, &image_, 60, 2, 3},
   };
   for (const Step &st : steps) {
     if (st.hold >= 0) quorv_HoldIdentifySamples(st.hold);
     Rating(60, 80, st.cond);
     const size_t before = Script().template_had_record.size();
     const size_t matches = Script().verify_modes.size();
-    EXPECT_EQ(quorv_IdentifyByImage(st.image->data(), 2, &fid_, &upd_), -2) << st.what;
+    EXPECT_EQ(quorv_IdentifyByImage(st.image->data(), st.mode, &fid_, &upd_), -2) << st.what;
     EXPECT_EQ(Script().template_had_record.size() - before, st.extractions) << st.what;
     EXPECT_EQ(Script().verify_modes.size() - matches, 3u) << st.what << ": every match runs";
   }

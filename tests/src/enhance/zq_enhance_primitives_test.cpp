@@ -335,6 +335,37 @@ TEST(ZqLocalNormalize, ExactlyInvariantToAGreyOffset) {
   }
 }
 
+// 10 rows of the same 12 greys: every row's output is the same. A window
+// spanning the image lets every pixel see all 120, mean 1680 / 12 = 140 and
+// deviation 59 (both x 256). Grey g becomes o = ((g - 140) x 2^20 + 7552) /
+// 15104, the quotient rounded to the nearest: grey 206 gives 4582
+// (4581.97). The stretch runs from the lowest o, -6455 (grey 47), to the
+// histogram's upper bound 5247 and maps 4582 to (11037 x 255 + 5851) /
+// 11702 = 241; a truncated 4581 would give 240. A window of 9 sees columns
+// c - 4 to c + 4 only.
+TEST(ZqLocalNormalize, RepeatedRowGivesTheWrittenOutput) {
+  const int rows = 10, cols = 12;
+  const std::vector<uint16_t> greys = {199, 105, 131, 216, 206, 175, 47, 159, 103, 206, 53, 80};
+  struct Case {
+    int window;
+    std::vector<uint16_t> want;
+  };
+  const Case cases[] = {
+      {31, {230, 88, 127, 255, 241, 194, 0, 169, 85, 241, 9, 50}},
+      {9, {184, 0, 101, 224, 220, 171, 7, 160, 100, 255, 57, 75}},
+  };
+  std::vector<uint16_t> src;
+  for (int r = 0; r < rows; ++r) src.insert(src.end(), greys.begin(), greys.end());
+  for (const Case &c : cases) {
+    std::vector<uint16_t> out(rows * cols);
+    ASSERT_EQ(ZqLocalNormalize(src.data(), rows, cols, c.window, out.data()), 0);
+    for (int r = 0; r < rows; ++r)
+      EXPECT_EQ(std::vector<uint16_t>(out.begin() + r * cols, out.begin() + (r + 1) * cols),
+                c.want)
+          << "window " << c.window << " row " << r;
+  }
+}
+
 TEST(ZqLocalNormalize, SaturatedPixelsDoNotEnterTheStatistics) {
   // Stuck pixels at 255 stay 255 while the rest move: the unsaturated
   // pixels' results must not change.

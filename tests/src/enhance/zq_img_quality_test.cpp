@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "fingers/synth_fingers.h"
@@ -240,6 +241,14 @@ TEST_F(Quality, SaturatedImageOnTheZe4850Family) {
     EXPECT_EQ(s.quality, c.quality) << c.code;
   }
   EXPECT_EQ(ZqGetImgArea_ZE4850(white.data(), w, h), 0);
+
+  // 250 is the last valid grey: a flat 250 covers the whole sensor.
+  SetSensorName(9);
+  for (const auto &[grey, area] : {std::pair<uint8_t, uint8_t>{251, 0}, {250, 100}}) {
+    const Scores s = Dispatch(Image(w * h, grey), w, h, nullptr);
+    EXPECT_EQ(s.rc, 0) << int{grey};
+    EXPECT_EQ(s.area, area) << int{grey};
+  }
 }
 
 // Which scorer each code reaches: the ZE4850 path writes contrast and
@@ -359,20 +368,48 @@ TEST(Ze4850Adjust, FinalQualityRules) {
 }
 
 TEST(DynThreshold, ComparesWithTheRoundedLocalMean) {
-  // A single bright pixel on a flat 100 field: the 3 x 3 mean there is
-  // 100 + 90 / 9 = 110, elsewhere 100 or 110.
-  const int rows = 7, cols = 9;
-  Image img(rows * cols, 100);
-  img[3 * cols + 4] = 190;
-  Image out(rows * cols, 9);
-  ASSERT_EQ(ZqDynThreshold_v2(img.data(), rows, cols, 3, 5, 0, out.data()), 0);
-  EXPECT_EQ(CountBits(out, 0), 0);
-  for (int i = 0; i < rows * cols; ++i) EXPECT_EQ(out[i], i == 3 * cols + 4 ? 1 : 0) << i;
-  // Inverted: at or below mean + offset. The bright pixel's neighbours
-  // (mean 110) and the far field (mean 100) all qualify with offset 0.
-  ASSERT_EQ(ZqDynThreshold_v2(img.data(), rows, cols, 3, 0, 1, out.data()), 0);
-  for (int i = 0; i < rows * cols; ++i) EXPECT_EQ(out[i], i == 3 * cols + 4 ? 0 : 1) << i;
+  // One bright pixel b on a flat 100 field, window 3: the mean is
+  // 100 + (b - 100) / 9 at the bright pixel and its eight neighbours,
+  // rounded, and 100 everywhere else.
+  const int rows = 7, cols = 9, bright = 3 * cols + 4;
+  auto neighbour = [](int i) {
+    const int dy = i / cols - 3, dx = i % cols - 4;
+    return i != bright && dy >= -1 && dy <= 1 && dx >= -1 && dx <= 1;
+  };
+  struct Case {
+    uint8_t b;
+    int offset;
+    uint8_t invert;
+    uint8_t at_bright, at_neighbours, at_field;  // expected output bits
+  };
+  const Case cases[] = {
+      // b = 190: mean 110 at the bright pixel and its neighbours.
+      {190, 5, 0, 1, 0, 0},
+      {190, 0, 0, 1, 0, 1},    // the field sits exactly at its mean
+      {190, 80, 0, 1, 0, 0},   // 190 is exactly 110 + 80
+      {190, 81, 0, 0, 0, 0},
+      {190, 0, 1, 0, 1, 1},    // at or below: the field again exactly
+      {190, -10, 1, 0, 1, 0},  // the neighbours exactly at 110 - 10
+      {190, -11, 1, 0, 0, 0},
+      // b = 105: 100 + 5 / 9 rounds to 101, so the neighbours (100) are
+      // below their mean; a truncated mean would pass them.
+      {105, 0, 0, 1, 0, 1},
+      {105, 4, 0, 1, 0, 0},    // 105 is exactly 101 + 4
+  };
+  for (const Case &c : cases) {
+    Image img(rows * cols, 100);
+    img[bright] = c.b;
+    Image out(rows * cols, 9);
+    ASSERT_EQ(ZqDynThreshold_v2(img.data(), rows, cols, 3, c.offset, c.invert, out.data()), 0);
+    for (int i = 0; i < rows * cols; ++i) {
+      const uint8_t want =
+          i == bright ? c.at_bright : (neighbour(i) ? c.at_neighbours : c.at_field);
+      ASSERT_EQ(out[i], want) << "b " << int{c.b} << " offset " << c.offset << " invert "
+                              << int{c.invert} << " pixel " << i;
+    }
+  }
 
+  Image img(rows * cols, 100), out(rows * cols);
   EXPECT_EQ(ZqDynThreshold_v2(nullptr, rows, cols, 3, 5, 0, out.data()), -1);
   EXPECT_EQ(ZqDynThreshold_v2(img.data(), rows, cols, 3, 5, 0, nullptr), -1);
   EXPECT_EQ(ZqDynThreshold_v2(img.data(), rows, cols, 7, 5, 0, out.data()), -3);
