@@ -57,7 +57,8 @@ bool answers_no_device(long bus, long address) {
   std::string bus_dir = nodes_dir() + name;
   std::snprintf(name, sizeof name, "/%03ld", address);
   std::string node = bus_dir + name;
-  int fd = open(node.c_str(), O_RDONLY | O_CLOEXEC);
+  // usbfs answers ioctls on descriptors open for writing only.
+  int fd = open(node.c_str(), O_RDWR | O_CLOEXEC);
   if (fd < 0) {
     struct stat st;
     return errno == ENODEV || (errno == ENOENT && stat(bus_dir.c_str(), &st) == 0);
