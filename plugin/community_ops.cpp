@@ -228,7 +228,8 @@ int community_ops_discover(bio_dev *dev) {
   int n;
   if (priv->session) {
     // The operation thread owns the library until the service closes the
-    // device: count from sysfs, and end the session when its device went.
+    // device: count from sysfs (less what the kernel answers "no device"
+    // for), and end the session when its device went.
     n = community_present_devices(dev);
     if (n == 0 && !priv->unplugged) {
       bio_print_warning(community_text("The %s device in use was unplugged\n"),
@@ -262,8 +263,8 @@ int community_internal_device_gone(bio_dev *dev) {
 
 int community_internal_confirm_unplugged(bio_dev *dev) {
   community_dev_priv *priv = community_priv(dev);
-  // The failed transfers come a moment before the device leaves sysfs and
-  // before the service's hot-plug thread hears of it.
+  // The failed transfers may come a moment before the kernel answers "no
+  // device" for it, and before the service's hot-plug thread hears of it.
   for (int waited = 0;; waited += kUnplugCheckStepMs) {
     if (priv->unplugged) return 1;
     if (community_present_devices(dev) == 0) {

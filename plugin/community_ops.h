@@ -65,16 +65,18 @@ void community_ops_close(bio_dev *dev);
 // operation runs: the number of devices. Outside a session (between the
 // service's close and open) it initialises the library, opens and closes
 // every device and shuts the library down again. During a session it never
-// touches the library: it counts the devices in sysfs, and when the
-// session's device is gone it marks it unplugged and ends the running wait.
+// touches the library: it counts the devices in sysfs that the kernel still
+// answers for (a sensor that went is not counted while its sysfs entry
+// lingers), and when the session's device is gone it marks it unplugged and
+// ends the running wait.
 int community_ops_discover(bio_dev *dev);
 
 // True when the operation may not use the device: it was unplugged, or no
 // device is open.
 int community_internal_device_gone(bio_dev *dev);
 // After a library error: true when the device was unplugged, looking for
-// up to 250 ms (the device leaves sysfs, and discover reports it, a moment
-// after its transfers fail); marks it unplugged then.
+// up to 250 ms (the kernel may answer for the device a moment after its
+// transfers fail); marks it unplugged then.
 int community_internal_confirm_unplugged(bio_dev *dev);
 // Ends the session of an unplugged device from the operation thread:
 // releases the device and the library once, and sets notify 1106 with "The

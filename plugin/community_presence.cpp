@@ -1,7 +1,13 @@
 #include "plugin/community_presence.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -10,13 +16,57 @@
 namespace {
 
 const char kSysfsUsbDevices[] = "/sys/bus/usb/devices";
+const char kUsbNodes[] = "/dev/bus/usb";
 
 std::mutex g_dir_mutex;
 std::string g_dir = kSysfsUsbDevices;
+std::string g_nodes_dir = kUsbNodes;
 
 std::string devices_dir() {
   std::lock_guard<std::mutex> lock(g_dir_mutex);
   return g_dir;
+}
+
+std::string nodes_dir() {
+  std::lock_guard<std::mutex> lock(g_dir_mutex);
+  return g_nodes_dir;
+}
+
+// Reads a decimal number file ("2\n"); -1 when it is missing or not one.
+long read_number(const std::string &path) {
+  std::FILE *f = std::fopen(path.c_str(), "r");
+  if (f == nullptr) return -1;
+  char text[16] = {};
+  bool ok = std::fgets(text, sizeof text, f) != nullptr;
+  std::fclose(f);
+  if (!ok) return -1;
+  char *end = nullptr;
+  long v = std::strtol(text, &end, 10);
+  if (end == text || (*end != '\0' && *end != '\n') || v < 1 || v > 999) return -1;
+  return v;
+}
+
+// True when the kernel answers "no device" for the USB device at bus/address:
+// its node is gone from a bus folder that is there, or opening the node or
+// asking it for its connection fails with ENODEV. The kernel answers so from
+// the moment the device's transfers fail, while its sysfs entry may linger.
+// A node that cannot be asked (no bus folder, no permission) says nothing.
+bool answers_no_device(long bus, long address) {
+  char name[24];
+  std::snprintf(name, sizeof name, "/%03ld", bus);
+  std::string bus_dir = nodes_dir() + name;
+  std::snprintf(name, sizeof name, "/%03ld", address);
+  std::string node = bus_dir + name;
+  // usbfs answers ioctls on descriptors open for writing only.
+  int fd = open(node.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) {
+    struct stat st;
+    return errno == ENODEV || (errno == ENOENT && stat(bus_dir.c_str(), &st) == 0);
+  }
+  struct usbdevfs_connectinfo info = {};
+  bool gone = ioctl(fd, USBDEVFS_CONNECTINFO, &info) < 0 && errno == ENODEV;
+  close(fd);
+  return gone;
 }
 
 // Reads a hexadecimal id file ("3c5d\n"); -1 when it is missing or not one.
@@ -54,7 +104,12 @@ int community_present_devices(const bio_dev *dev) {
     // Interfaces ("1-2:1.0") carry no ids and are skipped here.
     long vendor = read_id(base + "idVendor");
     long product = read_id(base + "idProduct");
-    if (vendor >= 0 && product >= 0 && in_table(dev->usb_info.id_table, vendor, product)) ++count;
+    if (vendor < 0 || product < 0 || !in_table(dev->usb_info.id_table, vendor, product)) continue;
+    // A device that went is not counted while its entry lingers.
+    long bus = read_number(base + "busnum");
+    long address = read_number(base + "devnum");
+    if (bus > 0 && address > 0 && answers_no_device(bus, address)) continue;
+    ++count;
   }
   closedir(d);
   return count;
@@ -63,6 +118,11 @@ int community_present_devices(const bio_dev *dev) {
 void community_set_usb_devices_dir(const char *dir) {
   std::lock_guard<std::mutex> lock(g_dir_mutex);
   g_dir = dir != nullptr ? dir : kSysfsUsbDevices;
+}
+
+void community_set_usb_nodes_dir(const char *dir) {
+  std::lock_guard<std::mutex> lock(g_dir_mutex);
+  g_nodes_dir = dir != nullptr ? dir : kUsbNodes;
 }
 
 }  // extern "C"

@@ -1,11 +1,13 @@
 #include "emul/testbed.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 #include <umockdev.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
+#include <thread>
 
 #include "emul/scheduler.h"
 
@@ -23,6 +25,11 @@ std::string Format(const char *fmt, unsigned a, unsigned b) {
   std::snprintf(text, sizeof text, fmt, a, b);
   return text;
 }
+
+// The attribute files of a device folder, all but its uevent file.
+const char *const kSysfsAttributes[] = {
+    "busnum",    "devnum",  "speed", "bConfigurationValue", "bNumConfigurations", "idVendor",
+    "idProduct", "bcdDevice", "dev", "maxchild",            "descriptors"};
 
 bool PreloadLoaded() {
   void *h = dlopen("libumockdev-preload.so.0", RTLD_NOW | RTLD_NOLOAD);
@@ -114,9 +121,21 @@ Device &Testbed::AddDevice(const DeviceDesc &desc, std::shared_ptr<DeviceModel> 
   return *devices_.back();
 }
 
-void Testbed::Unplug(Device &dev) {
+void Testbed::Unplug(Device &dev, std::chrono::milliseconds linger) {
   dev.Unplug();
-  umockdev_testbed_uevent(testbed_, dev.syspath_.c_str(), "remove");
+  // The kernel's order: the device's attributes and its link in the bus's
+  // device list go, then the "remove" uevent is sent, then the bare folder
+  // goes. umockdev builds the uevent from the folder's uevent file and
+  // subsystem link, which stay until the end.
+  if (linger.count() > 0) {
+    umockdev_testbed_uevent(testbed_, dev.syspath_.c_str(), "remove");
+    std::this_thread::sleep_for(linger);
+  }
+  std::string folder = root_dir() + dev.syspath_;
+  for (const char *attribute : kSysfsAttributes) unlink((folder + "/" + attribute).c_str());
+  std::string name = folder.substr(folder.rfind('/') + 1);
+  unlink((root_dir() + "/sys/bus/usb/devices/" + name).c_str());
+  if (linger.count() == 0) umockdev_testbed_uevent(testbed_, dev.syspath_.c_str(), "remove");
   umockdev_testbed_remove_device(testbed_, dev.syspath_.c_str());
 }
 

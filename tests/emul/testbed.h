@@ -13,6 +13,7 @@
 #ifndef TESTS_EMUL_TESTBED_H_
 #define TESTS_EMUL_TESTBED_H_
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,9 +48,12 @@ class Testbed {
   // testbed). Throws std::invalid_argument for a bad description or a bus
   // address already in use, std::runtime_error when umockdev fails.
   Device &AddDevice(const DeviceDesc &desc, std::shared_ptr<DeviceModel> model);
-  // Unplugs `dev`: its transfers fail with ENODEV and it leaves sysfs, with a
-  // "remove" uevent.
-  void Unplug(Device &dev);
+  // Unplugs `dev` in the kernel's order: its transfers fail with ENODEV, its
+  // attributes and its /sys/bus/usb/devices link go, the "remove" uevent is
+  // sent, and its sysfs folder goes. With `linger` the uevent comes first and
+  // the whole sysfs entry stays that long after it (blocking the caller), as
+  // a listener quicker than the kernel's teardown may see it.
+  void Unplug(Device &dev, std::chrono::milliseconds linger = std::chrono::milliseconds(0));
   // Plugs a device in while libusb runs, as a re-plug does: like AddDevice,
   // at the next bus address that no device of this testbed has used (a
   // re-plugged device enumerates anew), with an "add" uevent. The unplugged

@@ -30,33 +30,60 @@ UsbDevices::UsbDevices() {
   char pattern[] = "/tmp/zq4842-usb.XXXXXX";
   if (mkdtemp(pattern) == nullptr) std::abort();
   dir_ = pattern;
-  community_set_usb_devices_dir(dir_.c_str());
+  std::filesystem::create_directories(dir_ + "/sys");
+  community_set_usb_devices_dir((dir_ + "/sys").c_str());
+  community_set_usb_nodes_dir((dir_ + "/dev").c_str());
 }
 
 UsbDevices::~UsbDevices() {
   community_set_usb_devices_dir(nullptr);
+  community_set_usb_nodes_dir(nullptr);
   std::error_code ignored;
   std::filesystem::remove_all(dir_, ignored);
 }
 
 void UsbDevices::Plug(const std::string &name, unsigned vendor, unsigned product) {
-  std::filesystem::create_directories(dir_ + "/" + name);
+  std::string folder = dir_ + "/sys/" + name;
+  std::filesystem::create_directories(folder);
   char text[16];
   std::snprintf(text, sizeof text, "%04x\n", vendor);
-  std::ofstream(dir_ + "/" + name + "/idVendor") << text;
+  std::ofstream(folder + "/idVendor") << text;
   std::snprintf(text, sizeof text, "%04x\n", product);
-  std::ofstream(dir_ + "/" + name + "/idProduct") << text;
+  std::ofstream(folder + "/idProduct") << text;
+  std::ofstream(folder + "/busnum") << std::atoi(name.c_str()) << "\n";
+  std::ofstream(folder + "/devnum") << std::atoi(name.c_str() + name.find('-') + 1) << "\n";
+  std::filesystem::create_directories(std::filesystem::path(Node(name)).parent_path());
+  std::ofstream(Node(name));
 }
 
 void UsbDevices::Unplug(const std::string &name) {
   std::error_code ignored;
-  std::filesystem::remove_all(dir_ + "/" + name, ignored);
+  std::filesystem::remove_all(dir_ + "/sys/" + name, ignored);
+  std::filesystem::remove(Node(name), ignored);
+}
+
+void UsbDevices::RemoveNode(const std::string &name) {
+  std::error_code ignored;
+  std::filesystem::remove(Node(name), ignored);
+}
+
+void UsbDevices::RemoveNodes() {
+  std::error_code ignored;
+  std::filesystem::remove_all(dir_ + "/dev", ignored);
 }
 
 void UsbDevices::Clear() {
   std::error_code ignored;
-  for (const auto &entry : std::filesystem::directory_iterator(dir_, ignored))
+  for (const auto &entry : std::filesystem::directory_iterator(dir_ + "/sys", ignored))
     std::filesystem::remove_all(entry.path(), ignored);
+  RemoveNodes();
+}
+
+std::string UsbDevices::Node(const std::string &name) const {
+  char text[32];
+  std::snprintf(text, sizeof text, "/dev/%03d/%03d", std::atoi(name.c_str()),
+                std::atoi(name.c_str() + name.find('-') + 1));
+  return dir_ + text;
 }
 
 std::string Captured(const std::function<void()> &action, int fd) {

@@ -38,8 +38,10 @@ class ServiceHost {
   int configure_result_ = 0;
 };
 
-// A sysfs USB device folder of the test's own, which the plug-in reads
-// instead of /sys/bus/usb/devices while this object lives. Starts empty.
+// A sysfs USB device folder and a USB node folder of the test's own, which
+// the plug-in reads instead of /sys/bus/usb/devices and /dev/bus/usb while
+// this object lives. Starts empty. Device "B-N" is on bus B at address N, its
+// node is BBB/NNN of the node folder.
 class UsbDevices {
  public:
   UsbDevices();
@@ -47,14 +49,21 @@ class UsbDevices {
   UsbDevices(const UsbDevices &) = delete;
   UsbDevices &operator=(const UsbDevices &) = delete;
 
-  // Adds device `name` ("1-2") with the given ids, as the kernel lists it.
+  // Adds device `name` ("1-2") with the given ids, as the kernel lists it,
+  // and its node.
   void Plug(const std::string &name, unsigned vendor, unsigned product);
-  // Removes device `name`.
+  // Removes device `name` and its node.
   void Unplug(const std::string &name);
+  // Removes the node of device `name` only: the device went and its sysfs
+  // entry lingers.
+  void RemoveNode(const std::string &name);
+  // Removes the node folder, as on a machine without USB nodes.
+  void RemoveNodes();
   // Removes every device.
   void Clear();
 
  private:
+  std::string Node(const std::string &name) const;
   std::string dir_;
 };
 

@@ -38,6 +38,7 @@ struct Way {
   const char *name;
   int library_error;  // what the library reports to the running operation (0: nothing)
   bool hotplug;       // the service's hot-plug thread calls discover
+  bool lingers = false;  // the sysfs entry stays; only the kernel's node answers no device
 };
 
 class UnplugTest : public OperationTest {
@@ -93,14 +94,17 @@ class UnplugTest : public OperationTest {
   }
 
   // Unplugs the sensor from inside poll `at_poll` of the running operation:
-  // sysfs loses it, the library reports `way.library_error`, and with
-  // way.hotplug the service's hot-plug thread runs discover while this
-  // thread is inside the library's poll.
+  // sysfs loses it (with way.lingers only its node goes), the library
+  // reports `way.library_error`, and with way.hotplug the service's hot-plug
+  // thread runs discover while this thread is inside the library's poll.
   void UnplugAtPoll(int at_poll, const Way &way) {
     poll_hook_ = [this, at_poll, way](int call) {
       if (call != at_poll) return;
       unplugged_at_ = Clock::now();
-      usb_.Unplug("1-2");
+      if (way.lingers)
+        usb_.RemoveNode("1-2");
+      else
+        usb_.Unplug("1-2");
       fake_->unplugged = 1;
       fake_->unplug_error = way.library_error;
       if (way.hotplug) discovered_ = DiscoverOnHotplugThread();
@@ -167,6 +171,11 @@ TEST_F(UnplugTest, DuringAnOperationItEndsPromptlyAndTheDeviceIsReleasedOnce) {
       {"the library reports the failed transfers, then the hot-plug thread", -19, true},
       {"only the hot-plug thread tells (the library stays silent)", 0, true},
       {"only the library tells (the hot-plug event comes late)", -5, false},
+      // The remove event, or the failed transfers, before the kernel has
+      // taken the device's sysfs entry down.
+      {"the library reports the failed transfers, the sysfs entry lingers", -19, true, true},
+      {"only the hot-plug thread tells, the sysfs entry lingers", 0, true, true},
+      {"only the library tells, the sysfs entry lingers", -5, false, true},
   };
   bool first = true;
   for (Op op : {Op::kEnroll, Op::kVerify, Op::kIdentify, Op::kSearch}) {
@@ -189,6 +198,41 @@ TEST_F(UnplugTest, DuringAnOperationItEndsPromptlyAndTheDeviceIsReleasedOnce) {
       ExpectReleasedOnce();
       ExpectWorksAfterReplug();
     }
+  }
+}
+
+// During a session discover counts the sensors in sysfs that the kernel
+// still answers for through their nodes; what cannot be asked counts.
+TEST_F(UnplugTest, DiscoverDuringASessionCountsWhatTheKernelStillAnswersFor) {
+  struct Case {
+    const char *name;
+    std::function<void(UsbDevices &)> change;
+    int count;
+  } cases[] = {
+      {"the open sensor, plugged in", [](UsbDevices &) {}, 1},
+      {"its sysfs entry lingers, its node is gone", [](UsbDevices &u) { u.RemoveNode("1-2"); },
+       0},
+      {"gone from sysfs", [](UsbDevices &u) { u.Unplug("1-2"); }, 0},
+      {"a second sensor beside the lingering entry",
+       [](UsbDevices &u) {
+         u.RemoveNode("1-2");
+         u.Plug("1-3", 0x3c5d, 0x4842);
+       },
+       1},
+      {"a machine without USB nodes", [](UsbDevices &u) { u.RemoveNodes(); }, 1},
+  };
+  bool first = true;
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!first) Again();
+    first = false;
+    if (IsSkipped()) return;
+    c.change(usb_);
+    EXPECT_EQ(DiscoverOnHotplugThread(), c.count);
+    if (c.count == 0) {
+      EXPECT_NE(priv()->unplugged, 0) << "the session went on";
+    }
+    EXPECT_EQ(fake_->init_calls, 1) << "discover used the library during the session";
   }
 }
 

@@ -15,8 +15,13 @@
 //   SIGUSR1 / SIGUSR2   next / previous finger (an unread press of the old
 //                       finger is dropped)
 //   SIGRTMIN+1          unplug: every transfer fails with ENODEV, the bridge
-//                       leaves sysfs and a "remove" uevent goes out (libusb's
-//                       detach event)
+//                       leaves sysfs, then a "remove" uevent goes out (libusb's
+//                       detach event), as the kernel orders them
+//   SIGRTMIN+3          unplug as a listener quicker than the kernel's
+//                       teardown may see it: the "remove" uevent first, and
+//                       the bridge's sysfs entry stays 500 ms after it
+//   SIGRTMIN+4          the next unplug waits until a press has been read,
+//                       so that it comes while the press is processed
 //   SIGRTMIN+2          plug back: a powered-up bridge at the next bus
 //                       address, with an "add" uevent (libusb's attach event)
 //   SIGTERM, SIGINT, SIGHUP   stop: a bridge still plugged in is unplugged
@@ -76,7 +81,9 @@ int Usage() {
       "  Presents the emulated 0x4842 bridge and presses synthetic finger N (-1: none),\n"
       "  or with --images the N-th finger of DIR's <finger>_<impression>.pgm files.\n"
       "  SIGUSR1: next finger; SIGUSR2: previous finger; SIGRTMIN+1: unplug;\n"
-      "  SIGRTMIN+2: plug back; SIGTERM/SIGINT: unplug, then stop.\n",
+      "  SIGRTMIN+2: plug back; SIGRTMIN+3: unplug, sysfs entry lingering 500 ms;\n"
+      "  SIGRTMIN+4: the next unplug waits for a press to be read;\n"
+      "  SIGTERM/SIGINT: unplug, then stop.\n",
       stderr);
   return 2;
 }
@@ -232,10 +239,12 @@ int main(int argc, char **argv) {
 
   // Signals are taken synchronously by the main loop; every thread started
   // from here on (umockdev's worker, the answer timer) inherits the mask.
-  const int kUnplug = SIGRTMIN + 1, kPlugBack = SIGRTMIN + 2;
+  const int kUnplug = SIGRTMIN + 1, kPlugBack = SIGRTMIN + 2, kUnplugLingering = SIGRTMIN + 3,
+            kUnplugAfterRead = SIGRTMIN + 4;
   sigset_t signals;
   sigemptyset(&signals);
-  for (int s : {SIGUSR1, SIGUSR2, SIGTERM, SIGINT, SIGHUP, kUnplug, kPlugBack})
+  for (int s : {SIGUSR1, SIGUSR2, SIGTERM, SIGINT, SIGHUP, kUnplug, kPlugBack, kUnplugLingering,
+                kUnplugAfterRead})
     sigaddset(&signals, s);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
@@ -266,15 +275,18 @@ int main(int argc, char **argv) {
     auto lifted_at = Clock::now() - gap;
     auto log_cleared = Clock::now();
     bool pressing = false;  // a press waits to be read
-    auto unplug = [&] {
+    auto unplug = [&](std::chrono::milliseconds linger) {
       model->Lift();
       pressing = false;
-      bed.Unplug(*device);
+      bed.Unplug(*device, linger);
       device = nullptr;
       Say("unplugged");
     };
+    bool after_read = false;  // the next unplug waits for a press to be read
+    std::optional<std::chrono::milliseconds> deferred;  // an unplug waiting so
     for (;;) {
-      timespec tick{0, 20 * 1000 * 1000};
+      // While an unplug waits for a read, the read is seen within 1 ms.
+      timespec tick{0, (after_read ? 1 : 20) * 1000 * 1000};
       int sig = sigtimedwait(&signals, nullptr, &tick);
       if (sig == SIGUSR1 || sig == SIGUSR2) {
         // A press of the old finger that was not read goes with it.
@@ -282,9 +294,15 @@ int main(int argc, char **argv) {
         pressing = false;
         finger.Select(finger.number() + (sig == SIGUSR1 ? 1 : -1));
       }
-      if (sig == kUnplug) {
+      if (sig == kUnplugAfterRead) {
+        after_read = true;
+        Say("the next unplug waits for a press to be read");
+      }
+      if ((sig == kUnplug || sig == kUnplugLingering) && device != nullptr && after_read) {
+        deferred = std::chrono::milliseconds(sig == kUnplug ? 0 : 500);
+      } else if (sig == kUnplug || sig == kUnplugLingering) {
         if (device != nullptr)
-          unplug();
+          unplug(std::chrono::milliseconds(sig == kUnplug ? 0 : 500));
         else
           Say("already unplugged");
       }
@@ -303,7 +321,7 @@ int main(int argc, char **argv) {
         // Programs using the bridge see it go as a real unplug does, and get
         // the time to let go of it before the testbed disappears under them.
         if (device != nullptr) {
-          unplug();
+          unplug(std::chrono::milliseconds(0));
           timespec grace{options->unplug_grace_ms / 1000,
                          (options->unplug_grace_ms % 1000) * 1000L * 1000L};
           while (nanosleep(&grace, &grace) != 0 && errno == EINTR) {
@@ -316,6 +334,11 @@ int main(int argc, char **argv) {
       if (pressing && model->PendingPresses() == 0) {
         pressing = false;  // the image was read: the finger lifts
         lifted_at = now;
+        if (deferred) {
+          unplug(*deferred);
+          deferred.reset();
+          after_read = false;
+        }
       }
       if (device != nullptr && !pressing && finger.present() && now - lifted_at >= gap) {
         model->Press(finger.NextPress(config.width, config.height));
