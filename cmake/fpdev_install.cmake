@@ -62,7 +62,9 @@ elseif(NOT _fpdev_service_parts_reported)
   set(_fpdev_service_parts_reported TRUE)
   message(STATUS \"The install prefix \${CMAKE_INSTALL_PREFIX} is not ${FPDEV_SERVICE_PREFIX}: \"
     \"the service's parts (the zq4842 plug-in, the library copy it loads, the udev rule and \"
-    \"the registration) are left out; they go into the system's folders. Install them with: \"
+    \"the registration) are left out; they go into the system's folders. Build them (a build of \"
+    \"the library alone lacks them) and install them with: \"
+    \"cmake --build ${PROJECT_BINARY_DIR} && \"
     \"sudo cmake --install ${PROJECT_BINARY_DIR} --prefix ${FPDEV_SERVICE_PREFIX} --component service\")
 endif()" COMPONENT service)
 endfunction()

@@ -174,7 +174,13 @@ world_track "$emul"
 emulator_up() {  # ready, or stopped (a refused image folder): then its message
   [[ -s $work/emulator.ready ]] && return 0
   kill -0 "$emul" 2>/dev/null && return 1
-  sed 's/^/      emulator | /' "$work/emulator.log" >&2
+  # The emulator names files by the folder's private bind; the user knows
+  # the folder they gave.
+  local line
+  while IFS= read -r line; do
+    [[ -z $images ]] || line=${line//"$work/images"/"$images"}
+    printf '      emulator | %s\n' "$line"
+  done <"$work/emulator.log" >&2
   die "the emulated sensor stopped at start"
 }
 world_wait_for "the emulated sensor" emulator_up

@@ -54,19 +54,30 @@ plug-back() { _zq_signal RTMIN+2; }
 service-log() { tail -n "${1:-20}" "$ZQ_WORK/service.log"; }
 emulator-log() { tail -n "${1:-20}" "$ZQ_WORK/emulator.log"; }
 # identify [UID]: the service's Identify method on the device (the client
-# has no command for it). Exit status 0 on a match.
+# has no command for it). Says what happened as the client does for verify:
+# a failure (result -2) in the service's own words (its notify message, such
+# as "The fingerprint device was unplugged" or "Identify operation timeout").
+# Exit status 0 on a match, 1 on no match, 2 on any failure.
 identify() {
-  local reply got
+  local reply got mesg
   reply=$(timeout 45 dbus-send --system --print-reply --reply-timeout=40000 \
     --dest=org.ukui.Biometric /org/ukui/Biometric org.ukui.Biometric.Identify \
-    "int32:$ZQ_DEVICE" "int32:${1:-0}" int32:0 int32:-1 2>&1) || { echo "$reply"; return 1; }
+    "int32:$ZQ_DEVICE" "int32:${1:-0}" int32:0 int32:-1 2>&1) || { echo "$reply"; return 2; }
   read -r -a got <<<"$(awk '/int32/ { printf "%s ", $2 }' <<<"$reply")"
-  if [[ ${got[0]:-} == 0 ]]; then
-    echo "identify: match, user ${got[1]:-?}"
-  else
-    echo "identify: no match (result ${got[*]})"
-    return 1
-  fi
+  case ${got[0]:-} in
+    0) echo "identify: match, user ${got[1]:-?}"; return 0 ;;
+    -1) echo "identify: no match"; return 1 ;;
+    -2)
+      mesg=$(dbus-send --system --print-reply --dest=org.ukui.Biometric /org/ukui/Biometric \
+        org.ukui.Biometric.GetNotifyMesg "int32:$ZQ_DEVICE" 2>/dev/null |
+        sed -n 's/^ *string "\(.*\)"$/\1/p' | head -1)
+      echo "identify: ${mesg:-an error was encountered (result ${got[*]})}" ;;
+    -3) echo "identify: The device is busy, please try again later" ;;
+    -4) echo "identify: No such device" ;;
+    -5) echo "identify: No permission to perform this operation" ;;
+    *) echo "identify: unexpected reply (result ${got[*]})" ;;
+  esac
+  return 2
 }
 controls() {
   cat <<EOF

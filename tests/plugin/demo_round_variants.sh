@@ -8,7 +8,8 @@
 #       the round replaces with its own;
 #   demo_round_variants.sh images SOURCE_DIR BUILD_DIR CORPUS_TOOL
 #       with --images on a folder of the accuracy corpus tool's PGM files
-#       (under /tmp as well).
+#       (under /tmp as well), then on a folder with an image of another
+#       size, which stops it at the start with a message naming that file.
 #
 # Exits as scripts/run-demo.sh does (77, DEMO_SKIP_CODE, where it cannot run).
 set -uo pipefail
@@ -41,6 +42,19 @@ case $mode in
     ((rc == 0)) || exit "$rc"
     grep -qE "the emulator pressed [1-9][0-9]* image files of $work/corpus" "$work/round.log" ||
       { echo "FAIL: the round did not press the folder's images"; exit 1; }
+    # A folder with an image of another size: the round stops at the start,
+    # naming the file in the folder given, not in the round's private bind.
+    mkdir "$work/small"
+    { printf 'P5\n64 64\n255\n'; head -c 4096 /dev/zero; } >"$work/small/0_0.pgm"
+    "$src/scripts/run-demo.sh" --no-setup --build-dir "$build" --images "$work/small" \
+      >"$work/small.log" 2>&1
+    rc=$?
+    sed 's/^/    | /' "$work/small.log"
+    ((rc != 0)) || { echo "FAIL: the round ran on an image of the wrong size"; exit 1; }
+    grep -q "emulator | .*$work/small/0_0.pgm: 64x64, not the sensor's 96x96" "$work/small.log" ||
+      { echo "FAIL: the message does not name $work/small/0_0.pgm"; exit 1; }
+    ! grep -q /run/zq4842-demo "$work/small.log" ||
+      { echo "FAIL: the message names the round's private folder"; exit 1; }
     ;;
   *)
     echo "usage: demo_round_variants.sh clone|images SOURCE_DIR BUILD_DIR [CORPUS_TOOL]" >&2

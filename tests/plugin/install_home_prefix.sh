@@ -3,17 +3,18 @@
 # library, its header and pkg-config file go under the prefix and nothing
 # anywhere else (run as root, /usr, /etc, /var and /opt are read-only for the
 # install, so a write there fails it); the service's parts are left out with
-# a message. The README's C program then builds through pkg-config against
-# the prefix and enrols a finger on the emulated sensor.
+# a message. The README's C program then builds and runs as the README says:
+# through pkg-config against the prefix, finding the library at run time,
+# and enrols a finger on the emulated sensor.
 #
 #   install_home_prefix.sh BUILD_DIR EMULATOR README
 set -uo pipefail
 build=$1 emulator=$2 readme=$3
 work=$(mktemp -d "${TMPDIR:-/tmp}/fpdev-home.XXXXXX") || exit 1
 prefix=$work/home/.local
-emul=
+group=
 finish() {
-  [[ -n $emul ]] && { kill "$emul" 2>/dev/null; wait "$emul" 2>/dev/null; }
+  [[ -z $group ]] || kill -- "-$group" 2>/dev/null
   rm -rf "$work"
 }
 trap finish EXIT
@@ -50,31 +51,43 @@ check "the files under the prefix" \
   "include/fpdev_quorvanta/fpdev.h $libdir/libfpdev_quorvanta.so $libdir/libfpdev_quorvanta.so.0 $libdir/libfpdev_quorvanta.so.0.1.0 $libdir/pkgconfig/fpdev_quorvanta.pc" \
   "$(cd "$prefix" && find . ! -type d | sed 's|^\./||' | sort | xargs)"
 
-# The README's program, as a user would copy it.
-sed -n '/^```c$/,/^```$/p' "$readme" | sed '1d;$d' >"$work/enrol.c"
-check "the README has the C program" 1 "$(grep -c 'fp_enroll_finger_img' "$work/enrol.c")"
-export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
-flags=$(pkg-config --cflags --libs fpdev_quorvanta | xargs)
-check "pkg-config flags" "-I$prefix/include -L$prefix/$libdir -lfpdev_quorvanta" "$flags"
-# The emulated sensor's preload library is linked in ahead of the rest (as
-# LD_PRELOAD would put it, and as a sanitizer build needs); PROBE_CFLAGS are
-# the sanitizer flags of a sanitizer build of the library.
-# shellcheck disable=SC2086
-cc ${PROBE_CFLAGS:-} -o "$work/enrol" -Wl,--push-state,--no-as-needed -lumockdev-preload \
-  -Wl,--pop-state "$work/enrol.c" $flags -Wl,-rpath,"$prefix/$libdir" 2>&1
-check "the README's program builds through pkg-config" 0 $?
-
-"$emulator" --finger 0 --press-gap 20 --ready-file "$work/ready" >/dev/null 2>"$work/emulator.log" &
-emul=$!
-for _ in $(seq 300); do [[ -s $work/ready ]] && break; sleep 0.1; done
-dir=$(sed -n 's/^UMOCKDEV_DIR=//p' "$work/ready" 2>/dev/null)
-UMOCKDEV_DIR=$dir LIBFPDEV_DEBUG=1 timeout 60 "$work/enrol" >"$work/enrol.out" 2>"$work/enrol.err"
-rc=$?
-sed 's/^/    | /' "$work/enrol.out"
-check "it enrols a finger on the emulated sensor" "0 enrol: complete" "$rc $(cat "$work/enrol.out")"
-((rc == 0)) || tail -20 "$work/enrol.err"
-check "it ran with the library of the prefix" 1 \
-  "$(ldd "$work/enrol" | grep -c "libfpdev_quorvanta.so.0 => $prefix/$libdir/")"
+# The README's program and the commands that build and run it, as a user
+# copies them: in a folder of their own, with HOME the home of the prefix
+# above and no LD_LIBRARY_PATH. Of the run on the emulated sensor, the
+# configure and build of the emulator's tree are left out (this tree has it
+# built) and the emulator is the one of this tree.
+# readme_block REGEX: the README's sh block that has a line matching REGEX.
+readme_block() {
+  awk -v re="$1" '/^```sh$/ { in_block = 1; block = ""; hit = 0; next }
+    in_block && /^```$/ { in_block = 0; if (hit) { printf "%s", block; exit } next }
+    in_block { block = block $0 "\n"; if ($0 ~ re) hit = 1 }' "$readme"
+}
+mkdir -p "$work/prog"
+sed -n '/^```c$/,/^```$/p' "$readme" | sed '1d;$d' >"$work/prog/enrol.c"
+check "the README has the C program" 1 "$(grep -c 'fp_enroll_finger_img' "$work/prog/enrol.c")"
+build_block=$(readme_block '^cc .*enrol')
+run_block=$(readme_block 'quorvanta_emulator .*--ready-file' | grep -v '^cmake ')
+check "the README says how to build and run it" "yes yes" \
+  "$([[ $build_block == *pkg-config* ]] && echo yes) $([[ $run_block == *./enrol* ]] && echo yes)"
+run_block=${run_block//build\/emul\/tests\/emul\/sensor\/quorvanta_emulator/$emulator}
+printf '%s\n' "$build_block" "$run_block" | sed 's/^/    $ /'
+# A sanitizer build of the library needs its runtime in the program
+# (PROBE_CFLAGS), and tolerates the emulator's preload library before it.
+prelude='cc() { command cc ${PROBE_CFLAGS:-} "$@"; }'
+[[ -z ${PROBE_CFLAGS:-} ]] || export ASAN_OPTIONS=verify_asan_link_order=0
+# In a process group of its own, which the end of the test stops whole (the
+# emulator the block starts included) should the block not finish.
+(cd "$work/prog" && exec env -u LD_LIBRARY_PATH -u PKG_CONFIG_PATH HOME="$work/home" \
+  setsid timeout 90 bash -c "$prelude"$'\n'"$build_block"$'\n'"$run_block") \
+  >"$work/prog.out" 2>"$work/prog.err" &
+group=$!
+wait "$group"
+sed 's/^/    | /' "$work/prog.out"
+check "the README's program enrols a finger on the emulated sensor" 1 \
+  "$(grep -cx 'enrol: complete' "$work/prog.out")"
+grep -qx 'enrol: complete' "$work/prog.out" || tail -20 "$work/prog.err"
+check "it runs with the library of the prefix, found through its rpath" 1 \
+  "$(env -u LD_LIBRARY_PATH ldd "$work/prog/enrol" 2>/dev/null | grep -c "libfpdev_quorvanta.so.0 => $prefix/$libdir/")"
 
 echo "$((failures == 0 ? 1 : 0)) passed, $failures failed"
 ((failures == 0))

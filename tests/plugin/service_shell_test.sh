@@ -2,9 +2,10 @@
 # scripts/run-demo.sh --shell driven as a user would, on a terminal (script(1)
 # gives it one): wait for the printed controls, then enrol with the service's
 # client, verify the enrolled finger (match) and another one (no match),
-# identify, search with another finger (nothing found), unplug and plug the
-# sensor back, and leave the shell, which must stop every process of the
-# world and exit 0 (the daemon's log holds no GLib CRITICAL line).
+# identify, search with another finger (nothing found), unplug the sensor
+# during an identify and plug it back, and leave the shell, which must stop
+# every process of the world and exit 0 (the daemon's log holds no GLib
+# CRITICAL line).
 #
 #   service_shell_test.sh SOURCE_DIR BUILD_DIR
 # Exits 77 (DEMO_SKIP_CODE) where the round cannot run.
@@ -87,10 +88,18 @@ check "identify, another finger" 1 "$status"
 run search-other 60 "biometric-auth-client search -d $drvid"
 check "biometric-auth-client search, another finger (nothing found)" 0 "$status"
 
-# The emulated sensor's unplug and plug-back controls.
-send "unplug"
-expect 10 '^emulated sensor: unplugged$'
+# The emulated sensor's unplug and plug-back controls; an identify that the
+# unplug ends says so (no finger is on the sensor, so it waits until then).
+send "no-finger"
+expect 10 '^emulated sensor: no finger' || failures=$((failures + 1))
+run identify-unplugged 30 "(sleep 2; unplug) & identify"
+# The service answers either, by whether it drops the device before the
+# identify ends; the client says the same for a verify.
+said=$(grep -cE '^identify: (The fingerprint device was unplugged|No such device)$' "$log")
+# The background unplug's report may follow the next prompt on its line.
+grep -q 'emulated sensor: unplugged$' "$log" || expect 10 'emulated sensor: unplugged$'
 check "unplug" 0 $?
+check "identify ended by an unplug: status and message" "2 1" "$status $said"
 send "plug-back"
 expect 10 '^emulated sensor: plugged back in at /dev/bus/usb/'
 check "plug-back" 0 $?
