@@ -32,8 +32,9 @@ std::string nodes_dir() {
   return g_nodes_dir;
 }
 
-// Reads a decimal number file ("2\n"); -1 when it is missing or not one.
-long read_number(const std::string &path) {
+// Reads a number file in `base` ("2\n", "3c5d\n"); -1 when it is missing,
+// not one, or outside [lo, hi].
+long read_number(const std::string &path, int base, long lo, long hi) {
   std::FILE *f = std::fopen(path.c_str(), "r");
   if (f == nullptr) return -1;
   char text[16] = {};
@@ -41,8 +42,8 @@ long read_number(const std::string &path) {
   std::fclose(f);
   if (!ok) return -1;
   char *end = nullptr;
-  long v = std::strtol(text, &end, 10);
-  if (end == text || (*end != '\0' && *end != '\n') || v < 1 || v > 999) return -1;
+  long v = std::strtol(text, &end, base);
+  if (end == text || (*end != '\0' && *end != '\n') || v < lo || v > hi) return -1;
   return v;
 }
 
@@ -70,18 +71,7 @@ bool answers_no_device(long bus, long address) {
 }
 
 // Reads a hexadecimal id file ("3c5d\n"); -1 when it is missing or not one.
-long read_id(const std::string &path) {
-  std::FILE *f = std::fopen(path.c_str(), "r");
-  if (f == nullptr) return -1;
-  char text[16] = {};
-  bool ok = std::fgets(text, sizeof text, f) != nullptr;
-  std::fclose(f);
-  if (!ok) return -1;
-  char *end = nullptr;
-  long v = std::strtol(text, &end, 16);
-  if (end == text || (*end != '\0' && *end != '\n') || v < 0 || v > 0xffff) return -1;
-  return v;
-}
+long read_id(const std::string &path) { return read_number(path, 16, 0, 0xffff); }
 
 bool in_table(const struct usb_id *table, long vendor, long product) {
   for (const struct usb_id *row = table; row != nullptr && row->idVendor != 0; ++row)
@@ -106,8 +96,8 @@ int community_present_devices(const bio_dev *dev) {
     long product = read_id(base + "idProduct");
     if (vendor < 0 || product < 0 || !in_table(dev->usb_info.id_table, vendor, product)) continue;
     // A device that went is not counted while its entry lingers.
-    long bus = read_number(base + "busnum");
-    long address = read_number(base + "devnum");
+    long bus = read_number(base + "busnum", 10, 1, 999);
+    long address = read_number(base + "devnum", 10, 1, 999);
     if (bus > 0 && address > 0 && answers_no_device(bus, address)) continue;
     ++count;
   }
