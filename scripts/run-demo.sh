@@ -120,15 +120,20 @@ set -e
 # The checkout, the build folder and the image folder may lie under a folder
 # the round replaces (/tmp, /run, ...): they stay reachable through binds
 # under the private /run, made from descriptors opened before anything is
-# replaced.
-exec 7<"$here" 8<"$build" 9<"${images:-/}"
+# replaced; so does a round script given in DEMO_ROUND.
+exec 6<"${DEMO_ROUND:-/dev/null}" 7<"$here" 8<"$build" 9<"${images:-/}"
 mount -t tmpfs -o mode=755 tmpfs /run
 work=/run/zq4842-demo
 mkdir -p "$work/service" "$work/varlib" /run/dbus "$work/checkout" "$work/build" "$work/images"
 mount --no-canonicalize --bind /proc/self/fd/7 "$work/checkout"
 mount --no-canonicalize --bind /proc/self/fd/8 "$work/build"
 [[ -z $images ]] || mount --no-canonicalize --bind /proc/self/fd/9 "$work/images"
-exec 7<&- 8<&- 9<&-
+if [[ -n "${DEMO_ROUND:-}" ]]; then
+  : >"$work/round.sh"
+  mount --no-canonicalize --bind /proc/self/fd/6 "$work/round.sh"
+  DEMO_ROUND=$work/round.sh
+fi
+exec 6<&- 7<&- 8<&- 9<&-
 here=$work/checkout
 stage=$work/build/demo-stage
 emulator=$work/build/tests/emul/sensor/quorvanta_emulator

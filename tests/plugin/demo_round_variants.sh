@@ -5,7 +5,8 @@
 #   demo_round_variants.sh clone SOURCE_DIR BUILD_DIR
 #       from a fresh clone under /tmp, the build folder reached under the
 #       clone (build/demo, a link to BUILD_DIR): both lie under /tmp, which
-#       the round replaces with its own;
+#       the round replaces with its own; then a round script of its own
+#       (DEMO_ROUND) under /tmp;
 #   demo_round_variants.sh images SOURCE_DIR BUILD_DIR CORPUS_TOOL
 #       with --images on a folder of the accuracy corpus tool's PGM files
 #       (under /tmp as well), then on a folder with an image of another
@@ -27,7 +28,16 @@ case $mode in
     mkdir -p "$work/quorvanta/build"
     ln -s "$build" "$work/quorvanta/build/demo"
     echo "checkout: $work/quorvanta ($(git -C "$work/quorvanta" log --oneline -1))"
-    (cd "$work/quorvanta" && scripts/run-demo.sh --no-setup)
+    (cd "$work/quorvanta" && scripts/run-demo.sh --no-setup) || exit
+    # A round script of its own (DEMO_ROUND, as the unplug round is given)
+    # under /tmp too is still read once the round has replaced /tmp.
+    echo 'say "==> the round script ran"; exit 0' >"$work/round.sh"
+    (cd "$work/quorvanta" && DEMO_ROUND=$work/round.sh scripts/run-demo.sh --no-setup) |
+      tee "$work/round.log"
+    rc=${PIPESTATUS[0]}
+    ((rc == 0)) || exit "$rc"
+    grep -q '^==> the round script ran$' "$work/round.log" ||
+      { echo "FAIL: the round script given in DEMO_ROUND did not run"; exit 1; }
     ;;
   images)
     tool=$4
