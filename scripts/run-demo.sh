@@ -234,6 +234,15 @@ summary() {
   done
   return $rc
 }
+daemon_log_step() {  # daemon_log_step [ALLOWED...]: the daemon-log step's result
+  local criticals
+  if criticals=$(world_log_criticals "$work/service.log" "$@"); then
+    result[daemon-log]="ok: no GLib CRITICAL line"
+  else
+    result[daemon-log]="FAILED: GLib CRITICAL lines"
+    sed 's/^/      service | /' <<<"$criticals"
+  fi
+}
 stop_round() {  # stop_round WHY: the rest cannot run
   say ""
   say "run-demo: FAILED: $*" >&2
@@ -357,12 +366,7 @@ rc=$?
 left=$(sqlite3 /var/lib/biometric-auth/biometric.db \
   "SELECT count(*) FROM EIGEN_INFO WHERE Driver = 'zq4842';" 2>/dev/null)
 if [[ $rc -eq 0 && "${left:-1}" -eq 0 ]]; then result[clean]="ok: nothing left"; else result[clean]="FAILED (exit $rc, ${left:-?} left)"; fi
-if criticals=$(world_log_criticals "$work/service.log"); then
-  result[daemon-log]="ok: no GLib CRITICAL line"
-else
-  result[daemon-log]="FAILED: GLib CRITICAL lines"
-  sed 's/^/      service | /' <<<"$criticals"
-fi
+daemon_log_step
 if [[ -n $images ]]; then
   say "    (the emulator pressed $(grep -cE 'press [0-9]+ \(.*\.pgm\)$' "$work/emulator.log") image files of $images)"
 fi

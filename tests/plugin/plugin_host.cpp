@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "plugin/community_presence.h"
 
@@ -42,6 +43,15 @@ UsbDevices::~UsbDevices() {
   std::filesystem::remove_all(dir_, ignored);
 }
 
+namespace {
+
+// Bus and address of device "B-N".
+std::pair<int, int> BusAndAddress(const std::string &name) {
+  return {std::atoi(name.c_str()), std::atoi(name.c_str() + name.find('-') + 1)};
+}
+
+}  // namespace
+
 void UsbDevices::Plug(const std::string &name, unsigned vendor, unsigned product) {
   std::string folder = dir_ + "/sys/" + name;
   std::filesystem::create_directories(folder);
@@ -50,8 +60,9 @@ void UsbDevices::Plug(const std::string &name, unsigned vendor, unsigned product
   std::ofstream(folder + "/idVendor") << text;
   std::snprintf(text, sizeof text, "%04x\n", product);
   std::ofstream(folder + "/idProduct") << text;
-  std::ofstream(folder + "/busnum") << std::atoi(name.c_str()) << "\n";
-  std::ofstream(folder + "/devnum") << std::atoi(name.c_str() + name.find('-') + 1) << "\n";
+  auto [bus, address] = BusAndAddress(name);
+  std::ofstream(folder + "/busnum") << bus << "\n";
+  std::ofstream(folder + "/devnum") << address << "\n";
   std::filesystem::create_directories(std::filesystem::path(Node(name)).parent_path());
   std::ofstream(Node(name));
 }
@@ -80,9 +91,9 @@ void UsbDevices::Clear() {
 }
 
 std::string UsbDevices::Node(const std::string &name) const {
+  auto [bus, address] = BusAndAddress(name);
   char text[32];
-  std::snprintf(text, sizeof text, "/dev/%03d/%03d", std::atoi(name.c_str()),
-                std::atoi(name.c_str() + name.find('-') + 1));
+  std::snprintf(text, sizeof text, "/dev/%03d/%03d", bus, address);
   return dir_ + text;
 }
 

@@ -2,7 +2,9 @@
 // recording sensor library's slots.
 #include <gtest/gtest.h>
 
+#include <concepts>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -146,6 +148,13 @@ TEST_F(TemplateTest, VerifyOfATemplateThatDoesNotLoadIsNoMatch) {
     EXPECT_EQ(bq_sensor_verify_by_template(&t), -2) << code;
   }
   EXPECT_EQ(standin::CallsStartingWith("quorv_IdentifyByImage"), std::vector<std::string>{});
+}
+
+// A failing case of the tables below prints its name, not its bytes.
+template <typename Case>
+  requires requires(const Case &c) { { c.name } -> std::convertible_to<const char *>; }
+void PrintTo(const Case &c, std::ostream *os) {
+  *os << c.name;
 }
 
 struct IdentifyCase {
